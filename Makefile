@@ -1,0 +1,36 @@
+# Thin wrapper over the CMake presets. `make run` starts the app, `make test` runs every test;
+# both install missing Debian packages first.
+.PHONY: run test deps build build-asan test-asan fuzz bench clean
+
+FUZZ_SECONDS ?= 60
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake --preset dev
+	cmake --build --preset dev
+
+run: build
+	@scripts/run-app.sh build/dev
+
+test: build
+	ctest --preset dev
+
+build-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+
+test-asan: build-asan
+	ctest --preset asan
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	scripts/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+bench: build
+	@for b in build/dev/bench/bench_*; do echo "== $$b"; "$$b"; done
+
+clean:
+	rm -rf build

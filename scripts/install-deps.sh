@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vardex Bar needs to build, test and run.
+# Only what is missing is installed; apt-get update runs at most once.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  g++ clang libclang-rt-14-dev cmake ninja-build make pkg-config
+  # core libraries
+  nlohmann-json3-dev libutf8proc-dev libhowardhinnant-date-dev libfmt-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev libyaml-cpp-dev
+  # reference engine
+  libcli11-dev libssl-dev
+  # desktop shell and its test display
+  qt6-base-dev qt6-svg-dev xvfb xauth fonts-dejavu-core dbus dbus-x11 dunst
+  libnotify-bin xdotool trayer imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
