@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cassert>
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -47,15 +48,14 @@ template <class E>
 class [[nodiscard]] Result<void, E> {
 public:
     Result() = default;
-    Result(Failure<E> failure) : error_(std::move(failure.error)), failed_(true) {}
+    Result(Failure<E> failure) : error_(std::move(failure.error)) {}
 
-    bool ok() const { return !failed_; }
+    bool ok() const { return !error_.has_value(); }
     explicit operator bool() const { return ok(); }
-    const E& error() const { assert(failed_); return error_; }
+    const E& error() const { assert(!ok()); return *error_; }
 
 private:
-    E error_{};
-    bool failed_ = false;
+    std::optional<E> error_;
 };
 
 }  // namespace vardex
