@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <charconv>
+
+#include "policy/rule_ids.hpp"
+
+namespace vardex {
+namespace {
+
+std::string hashTail(std::string_view path) {
+    const auto hash = static_cast<std::uint64_t>(pathHash(path));
+    const std::uint64_t magnitude = (hash >> 63) != 0 ? ~hash + 1 : hash;
+    char hex[16];
+    return "." + std::string(hex, std::to_chars(hex, hex + 16, magnitude, 16).ptr);
+}
+
+struct SlugCase {
+    const char* name;
+    const char* path;
+    const char* head;  // the slug without its hash tail
+};
+
+class Slug : public ::testing::TestWithParam<SlugCase> {};
+
+TEST_P(Slug, IsTheLastComponentTidiedThenTheHash) {
+    const std::string path = GetParam().path;
+    EXPECT_EQ(slug(path), GetParam().head + hashTail(path));
+}
+
+const SlugCase slugCases[] = {
+    {"Root", "/", "folder"},
+    {"OnlySlashes", "///", "folder"},
+    {"HiddenFolder", "/home/ana/.ssh", "ssh"},
+    {"TrailingSlashes", "/home/ana/Projects//", "projects"},
+    {"SpacesAndPunctuation", "/home/ana/My  Projects (old)", "my.projects.old"},
+    {"LongNameCutAfterTrimming", "/x/ Alpha Beta Gamma Delta Epsilon ", "alpha.beta.gamma.delta.e"},
+    {"DotExposedAtTheCutStays", "/x/abcdefghijklmnopqrstuvw xyz", "abcdefghijklmnopqrstuvw."},
+    {"NothingButPunctuation", "/x/---", ""},
+    {"NonAsciiLettersAreLetters", "/home/Ärger Ölé", "ärger.ölé"},
+    {"CombiningMarkStaysWithItsLetter", "/x/Cafe\xCC\x81", "cafe\xCC\x81"},
+    {"IdeographsAndDigits", "/data/数据2024", "数据2024"},
+    {"EmojiIsNotALetter", "/x/a🙂b", "a.b"},
+    {"InvalidBytesAreNotLetters", "/x/a\xFF\xFE" "b", "a.b"},
+    {"CutCountsCharactersNotBytes", "/x/ééééééééééééééééééééééééé", "éééééééééééééééééééééééé"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, Slug, ::testing::ValuesIn(slugCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST(SlugHash, IsStableWithinTheProcessAndCoversTheWholePath) {
+    EXPECT_EQ(slug("/home/ana/.ssh"), slug("/home/ana/.ssh"));
+    // Same last component, different folders: the hash keeps the ids apart.
+    EXPECT_NE(slug("/home/ana/work"), slug("/srv/work"));
+    EXPECT_NE(slug("/srv/work"), slug("/srv/work/"));
+}
+
+struct DomainCase {
+    const char* typed;
+    const char* bare;
+};
+
+class Domain : public ::testing::TestWithParam<DomainCase> {};
+
+TEST_P(Domain, IsTheBareLowerCaseHost) { EXPECT_EQ(normalisedDomain(GetParam().typed), GetParam().bare); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, Domain,
+    ::testing::Values(DomainCase{"https://www.Example.com/path?q=1", "example.com"},
+                      DomainCase{"  *.GitHub.com\n", "github.com"},
+                      DomainCase{"*.www.example.org", "example.org"},
+                      DomainCase{"www.*.example.org", "*.example.org"},
+                      DomainCase{"localhost:8080/admin", "localhost:8080"},
+                      DomainCase{"..example.com..", "example.com"},
+                      DomainCase{"ftp://user@host/x://y", "user@host"},
+                      DomainCase{"\xC2\xA0\xC3\x89XAMPLE.fr\xE2\x80\xA8", "\xC3\xA9xample.fr"},
+                      DomainCase{"https://www.", ""},
+                      DomainCase{"https:///", ""},
+                      DomainCase{" \t\n", ""}));
+
+}  // namespace
+}  // namespace vardex

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "policy/rule_ids.hpp"
+#include "policy/user_policy_file.hpp"
+
+namespace vardex {
+namespace {
+
+using Kind = UserRule::MatchKind;
+
+std::vector<std::string> ids(const std::vector<UserRule>& rules) {
+    std::vector<std::string> out;
+    for (const UserRule& rule : rules) out.push_back(rule.id);
+    return out;
+}
+
+TEST(MatchKind, RawValuesInOrderAndNothingElse) {
+    EXPECT_EQ(parseWireText<Kind>("raw"), Kind::raw);
+    EXPECT_EQ(wireText(Kind::site), "site");
+    EXPECT_EQ(parseWireText<Kind>("raw_any"), std::nullopt);
+    EXPECT_EQ(parseWireText<Kind>("Paths"), std::nullopt);
+    EXPECT_EQ(allCases<Kind>(), (std::array{Kind::paths, Kind::program, Kind::raw, Kind::site}));
+}
+
+TEST(UserRuleBuilders, FolderDropsOneTrailingSlash) {
+    const UserRule rule = UserRule::folder("f", "/srv/data//");
+    EXPECT_EQ(rule.description, "Protected folder /srv/data/");
+    EXPECT_EQ(rule.values, (std::vector<std::string>{"/srv/data/", "/srv/data//**"}));
+    EXPECT_EQ(rule.severity, "critical");
+    EXPECT_EQ(rule.decision, "deny");
+}
+
+TEST(UserRuleBuilders, DisplayNamePrefersDescriptionThenFirstValueThenId) {
+    EXPECT_EQ(UserRule::custom("r", "Stop it", "high", "deny", Kind::raw, "rm").displayName(), "Stop it");
+    EXPECT_EQ(UserRule::custom("r", "", "high", "deny", Kind::raw, "rm").displayName(), "rm");
+    UserRule bare = UserRule::custom("r", "", "high", "deny", Kind::raw, "");
+    EXPECT_EQ(bare.displayName(), "");
+    bare.values.clear();
+    bare.description = "";
+    EXPECT_EQ(bare.displayName(), "r");
+}
+
+class WorkingDirectory : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous_ = std::filesystem::current_path();
+        folder_ = std::filesystem::temp_directory_path() / ("policy-cwd-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder_);
+        std::filesystem::current_path(folder_);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(folder_);
+    }
+
+    std::filesystem::path previous_;
+    std::filesystem::path folder_;
+};
+
+TEST_F(WorkingDirectory, AddFolderMakesTheTypedPathAbsolute) {
+    struct Case {
+        const char* typed;
+        std::string folder;
+    };
+    const std::string cwd = std::filesystem::current_path().string();
+    const Case cases[] = {
+        {"  /srv/data/  \n", "/srv/data"},
+        {"/srv/./a/../data//", "/srv/data"},
+        {"projects/../notes/", cwd + "/notes"},
+        {"~/secrets", cwd + "/~/secrets"},
+        {"/..", ""},
+    };
+    for (const Case& c : cases) {
+        UserPolicyFile policy;
+        policy.addFolder(c.typed);
+        ASSERT_EQ(policy.rules.size(), 1u) << c.typed;
+        const UserRule& rule = policy.rules.front();
+        EXPECT_EQ(rule.values, (std::vector<std::string>{c.folder, c.folder + "/**"})) << c.typed;
+        EXPECT_EQ(rule.id, "user.protected.folder." + slug(c.folder.empty() ? "/" : c.folder)) << c.typed;
+        EXPECT_EQ(rule.matchKind, Kind::paths);
+    }
+}
+
+TEST(UserPolicyEdits, AddingTheSameFolderOrSiteAgainKeepsOneRuleAtTheEnd) {
+    UserPolicyFile policy;
+    policy.addFolder("/srv/data");
+    policy.addSite("example.com");
+    policy.addFolder("/srv/data/");
+    EXPECT_EQ(policy.rules.size(), 2u);
+    EXPECT_EQ(policy.rules.back().values.front(), "/srv/data");
+    policy.addSite("HTTPS://www.example.com/login");
+    ASSERT_EQ(policy.rules.size(), 2u);
+    EXPECT_EQ(policy.rules.back(), UserRule::site("user.protected.site.example.com", "example.com"));
+}
+
+TEST(UserPolicyEdits, BlankFolderAndEmptyDomainChangeNothing) {
+    UserPolicyFile policy;
+    policy.addFolder(" \t\n");
+    policy.addSite("https://www./");
+    EXPECT_EQ(policy, UserPolicyFile::empty);
+}
+
+TEST(UserPolicyEdits, RemoveRuleRemovesEveryCopy) {
+    UserPolicyFile policy = UserPolicyFile::parse("rules:\n  - id: a\n  - id: b\n  - id: a\n");
+    policy.removeRule("a");
+    EXPECT_EQ(ids(policy.rules), std::vector<std::string>{"b"});
+}
+
+TEST(UserPolicyEdits, SetDisabledKeepsOneEntryAndRemovesEveryCopy) {
+    UserPolicyFile policy = UserPolicyFile::parse("disable:\n  - x\n  - y\n  - x\n");
+    policy.setDisabled("y", true);
+    policy.setDisabled("z", true);
+    policy.setDisabled("z", true);
+    EXPECT_EQ(policy.disable, (std::vector<std::string>{"x", "y", "x", "z"}));
+    policy.setDisabled("x", false);
+    EXPECT_EQ(policy.disable, (std::vector<std::string>{"y", "z"}));
+}
+
+TEST(UserPolicyViews, SplitRulesByPrefixInFileOrder) {
+    const UserPolicyFile policy = UserPolicyFile::parse(
+        "rules:\n  - id: user.protected.site.a.com\n  - id: mine\n  - id: user.protected.folder.x.1\n"
+        "  - id: user.protected.sitex\n  - id: user.protected.site.b.com\n  - id: user.protected.folder.y.2\n");
+    EXPECT_EQ(ids(policy.folders()), (std::vector<std::string>{"user.protected.folder.x.1", "user.protected.folder.y.2"}));
+    EXPECT_EQ(ids(policy.sites()), (std::vector<std::string>{"user.protected.site.a.com", "user.protected.site.b.com"}));
+    EXPECT_EQ(ids(policy.custom()), (std::vector<std::string>{"mine", "user.protected.sitex"}));
+}
+
+}  // namespace
+}  // namespace vardex
