@@ -1,0 +1,34 @@
+#include "activity/notification_content.hpp"
+
+#include "strings/ui_strings.hpp"
+
+namespace vardex::VardexNotifications {
+
+NotificationContent ask(const ApprovalRequest& request) {
+    return {"ask-" + request.id, std::string(UIStrings::notifyAskTitle),
+            request.reasonUser.empty() ? request.actionSummary : request.reasonUser};
+}
+
+NotificationContent dailyBlock(long long stopped) {
+    std::string body = stopped <= 1
+                           ? std::string("Vardex blocked a risky action today.")
+                           : "Vardex blocked " + std::to_string(stopped) + " risky actions today.";
+    return {"daily-block", std::string(UIStrings::notifyBlockedTitle), std::move(body)};
+}
+
+NotificationContent canaryTrip() {
+    return {"canary-trip", std::string(UIStrings::notifyCanaryTitle),
+            std::string(UIStrings::notifyCanaryBody)};
+}
+
+NotificationContent networkDeny() {
+    return {"ne-deny", std::string(UIStrings::notifyNetworkDenyTitle),
+            std::string(UIStrings::notifyNetworkDenyBody)};
+}
+
+NotificationContent nowProtecting(std::string_view name) {
+    return {"now-protecting-" + std::string(name), std::string(UIStrings::product),
+            UIStrings::nowProtecting(name)};
+}
+
+}  // namespace vardex::VardexNotifications

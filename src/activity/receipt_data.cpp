@@ -1,0 +1,23 @@
+#include "activity/receipt_data.hpp"
+
+#include "activity/notice_policy.hpp"
+#include "strings/ui_strings.hpp"
+
+namespace vardex {
+
+std::optional<std::string> receiptTopCatch(const std::vector<AuditLogEntry>& newestFirst,
+                                           TimePoint now, const LocalCalendar& calendar) {
+    std::string stamp = NoticePolicy::dayStamp(now, calendar);
+    for (const auto& entry : newestFirst) {
+        if (entry.decision != Outcome::deny || !entry.ts.starts_with(stamp)) continue;
+        return std::string(UIStrings::agentName(entry.agent)) + ": " +
+               std::string(UIStrings::riskStory(entry.ruleId).headline);
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path receiptPathBeside(const std::filesystem::path& exportFile) {
+    return exportFile.parent_path() / receiptFileName;
+}
+
+}  // namespace vardex

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The Unicode rules the activity texts follow: "white space" is the White_Space property,
+// "lower-cased" is per code point, and a "character" is an extended grapheme cluster, so an
+// accented letter or an emoji is never cut in two.
+namespace vardex::unicode {
+
+bool isWhiteSpace(char32_t codePoint);
+
+// Drops leading and trailing white space, line breaks included. Bytes that are not UTF-8 are
+// kept as they are.
+std::string_view trimmed(std::string_view text);
+
+std::string lowercased(std::string_view text);
+
+std::size_t characterCount(std::string_view text);
+
+// The first `count` characters (all of them when there are fewer).
+std::string_view firstCharacters(std::string_view text, std::size_t count);
+
+}  // namespace vardex::unicode

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include "activity/receipt_data.hpp"
+#include "activity/v3_feed.hpp"
+#include "zone.hpp"
+
+namespace vardex {
+namespace {
+
+AuditLogEntry entry(std::string ts, std::string summary, Outcome decision = Outcome::allow,
+                    std::string hash = "", std::string session = "s",
+                    std::optional<std::string> ruleId = std::nullopt,
+                    AgentKind agent = AgentKind::claude) {
+    AuditLogEntry e;
+    e.ts = std::move(ts);
+    e.actionSummary = std::move(summary);
+    e.decision = decision;
+    e.hash = std::move(hash);
+    e.session = std::move(session);
+    e.ruleId = std::move(ruleId);
+    e.agent = agent;
+    return e;
+}
+
+TimePoint at(const char* ts) { return *readTimestamp(ts); }
+
+std::vector<std::string> idsOf(const std::vector<AuditLogEntry>& entries) {
+    std::vector<std::string> ids;
+    for (const auto& e : entries) ids.push_back(e.id());
+    return ids;
+}
+
+TEST(Visible, HidesInternalSessionsHiddenIdsAndOldEntries) {
+    std::vector<AuditLogEntry> entries{
+        entry("2025-03-01T10:00:00Z", "a", Outcome::allow, "1", "Demo"),
+        entry("2025-03-01T10:00:00Z", "b", Outcome::allow, "2", "demo-2"),
+        entry("2025-03-01T10:00:00Z", "c", Outcome::allow, "3", "SELFTEST"),
+        entry("2025-03-01T10:00:00Z", "d", Outcome::allow, "4"),
+        entry("", "e", Outcome::allow, "5"),
+        entry("2025-03-01T08:59:59Z", "f", Outcome::allow, "6"),
+        entry("2025-03-01T09:00:00Z", "g", Outcome::allow, "7"),
+    };
+    EXPECT_EQ(idsOf(V3Feed::visible(entries, std::nullopt, {"4"})),
+              (std::vector<std::string>{"2", "5", "6", "7"}));
+    EXPECT_EQ(idsOf(V3Feed::visible(entries, at("2025-03-01T09:00:00Z"), {})),
+              (std::vector<std::string>{"2", "4", "7"}));
+}
+
+TEST(Today, TakesTheDayInTheUsersZone) {
+    // 2025-03-02 12:00 UTC is 07:00 in New York and 21:00 in Tokyo.
+    const TimePoint now = at("2025-03-02T12:00:00Z");
+    std::vector<AuditLogEntry> entries{
+        entry("2025-03-02T01:00:00Z", "yesterday evening in New York", Outcome::allow, "ny"),
+        entry("2025-03-01T16:00:00Z", "after midnight in Tokyo", Outcome::allow, "tokyo"),
+        entry("2025-03-02T11:00:00Z", "this morning everywhere", Outcome::allow, "all"),
+        entry("2025-03-02", "no time", Outcome::allow, "none"),
+    };
+    LocalCalendar calendar;
+    {
+        testing::ScopedZone zone("UTC0");
+        EXPECT_EQ(idsOf(V3Feed::today(entries, now, calendar)),
+                  (std::vector<std::string>{"ny", "all"}));
+    }
+    {
+        testing::ScopedZone zone("EST5");
+        EXPECT_EQ(idsOf(V3Feed::today(entries, now, calendar)), (std::vector<std::string>{"all"}));
+    }
+    {
+        testing::ScopedZone zone("JST-9");
+        EXPECT_EQ(idsOf(V3Feed::today(entries, now, calendar)),
+                  (std::vector<std::string>{"ny", "tokyo", "all"}));
+    }
+}
+
+TEST(Groups, CollapsesRepeatsAndKeepsTheNewest) {
+    std::vector<AuditLogEntry> entries{
+        entry("2025-03-01T10:00:00Z", "ls", Outcome::allow, "a", "s1"),
+        entry("2025-03-01T12:00:00Z", "ls", Outcome::allow, "b", "s2"),
+        entry("2025-03-01T11:00:00Z", "ls", Outcome::deny, "c"),
+        entry("2025-03-01T11:00:00Z", "ls", Outcome::allow, "d", "s3"),
+        entry("2025-03-01T09:00:00Z", "ls", Outcome::allow, "e", "s3", "r"),
+        entry("2025-03-01T09:00:00Z", "ls", Outcome::allow, "f", "s3", std::nullopt,
+              AgentKind::cursor),
+    };
+    auto groups = V3Feed::groups(entries);
+    ASSERT_EQ(groups.size(), 4u);
+    EXPECT_EQ(groups[0].ids, (std::vector<std::string>{"a", "b", "d"}));
+    EXPECT_EQ(groups[0].latest.hash, "b");
+    EXPECT_EQ(groups[0].id(), "b");
+    EXPECT_EQ(groups[0].count(), 3u);
+    EXPECT_EQ(groups[1].ids, std::vector<std::string>{"c"});
+    EXPECT_EQ(groups[2].ids, std::vector<std::string>{"e"});
+    EXPECT_EQ(groups[3].ids, std::vector<std::string>{"f"});
+}
+
+struct Latest {
+    const char* firstTs;
+    const char* secondTs;
+    const char* latest;
+};
+
+class GroupLatest : public ::testing::TestWithParam<Latest> {};
+
+TEST_P(GroupLatest, OnlyAStrictlyLaterTimeReplaces) {
+    auto groups = V3Feed::groups({entry(GetParam().firstTs, "x", Outcome::allow, "first"),
+                                  entry(GetParam().secondTs, "x", Outcome::allow, "second")});
+    ASSERT_EQ(groups.size(), 1u);
+    EXPECT_EQ(groups[0].latest.hash, GetParam().latest);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Times, GroupLatest,
+    ::testing::Values(Latest{"2025-03-01T10:00:00Z", "2025-03-01T10:00:00Z", "first"},
+                      Latest{"2025-03-01T10:00:00Z", "2025-03-01T19:00:00+09:00", "first"},
+                      Latest{"2025-03-01T10:00:00Z", "2025-03-01T10:00:00.001Z", "second"},
+                      Latest{"garbage", "2025-03-01T10:00:00Z", "second"},
+                      Latest{"2025-03-01T10:00:00Z", "garbage", "first"},
+                      Latest{"garbage", "", "first"}));
+
+struct What {
+    std::string summary;
+    std::string expected;
+};
+
+class ObjectDescription : public ::testing::TestWithParam<What> {};
+
+TEST_P(ObjectDescription, ShortenedByCharacters) {
+    EXPECT_EQ(V3Feed::what(GetParam().summary), GetParam().expected);
+}
+
+const std::string accent = "e\u0301";  // one character, two code points
+const std::string thumb = "\U0001F44D\U0001F3FD";  // one character, eight bytes
+
+INSTANTIATE_TEST_SUITE_P(
+    Summaries, ObjectDescription,
+    ::testing::Values(
+        What{"", ""}, What{" \n\u2003", ""}, What{"ls", "the command \u201Cls\u201D"},
+        What{"  ~/notes.txt\n", "the file ~/notes.txt"}, What{"/etc/hosts", "the file /etc/hosts"},
+        What{std::string(59, 'a'), "the command \u201C" + std::string(59, 'a') + "\u201D"},
+        What{std::string(60, 'a'), "the command \u201C" + std::string(60, 'a') + "\u201D"},
+        What{std::string(61, 'a'), "the command \u201C" + std::string(57, 'a') + "\u2026\u201D"},
+        What{"/" + std::string(70, 'b'), "the file /" + std::string(56, 'b') + "\u2026"},
+        What{[] {
+                 std::string s;
+                 for (int i = 0; i < 60; ++i) s += accent;
+                 return s;
+             }(),
+             [] {
+                 std::string s = "the command \u201C";
+                 for (int i = 0; i < 60; ++i) s += accent;
+                 return s + "\u201D";
+             }()},
+        What{[] {
+                 std::string s;
+                 for (int i = 0; i < 61; ++i) s += thumb;
+                 return s;
+             }(),
+             [] {
+                 std::string s = "the command \u201C";
+                 for (int i = 0; i < 57; ++i) s += thumb;
+                 return s + "\u2026\u201D";
+             }()}));
+
+TEST(ReceiptTopCatch, FirstDenyOfTodayWithItsStory) {
+    testing::ScopedZone zone("UTC0");
+    const TimePoint now = at("2025-03-02T12:00:00Z");
+    LocalCalendar calendar;
+    std::vector<AuditLogEntry> entries{
+        entry("2025-03-02T11:00:00Z", "ls", Outcome::allow),
+        entry("2025-03-02T10:00:00Z", "x", Outcome::deny, "", "s", "no.such.rule", AgentKind::codex),
+        entry("2025-03-02T09:00:00Z", "y", Outcome::deny, "", "s", "secrets.dotenv"),
+    };
+    EXPECT_EQ(receiptTopCatch(entries, now, calendar), "Codex: This action looks risky.");
+    entries.erase(entries.begin() + 1);
+    EXPECT_EQ(receiptTopCatch(entries, now, calendar),
+              "Claude Code: An AI app tried to read a secrets file.");
+    EXPECT_FALSE(receiptTopCatch(entries, at("2025-03-03T12:00:00Z"), calendar));
+    EXPECT_EQ(receiptPathBeside("/tmp/out/anything.jsonl"), "/tmp/out/vardex-receipt.png");
+}
+
+}  // namespace
+}  // namespace vardex
