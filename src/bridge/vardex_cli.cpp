@@ -1,0 +1,193 @@
+#include "bridge/vardex_cli.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <string_view>
+#include <system_error>
+
+#include "bridge/vardex_paths.hpp"
+#include "protocol/protocol_json.hpp"
+#include "protocol/socket_path.hpp"
+
+extern char** environ;
+
+namespace vardex::VardexCli {
+namespace {
+
+class Descriptor {
+public:
+    Descriptor() = default;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { reset(); }
+
+    int get() const { return fd_; }
+    void adopt(int fd) {
+        reset();
+        fd_ = fd;
+    }
+    void reset() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+struct Pipe {
+    Descriptor readEnd;
+    Descriptor writeEnd;
+};
+
+// Close-on-exec from the start, so a run started at the same moment on another thread never
+// inherits this run's write ends and keeps its streams open.
+std::optional<int> openPipe(Pipe& pipe) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return errno;
+    pipe.readEnd.adopt(ends[0]);
+    pipe.writeEnd.adopt(ends[1]);
+    return std::nullopt;
+}
+
+std::string reasonFor(int code) { return std::system_category().message(code) + "."; }
+
+void setEntry(std::vector<std::string>& entries, std::string_view name, const std::string& value) {
+    const std::string prefix = std::string(name) + "=";
+    std::erase_if(entries, [&](const std::string& entry) { return entry.starts_with(prefix); });
+    entries.push_back(prefix + value);
+}
+
+std::vector<std::string> childEnvironment() {
+    std::vector<std::string> entries;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) entries.emplace_back(*entry);
+    setEntry(entries, "HOME", VardexPaths::homeDirectory().string());
+    setEntry(entries, "VARDEX_SOCK", defaultSocketPath());
+    if (auto state = VardexPaths::env("VARDEX_STATE_DIR")) setEntry(entries, "VARDEX_STATE_DIR", *state);
+    return entries;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
+    for (auto& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Reads both streams while the program runs: a program that fills one pipe while the app
+// waits on the other would otherwise never finish.
+void drain(Pipe& outPipe, Pipe& errPipe, std::string& out, std::string& err) {
+    std::array<pollfd, 2> watched{{{outPipe.readEnd.get(), POLLIN, 0}, {errPipe.readEnd.get(), POLLIN, 0}}};
+    std::array<std::string*, 2> sinks{&out, &err};
+    std::array<char, 65536> buffer{};
+    int open = 2;
+    while (open > 0) {
+        if (::poll(watched.data(), watched.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            // Closing the read ends lets a writing child finish (it sees a broken pipe) rather
+            // than block forever while this thread waits for it.
+            outPipe.readEnd.reset();
+            errPipe.readEnd.reset();
+            return;
+        }
+        for (std::size_t i = 0; i < watched.size(); ++i) {
+            if (watched[i].fd < 0 || watched[i].revents == 0) continue;
+            const ssize_t count = ::read(watched[i].fd, buffer.data(), buffer.size());
+            if (count > 0) {
+                sinks[i]->append(buffer.data(), static_cast<std::size_t>(count));
+            } else if (count == 0 || (errno != EINTR && errno != EAGAIN)) {
+                watched[i].fd = -1;  // poll skips negative descriptors
+                --open;
+            }
+        }
+    }
+}
+
+std::int32_t waitForExit(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+std::string asText(std::string bytes) { return isValidUTF8(bytes) ? std::move(bytes) : std::string(); }
+
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+
+    posix_spawn_file_actions_t actions{};
+    posix_spawnattr_t attributes{};
+};
+
+}  // namespace
+
+Result<CliResult, CliError> runBinary(const std::filesystem::path& binary, const std::vector<std::string>& arguments,
+                                      const std::optional<std::filesystem::path>& cwd) {
+    Pipe out;
+    Pipe err;
+    if (auto code = openPipe(out)) return fail(CliError::spawnFailed(reasonFor(*code)));
+    if (auto code = openPipe(err)) return fail(CliError::spawnFailed(reasonFor(*code)));
+
+    SpawnSetup setup;
+    posix_spawn_file_actions_adddup2(&setup.actions, out.writeEnd.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&setup.actions, err.writeEnd.get(), STDERR_FILENO);
+    if (cwd) posix_spawn_file_actions_addchdir_np(&setup.actions, cwd->c_str());
+    // The engine starts with ordinary signal handling whatever this process blocks or ignores.
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&setup.attributes, &none);
+    posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
+    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<std::string> argumentTexts{binary.string()};
+    argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> environmentTexts = childEnvironment();
+    auto argv = pointersTo(argumentTexts);
+    auto envp = pointersTo(environmentTexts);
+
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, binary.c_str(), &setup.actions, &setup.attributes, argv.data(), envp.data());
+    // Only the child may hold the write ends, so end of stream means the child let go of them.
+    out.writeEnd.reset();
+    err.writeEnd.reset();
+    if (spawned != 0) return fail(CliError::spawnFailed(reasonFor(spawned)));
+
+    CliResult result;
+    drain(out, err, result.stdout, result.stderr);
+    result.exitCode = waitForExit(pid);
+    result.stdout = asText(std::move(result.stdout));
+    result.stderr = asText(std::move(result.stderr));
+    return result;
+}
+
+Result<CliResult, CliError> run(const std::vector<std::string>& arguments, const std::optional<std::filesystem::path>& cwd) {
+    auto binary = VardexPaths::vardexBinary();
+    if (!binary) return fail(CliError::binaryMissing());
+    return runBinary(*binary, arguments, cwd);
+}
+
+}  // namespace vardex::VardexCli
