@@ -50,7 +50,7 @@ bool writeAll(int fd, std::string_view text) {
 
 }  // namespace
 
-Result<std::string, PolicyFileError> readTextFile(const std::filesystem::path& path) {
+Result<std::string, PolicyFileError> readFileBytes(const std::filesystem::path& path) {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) return fail(PolicyFileError::readFailed(path.string(), systemReason(errno)));
     std::string text;
@@ -62,7 +62,12 @@ Result<std::string, PolicyFileError> readTextFile(const std::filesystem::path& p
         if (got == 0) break;
         text.append(buffer, static_cast<std::size_t>(got));
     }
-    if (!unicode::isValidUTF8(text)) return fail(PolicyFileError::notUTF8(path.string()));
+    return text;
+}
+
+Result<std::string, PolicyFileError> readTextFile(const std::filesystem::path& path) {
+    auto text = readFileBytes(path);
+    if (text && !unicode::isValidUTF8(*text)) return fail(PolicyFileError::notUTF8(path.string()));
     return text;
 }
 
@@ -70,7 +75,9 @@ Result<void, PolicyFileError> writeTextFileAtomically(const std::filesystem::pat
     const auto failed = [&](int error) { return fail(PolicyFileError::writeFailed(path.string(), systemReason(error))); };
 
     mode_t mode = 0644;
-    if (struct stat existing {}; ::stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
+    if (struct stat existing {}; ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        mode = existing.st_mode & 07777;
+    }
 
     std::string temporary = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));

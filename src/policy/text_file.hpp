@@ -9,7 +9,10 @@
 
 namespace vardex {
 
-// The whole file as UTF-8 text.
+// The whole file, byte for byte.
+Result<std::string, PolicyFileError> readFileBytes(const std::filesystem::path& path);
+
+// The whole file, which must be UTF-8 text.
 Result<std::string, PolicyFileError> readTextFile(const std::filesystem::path& path);
 
 // Replaces the file whole: the text goes to a temporary file in the same folder, which is then

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
 
 #include "policy/user_policy_file.hpp"
 
 namespace vardex {
 namespace {
 
-constexpr std::string_view base = "  ";
+// Every line of a rule block starts with this many spaces.
+constexpr std::size_t ruleIndent = 2;
 
 std::string quotedValue(std::string_view text) {
     std::string out = "\"";
@@ -32,44 +34,42 @@ std::string thresholdText(double value) {
     return std::string(buffer, written.ptr);
 }
 
-void appendSiteMatch(std::vector<std::string>& lines, const UserRule& rule) {
-    const std::string pattern =
-        "- " + quotedValue("*" + (rule.values.empty() ? std::string() : rule.values.front()) + "*");
-    const std::string at6(std::string(base) + "      ");
-    const std::string at8(at6 + "  ");
-    const std::string at10(at8 + "  ");
-    lines.push_back(std::string(base) + "    any:");
-    lines.push_back(at6 + "- raw_any:");
-    lines.push_back(at10 + pattern);
-    lines.push_back(at6 + "- args_any:");
-    lines.push_back(at10 + pattern);
+// Appends one line of the file: the indent, the pieces in order, and a line feed.
+void line(std::string& text, std::size_t indent, std::initializer_list<std::string_view> pieces) {
+    text.append(indent, ' ');
+    for (std::string_view piece : pieces) text.append(piece);
+    text.push_back('\n');
+}
+
+void appendSiteMatch(std::string& text, const UserRule& rule) {
+    const std::string pattern = quotedValue("*" + (rule.values.empty() ? std::string() : rule.values.front()) + "*");
+    line(text, ruleIndent + 4, {"any:"});
+    line(text, ruleIndent + 6, {"- raw_any:"});
+    line(text, ruleIndent + 10, {"- ", pattern});
+    line(text, ruleIndent + 6, {"- args_any:"});
+    line(text, ruleIndent + 10, {"- ", pattern});
     for (const char* argument : {"/url", "/uri"}) {
-        lines.push_back(at6 + "- mcp:");
-        lines.push_back(at10 + "arg: " + quotedValue(argument));
-        lines.push_back(at8 + "paths:");
-        lines.push_back(at10 + pattern);
+        line(text, ruleIndent + 6, {"- mcp:"});
+        line(text, ruleIndent + 10, {"arg: ", quotedValue(argument)});
+        line(text, ruleIndent + 8, {"paths:"});
+        line(text, ruleIndent + 10, {"- ", pattern});
     }
 }
 
-void appendRule(std::vector<std::string>& lines, const UserRule& rule) {
-    const std::string at0(base);
-    const std::string at2(at0 + "  ");
-    lines.push_back(at0 + "- id: " + quotedValue(rule.id));
+void appendRule(std::string& text, const UserRule& rule) {
+    line(text, ruleIndent, {"- id: ", quotedValue(rule.id)});
     if (rule.description && !rule.description->empty()) {
-        lines.push_back(at2 + "description: " + quotedValue(*rule.description));
+        line(text, ruleIndent + 2, {"description: ", quotedValue(*rule.description)});
     }
-    lines.push_back(at2 + "severity: " + rule.severity);
-    lines.push_back(at2 + "decision: " + rule.decision);
-    lines.push_back(at2 + "match:");
-    if (rule.matchKind == UserRule::MatchKind::site) {
-        appendSiteMatch(lines, rule);
-        return;
-    }
+    line(text, ruleIndent + 2, {"severity: ", rule.severity});
+    line(text, ruleIndent + 2, {"decision: ", rule.decision});
+    line(text, ruleIndent + 2, {"match:"});
+    if (rule.matchKind == UserRule::MatchKind::site) return appendSiteMatch(text, rule);
     const char* key = rule.matchKind == UserRule::MatchKind::program ? "program:"
                       : rule.matchKind == UserRule::MatchKind::raw   ? "raw_any:"
                                                                      : "paths:";
-    lines.push_back(at2 + "  " + key);
-    for (const std::string& value : rule.values) lines.push_back(at2 + "    - " + quotedValue(value));
+    line(text, ruleIndent + 4, {key});
+    for (const std::string& value : rule.values) line(text, ruleIndent + 6, {"- ", quotedValue(value)});
 }
 
 // ---- reading ----
@@ -252,26 +252,21 @@ private:
 }  // namespace
 
 std::string UserPolicyFile::yaml() const {
-    std::vector<std::string> lines;
-    lines.push_back("version: " + std::to_string(version));
-    if (allowOverrideCritical) lines.emplace_back("allow_override_critical: true");
+    std::string text;
+    line(text, 0, {"version: ", std::to_string(version)});
+    if (allowOverrideCritical) line(text, 0, {"allow_override_critical: true"});
     if (askTimeoutSeconds || askThreshold) {
-        lines.emplace_back("defaults:");
-        if (askTimeoutSeconds) lines.push_back("  ask_timeout_seconds: " + std::to_string(*askTimeoutSeconds));
-        if (askThreshold) lines.push_back("  ask_threshold: " + thresholdText(*askThreshold));
+        line(text, 0, {"defaults:"});
+        if (askTimeoutSeconds) line(text, 2, {"ask_timeout_seconds: ", std::to_string(*askTimeoutSeconds)});
+        if (askThreshold) line(text, 2, {"ask_threshold: ", thresholdText(*askThreshold)});
     }
     if (!disable.empty()) {
-        lines.emplace_back("disable:");
-        for (const std::string& id : disable) lines.push_back("  - " + quotedValue(id));
+        line(text, 0, {"disable:"});
+        for (const std::string& id : disable) line(text, 2, {"- ", quotedValue(id)});
     }
     if (!rules.empty()) {
-        lines.emplace_back("rules:");
-        for (const UserRule& rule : rules) appendRule(lines, rule);
-    }
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line;
-        text.push_back('\n');
+        line(text, 0, {"rules:"});
+        for (const UserRule& rule : rules) appendRule(text, rule);
     }
     return text;
 }

@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "policy/onboarding_folders.hpp"
+#include "policy/user_policy_file.hpp"
+#include "policy/user_policy_writer.hpp"
+
+namespace vardex {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A real temporary HOME with an empty PATH folder, so the only engine a test sees is the one it
+// writes itself.
+class TemporaryHome : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"HOME", "PATH", "VARDEX_BIN"}) {
+            const char* value = std::getenv(name);
+            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        }
+        std::string pattern = (fs::temp_directory_path() / "policy-home-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        home_ = pattern;
+        fs::create_directories(home_ / "bin");
+        ::setenv("HOME", home_.c_str(), 1);
+        ::setenv("PATH", (home_ / "bin").c_str(), 1);
+        ::unsetenv("VARDEX_BIN");
+    }
+
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
+        }
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(home_, ignored)) {
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
+        fs::remove_all(home_, ignored);
+    }
+
+    fs::path configFolder() const { return home_ / ".config/talvenor/vardex"; }
+    fs::path policyPath() const { return configFolder() / "policy.yaml"; }
+
+    void writeFile(const fs::path& path, const std::string& bytes, fs::perms mode = fs::perms(0644)) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        fs::permissions(path, mode);
+    }
+
+    // A fake engine: a shell script that the lookup finds through VARDEX_BIN.
+    void writeEngine(const std::string& script, fs::perms mode = fs::perms(0755)) {
+        writeFile(home_ / "bin/vardex", script, mode);
+        ::setenv("VARDEX_BIN", (home_ / "bin/vardex").c_str(), 1);
+    }
+
+    static std::optional<std::string> contents(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return std::nullopt;
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    fs::path home_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+UserPolicyFile samplePolicy() {
+    UserPolicyFile policy;
+    policy.askThreshold = 0.4;
+    policy.addSite("example.com");
+    policy.setDisabled("secrets.env_file", true);
+    return policy;
+}
+
+// ---- saving ----
+
+enum class Outcome { saved, refused };
+
+struct SaveCase {
+    const char* name;
+    const char* engine;  // the script; empty for no engine at all
+    bool executable;
+    Outcome outcome;
+    const char* message;  // the error's text when refused; a prefix when it ends in "…"
+};
+
+const SaveCase saveCases[] = {
+    {"EngineAccepts", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$HOME/args\"\n/bin/cat \"$3\" > \"$HOME/seen\"\nexit 0\n",
+     true, Outcome::saved, ""},
+    {"EngineRefusesWithMessage",
+     "#!/bin/sh\n/bin/cat \"$3\" > \"$HOME/seen\"\necho '  line 4: unknown severity  '\necho ' see the docs ' >&2\nexit 2\n",
+     true, Outcome::refused, "line 4: unknown severity\nsee the docs"},
+    {"EngineRefusesWithOnlyErrorOutput", "#!/bin/sh\necho 'bad rule' >&2\nexit 1\n", true, Outcome::refused, "bad rule"},
+    {"EngineRefusesSilently", "#!/bin/sh\necho '   '\nexit 1\n", true, Outcome::refused, "The policy file is not valid."},
+    {"EngineKilledBySignal", "#!/bin/sh\nkill -9 $$\n", true, Outcome::refused, "The policy file is not valid."},
+    {"EngineCannotStart", "#!/nonexistent/interpreter\n", true, Outcome::refused, "Could not run Vardex. …"},
+    {"EngineNotExecutable", "#!/bin/sh\nexit 1\n", false, Outcome::saved, ""},
+    {"NoEngine", "", true, Outcome::saved, ""},
+};
+
+struct Previous {
+    const char* name;
+    std::optional<std::string> bytes;
+    fs::perms mode;
+};
+
+const Previous previousFiles[] = {
+    {"Absent", std::nullopt, fs::perms(0644)},
+    {"HandWritten", std::string("# mine\r\nversion: 1\r\nrules:\n  - id: \"keep\"\n  - \xFF\xFE not UTF-8"), fs::perms(0600)},
+    {"ReadOnly", std::string("version: 2\n"), fs::perms(0444)},
+};
+
+class Saving : public TemporaryHome, public ::testing::WithParamInterface<std::tuple<SaveCase, Previous>> {};
+
+TEST_P(Saving, KeepsTheNewFileOnlyWhenTheEngineAcceptsIt) {
+    const auto& [engine, previous] = GetParam();
+    if (*engine.engine != '\0') writeEngine(engine.engine, engine.executable ? fs::perms(0755) : fs::perms(0644));
+    if (previous.bytes) writeFile(policyPath(), *previous.bytes, previous.mode);
+    const UserPolicyFile policy = samplePolicy();
+
+    const auto saved = UserPolicyWriter::save(policy);
+
+    if (engine.outcome == Outcome::saved) {
+        ASSERT_TRUE(saved.ok()) << saved.error().description();
+        EXPECT_EQ(contents(policyPath()), policy.yaml());
+        if (previous.bytes) {
+            EXPECT_EQ(fs::status(policyPath()).permissions(), previous.mode);
+        }
+        return;
+    }
+    ASSERT_FALSE(saved.ok());
+    const std::string message = engine.message;
+    if (message.size() > 3 && message.ends_with("…")) {
+        const std::string prefix = message.substr(0, message.size() - std::string("…").size());
+        EXPECT_TRUE(saved.error().description().starts_with(prefix)) << saved.error().description();
+        EXPECT_GT(saved.error().description().size(), prefix.size());
+    } else {
+        EXPECT_EQ(saved.error().description(), message);
+    }
+    EXPECT_EQ(contents(policyPath()), previous.bytes);
+    if (previous.bytes) {
+        EXPECT_EQ(fs::status(policyPath()).permissions(), previous.mode);
+    }
+    // The engine checked the new text, not the old one.
+    if (const auto seen = contents(home_ / "seen")) {
+        EXPECT_EQ(*seen, policy.yaml());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Saving, ::testing::Combine(::testing::ValuesIn(saveCases), ::testing::ValuesIn(previousFiles)),
+                         [](const auto& param) {
+                             return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
+                         });
+
+TEST_F(TemporaryHome, TheEngineIsAskedToValidateThePolicyAsTheUserLayer) {
+    writeEngine(saveCases[0].engine);
+    ASSERT_TRUE(UserPolicyWriter::save(samplePolicy()).ok());
+    EXPECT_EQ(contents(home_ / "args"), "rules\nvalidate\n" + policyPath().string() + "\n--as\nuser\n");
+}
+
+TEST_F(TemporaryHome, AFolderThatCannotBeCreatedLeavesEverythingAsItWas) {
+    writeEngine("#!/bin/sh\ntouch \"$HOME/ran\"\nexit 0\n");
+    writeFile(home_ / ".config/talvenor", "not a folder");
+    const auto saved = UserPolicyWriter::save(samplePolicy());
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error().description(), "Could not write the policy file.");
+    EXPECT_EQ(contents(home_ / ".config/talvenor"), "not a folder");
+    EXPECT_FALSE(fs::exists(home_ / "ran"));
+}
+
+TEST_F(TemporaryHome, AFileThatCannotBeReplacedIsLeftAlone) {
+    fs::create_directories(policyPath() / "inside");
+    const auto saved = UserPolicyWriter::save(samplePolicy());
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error().description(), "Could not write the policy file.");
+    EXPECT_TRUE(fs::is_directory(policyPath() / "inside"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(configFolder()), fs::directory_iterator()), 1)
+        << "no temporary file is left behind";
+}
+
+TEST_F(TemporaryHome, AReadOnlyConfigurationFolderKeepsThePreviousFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind the superuser";
+    writeFile(policyPath(), "version: 5\n");
+    fs::permissions(configFolder(), fs::perms(0555));
+    const auto saved = UserPolicyWriter::save(samplePolicy());
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.error().description(), "Could not write the policy file.");
+    EXPECT_EQ(contents(policyPath()), "version: 5\n");
+}
+
+TEST(PolicyWriteError, AnEmptyMessageFallsBackToAGeneralSentence) {
+    EXPECT_EQ(PolicyWriteError::invalid("").description(), "Could not save your safety rules.");
+    EXPECT_EQ(PolicyWriteError::invalid("Nope.").description(), "Nope.");
+}
+
+// ---- reading and writing at home ----
+
+TEST_F(TemporaryHome, LoadingFromHomeFallsBackToEmpty) {
+    EXPECT_EQ(UserPolicyFile::loadFromHome(), UserPolicyFile::empty) << "missing";
+    writeFile(policyPath(), "version: 4\n\xC3\x28\n");
+    EXPECT_EQ(UserPolicyFile::loadFromHome(), UserPolicyFile::empty) << "not UTF-8";
+    EXPECT_EQ(UserPolicyFile::load(policyPath()).error().kind(), PolicyFileError::Kind::notUTF8);
+    fs::remove(policyPath());
+    fs::create_directories(policyPath());
+    EXPECT_EQ(UserPolicyFile::loadFromHome(), UserPolicyFile::empty) << "unreadable";
+    EXPECT_EQ(UserPolicyFile::load(policyPath()).error().kind(), PolicyFileError::Kind::readFailed);
+}
+
+TEST_F(TemporaryHome, WriteToHomeCreatesTheFolderAndLoadReadsItBack) {
+    const UserPolicyFile policy = samplePolicy();
+    ASSERT_TRUE(policy.writeToHome().ok());
+    EXPECT_EQ(contents(policyPath()), policy.yaml());
+    EXPECT_EQ(fs::status(policyPath()).permissions(), fs::perms(0644));
+    EXPECT_EQ(UserPolicyFile::loadFromHome(), policy);
+}
+
+// ---- well-known places ----
+
+TEST_F(TemporaryHome, OnboardingFoldersHangOffHomeWithoutTrailingSlashes) {
+    ::setenv("HOME", "/home/ana/", 1);
+    EXPECT_EQ(OnboardingFolders::passwordsPath(), "/home/ana");
+    EXPECT_EQ(OnboardingFolders::sshPath(), "/home/ana/.ssh");
+    EXPECT_EQ(OnboardingFolders::cloudPath(), "/home/ana/.aws");
+    EXPECT_EQ(OnboardingFolders::documentsPath(), "/home/ana/Documents");
+    EXPECT_EQ(OnboardingFolders::envGlob(), "/home/ana/.env");
+    EXPECT_EQ(OnboardingFolders::systemKeychainsPath(), "/Library/Keychains");
+    EXPECT_EQ(OnboardingFolders::defaultGuardPaths(),
+              (std::vector<std::string>{"/home/ana", "/home/ana/.ssh", "/home/ana/.env", "/home/ana/.aws",
+                                        "/Library/Keychains", "/etc"}));
+}
+
+TEST_F(TemporaryHome, OnboardingFoldersUseTheAccountHomeWhenHomeIsEmpty) {
+    ::setenv("HOME", "", 1);
+    const passwd* account = ::getpwuid(::getuid());
+    ASSERT_NE(account, nullptr);
+    std::string home = account->pw_dir;
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    EXPECT_EQ(OnboardingFolders::passwordsPath(), home);
+    EXPECT_EQ(OnboardingFolders::sshPath(), (home == "/" ? "" : home) + "/.ssh");
+}
+
+}  // namespace
+}  // namespace vardex
