@@ -48,7 +48,8 @@ struct AuditLogEntry {
 
     // The last `limit` well-formed entries of the file, newest first; a zero or negative
     // limit gives every entry. A file that cannot be read gives an empty list. Reads the file
-    // backwards from its end only as far as it must.
+    // backwards from its end only as far as it must, so bytes that are not UTF-8 empty the
+    // list only when they lie in the part that had to be read.
     static std::vector<AuditLogEntry> readRecent(const std::filesystem::path& file,
                                                  std::ptrdiff_t limit);
     // The same with a chosen block size, so tests can put block edges anywhere.

@@ -162,26 +162,31 @@ std::string_view iconTitle(std::string_view iconState) {
     return notProtected;
 }
 
-std::string_view homeHeadline(std::string_view status) {
-    if (status == "protected") return v3Protected;
-    if (status == "needsFix") return v3NeedsFix;
-    if (status == "paused") return v3Paused;
-    return v3Off;
+namespace {
+
+struct HomeTexts {
+    std::string_view headline;
+    std::string_view status;
+    std::string_view subline;
+};
+
+// Anything that is not a known status reads as "off".
+const HomeTexts& homeTexts(std::string_view status) {
+    static const HomeTexts protectedTexts{v3Protected, protected_, supportingTagline};
+    static const HomeTexts needsFixTexts{v3NeedsFix, partlyProtected, healthRepairWhy};
+    static const HomeTexts pausedTexts{v3Paused, paused, v3PausedSubtitle};
+    static const HomeTexts offTexts{v3Off, notProtected, v3OffSubtitle};
+    if (status == "protected") return protectedTexts;
+    if (status == "needsFix") return needsFixTexts;
+    if (status == "paused") return pausedTexts;
+    return offTexts;
 }
 
-std::string_view homeStatus(std::string_view status) {
-    if (status == "protected") return protected_;
-    if (status == "needsFix") return partlyProtected;
-    if (status == "paused") return paused;
-    return notProtected;
-}
+}  // namespace
 
-std::string_view homeSubline(std::string_view status) {
-    if (status == "protected") return supportingTagline;
-    if (status == "needsFix") return healthRepairWhy;
-    if (status == "paused") return v3PausedSubtitle;
-    return v3OffSubtitle;
-}
+std::string_view homeHeadline(std::string_view status) { return homeTexts(status).headline; }
+std::string_view homeStatus(std::string_view status) { return homeTexts(status).status; }
+std::string_view homeSubline(std::string_view status) { return homeTexts(status).subline; }
 
 std::string_view v3Thing(const std::optional<std::string>& ruleId) {
     return firstFragmentHit(ruleId,

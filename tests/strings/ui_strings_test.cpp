@@ -61,7 +61,12 @@ INSTANTIATE_TEST_SUITE_P(
         Composed{std::string(S::healthBinary(true)), "This Mac app is installed."},
         Composed{std::string(S::healthBinary(false)), "This Mac app could not find its helper."},
         Composed{std::string(S::healthLog(true)), "Activity is being recorded."},
-        Composed{std::string(S::healthLog(false)), "No activity recorded yet."}));
+        Composed{std::string(S::healthLog(false)), "No activity recorded yet."},
+        Composed{std::string(S::homeHeadline("protected")), "You're protected"},
+        Composed{std::string(S::homeHeadline("needsFix")), "One thing to fix"},
+        Composed{std::string(S::homeHeadline("paused")), "Paused"},
+        Composed{std::string(S::homeHeadline("starting")), "Protection is off"},
+        Composed{std::string(S::homeStatus("needsFix")), "Partly protected"}));
 
 struct Thing {
     std::optional<std::string> ruleId;
