@@ -10,22 +10,17 @@
 
 #include "bridge/vardex_paths.hpp"
 #include "support/scoped_env.hpp"
-#include "support/temp_folder.hpp"
+#include "support/temp_home.hpp"
 
 namespace vardex {
 namespace {
 
 using testing::ScopedEnv;
-using testing::TempFolder;
 namespace fs = std::filesystem;
 
 class CliTest : public ::testing::Test {
 protected:
-    TempFolder root;
-    ScopedEnv home{"HOME", root.path().string()};
-    ScopedEnv state{"VARDEX_STATE_DIR", std::nullopt};
-    ScopedEnv sock{"VARDEX_SOCK", std::nullopt};
-    ScopedEnv bin{"VARDEX_BIN", std::nullopt};
+    testing::TempHome root;
 
     fs::path engine(std::string_view body) { return testing::writeScript(root / "vardex", body); }
 

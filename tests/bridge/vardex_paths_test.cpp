@@ -7,24 +7,19 @@
 #include <array>
 
 #include "support/scoped_env.hpp"
-#include "support/temp_folder.hpp"
+#include "support/temp_home.hpp"
 
 namespace vardex {
 namespace {
 
 using testing::ScopedEnv;
-using testing::TempFolder;
 namespace fs = std::filesystem;
 
 std::string accountHome() { return getpwuid(getuid())->pw_dir; }
 
 class PathsTest : public ::testing::Test {
 protected:
-    TempFolder root;
-    ScopedEnv home{"HOME", root.path().string()};
-    ScopedEnv state{"VARDEX_STATE_DIR", std::nullopt};
-    ScopedEnv bin{"VARDEX_BIN", std::nullopt};
-    ScopedEnv sock{"VARDEX_SOCK", std::nullopt};
+    testing::TempHome root;
     ScopedEnv path{"PATH", ""};
 };
 

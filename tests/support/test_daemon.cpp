@@ -78,6 +78,12 @@ void DaemonConnection::drainUntilClosed() {
     }
 }
 
+void DaemonConnection::ignoreUntilStopped() {
+    pollfd stop{daemon_.stopRead_, POLLIN, 0};
+    while (::poll(&stop, 1, -1) < 0 && errno == EINTR) {
+    }
+}
+
 TestDaemon::TestDaemon(std::filesystem::path socketPath, DaemonScript script)
     : socketPath_(std::move(socketPath)), script_(std::move(script)) {
     sockaddr_un address{};

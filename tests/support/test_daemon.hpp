@@ -28,6 +28,8 @@ public:
     bool sendLine(std::string_view line) { return sendRaw(std::string(line) + "\n"); }
     // Reads and records lines until the peer closes its end or the daemon stops.
     void drainUntilClosed();
+    // Reads nothing and waits for the daemon to stop: a peer that never takes its input.
+    void ignoreUntilStopped();
 
 private:
     friend class TestDaemon;
