@@ -8,7 +8,7 @@ set(CMAKE_CXX_EXTENSIONS OFF)
 
 target_compile_options(vardex_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
-  -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough
+  -Wcast-align -Woverloaded-virtual -Wimplicit-fallthrough
   -Werror)
 
 if(VARDEX_SANITIZE OR VARDEX_FUZZ)
