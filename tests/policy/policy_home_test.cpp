@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -9,6 +8,8 @@
 #include "policy/onboarding_folders.hpp"
 #include "policy/user_policy_file.hpp"
 #include "policy/user_policy_writer.hpp"
+#include "support/scoped_env.hpp"
+#include "support/temp_folder.hpp"
 
 namespace vardex {
 namespace {
@@ -19,45 +20,15 @@ namespace fs = std::filesystem;
 // writes itself.
 class TemporaryHome : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const char* name : {"HOME", "PATH", "VARDEX_BIN"}) {
-            const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        }
-        std::string pattern = (fs::temp_directory_path() / "policy-home-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        home_ = pattern;
-        fs::create_directories(home_ / "bin");
-        ::setenv("HOME", home_.c_str(), 1);
-        ::setenv("PATH", (home_ / "bin").c_str(), 1);
-        ::unsetenv("VARDEX_BIN");
-    }
-
-    void TearDown() override {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-        std::error_code ignored;
-        for (const auto& entry : fs::recursive_directory_iterator(home_, ignored)) {
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
-        fs::remove_all(home_, ignored);
-    }
-
     fs::path configFolder() const { return home_ / ".config/talvenor/vardex"; }
     fs::path policyPath() const { return configFolder() / "policy.yaml"; }
 
-    void writeFile(const fs::path& path, const std::string& bytes, fs::perms mode = fs::perms(0644)) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    static void writeFile(const fs::path& path, const std::string& bytes, fs::perms mode = fs::perms(0644)) {
+        testing::writeFile(path, bytes);
         fs::permissions(path, mode);
     }
 
-    // A fake engine: a shell script that the lookup finds through VARDEX_BIN.
+    // A fake engine that the lookup finds through VARDEX_BIN; `engineVar_` puts the variable back.
     void writeEngine(const std::string& script, fs::perms mode = fs::perms(0755)) {
         writeFile(home_ / "bin/vardex", script, mode);
         ::setenv("VARDEX_BIN", (home_ / "bin/vardex").c_str(), 1);
@@ -71,8 +42,10 @@ protected:
         return text.str();
     }
 
-    fs::path home_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    testing::TempFolder home_;
+    testing::ScopedEnv homeVar_{"HOME", home_.path().string()};
+    testing::ScopedEnv pathVar_{"PATH", (home_ / "bin").string()};
+    testing::ScopedEnv engineVar_{"VARDEX_BIN", std::nullopt};
 };
 
 UserPolicyFile samplePolicy() {
@@ -194,6 +167,7 @@ TEST_F(TemporaryHome, AReadOnlyConfigurationFolderKeepsThePreviousFile) {
     writeFile(policyPath(), "version: 5\n");
     fs::permissions(configFolder(), fs::perms(0555));
     const auto saved = UserPolicyWriter::save(samplePolicy());
+    fs::permissions(configFolder(), fs::perms(0755));
     ASSERT_FALSE(saved.ok());
     EXPECT_EQ(saved.error().description(), "Could not write the policy file.");
     EXPECT_EQ(contents(policyPath()), "version: 5\n");

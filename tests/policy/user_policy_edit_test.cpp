@@ -4,6 +4,7 @@
 
 #include "policy/rule_ids.hpp"
 #include "policy/user_policy_file.hpp"
+#include "support/temp_folder.hpp"
 
 namespace vardex {
 namespace {
@@ -42,21 +43,14 @@ TEST(UserRuleBuilders, DisplayNamePrefersDescriptionThenFirstValueThenId) {
     EXPECT_EQ(bare.displayName(), "r");
 }
 
+// Relative folders are taken against the working directory, so each test gets its own.
 class WorkingDirectory : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        folder_ = std::filesystem::temp_directory_path() / ("policy-cwd-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-        std::filesystem::current_path(folder_);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(folder_);
-    }
+    void SetUp() override { std::filesystem::current_path(folder_.path()); }
+    void TearDown() override { std::filesystem::current_path(previous_); }
 
-    std::filesystem::path previous_;
-    std::filesystem::path folder_;
+    std::filesystem::path previous_ = std::filesystem::current_path();
+    testing::TempFolder folder_;
 };
 
 TEST_F(WorkingDirectory, AddFolderMakesTheTypedPathAbsolute) {
