@@ -10,10 +10,8 @@ NotificationContent ask(const ApprovalRequest& request) {
 }
 
 NotificationContent dailyBlock(long long stopped) {
-    std::string body = stopped <= 1
-                           ? std::string("Vardex blocked a risky action today.")
-                           : "Vardex blocked " + std::to_string(stopped) + " risky actions today.";
-    return {"daily-block", std::string(UIStrings::notifyBlockedTitle), std::move(body)};
+    return {"daily-block", std::string(UIStrings::notifyBlockedTitle),
+            UIStrings::stoppedSentence(stopped)};
 }
 
 NotificationContent canaryTrip() {

@@ -16,6 +16,10 @@ std::optional<std::string> receiptTopCatch(const std::vector<AuditLogEntry>& new
     return std::nullopt;
 }
 
+std::string receiptSavedMessage(const std::filesystem::path& file) {
+    return std::string(UIStrings::v2Exported) + ": " + file.filename().string();
+}
+
 std::filesystem::path receiptPathBeside(const std::filesystem::path& exportFile) {
     return exportFile.parent_path() / receiptFileName;
 }

@@ -31,6 +31,9 @@ std::optional<std::string> receiptTopCatch(const std::vector<AuditLogEntry>& new
 
 inline constexpr std::string_view receiptFileName = "vardex-receipt.png";
 
+// The message after saving: "Saved receipt image: " and the file's name.
+std::string receiptSavedMessage(const std::filesystem::path& file);
+
 // Where the receipt goes when an export file is named in the environment: beside it.
 std::filesystem::path receiptPathBeside(const std::filesystem::path& exportFile);
 

@@ -93,8 +93,8 @@ std::string popoverWatched(long long apps, long long stopped) {
 }
 
 std::string stoppedSentence(long long count) {
-    if (count == 1) return "Vardex stopped 1 risky action today.";
-    return "Vardex stopped " + counted(count) + " risky actions today.";
+    if (count <= 1) return "Vardex blocked a risky action today.";
+    return "Vardex blocked " + counted(count) + " risky actions today.";
 }
 
 std::string todayCounts(long long checked, long long stopped, long long asked) {

@@ -435,7 +435,6 @@ inline constexpr std::string_view willNotStartAtLogin = "Will not start at login
 inline constexpr std::string_view willStartAtLogin = "Will start at login.";
 inline constexpr std::string_view youreProtected = "You're protected";
 inline constexpr std::string_view youreProtectedFull = "You're protected. Vardex is checking your AI apps.";
-inline constexpr std::string_view savedReceiptImage = "Saved receipt image";
 
 // --- Composing functions ---------------------------------------------------------------
 
@@ -450,6 +449,7 @@ std::string relativeAgo(long long seconds);
 std::string v3StoppedCount(long long count);
 std::string v3ClosedAgents(long long count);
 std::string popoverWatched(long long apps, long long stopped);
+// The day's blocked count as the daily notice words it; 0 reads like 1.
 std::string stoppedSentence(long long count);
 std::string todayCounts(long long checked, long long stopped, long long asked);
 std::string todayLine(long long stopped, long long secretsRead, long long checks);

@@ -176,6 +176,8 @@ TEST(ReceiptTopCatch, FirstDenyOfTodayWithItsStory) {
               "Claude Code: An AI app tried to read a secrets file.");
     EXPECT_FALSE(receiptTopCatch(entries, at("2025-03-03T12:00:00Z"), calendar));
     EXPECT_EQ(receiptPathBeside("/tmp/out/anything.jsonl"), "/tmp/out/vardex-receipt.png");
+    EXPECT_EQ(receiptSavedMessage("/tmp/out/vardex-receipt.png"),
+              "Saved receipt image: vardex-receipt.png");
 }
 
 }  // namespace

@@ -39,7 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
         Composed{S::todayLine(2, 1, 40), "Stopped 2 risky actions · 1 secrets read · 40 checks"},
         Composed{S::healthSummary("Cursor", true), "Connected to Cursor"},
         Composed{S::healthSummary("Codex", false), "Not connected to Codex"},
-        Composed{S::versionLine("0.1.0"), "Version 0.1.0"}));
+        Composed{S::versionLine("0.1.0"), "Version 0.1.0"},
+        Composed{S::stoppedSentence(0), "Vardex blocked a risky action today."},
+        Composed{S::stoppedSentence(2), "Vardex blocked 2 risky actions today."}));
 
 INSTANTIATE_TEST_SUITE_P(
     FixedChoices, ComposedText,
