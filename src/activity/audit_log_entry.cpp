@@ -74,7 +74,8 @@ std::optional<AuditLogEntry> AuditLogEntry::fromLoose(const json& object) {
     AuditLogEntry entry;
     if (auto ts = looseText(object, "ts")) entry.ts = *ts;
     if (auto agent = looseText(object, "agent")) {
-        entry.agent = parseWireText<AgentKind>(unicode::lowercased(*agent)).value_or(AgentKind::shim);
+        entry.agent =
+            parseWireText<AgentKind>(unicode::lowercased(*agent)).value_or(AgentKind::shim);
     }
     if (auto session = looseText(object, "session")) entry.session = *session;
     entry.actionSummary = summarizeJSON(member(object, "action"));
@@ -150,6 +151,12 @@ private:
     int fd_;
 };
 
+// Most bytes are ordinary text; only these can begin a line break.
+constexpr bool mayStartBreak(char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return (byte >= '\n' && byte <= '\r') || byte == 0xC2 || byte == 0xE2;
+}
+
 // The log only grows, so only its end is read: blocks are taken backwards from the end, and
 // the part before the first line break of what has been read so far is carried into the next
 // block, because that line may begin further back. A break found in the bytes is always a
@@ -175,7 +182,8 @@ std::vector<AuditLogEntry> AuditLogEntry::readRecent(const std::filesystem::path
     off_t position = *fileSize;
     std::string buffer;
     while (true) {
-        std::size_t chunk = static_cast<std::size_t>(std::min<off_t>(position, static_cast<off_t>(blockSize)));
+        auto chunk = static_cast<std::size_t>(
+            std::min<off_t>(position, static_cast<off_t>(blockSize)));
         position -= static_cast<off_t>(chunk);
         std::string joined(chunk, '\0');
         if (!input.readAt(position, joined.data(), chunk)) return {};
@@ -188,7 +196,8 @@ std::vector<AuditLogEntry> AuditLogEntry::readRecent(const std::filesystem::path
         std::size_t lineStart = 0;
         std::size_t firstBreak = std::string::npos;
         for (std::size_t at = 0; at < buffer.size();) {
-            std::size_t length = lineBreakLength(buffer, at);
+            std::size_t length =
+                mayStartBreak(buffer[at]) ? lineBreakLength(buffer, at) : 0;
             if (length == 0) {
                 ++at;
                 continue;

@@ -87,7 +87,8 @@ std::optional<TimePoint> readTimestamp(std::string_view text) {
     date::year_month_day ymd{date::year(*year), date::month(static_cast<unsigned>(*month)),
                              date::day(static_cast<unsigned>(*day))};
     if (!ymd.ok()) return std::nullopt;
-    date::sys_seconds whole = date::sys_days(ymd) + hours(*hour) + minutes(*minute) + seconds(*second);
+    date::sys_seconds whole =
+        date::sys_days(ymd) + hours(*hour) + minutes(*minute) + seconds(*second);
     whole -= offset;
 
     // The system clock counts in nanoseconds and spans only about 1678 to 2262.

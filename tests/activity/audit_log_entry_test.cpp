@@ -74,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         LooseLine{"\u2003 {\"decision\":\"deny\",\"risk\":\"0.5\",\"session\":7,\"rule_id\":1} \t",
                   AuditLogEntry{}},
         LooseLine{R"({"ts":"2025-03-01T09:15:02Z","agent":"codex","session":"s1",
-                      "action":{"raw":"rm -rf /"},"decision":"deny","rule_id":"destructive.rm_home_root",
+                      "action":{"raw":"rm -rf /"},"decision":"deny",
+                      "rule_id":"destructive.rm_home_root",
                       "risk":0.9,"approver":"menubar","prev_hash":"p","hash":"h1","extra":[]})",
                   entryWith([](AuditLogEntry& e) {
                       e.ts = "2025-03-01T09:15:02Z";

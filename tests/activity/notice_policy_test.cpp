@@ -87,7 +87,9 @@ struct Clock {
 
 class ClockText : public ::testing::TestWithParam<Clock> {};
 
-TEST_P(ClockText, ParsesClamped) { EXPECT_EQ(NoticePolicy::parseClock(GetParam().text), GetParam().minutes); }
+TEST_P(ClockText, ParsesClamped) {
+    EXPECT_EQ(NoticePolicy::parseClock(GetParam().text), GetParam().minutes);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ClockText,
@@ -128,7 +130,9 @@ struct Notice {
 
 class NotificationTexts : public ::testing::TestWithParam<Notice> {};
 
-TEST_P(NotificationTexts, IdentifierTitleBody) { EXPECT_EQ(GetParam().actual, GetParam().expected); }
+TEST_P(NotificationTexts, IdentifierTitleBody) {
+    EXPECT_EQ(GetParam().actual, GetParam().expected);
+}
 
 ApprovalRequest request(std::string reasonUser) {
     ApprovalRequest r;

@@ -73,7 +73,8 @@ std::string generatedLog(unsigned seed, int lines) {
     std::mt19937 random(seed);
     const std::vector<std::string> breaks{"\n", "\r", "\r\n", "\v", "\f",
                                           "\u0085", "\u2028", "\u2029", "\n\n", "\r\r\n"};
-    const std::vector<std::string> texts{"ls", "caf\u00e9", "e\u0301t\u00e9", "\U0001F44D\U0001F3FD",
+    const std::vector<std::string> texts{"ls", "caf\u00e9", "e\u0301t\u00e9",
+                                         "\U0001F44D\U0001F3FD",
                                          "\u6f22\u5b57", "rm -rf ~", "\u00a0padded\u00a0"};
     std::string out;
     for (int i = 0; i < lines; ++i) {

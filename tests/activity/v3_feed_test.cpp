@@ -167,7 +167,8 @@ TEST(ReceiptTopCatch, FirstDenyOfTodayWithItsStory) {
     LocalCalendar calendar;
     std::vector<AuditLogEntry> entries{
         entry("2025-03-02T11:00:00Z", "ls", Outcome::allow),
-        entry("2025-03-02T10:00:00Z", "x", Outcome::deny, "", "s", "no.such.rule", AgentKind::codex),
+        entry("2025-03-02T10:00:00Z", "x", Outcome::deny, "", "s", "no.such.rule",
+              AgentKind::codex),
         entry("2025-03-02T09:00:00Z", "y", Outcome::deny, "", "s", "secrets.dotenv"),
     };
     EXPECT_EQ(receiptTopCatch(entries, now, calendar), "Codex: This action looks risky.");

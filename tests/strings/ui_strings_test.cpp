@@ -139,7 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AskSentence, NamesAgentVerbAndQuestion) {
     EXPECT_EQ(S::v3AskSentence("Codex", std::optional<std::string>("money_movement")),
               "Codex wants to spend money. Is that OK?");
-    EXPECT_EQ(S::v3AskSentence("Codex", std::nullopt), "Codex wants to do something risky. Is that OK?");
+    EXPECT_EQ(S::v3AskSentence("Codex", std::nullopt),
+              "Codex wants to do something risky. Is that OK?");
 }
 
 TEST(RiskStories, ExactRuleIdOrFallback) {
