@@ -687,7 +687,8 @@ Result<T, WireError> decode(std::string_view text) {
     nlohmann::json tree;
     try {
         tree = nlohmann::json::parse(text);
-    } catch (const nlohmann::json::parse_error& e) {
+    } catch (const nlohmann::json::exception& e) {
+        // Syntax errors, and numbers too large for a double.
         return fail(WireError(DecodingError::malformed(e.what())));
     }
     auto result = fromTree<T>(tree);
@@ -704,6 +705,8 @@ VARDEX_PROTOCOL_RECORD(JSONValue)
 VARDEX_PROTOCOL_RECORD(AgentContext)
 VARDEX_PROTOCOL_RECORD(Decision)
 VARDEX_PROTOCOL_RECORD(ArgvTree)
+VARDEX_PROTOCOL_RECORD(Redirect)
+VARDEX_PROTOCOL_RECORD(BodySource)
 VARDEX_PROTOCOL_RECORD(Action)
 VARDEX_PROTOCOL_RECORD(ApprovalRequest)
 VARDEX_PROTOCOL_RECORD(ApprovalResponse)
