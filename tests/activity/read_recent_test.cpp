@@ -1,37 +1,22 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <fstream>
 #include <random>
 
 #include "activity/audit_log_entry.hpp"
 #include "activity/unicode_text.hpp"
 #include "protocol/protocol_json.hpp"
+#include "support/temp_folder.hpp"
 
 namespace vardex {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vardex-activity-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using testing::TempFolder;
 
 fs::path writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
+    testing::writeFile(path, bytes);
     return path;
 }
 

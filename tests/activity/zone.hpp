@@ -1,9 +1,8 @@
 #pragma once
 
-#include <cstdlib>
 #include <ctime>
-#include <optional>
-#include <string>
+
+#include "support/scoped_env.hpp"
 
 namespace vardex::testing {
 
@@ -11,24 +10,14 @@ namespace vardex::testing {
 // the old one back.
 class ScopedZone {
 public:
-    explicit ScopedZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedZone() {
-        if (old_) {
-            ::setenv("TZ", old_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-    ScopedZone(const ScopedZone&) = delete;
-    ScopedZone& operator=(const ScopedZone&) = delete;
+    explicit ScopedZone(const char* zone) : env_("TZ", zone) { ::tzset(); }
 
 private:
-    std::optional<std::string> old_;
+    // Members go in reverse order: TZ is restored first, then read again.
+    struct Reread {
+        ~Reread() { ::tzset(); }
+    } reread_;
+    ScopedEnv env_;
 };
 
 }  // namespace vardex::testing
