@@ -1,6 +1,8 @@
 #include "protocol/json_lines_client.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <future>
 #include <thread>
@@ -157,6 +159,44 @@ TEST_F(ClientTest, WritingToAGoneDaemonIsAnErrorNotASignal) {
     auto sent = client->send(IpcMessage::ping());
     ASSERT_FALSE(sent.ok());
     EXPECT_EQ(describe(sent.error()), "send failed: errno 32 (Broken pipe)");
+}
+
+TEST_F(ClientTest, OutgoingTextThatIsNotUTF8IsNeverWritten) {
+    TestDaemon daemon(socketPath, scripts::silent());
+    auto client = connectTo(daemon);
+    auto sent = client->respond("req-\xff", ApprovalVerdict::deny, "menubar");
+    ASSERT_FALSE(sent.ok());
+    EXPECT_TRUE(sent.error().is(SocketClientError::Kind::invalidUTF8));
+    ASSERT_TRUE(client->send(IpcMessage::ping()).ok());
+    ASSERT_TRUE(daemon.waitForReceived(1));
+    EXPECT_EQ(daemon.received(), std::vector<std::string>{pingLine});
+}
+
+TEST_F(ClientTest, DaemonDroppingUnreadInputResetsTheRead) {
+    // Closing with our line still unread resets the connection instead of ending it cleanly.
+    TestDaemon daemon(socketPath, [](DaemonConnection& connection) { connection.waitForInput(); });
+    auto client = connectTo(daemon);
+    ASSERT_TRUE(client->send(IpcMessage::ping()).ok());
+    auto received = client->receive();
+    ASSERT_FALSE(received.ok());
+    EXPECT_EQ(describe(received.error()), "receive failed: errno 104 (Connection reset by peer)");
+}
+
+TEST_F(ClientTest, NoFreeDescriptorIsASocketFailure) {
+    rlimit original{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &original), 0);
+    // With the limit at the lowest free descriptor number, no new descriptor can be made.
+    const int lowestFree = dup(0);
+    ASSERT_GE(lowestFree, 0);
+    close(lowestFree);
+    rlimit tight = original;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    JsonLinesClient client(socketPath);
+    auto connected = client.connect(shortTimeout);
+    setrlimit(RLIMIT_NOFILE, &original);
+    ASSERT_FALSE(connected.ok());
+    EXPECT_EQ(connected.error().description(), "connect failed: socket(): errno 24 (Too many open files)");
 }
 
 TEST_F(ClientTest, WriteToADaemonThatNeverReadsTimesOut) {
