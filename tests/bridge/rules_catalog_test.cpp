@@ -71,6 +71,8 @@ TEST(RulesCatalogTest, ReadsTheListingLeniently) {
 }
 
 TEST(RulesCatalogTest, MissingOrMistypedPartsTakeDefaults) {
+    EXPECT_EQ(RulesCatalog().defaults, (CatalogDefaults{30, 0.7, "allow", "deny", "deny"}));
+    EXPECT_TRUE(RulesCatalog().rules.empty() && RulesCatalog().disabled.empty());
     EXPECT_EQ(RulesCatalog(json::object()), RulesCatalog());
     EXPECT_EQ(RulesCatalog(json::array()), RulesCatalog());
     const RulesCatalog odd(json::parse(
