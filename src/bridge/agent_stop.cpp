@@ -13,8 +13,7 @@
 #include <ctime>
 #include <fstream>
 
-#include <utf8proc.h>
-
+#include "bridge/engine_json.hpp"
 #include "bridge/vardex_paths.hpp"
 
 extern char** environ;
@@ -61,28 +60,6 @@ Result<void, AgentStopError> writeWhole(const fs::path& file, std::string_view t
         return fail(AgentStopError{file, code});
     }
     return {};
-}
-
-// Invalid sequences become U+FFFD one byte at a time; never fails.
-std::string repairedUTF8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    const auto* data = reinterpret_cast<const utf8proc_uint8_t*>(bytes.data());
-    auto remaining = static_cast<utf8proc_ssize_t>(bytes.size());
-    while (remaining > 0) {
-        utf8proc_int32_t point = 0;
-        const auto length = utf8proc_iterate(data, remaining, &point);
-        if (length <= 0) {
-            out.append("\xEF\xBF\xBD");
-            ++data;
-            --remaining;
-            continue;
-        }
-        out.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
-        data += length;
-        remaining -= length;
-    }
-    return out;
 }
 
 std::string_view trimBlanks(std::string_view text) {
@@ -179,7 +156,7 @@ std::vector<AgentProcess> parse(std::string_view ps, std::int32_t ownPid) {
 }
 
 std::vector<AgentProcess> runningAgents() {
-    return parse(repairedUTF8(processList()), static_cast<std::int32_t>(::getpid()));
+    return parse(engine_json::repairedUTF8(processList()), static_cast<std::int32_t>(::getpid()));
 }
 
 int terminate(const std::vector<AgentProcess>& processes) {

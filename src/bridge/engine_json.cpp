@@ -35,27 +35,48 @@ std::string trimmed(std::string_view text) {
     return lone.combined();
 }
 
-std::string lowercased(std::string_view text) {
+namespace {
+
+// Rewrites UTF-8 text code point by code point; each byte that does not start a valid
+// sequence goes to `invalid` on its own.
+template <class Point, class Invalid>
+std::string mapCodePoints(std::string_view text, Point point, Invalid invalid) {
     std::string out;
     out.reserve(text.size());
     const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
     auto remaining = static_cast<utf8proc_ssize_t>(text.size());
     while (remaining > 0) {
-        utf8proc_int32_t point = 0;
-        const auto length = utf8proc_iterate(bytes, remaining, &point);
+        utf8proc_int32_t value = 0;
+        const auto length = utf8proc_iterate(bytes, remaining, &value);
         if (length <= 0) {
-            out.push_back(static_cast<char>(*bytes));
+            invalid(out, static_cast<char>(*bytes));
             ++bytes;
             --remaining;
             continue;
         }
-        utf8proc_uint8_t encoded[4];
-        const auto written = utf8proc_encode_char(utf8proc_tolower(point), encoded);
-        out.append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(written));
+        point(out, value);
         bytes += length;
         remaining -= length;
     }
     return out;
+}
+
+void appendCodePoint(std::string& out, utf8proc_int32_t value) {
+    utf8proc_uint8_t encoded[4];
+    const auto written = utf8proc_encode_char(value, encoded);
+    out.append(reinterpret_cast<const char*>(encoded), static_cast<std::size_t>(written));
+}
+
+}  // namespace
+
+std::string lowercased(std::string_view text) {
+    return mapCodePoints(
+        text, [](std::string& out, utf8proc_int32_t value) { appendCodePoint(out, utf8proc_tolower(value)); },
+        [](std::string& out, char byte) { out.push_back(byte); });
+}
+
+std::string repairedUTF8(std::string_view bytes) {
+    return mapCodePoints(bytes, appendCodePoint, [](std::string& out, char) { out.append("\xEF\xBF\xBD"); });
 }
 
 }  // namespace vardex::engine_json

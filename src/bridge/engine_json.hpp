@@ -28,4 +28,7 @@ std::string trimmed(std::string_view text);
 // Lower case in the Unicode sense, code point by code point; bytes that are not UTF-8 are kept.
 std::string lowercased(std::string_view text);
 
+// Every byte that does not start a valid UTF-8 sequence replaced by U+FFFD; never fails.
+std::string repairedUTF8(std::string_view bytes);
+
 }  // namespace vardex::engine_json

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "bridge/command_line_installer.hpp"
+#include "bridge/engine_json.hpp"
 #include "engine_script.hpp"
 
 namespace vardex {
@@ -46,6 +47,12 @@ INSTANTIATE_TEST_SUITE_P(
         PsCase{"NameWithSpaces", "42 /Applications/My Tools/codex\n", Found{{42, "codex"}}},
         PsCase{"ReplacedBytes", "43 \xEF\xBF\xBD" "claude\n44 claude\n", Found{{44, "claude"}}}),
     [](const auto& p) { return std::string(p.param.name); });
+
+TEST(AgentStopTest, ProcessListBytesAreRepairedNotDropped) {
+    const std::string listed = engine_json::repairedUTF8("50 /opt/\xff\xfe/claude\n51 caf\xc3\xa9\xc3");
+    EXPECT_EQ(listed, "50 /opt/\uFFFD\uFFFD/claude\n51 caf\u00e9\uFFFD");
+    EXPECT_EQ(AgentStop::parse(listed, ownPid), (Found{{50, "claude"}}));
+}
 
 TEST(AgentStopTest, RunningAgentsFindsARealProcessByItsName) {
     if (!fs::exists("/bin/ps")) GTEST_SKIP() << "no /bin/ps";
