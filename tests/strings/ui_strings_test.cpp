@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <set>
 #include <sstream>
 
 #include "strings/ui_strings.hpp"
+#include "support/scoped_env.hpp"
 
 namespace vardex {
 namespace {
@@ -135,6 +138,18 @@ INSTANTIATE_TEST_SUITE_P(
         Sentence{Outcome::deny, std::nullopt, 1, "We stopped Cursor from doing something risky."},
         Sentence{Outcome::deny, "rce.pipe_to_shell", 5,
                  "Stopped Cursor 5 times from running a program from the internet."}));
+
+TEST(CheckedLine, JustNowThenTheLocalClockTime) {
+    using namespace std::chrono;
+    const auto now = sys_days(year_month_day(year(2025), month(3), day(1))) + hours(12);
+    {
+        testing::ScopedEnv zone("TZ", "JST-9");
+        ::tzset();
+        EXPECT_EQ(S::checkedLine(now - seconds(59), now), "Checked just now");
+        EXPECT_EQ(S::checkedLine(now - minutes(90), now), "Checked 19:30");
+    }
+    ::tzset();
+}
 
 TEST(AskSentence, NamesAgentVerbAndQuestion) {
     EXPECT_EQ(S::v3AskSentence("Codex", std::optional<std::string>("money_movement")),
