@@ -7,19 +7,38 @@ namespace {
 
 std::string counted(long long count) { return std::to_string(count); }
 
-// A rule id is tested for containing each fragment in order; the first hit decides.
-struct Fragment {
+// What a rule is about, worded as the thing stopped and as the thing an agent wants to do. A
+// rule id is tested, case-sensitively, for containing each fragment in order; the first hit
+// decides.
+struct RuleTopic {
     std::string_view fragment;
-    std::string_view text;
+    std::string_view thing;
+    std::string_view verb;
 };
 
-std::string_view firstFragmentHit(const std::optional<std::string>& ruleId,
-                                  std::initializer_list<Fragment> table, std::string_view none) {
+constexpr RuleTopic ruleTopics[] = {
+    {"ssh", "reading your secret key", "use your secret key"},
+    {"secret", "sending your password", "use your passwords"},
+    {"password", "sending your password", "use your passwords"},
+    {"credential", "sending your password", "use your passwords"},
+    {"pipe_to_shell", "running a program from the internet", "run a program from the internet"},
+    {"rce", "running a program from the internet", "run a program from the internet"},
+    {"autostart", "changing what starts with your Mac", "change what starts with your Mac"},
+    {"persist", "changing what starts with your Mac", "change what starts with your Mac"},
+    {"money", "spending money", "spend money"},
+    {"payment", "spending money", "spend money"},
+    {"delete", "deleting your files", "delete files"},
+    {"rm", "deleting your files", "delete files"},
+};
+
+constexpr RuleTopic noTopic{"", "doing something risky", "do something risky"};
+
+const RuleTopic& ruleTopic(const std::optional<std::string>& ruleId) {
     std::string_view id = ruleId ? std::string_view(*ruleId) : std::string_view();
-    for (const auto& [fragment, text] : table) {
-        if (id.find(fragment) != std::string_view::npos) return text;
+    for (const auto& topic : ruleTopics) {
+        if (id.find(topic.fragment) != std::string_view::npos) return topic;
     }
-    return none;
+    return noTopic;
 }
 
 }  // namespace
@@ -189,22 +208,7 @@ std::string_view homeStatus(std::string_view status) { return homeTexts(status).
 std::string_view homeSubline(std::string_view status) { return homeTexts(status).subline; }
 
 std::string_view v3Thing(const std::optional<std::string>& ruleId) {
-    return firstFragmentHit(ruleId,
-                            {
-                                {"ssh", "reading your secret key"},
-                                {"secret", "sending your password"},
-                                {"password", "sending your password"},
-                                {"credential", "sending your password"},
-                                {"pipe_to_shell", "running a program from the internet"},
-                                {"rce", "running a program from the internet"},
-                                {"autostart", "changing what starts with your Mac"},
-                                {"persist", "changing what starts with your Mac"},
-                                {"money", "spending money"},
-                                {"payment", "spending money"},
-                                {"delete", "deleting your files"},
-                                {"rm", "deleting your files"},
-                            },
-                            "doing something risky");
+    return ruleTopic(ruleId).thing;
 }
 
 std::string v3GroupSentence(std::string_view agentTitle, Outcome verdict,
@@ -233,24 +237,8 @@ std::string v3Sentence(std::string_view agentTitle, Outcome verdict,
 }
 
 std::string v3AskSentence(std::string_view agentTitle, const std::optional<std::string>& ruleId) {
-    std::string_view verb = firstFragmentHit(
-        ruleId,
-        {
-            {"ssh", "use your secret key"},
-            {"secret", "use your passwords"},
-            {"password", "use your passwords"},
-            {"credential", "use your passwords"},
-            {"pipe_to_shell", "run a program from the internet"},
-            {"rce", "run a program from the internet"},
-            {"autostart", "change what starts with your Mac"},
-            {"persist", "change what starts with your Mac"},
-            {"money", "spend money"},
-            {"payment", "spend money"},
-            {"delete", "delete files"},
-            {"rm", "delete files"},
-        },
-        "do something risky");
-    return std::string(agentTitle) + " wants to " + std::string(verb) + ". Is that OK?";
+    return std::string(agentTitle) + " wants to " + std::string(ruleTopic(ruleId).verb) +
+           ". Is that OK?";
 }
 
 std::string_view v3HelperFallback(const std::optional<std::string>& ruleId) {
