@@ -1,0 +1,126 @@
+#include "service/direct_daemon.hpp"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "bridge/vardex_paths.hpp"
+#include "service/launch_agent.hpp"
+
+extern char** environ;
+
+namespace vardex {
+namespace {
+
+std::vector<std::string> daemonEnvironment() {
+    std::vector<std::string> entries;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        std::string text(*entry);
+        if (!text.starts_with("HOME=") && !text.starts_with("VARDEX_SOCK=")) entries.push_back(std::move(text));
+    }
+    entries.push_back("HOME=" + VardexPaths::homeDirectory().string());
+    entries.push_back("VARDEX_SOCK=" + VardexPaths::socketPath());
+    return entries;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (auto& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+bool reaped(pid_t pid, int options) {
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(pid, &status, options);
+    } while (result < 0 && errno == EINTR);
+    // Someone else collecting it (ECHILD) also means it is gone.
+    return result == pid || result < 0;
+}
+
+}  // namespace
+
+bool DirectDaemonBackend::childRunning() {
+    if (!child_) return false;
+    if (reaped(*child_, WNOHANG)) child_.reset();
+    return child_.has_value();
+}
+
+std::optional<pid_t> DirectDaemonBackend::childPid() const {
+    std::lock_guard guard(lock_);
+    return child_;
+}
+
+Result<void, ServiceError> DirectDaemonBackend::spawnForegroundDaemon(const std::filesystem::path& engine) {
+    std::lock_guard guard(lock_);
+    if (childRunning()) return {};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<std::string> arguments{engine.string(), "daemon", "--foreground"};
+    auto environment = daemonEnvironment();
+    auto argv = pointersTo(arguments);
+    auto envp = pointersTo(environment);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, engine.c_str(), &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
+        return fail(ServiceError::system("Could not start " + engine.string() + ": " +
+                                         std::system_category().message(spawned) + "."));
+    }
+    child_ = pid;
+    return {};
+}
+
+Result<void, ServiceError> DirectDaemonBackend::start(const std::filesystem::path& engine, bool runAtLoad) {
+    if (auto written = writeLaunchAgent(engine, runAtLoad); !written) return written;
+    return spawnForegroundDaemon(engine);
+}
+
+void DirectDaemonBackend::stop() {
+    std::lock_guard guard(lock_);
+    if (!childRunning()) return;
+    const pid_t pid = *child_;
+    child_.reset();
+    ::kill(pid, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + terminateGrace;
+    while (!reaped(pid, WNOHANG)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            reaped(pid, 0);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+Result<void, ServiceError> DirectDaemonBackend::setStartAtLogin(const std::filesystem::path& engine, bool on) {
+    return writeLaunchAgent(engine, on);
+}
+
+}  // namespace vardex

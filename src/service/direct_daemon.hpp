@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+
+#include <sys/types.h>
+
+#include "service/service_backend.hpp"
+
+namespace vardex {
+
+// The daemon as a child of the app, for automation, containers and machines without a
+// service manager. The launch agent's property list is still written, so switching to the
+// service manager later finds it in place. The child is ended and waited for when the
+// backend goes, since nobody else would collect it.
+class DirectDaemonBackend final : public ServiceBackend {
+public:
+    // How long a terminated daemon gets to exit before it is killed.
+    static constexpr std::chrono::milliseconds terminateGrace{2000};
+
+    DirectDaemonBackend() = default;
+    DirectDaemonBackend(const DirectDaemonBackend&) = delete;
+    DirectDaemonBackend& operator=(const DirectDaemonBackend&) = delete;
+    ~DirectDaemonBackend() override { stop(); }
+
+    Result<void, ServiceError> start(const std::filesystem::path& engine, bool runAtLoad) override;
+    void stop() override;
+    Result<void, ServiceError> setStartAtLogin(const std::filesystem::path& engine, bool on) override;
+
+    // Starts `engine` "daemon" "--foreground" unless the child started earlier still runs.
+    Result<void, ServiceError> spawnForegroundDaemon(const std::filesystem::path& engine);
+    std::optional<pid_t> childPid() const;
+
+private:
+    // Collects the child when it has ended; callers hold `lock_`.
+    bool childRunning();
+
+    mutable std::mutex lock_;
+    std::optional<pid_t> child_;
+};
+
+}  // namespace vardex

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bridge/cli_result.hpp"
+#include "common/result.hpp"
+#include "service/daemon_socket.hpp"
+#include "service/protection_error.hpp"
+
+namespace vardex {
+
+// One way of keeping the engine's daemon running. `ProtectionService` picks one when it is
+// made and keeps it; the folders and the start-at-login choice are settled before any call.
+class ServiceBackend {
+public:
+    virtual ~ServiceBackend() = default;
+
+    // Writes the service description for `engine` and gets a daemon running from it. The
+    // caller then waits for the socket.
+    virtual Result<void, ServiceError> start(const std::filesystem::path& engine, bool runAtLoad) = 0;
+    // Never fails; a daemon that is not running is already stopped.
+    virtual void stop() = 0;
+    // Rewrites the service description for the new choice and tells the service manager.
+    virtual Result<void, ServiceError> setStartAtLogin(const std::filesystem::path& engine, bool on) = 0;
+};
+
+// A line for the app's event log, such as a fallback from the service manager.
+using ServiceEventLog = std::function<void(std::string_view event, std::string_view detail)>;
+
+// Runs a service-manager program with the app's environment and collects what it printed. A
+// program that cannot be started reads as status 1 with the system's reason on standard error.
+CliResult runServiceManager(const std::filesystem::path& program, const std::vector<std::string>& arguments);
+
+// Standard error then standard output, nothing between: the service manager's whole complaint.
+inline std::string complaintOf(const CliResult& run) { return run.stderr + run.stdout; }
+
+}  // namespace vardex

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "service/launch_agent.hpp"
+#include "service/protection_service.hpp"
+#include "service_home.hpp"
+#include "support/test_daemon.hpp"
+
+namespace vardex {
+namespace {
+
+using testing::ScopedEnv;
+namespace fs = std::filesystem;
+
+const std::string service = "gui/" + std::to_string(::getuid()) + "/com.talvenor.vardex";
+const std::string domain = "gui/" + std::to_string(::getuid());
+
+// What the fake launchctl's "print" says: not loaded, or loaded with a program line.
+constexpr const char* notLoaded = "print) echo 'Could not find service' >&2; exit 113;;";
+constexpr const char* loadedSameEngine = "print) printf 'x = {\\n\\tprogram = %s\\n}\\n' \"$VARDEX_BIN\";;";
+constexpr const char* loadedOtherEngine = "print) printf 'x = {\\n\\tprogram = /usr/local/bin/vardex\\n}\\n';;";
+constexpr const char* loadedNoProgram = "print) printf 'x = {\\n\\tstate = running\\n}\\n';;";
+
+struct LaunchctlCase {
+    const char* name;
+    const char* print;
+    const char* bootstrap;  // empty: bootstrap succeeds
+    bool daemonAnswers;
+    bool staleSocket;  // a socket file nobody answers on
+    std::optional<const char*> skipSwitch;
+    // "print", "bootout", "bootstrap", "kickstart" in the order they must run.
+    std::vector<std::string> calls;
+    std::optional<ProtectionError> error;
+};
+
+class LaunchctlStartTest : public ::testing::TestWithParam<LaunchctlCase> {
+protected:
+    testing::ServiceHome home;
+};
+
+std::string fullCall(const std::string& verb) {
+    if (verb == "print" || verb == "bootout") return verb + " " + service;
+    if (verb == "kickstart") return "kickstart -k " + service;
+    if (verb == "bootstrap") return "bootstrap " + domain + " " + VardexPaths::launchAgentPlistURL().string();
+    return verb;
+}
+
+void PrintTo(const LaunchctlCase& c, std::ostream* out) { *out << c.name; }
+
+TEST_P(LaunchctlStartTest, FollowsTheServiceState) {
+    const auto& c = GetParam();
+    std::optional<ScopedEnv> skip;
+    if (c.skipSwitch) skip.emplace("VARDEX_SKIP_LAUNCHCTL", *c.skipSwitch);
+    const auto launchctl = home.serviceManager("launchctl", std::string("case \"$1\" in\n") + c.print + "\n" +
+                                                                (*c.bootstrap ? c.bootstrap : "") + "\nesac");
+    fs::create_directories(fs::path(home.socket()).parent_path());
+    std::optional<testing::TestDaemon> daemon;
+    if (c.daemonAnswers) daemon.emplace(home.socket(), testing::scripts::answerPing());
+    if (c.staleSocket) testing::writeFile(home.socket(), "");
+
+    ProtectionService protection({launchctl, "/nonexistent/systemctl", testing::quickTimeouts(),
+                                  ServiceBackendKind::launchctl, {}});
+    ASSERT_EQ(protection.backendKind(), ServiceBackendKind::launchctl);
+    const auto started = protection.start();
+
+    std::vector<std::string> expected;
+    for (const auto& verb : c.calls) expected.push_back(fullCall(verb));
+    EXPECT_EQ(home.calls(), expected);
+    if (c.error) {
+        ASSERT_FALSE(started.ok());
+        EXPECT_EQ(started.error(), ServiceError(*c.error));
+    } else {
+        EXPECT_TRUE(started.ok()) << started.error().description();
+    }
+    EXPECT_TRUE(fs::exists(VardexPaths::launchAgentPlistURL()));
+}
+
+// The fake notes "socket present" when bootstrap finds a socket file: right for a daemon that
+// answers, wrong for a stale file, which must be gone by then.
+const std::vector<std::string> reload{"print", "bootout", "bootstrap", "socket present", "kickstart"};
+const std::vector<std::string> reloadCleared{"print", "bootout", "bootstrap", "kickstart"};
+const std::vector<std::string> refused{"print", "bootout", "bootstrap", "socket present"};
+
+INSTANTIATE_TEST_SUITE_P(
+    States, LaunchctlStartTest,
+    ::testing::Values(
+        LaunchctlCase{"notLoaded", notLoaded, "", true, false, std::nullopt, reload, std::nullopt},
+        LaunchctlCase{"loadedSameEngineAnswering", loadedSameEngine, "", true, false, std::nullopt, {"print"}, std::nullopt},
+        LaunchctlCase{"loadedOtherEngine", loadedOtherEngine, "", true, false, std::nullopt, reload, std::nullopt},
+        LaunchctlCase{"loadedWithoutProgramLine", loadedNoProgram, "", true, false, std::nullopt, reload, std::nullopt},
+        // The stale file is gone before bootstrap (no "socket present"), and nobody ever answers.
+        LaunchctlCase{"loadedNotAnswering", loadedSameEngine, "", false, true, std::nullopt, reloadCleared,
+                      ProtectionError::daemonDidNotStart()},
+        LaunchctlCase{"bootstrapInputOutputError", notLoaded,
+                      "bootstrap) echo 'Bootstrap failed: 5: Input/output error' >&2; exit 5;;", true, false,
+                      std::nullopt, reload, std::nullopt},
+        LaunchctlCase{"bootstrapAlreadyLoaded", notLoaded, "bootstrap) echo 'service Already loaded'; exit 37;;", true,
+                      false, std::nullopt, reload, std::nullopt},
+        LaunchctlCase{"bootstrapFailsSilently", notLoaded, "bootstrap) exit 1;;", true, false, std::nullopt,
+                      refused, ProtectionError::launchctlFailed("launchctl bootstrap failed")},
+        LaunchctlCase{"bootstrapRefused", notLoaded,
+                      "bootstrap) echo 'err;' >&2; echo 'out'; exit 1;;", true, false, std::nullopt,
+                      refused, ProtectionError::launchctlFailed("err;\nout\n")},
+        LaunchctlCase{"skipSwitchTrueIsNotTheSwitch", loadedSameEngine, "", true, false, "true", {"print"},
+                      std::nullopt},
+        LaunchctlCase{"skipSwitchTwoIsNotTheSwitch", notLoaded, "", true, false, "2", reload, std::nullopt}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(LaunchctlStart, MissingEngineWritesNothing) {
+    testing::ServiceHome home;
+    ScopedEnv noEngine("VARDEX_BIN", std::nullopt);
+    ScopedEnv emptyPath("PATH", (home.home / "empty").string());
+    const auto launchctl = home.serviceManager("launchctl", "");
+    ProtectionService protection({launchctl, "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
+    const auto started = protection.start();
+    ASSERT_FALSE(started.ok());
+    EXPECT_TRUE(started.error().is(ProtectionError::Kind::binaryMissing));
+    EXPECT_FALSE(fs::exists(VardexPaths::launchAgentPlistURL()));
+    EXPECT_TRUE(home.calls().empty());
+}
+
+TEST(LaunchctlStart, LaunchctlThatCannotRunIsARefusedBootstrap) {
+    testing::ServiceHome home;
+    ProtectionService protection({home.home / "no-launchctl", "/nonexistent", testing::quickTimeouts(),
+                                  ServiceBackendKind::launchctl, {}});
+    const auto started = protection.start();
+    ASSERT_FALSE(started.ok());
+    ASSERT_TRUE(started.error().is(ProtectionError::Kind::launchctlFailed));
+    EXPECT_NE(started.error().protection()->output().find("No such file"), std::string::npos);
+}
+
+struct LoginCase {
+    const char* name;
+    const char* print;
+    bool on;
+    std::vector<std::string> calls;
+};
+
+class LaunchctlLoginTest : public ::testing::TestWithParam<LoginCase> {};
+
+TEST_P(LaunchctlLoginTest, StoresTheChoiceAndReloadsOnlyALoadedAgent) {
+    const auto& c = GetParam();
+    testing::ServiceHome home;
+    testing::writeFile(VardexPaths::settingsURL(), R"({"pauseMinutes":15})");
+    const auto launchctl = home.serviceManager("launchctl", std::string("case \"$1\" in\n") + c.print + "\nesac");
+    ProtectionService protection({launchctl, "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
+
+    const auto set = protection.setStartAtLogin(c.on);
+    ASSERT_TRUE(set.ok()) << set.error().description();
+    std::vector<std::string> expected;
+    for (const auto& verb : c.calls) expected.push_back(fullCall(verb));
+    EXPECT_EQ(home.calls(), expected);
+    EXPECT_EQ(protection.loadStartAtLogin(), c.on);
+    EXPECT_NE(testing::readAll(VardexPaths::settingsURL()).find("\"pauseMinutes\":15"), std::string::npos);
+    EXPECT_EQ(testing::readAll(VardexPaths::launchAgentPlistURL()), launchAgentPlist(home.engine, c.on));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Login, LaunchctlLoginTest,
+    ::testing::Values(LoginCase{"notLoadedOff", notLoaded, false, {"print"}},
+                      LoginCase{"notLoadedOn", notLoaded, true, {"print"}},
+                      LoginCase{"loadedOffUnloads", loadedSameEngine, false, {"print", "bootout"}},
+                      LoginCase{"loadedOnReloads", loadedSameEngine, true, {"print", "bootout", "bootstrap"}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(LaunchctlStop, BootsOutAndKeepsThePropertyList) {
+    testing::ServiceHome home;
+    const auto launchctl = home.serviceManager("launchctl", "exit 3");
+    testing::writeFile(VardexPaths::launchAgentPlistURL(), "kept");
+    ProtectionService protection({launchctl, "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
+    protection.stop();
+    EXPECT_EQ(home.calls(), std::vector<std::string>{fullCall("bootout")});
+    EXPECT_EQ(testing::readAll(VardexPaths::launchAgentPlistURL()), "kept");
+}
+
+}  // namespace
+}  // namespace vardex

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bridge/vardex_paths.hpp"
+#include "service/daemon_socket.hpp"
+#include "support/scoped_env.hpp"
+#include "support/temp_home.hpp"
+
+namespace vardex::testing {
+
+// A daemon in Python that binds VARDEX_SOCK and answers each ping with a ping. It never
+// deletes a socket file it finds: it retries the bind, so only the app clearing a stale file
+// lets it start. It notes its pid first, so a test can tell it was collected after a stop.
+inline std::string pythonDaemon(const std::filesystem::path& pidFile) {
+    return "echo $$ > '" + pidFile.string() + "'\n" + R"(exec python3 -c '
+import os, socket, time
+path = os.environ["VARDEX_SOCK"]
+server = socket.socket(socket.AF_UNIX)
+while True:
+    try:
+        server.bind(path)
+        break
+    except OSError:
+        time.sleep(0.02)
+server.listen(4)
+while True:
+    connection, _ = server.accept()
+    stream = connection.makefile("rwb")
+    for line in stream:
+        if b"\"type\":\"ping\"" in line.replace(b" ", b""):
+            stream.write(b"{\"type\":\"ping\"}\n")
+            stream.flush()
+    connection.close()
+')";
+}
+
+// Short waits, so a daemon that never answers fails a test in a fraction of a second.
+inline ServiceTimeouts quickTimeouts() {
+    return {std::chrono::milliseconds(200), std::chrono::milliseconds(600), std::chrono::milliseconds(300),
+            std::chrono::milliseconds(20)};
+}
+
+// A temporary HOME with an engine script found through VARDEX_BIN, and a log the fake
+// service managers append their arguments to, one call per line.
+class ServiceHome {
+public:
+    explicit ServiceHome(std::string_view engineBody = "exit 0") {
+        engine = writeScript(home / "bin/vardex", engineBody);
+        useEngine.emplace("VARDEX_BIN", engine.string());
+    }
+
+    // A service manager that logs "$*", notes whether the socket file is there when asked
+    // to bootstrap or restart, then runs `body` (a case on "$1").
+    std::filesystem::path serviceManager(std::string_view name, std::string_view body) {
+        return writeScript(home / std::string(name),
+                           "echo \"$*\" >> '" + callLog().string() + "'\n" +
+                               "case \"$1\" in bootstrap|restart) [ -e \"$VARDEX_SOCK\" ] && echo 'socket present' >> '" +
+                               callLog().string() + "';; esac\n" + std::string(body) + "\nexit 0");
+    }
+
+    std::vector<std::string> calls() const {
+        std::ifstream in(callLog());
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+    std::filesystem::path callLog() const { return home / "calls"; }
+    std::string socket() const { return VardexPaths::socketPath(); }
+
+    TempHome home;
+    std::filesystem::path engine;
+
+private:
+    std::optional<ScopedEnv> useEngine;
+    ScopedEnv path{"PATH", "/usr/bin:/bin"};
+};
+
+inline std::string readAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace vardex::testing

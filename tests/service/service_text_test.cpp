@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include "service/launch_agent.hpp"
+#include "service/launchctl_backend.hpp"
+#include "service/start_at_login.hpp"
+#include "service/systemd_backend.hpp"
+#include "service_home.hpp"
+
+namespace vardex {
+namespace {
+
+using testing::ScopedEnv;
+namespace fs = std::filesystem;
+
+std::string fixture(std::string_view name) {
+    return testing::readAll(fs::path(VARDEX_FIXTURES_DIR) / "service" / std::string(name));
+}
+
+// Texts made for a fixed account, so the golden files hold no temporary paths.
+class ServiceTextTest : public ::testing::Test {
+protected:
+    ScopedEnv home{"HOME", "/home/ada"};
+    ScopedEnv socket{"VARDEX_SOCK", std::nullopt};
+};
+
+TEST_F(ServiceTextTest, PropertyListMatchesGoldenFile) {
+    EXPECT_EQ(launchAgentPlist("/opt/vardex/bin/vardex", true), fixture("launch_agent.plist"));
+}
+
+TEST_F(ServiceTextTest, PropertyListCarriesTheLoginChoice) {
+    const auto off = launchAgentPlist("/opt/vardex/bin/vardex", false);
+    EXPECT_NE(off.find("<key>RunAtLoad</key>\n    <false/>\n    <key>KeepAlive</key>\n    <true/>"), std::string::npos);
+}
+
+TEST_F(ServiceTextTest, PropertyListEscapesInsertedValuesButNotTheLabel) {
+    ScopedEnv markedSocket("VARDEX_SOCK", "/tmp/\"it's\">.sock");
+    const auto text = launchAgentPlist("/opt/R&D/<new>/vardex", true);
+    EXPECT_NE(text.find("        <string>/opt/R&amp;D/&lt;new&gt;/vardex</string>\n"), std::string::npos);
+    EXPECT_NE(text.find("        <string>/tmp/&quot;it's&quot;&gt;.sock</string>\n"), std::string::npos);
+    EXPECT_NE(text.find("    <string>com.talvenor.vardex</string>\n"), std::string::npos);
+    EXPECT_FALSE(text.ends_with("\n"));
+}
+
+TEST(EscapeXML, AmpersandFirstSoEntitiesAreNotEscapedTwice) {
+    EXPECT_EQ(escapeXML("a&<b>\"c'"), "a&amp;&lt;b&gt;&quot;c'");
+    EXPECT_EQ(escapeXML("&lt;"), "&amp;lt;");
+}
+
+TEST_F(ServiceTextTest, SystemdUnitMatchesGoldenFile) {
+    EXPECT_EQ(systemdUnit("/opt/vardex/bin/vardex"), fixture("vardex.service"));
+}
+
+TEST_F(ServiceTextTest, SystemdUnitQuotesWhatSystemdWouldReadAsSyntax) {
+    const auto text = systemdUnit("/opt/my \"app\"/100%/$HOME\\vardex");
+    EXPECT_NE(text.find("ExecStart=\"/opt/my \\\"app\\\"/100%%/$$HOME\\\\vardex\" daemon --foreground\n"),
+              std::string::npos);
+}
+
+TEST(SystemctlShow, ReadsStateAndProgram) {
+    const std::string shown =
+        "ActiveState=active\n"
+        "ExecStart={ path=/opt/vardex/bin/vardex ; argv[]=/opt/vardex/bin/vardex daemon --foreground ; "
+        "ignore_errors=no ; start_time=[n/a] ; stop_time=[n/a] ; pid=0 ; code=(null) ; status=0/0 }\n";
+    EXPECT_EQ(unitActiveState(shown), "active");
+    EXPECT_EQ(unitProgram(shown), "/opt/vardex/bin/vardex");
+    EXPECT_EQ(unitProgram("ActiveState=inactive\nExecStart=\n"), "");
+}
+
+struct PrintCase {
+    const char* name;
+    const char* output;
+    const char* program;
+};
+
+class LoadedProgramTest : public ::testing::TestWithParam<PrintCase> {};
+
+TEST_P(LoadedProgramTest, ReadsTheFirstProgramLine) {
+    EXPECT_EQ(loadedProgram(GetParam().output), GetParam().program);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Print, LoadedProgramTest,
+    ::testing::Values(
+        PrintCase{"tabsAndSpaces", "gui/501/com.talvenor.vardex = {\n\tactive count = 1\n\tprogram = /opt/v x/vardex \t\n}\n",
+                  "/opt/v x/vardex"},
+        PrintCase{"firstOfTwo", "\n\n  program = /a\n  program = /b\n", "/a"},
+        PrintCase{"markerMidLine", "\tsub program = /c\n", "/c"},
+        PrintCase{"none", "state = running\narguments = {\n", ""},
+        PrintCase{"emptyValue", "program =\n", ""}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+struct SettingsCase {
+    const char* name;
+    std::optional<const char*> file;
+    bool startAtLogin;
+};
+
+class StartAtLoginTest : public ::testing::TestWithParam<SettingsCase> {
+protected:
+    testing::TempFolder folder;
+};
+
+TEST_P(StartAtLoginTest, OnlyAStoredFalseTurnsItOff) {
+    const auto settings = folder / "menubar-settings.json";
+    if (GetParam().file) testing::writeFile(settings, *GetParam().file);
+    EXPECT_EQ(loadStartAtLogin(settings), GetParam().startAtLogin);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, StartAtLoginTest,
+    ::testing::Values(SettingsCase{"missing", std::nullopt, true}, SettingsCase{"storedFalse", R"({"startAtLogin":false})", false},
+                      SettingsCase{"storedTrue", R"({"startAtLogin":true,"x":1})", true},
+                      SettingsCase{"notBoolean", R"({"startAtLogin":"no"})", true},
+                      SettingsCase{"zero", R"({"startAtLogin":0})", true},
+                      SettingsCase{"array", "[false]", true}, SettingsCase{"notJSON", "startAtLogin=false", true},
+                      SettingsCase{"empty", "", true}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(StoreStartAtLogin, KeepsOtherKeysAndStartsAfreshFromJunk) {
+    testing::TempFolder folder;
+    const auto settings = folder / "support/menubar-settings.json";
+    storeStartAtLogin(settings, false);
+    EXPECT_EQ(testing::readAll(settings), R"({"startAtLogin":false})");
+
+    testing::writeFile(settings, R"({"pauseMinutes":15,"startAtLogin":false,"theme":{"dark":true}})");
+    storeStartAtLogin(settings, true);
+    EXPECT_EQ(testing::readAll(settings), R"({"pauseMinutes":15,"startAtLogin":true,"theme":{"dark":true}})");
+
+    testing::writeFile(settings, "[1,2");
+    storeStartAtLogin(settings, false);
+    EXPECT_EQ(testing::readAll(settings), R"({"startAtLogin":false})");
+}
+
+}  // namespace
+}  // namespace vardex
