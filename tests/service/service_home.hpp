@@ -47,6 +47,12 @@ inline ServiceTimeouts quickTimeouts() {
             std::chrono::milliseconds(20)};
 }
 
+// Waits long enough for a real daemon on a busy machine; a wait that succeeds ends early.
+inline ServiceTimeouts patientTimeouts() {
+    return {std::chrono::milliseconds(400), std::chrono::seconds(10), std::chrono::seconds(10),
+            std::chrono::milliseconds(20)};
+}
+
 // A temporary HOME with an engine script found through VARDEX_BIN, and a log the fake
 // service managers append their arguments to, one call per line.
 class ServiceHome {

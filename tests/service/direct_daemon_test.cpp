@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cerrno>
+
+#include "service/protection_service.hpp"
+#include "service/systemd_backend.hpp"
+#include "service_home.hpp"
+
+namespace vardex {
+namespace {
+
+using testing::ScopedEnv;
+namespace fs = std::filesystem;
+
+pid_t recordedPid(const fs::path& pidFile) {
+    return static_cast<pid_t>(std::stol(testing::readAll(pidFile)));
+}
+
+// kill(pid, 0) still reaches a child that has ended but was never waited for, so failing
+// with ESRCH shows the child was both ended and collected.
+bool collected(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+class DirectDaemonTest : public ::testing::Test {
+protected:
+    ScopedEnv skip{"VARDEX_SKIP_LAUNCHCTL", "1"};
+    testing::TempFolder scratch;
+    fs::path pidFile = scratch / "daemon.pid";
+};
+
+TEST_F(DirectDaemonTest, StartsTheDaemonAndStopEndsIt) {
+    testing::ServiceHome home(testing::pythonDaemon(pidFile));
+    ProtectionService protection({"/nonexistent/launchctl", "/nonexistent/systemctl", testing::patientTimeouts(),
+                                  ServiceBackendKind::launchctl, {}});
+    ASSERT_EQ(protection.backendKind(), ServiceBackendKind::directChild);
+
+    const auto result = protection.start();
+    ASSERT_TRUE(result.ok()) << result.error().description();
+    EXPECT_TRUE(probeSocket(home.socket(), std::chrono::milliseconds(400)));
+    EXPECT_TRUE(fs::exists(VardexPaths::launchAgentPlistURL()));
+    // A second start finds the daemon running and starts no other.
+    const auto pid = recordedPid(pidFile);
+    ASSERT_TRUE(protection.start().ok());
+    EXPECT_EQ(recordedPid(pidFile), pid);
+
+    protection.stop();
+    EXPECT_TRUE(collected(pid));
+    EXPECT_FALSE(probeSocket(home.socket(), std::chrono::milliseconds(200)));
+}
+
+TEST_F(DirectDaemonTest, ClearsTheSocketOfADeadDaemon) {
+    testing::ServiceHome home(testing::pythonDaemon(pidFile));
+    testing::writeFile(home.socket(), "");
+    ProtectionService protection({"/nonexistent", "/nonexistent", testing::patientTimeouts(),
+                                  ServiceBackendKind::systemd, {}});
+    const auto result = protection.start();
+    ASSERT_TRUE(result.ok()) << result.error().description();
+    EXPECT_TRUE(probeSocket(home.socket(), std::chrono::milliseconds(400)));
+}
+
+struct SilentCase {
+    const char* name;
+    const char* engine;
+};
+
+class SilentEngineTest : public DirectDaemonTest, public ::testing::WithParamInterface<SilentCase> {};
+
+TEST_P(SilentEngineTest, NeverAnsweringIsDaemonDidNotStart) {
+    testing::ServiceHome home(std::string("echo $$ > '") + pidFile.string() + "'\n" + GetParam().engine);
+    std::optional<ProtectionService> protection;
+    protection.emplace(ServiceOptions{"/nonexistent", "/nonexistent", testing::quickTimeouts(),
+                                      ServiceBackendKind::launchctl, {}});
+    const auto result = protection->start();
+    ASSERT_FALSE(result.ok());
+    EXPECT_TRUE(result.error().is(ProtectionError::Kind::daemonDidNotStart));
+    const auto pid = recordedPid(pidFile);
+    // Going away ends and collects a child still running.
+    protection.reset();
+    EXPECT_TRUE(collected(pid));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, SilentEngineTest,
+                         ::testing::Values(SilentCase{"exitsAtOnce", "exit 1"},
+                                           SilentCase{"runsButNeverListens", "exec sleep 30"},
+                                           SilentCase{"ignoresTerminate",
+                                                      "exec python3 -c 'import signal, time; "
+                                                      "signal.signal(signal.SIGTERM, signal.SIG_IGN); time.sleep(30)'"}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(DirectDaemonTest, EngineThatCannotRunIsASystemError) {
+    testing::ServiceHome home;
+    fs::permissions(home.engine, fs::perms::owner_read | fs::perms::owner_write);
+    ScopedEnv engine("VARDEX_BIN", home.engine.string());
+    DirectDaemonBackend backend;
+    const auto result = backend.spawnForegroundDaemon(home.engine);
+    ASSERT_FALSE(result.ok());
+    EXPECT_FALSE(result.error().protection().has_value());
+    EXPECT_NE(result.error().description().find("Permission denied"), std::string::npos);
+}
+
+struct ChoiceCase {
+    std::optional<const char*> value;
+    ServiceBackendKind platform;
+    ServiceBackendKind chosen;
+};
+
+class BackendChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(BackendChoiceTest, OnlyExactlyOneMeansADirectChild) {
+    const auto& c = GetParam();
+    const auto value = c.value ? std::optional<std::string>(*c.value) : std::nullopt;
+    EXPECT_EQ(chooseServiceBackend(value, c.platform), c.chosen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switch, BackendChoiceTest,
+    ::testing::Values(ChoiceCase{"1", ServiceBackendKind::launchctl, ServiceBackendKind::directChild},
+                      ChoiceCase{"1", ServiceBackendKind::systemd, ServiceBackendKind::directChild},
+                      ChoiceCase{"true", ServiceBackendKind::launchctl, ServiceBackendKind::launchctl},
+                      ChoiceCase{"yes", ServiceBackendKind::systemd, ServiceBackendKind::systemd},
+                      ChoiceCase{"2", ServiceBackendKind::launchctl, ServiceBackendKind::launchctl},
+                      ChoiceCase{" 1", ServiceBackendKind::launchctl, ServiceBackendKind::launchctl},
+                      ChoiceCase{std::nullopt, ServiceBackendKind::systemd, ServiceBackendKind::systemd}));
+
+}  // namespace
+}  // namespace vardex
