@@ -67,7 +67,7 @@ public:
     std::filesystem::path serviceManager(std::string_view name, std::string_view body) {
         return writeScript(home / std::string(name),
                            "echo \"$*\" >> '" + callLog().string() + "'\n" +
-                               "case \"$1\" in bootstrap|restart) [ -e \"$VARDEX_SOCK\" ] && echo 'socket present' >> '" +
+                               "case \" $* \" in *' bootstrap '*|*' restart '*) [ -e \"$VARDEX_SOCK\" ] && echo 'socket present' >> '" +
                                callLog().string() + "';; esac\n" + std::string(body) + "\nexit 0");
     }
 

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include "service/protection_service.hpp"
+#include "service/start_at_login.hpp"
+#include "service/systemd_backend.hpp"
+#include "service_home.hpp"
+#include "support/test_daemon.hpp"
+
+namespace vardex {
+namespace {
+
+using testing::ScopedEnv;
+namespace fs = std::filesystem;
+
+constexpr const char* show = "show vardex.service --property=ActiveState --property=ExecStart";
+constexpr const char* noManager = "show) echo 'Failed to connect to bus: No medium found' >&2; exit 1;;";
+constexpr const char* inactive = "show) printf 'ActiveState=inactive\\nExecStart=\\n';;";
+constexpr const char* activeSameEngine =
+    "show) printf 'ActiveState=active\\nExecStart={ path=%s ; argv[]=%s daemon --foreground ; }\\n' \"$VARDEX_BIN\" "
+    "\"$VARDEX_BIN\";;";
+constexpr const char* activeOtherEngine =
+    "show) printf 'ActiveState=active\\nExecStart={ path=/usr/bin/vardex ; argv[]=/usr/bin/vardex daemon ; }\\n';;";
+
+struct SystemdCase {
+    const char* name;
+    const char* show;
+    const char* restart;  // empty: restart succeeds
+    bool startAtLogin;
+    bool daemonAnswers;
+    // Each call without its leading "--user".
+    std::vector<std::string> calls;
+    std::optional<ProtectionError> error;
+};
+
+void PrintTo(const SystemdCase& c, std::ostream* out) { *out << c.name; }
+
+class SystemdStartTest : public ::testing::TestWithParam<SystemdCase> {
+protected:
+    testing::ServiceHome home;
+};
+
+TEST_P(SystemdStartTest, FollowsTheUnitState) {
+    const auto& c = GetParam();
+    const auto systemctl = home.serviceManager(
+        "systemctl", std::string("shift\ncase \"$1\" in\n") + c.show + "\n" + (*c.restart ? c.restart : "") + "\nesac");
+    storeStartAtLogin(VardexPaths::settingsURL(), c.startAtLogin);
+    fs::create_directories(fs::path(home.socket()).parent_path());
+    std::optional<testing::TestDaemon> daemon;
+    if (c.daemonAnswers) daemon.emplace(home.socket(), testing::scripts::answerPing());
+
+    ProtectionService protection({"/nonexistent/launchctl", systemctl, testing::quickTimeouts(),
+                                  ServiceBackendKind::systemd, {}});
+    const auto started = protection.start();
+
+    std::vector<std::string> expected;
+    for (const auto& call : c.calls) expected.push_back(call == "socket present" ? call : "--user " + call);
+    EXPECT_EQ(home.calls(), expected);
+    if (c.error) {
+        ASSERT_FALSE(started.ok());
+        EXPECT_EQ(started.error(), ServiceError(*c.error));
+    } else {
+        EXPECT_TRUE(started.ok()) << started.error().description();
+    }
+    EXPECT_EQ(testing::readAll(systemdUnitURL()), systemdUnit(home.engine));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, SystemdStartTest,
+    ::testing::Values(
+        SystemdCase{"inactive", inactive, "", true, true,
+                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service", "socket present"},
+                    std::nullopt},
+        SystemdCase{"inactiveNotAtLogin", inactive, "", false, true,
+                    {show, "daemon-reload", "disable vardex.service", "restart vardex.service", "socket present"},
+                    std::nullopt},
+        SystemdCase{"activeSameEngineAnswering", activeSameEngine, "", true, true,
+                    {show, "daemon-reload", "enable vardex.service"}, std::nullopt},
+        SystemdCase{"activeOtherEngine", activeOtherEngine, "", true, true,
+                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service", "socket present"},
+                    std::nullopt},
+        SystemdCase{"activeNotAnswering", activeSameEngine, "", true, false,
+                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service"},
+                    ProtectionError::daemonDidNotStart()},
+        SystemdCase{"restartRefused", inactive, "restart) echo 'Unit vardex.service has a bad setting.' >&2; exit 1;;",
+                    true, true,
+                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service", "socket present"},
+                    ProtectionError::launchctlFailed("Unit vardex.service has a bad setting.\n")}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(SystemdStart, WithoutAUserManagerFallsBackToADirectChildAndSaysSo) {
+    testing::TempFolder scratch;
+    testing::ServiceHome home(testing::pythonDaemon(scratch / "pid"));
+    const auto systemctl = home.serviceManager("systemctl", std::string("shift\ncase \"$1\" in\n") + noManager + "\nesac");
+    std::vector<std::string> events;
+    ProtectionService protection({"/nonexistent/launchctl", systemctl, testing::patientTimeouts(),
+                                  ServiceBackendKind::systemd,
+                                  [&](std::string_view event, std::string_view detail) {
+                                      events.push_back(std::string(event) + ": " + std::string(detail));
+                                  }});
+    const auto started = protection.start();
+    ASSERT_TRUE(started.ok()) << started.error().description();
+    EXPECT_TRUE(probeSocket(home.socket(), std::chrono::milliseconds(400)));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_NE(events[0].find("Failed to connect to bus"), std::string::npos);
+
+    // From here on the child is the service: a later start asks systemd nothing, stop ends it.
+    ASSERT_TRUE(protection.start().ok());
+    EXPECT_EQ(home.calls(), std::vector<std::string>{std::string("--user ") + show});
+    protection.stop();
+    EXPECT_FALSE(probeSocket(home.socket(), std::chrono::milliseconds(200)));
+    EXPECT_EQ(events.size(), 1u);
+}
+
+struct LoginCase {
+    const char* name;
+    bool on;
+    const char* verb;
+};
+
+class SystemdLoginTest : public ::testing::TestWithParam<LoginCase> {};
+
+TEST_P(SystemdLoginTest, RewritesTheUnitAndEnablesOrDisables) {
+    testing::ServiceHome home;
+    const auto systemctl = home.serviceManager("systemctl", "");
+    ProtectionService protection({"/nonexistent/launchctl", systemctl, testing::quickTimeouts(),
+                                  ServiceBackendKind::systemd, {}});
+    ASSERT_TRUE(protection.setStartAtLogin(GetParam().on).ok());
+    EXPECT_EQ(home.calls(), (std::vector<std::string>{"--user daemon-reload",
+                                                      std::string("--user ") + GetParam().verb + " vardex.service"}));
+    EXPECT_EQ(protection.loadStartAtLogin(), GetParam().on);
+    EXPECT_TRUE(fs::exists(systemdUnitURL()));
+
+    protection.stop();
+    EXPECT_EQ(home.calls().back(), "--user stop vardex.service");
+}
+
+INSTANTIATE_TEST_SUITE_P(Login, SystemdLoginTest,
+                         ::testing::Values(LoginCase{"on", true, "enable"}, LoginCase{"off", false, "disable"}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace vardex
