@@ -56,11 +56,6 @@ bool DirectDaemonBackend::childRunning() {
     return child_.has_value();
 }
 
-std::optional<pid_t> DirectDaemonBackend::childPid() const {
-    std::lock_guard guard(lock_);
-    return child_;
-}
-
 Result<void, ServiceError> DirectDaemonBackend::spawnForegroundDaemon(const std::filesystem::path& engine) {
     std::lock_guard guard(lock_);
     if (childRunning()) return {};

@@ -31,13 +31,12 @@ public:
 
     // Starts `engine` "daemon" "--foreground" unless the child started earlier still runs.
     Result<void, ServiceError> spawnForegroundDaemon(const std::filesystem::path& engine);
-    std::optional<pid_t> childPid() const;
 
 private:
     // Collects the child when it has ended; callers hold `lock_`.
     bool childRunning();
 
-    mutable std::mutex lock_;
+    std::mutex lock_;
     std::optional<pid_t> child_;
 };
 

@@ -27,6 +27,7 @@ struct ServiceOptions {
     ServiceTimeouts timeouts;
     // Used unless VARDEX_SKIP_LAUNCHCTL asks for a direct child.
     ServiceBackendKind platform = platformServiceBackend();
+    // Called on the thread running `start`.
     ServiceEventLog eventLog;
 };
 

@@ -28,7 +28,6 @@ public:
     Result<void, ServiceError> setStartAtLogin(const std::filesystem::path& engine, bool on) override;
 
     CliResult runSystemctl(const std::vector<std::string>& arguments) const;
-    bool fellBack() const { return fellBack_; }
 
 private:
     Result<void, ServiceError> installUnit(const std::filesystem::path& engine, bool runAtLoad) const;

@@ -66,12 +66,7 @@ TEST_P(LaunchctlStartTest, FollowsTheServiceState) {
     std::vector<std::string> expected;
     for (const auto& verb : c.calls) expected.push_back(fullCall(verb));
     EXPECT_EQ(home.calls(), expected);
-    if (c.error) {
-        ASSERT_FALSE(started.ok());
-        EXPECT_EQ(started.error(), ServiceError(*c.error));
-    } else {
-        EXPECT_TRUE(started.ok()) << started.error().description();
-    }
+    testing::expectOutcome(started, c.error);
     EXPECT_TRUE(fs::exists(VardexPaths::launchAgentPlistURL()));
 }
 

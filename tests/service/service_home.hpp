@@ -8,8 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "bridge/vardex_paths.hpp"
 #include "service/daemon_socket.hpp"
+#include "service/protection_error.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
@@ -88,6 +91,16 @@ private:
     std::optional<ScopedEnv> useEngine;
     ScopedEnv path{"PATH", "/usr/bin:/bin"};
 };
+
+// Success when no error is expected, else exactly that error.
+inline void expectOutcome(const Result<void, ServiceError>& outcome, const std::optional<ProtectionError>& error) {
+    if (error) {
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_EQ(outcome.error(), ServiceError(*error));
+    } else {
+        EXPECT_TRUE(outcome.ok()) << outcome.error().description();
+    }
+}
 
 inline std::string readAll(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -55,12 +55,7 @@ TEST_P(SystemdStartTest, FollowsTheUnitState) {
     std::vector<std::string> expected;
     for (const auto& call : c.calls) expected.push_back(call == "socket present" ? call : "--user " + call);
     EXPECT_EQ(home.calls(), expected);
-    if (c.error) {
-        ASSERT_FALSE(started.ok());
-        EXPECT_EQ(started.error(), ServiceError(*c.error));
-    } else {
-        EXPECT_TRUE(started.ok()) << started.error().description();
-    }
+    testing::expectOutcome(started, c.error);
     EXPECT_EQ(testing::readAll(systemdUnitURL()), systemdUnit(home.engine));
 }
 
