@@ -28,7 +28,7 @@ std::string escapeXML(std::string_view text) {
 
 std::string launchAgentPlist(const std::filesystem::path& binary, bool runAtLoad) {
     const auto logs = VardexPaths::logsDirectory();
-    const auto string = [](std::string_view indent, std::string_view value) {
+    const auto stringLine = [](std::string_view indent, std::string_view value) {
         return std::string(indent) + "<string>" + escapeXML(value) + "</string>\n";
     };
     const auto key = [](std::string_view indent, std::string_view name) {
@@ -46,29 +46,29 @@ std::string launchAgentPlist(const std::filesystem::path& binary, bool runAtLoad
     text += std::string(top) + "<string>" + std::string(VardexPaths::launchAgentLabel) + "</string>\n";
     text += key(top, "ProgramArguments");
     text += std::string(top) + "<array>\n";
-    text += string(inner, binary.string());
-    text += string(inner, "daemon");
-    text += string(inner, "--foreground");
+    text += stringLine(inner, binary.string());
+    text += stringLine(inner, "daemon");
+    text += stringLine(inner, "--foreground");
     text += std::string(top) + "</array>\n";
     text += key(top, "EnvironmentVariables");
     text += std::string(top) + "<dict>\n";
     text += key(inner, "HOME");
-    text += string(inner, VardexPaths::homeDirectory().string());
+    text += stringLine(inner, VardexPaths::homeDirectory().string());
     text += key(inner, "VARDEX_SOCK");
-    text += string(inner, VardexPaths::socketPath());
+    text += stringLine(inner, VardexPaths::socketPath());
     text += std::string(top) + "</dict>\n";
     text += key(top, "RunAtLoad");
     text += std::string(top) + (runAtLoad ? "<true/>\n" : "<false/>\n");
     text += key(top, "KeepAlive");
     text += std::string(top) + "<true/>\n";
     text += key(top, "ProcessType");
-    text += string(top, "Background");
+    text += stringLine(top, "Background");
     text += key(top, "WorkingDirectory");
-    text += string(top, logs.string());
+    text += stringLine(top, logs.string());
     text += key(top, "StandardOutPath");
-    text += string(top, (logs / "daemon.out.log").string());
+    text += stringLine(top, (logs / "daemon.out.log").string());
     text += key(top, "StandardErrorPath");
-    text += string(top, (logs / "daemon.err.log").string());
+    text += stringLine(top, (logs / "daemon.err.log").string());
     text += "</dict>\n</plist>";
     return text;
 }
