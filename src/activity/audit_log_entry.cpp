@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "activity/unicode_text.hpp"
+#include "text/unicode_text.hpp"
 #include "protocol/protocol_json.hpp"
 
 namespace vardex {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "activity/unicode_text.hpp"
+#include "text/unicode_text.hpp"
 
 namespace vardex::V3Feed {
 

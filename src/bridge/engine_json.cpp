@@ -3,6 +3,7 @@
 #include <utf8proc.h>
 
 #include "bridge/cli_result.hpp"
+#include "text/unicode_text.hpp"
 
 namespace vardex::engine_json {
 
@@ -69,11 +70,7 @@ void appendCodePoint(std::string& out, utf8proc_int32_t value) {
 
 }  // namespace
 
-std::string lowercased(std::string_view text) {
-    return mapCodePoints(
-        text, [](std::string& out, utf8proc_int32_t value) { appendCodePoint(out, utf8proc_tolower(value)); },
-        [](std::string& out, char byte) { out.push_back(byte); });
-}
+std::string lowercased(std::string_view text) { return unicode::lowercased(text); }
 
 std::string repairedUTF8(std::string_view bytes) {
     return mapCodePoints(bytes, appendCodePoint, [](std::string& out, char) { out.append("\xEF\xBF\xBD"); });

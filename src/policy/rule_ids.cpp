@@ -3,7 +3,7 @@
 #include <charconv>
 #include <random>
 
-#include "policy/unicode_text.hpp"
+#include "text/unicode_text.hpp"
 
 namespace vardex {
 namespace {
@@ -74,7 +74,7 @@ std::string slug(std::string_view path) {
 }
 
 std::string normalisedDomain(std::string_view text) {
-    std::string domain = unicode::lowercased(unicode::trimWhitespace(text));
+    std::string domain = unicode::lowercased(unicode::trimmed(text));
     if (const auto scheme = domain.find("://"); scheme != std::string::npos) domain.erase(0, scheme + 3);
     if (const auto slash = domain.find('/'); slash != std::string::npos) domain.erase(slash);
     if (domain.rfind("*.", 0) == 0) domain.erase(0, 2);

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "policy/unicode_text.hpp"
+#include "text/unicode_text.hpp"
 
 namespace vardex {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "policy/rule_ids.hpp"
 #include "policy/text_file.hpp"
-#include "policy/unicode_text.hpp"
+#include "text/unicode_text.hpp"
 
 namespace vardex {
 namespace {
@@ -76,7 +76,7 @@ Result<UserPolicyFile, PolicyFileError> UserPolicyFile::load(const std::filesyst
 }
 
 void UserPolicyFile::addFolder(std::string_view path) {
-    const std::string_view trimmed = unicode::trimWhitespace(path);
+    const std::string_view trimmed = unicode::trimmed(path);
     if (trimmed.empty()) return;
     const std::string folder = absoluteFolder(trimmed);
     std::string id = std::string(UserRule::folderPrefix) + slug(folder);

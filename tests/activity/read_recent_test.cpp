@@ -4,7 +4,7 @@
 #include <random>
 
 #include "activity/audit_log_entry.hpp"
-#include "activity/unicode_text.hpp"
+#include "text/unicode_text.hpp"
 #include "protocol/protocol_json.hpp"
 #include "support/temp_folder.hpp"
 

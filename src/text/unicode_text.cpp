@@ -1,4 +1,4 @@
-#include "activity/unicode_text.hpp"
+#include "text/unicode_text.hpp"
 
 #include <utf8proc.h>
 
@@ -123,6 +123,45 @@ std::string_view firstCharacters(std::string_view text, std::size_t count) {
         return true;
     });
     return text.substr(0, end);
+}
+
+std::vector<std::string_view> characters(std::string_view text) {
+    std::vector<std::string_view> out;
+    std::size_t start = 0;
+    forEachCharacterBoundary(text, [&](std::size_t offset) {
+        out.push_back(text.substr(start, offset - start));
+        start = offset;
+        return true;
+    });
+    if (start < text.size()) out.push_back(text.substr(start));
+    return out;
+}
+
+bool isValidUTF8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        utf8proc_int32_t cp = 0;
+        at += static_cast<std::size_t>(decodeAt(text, at, cp));
+        if (cp < 0) return false;
+    }
+    return true;
+}
+
+bool isLetterOrNumber(std::string_view character) {
+    if (character.empty()) return false;
+    utf8proc_int32_t cp = 0;
+    decodeAt(character, 0, cp);
+    if (cp < 0) return false;
+    switch (utf8proc_category(cp)) {
+        case UTF8PROC_CATEGORY_LU:
+        case UTF8PROC_CATEGORY_LL:
+        case UTF8PROC_CATEGORY_LT:
+        case UTF8PROC_CATEGORY_LM:
+        case UTF8PROC_CATEGORY_LO:
+        case UTF8PROC_CATEGORY_ND:
+        case UTF8PROC_CATEGORY_NL:
+        case UTF8PROC_CATEGORY_NO: return true;
+        default: return false;
+    }
 }
 
 }  // namespace vardex::unicode

@@ -3,8 +3,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// The Unicode rules the activity texts follow: "white space" is the White_Space property,
+// The Unicode rules every user-facing text follows: "white space" is the White_Space property,
 // "lower-cased" is per code point, and a "character" is an extended grapheme cluster, so an
 // accented letter or an emoji is never cut in two.
 namespace vardex::unicode {
@@ -15,7 +16,17 @@ bool isWhiteSpace(char32_t codePoint);
 // kept as they are.
 std::string_view trimmed(std::string_view text);
 
+// Each code point mapped to its simple lower-case form.
 std::string lowercased(std::string_view text);
+
+// True when the whole text is well-formed UTF-8.
+bool isValidUTF8(std::string_view text);
+
+// The characters of the text, in order; an invalid byte is a character of its own.
+std::vector<std::string_view> characters(std::string_view text);
+
+// True when the character starts with a letter or a number (categories L* and N*).
+bool isLetterOrNumber(std::string_view character);
 
 std::size_t characterCount(std::string_view text);
 
