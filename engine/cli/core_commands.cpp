@@ -1,0 +1,7 @@
+#include "cli/commands.hpp"
+
+namespace vardex::engine {
+
+void addCoreCommands(CLI::App&, CommandContext&) {}
+
+}  // namespace vardex::engine

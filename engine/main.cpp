@@ -1,0 +1,14 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.hpp"
+
+int main(int argc, char** argv) {
+    CLI::App app{"vardex: decides what coding agents may do on this machine"};
+    app.require_subcommand(1);
+    vardex::engine::CommandContext context;
+    vardex::engine::addCoreCommands(app, context);
+    vardex::engine::addDaemonCommands(app, context);
+    vardex::engine::addAgentCommands(app, context);
+    CLI11_PARSE(app, argc, argv);
+    return context.exitCode;
+}
