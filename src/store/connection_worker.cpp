@@ -1,0 +1,11 @@
+#include "store/connection_worker.hpp"
+
+namespace vardex {
+
+struct ConnectionWorker::Shared {};
+
+ConnectionWorker::ConnectionWorker(std::string, MainQueue&, const RunningFlag&, Effects) {}
+
+ConnectionWorker::~ConnectionWorker() = default;
+
+}  // namespace vardex

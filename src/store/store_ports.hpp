@@ -1,0 +1,29 @@
+#pragma once
+
+#include "activity/local_calendar.hpp"
+#include "service/protection_service.hpp"
+#include "store/background.hpp"
+#include "store/main_queue.hpp"
+#include "store/notifier.hpp"
+#include "store/preferences.hpp"
+#include "store/window_host.hpp"
+
+namespace vardex {
+
+// The outside world as the store reaches it. Everything is built in `main` (or by a test) and
+// outlives the store.
+struct StorePorts {
+    MainQueue& queue;
+    Background& background;
+    Preferences& preferences;
+    Notifier& notifier;
+    WindowHost& windows;
+};
+
+struct StoreOptions {
+    // How the daemon is run as a login service (the service-manager programs can be replaced).
+    ServiceOptions service;
+    LocalCalendar calendar;
+};
+
+}  // namespace vardex

@@ -1,0 +1,301 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "activity/audit_log_entry.hpp"
+#include "activity/local_calendar.hpp"
+#include "activity/notice_policy.hpp"
+#include "activity/receipt_data.hpp"
+#include "bridge/agent_install_status.hpp"
+#include "bridge/check_outcome.hpp"
+#include "bridge/cli_result.hpp"
+#include "bridge/doctor_report.hpp"
+#include "bridge/protect_app_row.hpp"
+#include "bridge/rules_catalog.hpp"
+#include "policy/user_policy_file.hpp"
+#include "policy/user_rule.hpp"
+#include "protocol/approval.hpp"
+#include "protocol/ipc_message.hpp"
+#include "protocol/json_lines_client.hpp"
+#include "service/mac_setup_status.hpp"
+#include "service/protection_service.hpp"
+#include "store/connection_worker.hpp"
+#include "store/icon_state.hpp"
+#include "store/pending_ask.hpp"
+#include "store/running_flag.hpp"
+#include "store/store_ports.hpp"
+#include "strings/vardex_page.hpp"
+
+namespace vardex {
+
+// The app's one observable state object. It lives on the main thread: every field is read and
+// written there, and every operation is called there. Blocking work goes to the `Background`
+// port and comes back through `MainQueue::post`, holding the store weakly so the results of a
+// store that is gone are dropped. After every change of a published field the store calls
+// `publish()`, which tells the observers (the tray icon and the windows redraw from it).
+//
+// The operations are split by concern over several files: store_startup.cpp (construction,
+// start, tick, icon), store_connection.cpp (the daemon connection and approvals),
+// store_protection.cpp (start/stop, pause, emergency stop, login), store_settings.cpp (the
+// settings file and policy fields), store_notices.cpp (quiet hours and notifications),
+// store_feed.cpp (activity feed, event log, export), store_engine.cpp (command-line runs, health
+// report, log verification), store_agents.cpp (agent connection and auto-connect),
+// store_policy.cpp (policy editing), store_check.cpp (trial checks), store_receipt.cpp.
+class VardexStore : public std::enable_shared_from_this<VardexStore> {
+public:
+    // Builds every field and loads what the disk holds; starts nothing.
+    static std::shared_ptr<VardexStore> make(StorePorts ports, StoreOptions options = {});
+    VardexStore(const VardexStore&) = delete;
+    VardexStore& operator=(const VardexStore&) = delete;
+    // Stops the connection worker and waits for it.
+    ~VardexStore();
+
+    // ---- observers -------------------------------------------------------------------------
+    using Observer = std::function<void()>;
+    void addObserver(Observer observer);
+    void publish();
+
+    // ---- start-up, clock, icon (store_startup.cpp) -----------------------------------------
+    void start();
+    void tick();
+    VardexIconState iconState() const;
+    // The automation command file named by VARDEX_COMMAND_FILE; returns at once without it.
+    void pollCommandFile();
+
+    // ---- connection and approvals (store_connection.cpp) -----------------------------------
+    void connectLoop();
+    void handle(const IpcMessage& message);
+    void answer(const ApprovalRequest& request, ApprovalVerdict verdict);
+    void respond(const ApprovalRequest& request, ApprovalVerdict verdict, const std::string& by);
+    void openApprovalWindow();
+
+    // ---- protection, pause, emergency stop, login (store_protection.cpp) --------------------
+    void startProtection();
+    void stopProtection();
+    void confirmPauseForOneHour();
+    void resumeProtection();
+    bool isPaused() const;
+    std::int64_t pauseRemainingSeconds() const;
+    bool isProtectedNow() const;
+    void persistPauseState();
+    void loadPauseState();
+    void writeStatusFile();
+    void v3StopNow();
+    void v3Resume();
+    void v3StopRunningAgents();
+    void uninstallAll();
+    void setStartAtLogin(bool on);
+
+    // ---- settings file (store_settings.cpp) ------------------------------------------------
+    bool settingFlag(const std::string& key, bool defaultValue) const;
+    void persistSetting(const std::string& key, bool value);
+    bool firstLaunchCompleted() const;
+    void persistFirstLaunchCompleted();
+    bool shouldShowConnectConsent() const;
+    void loadAutoConnectPrefs();
+    void saveSettings();
+    // Closes onboarding and records the first launch; opens the dashboard when `opening`.
+    void skipOnboarding(bool opening);
+    void rerunOnboarding();
+
+    // ---- notices (store_notices.cpp) -------------------------------------------------------
+    void loadNoticePolicy();
+    void persistNoticePolicy();
+    void noteDailyBlock();
+    void notifyCanaryTrips();
+    void notifyNetworkDeny();
+
+    // ---- activity feed, event log, export (store_feed.cpp) ---------------------------------
+    void insertFeed(const DecisionEvent& event);
+    void logEvent(const std::string& event, const nlohmann::json& fields = nlohmann::json::object());
+    void refreshAuditFeed();
+    void mergeAuditIntoFeed(const std::vector<AuditLogEntry>& entries);
+    std::vector<AuditLogEntry> filteredAuditEntries() const;
+    std::vector<AuditLogEntry> v3TodayEntries() const;
+    long long todayStoppedCount() const;
+    long long todayAskedCount() const;
+    long long todayCheckedCount() const;
+    std::optional<AuditLogEntry> blockedDetailEntry() const;
+    void v3Delete(const std::vector<std::string>& ids);
+    void v3Undo();
+    std::optional<TimePoint> v3Since();
+    TimePoint firstRunAt();
+    void exportLog();
+    void writeExport(const std::filesystem::path& file);
+
+    // ---- engine runs (store_engine.cpp) ----------------------------------------------------
+    void runCli(const std::vector<std::string>& arguments, const std::string& busyLabel);
+    void refreshDoctor();
+    void verifyActivityLog();
+    void installCommandLineTool();
+
+    // ---- agents and auto-connect (store_agents.cpp) ----------------------------------------
+    void startAutoConnectWatch();
+    void scanAutoConnect();
+    void noteConnectResult(const Result<CliResult, CliError>& result);
+    void acceptConnectConsent();
+    void setAutoProtectNew(bool on);
+    void protectSelectedApps();
+    void finishOnboarding();
+    void fixIt();
+    void fixAll();
+    void disconnectAgent(AgentInstallRow::Kind kind);
+    std::vector<AgentInstallRow> detectedCodingAgents() const;
+    std::vector<AgentInstallRow> undetectedCodingAgents() const;
+    std::vector<AgentInstallRow> appsNeedingFix() const;
+    std::vector<AgentInstallRow> onboardingAppRows() const;
+    void prepareOnboardingSelection();
+    void refreshDashboard();
+    void loadProtectApps();
+    // The titles of the installed agent rows, in row order.
+    std::vector<std::string> watchingNames() const;
+    void openSetupLink(const std::string& link);
+
+    // ---- policy editing (store_policy.cpp) -------------------------------------------------
+    void persistPolicy();
+    void addSite();
+    void addCustomRule();
+    void applyDefaultFolderGuards();
+    void setProtect(const std::string& id, bool on);
+    void addFolder(const std::string& path);
+    void removeRule(const std::string& id);
+    void setDisabled(const std::string& id, bool disabled);
+
+    // ---- trial checks and receipt (store_check.cpp, store_receipt.cpp) ----------------------
+    void runCheck();
+    ReceiptData receiptData() const;
+
+    // ======================================================================================
+    // Published fields, by group, with their initial values.
+
+    // Engine connection and approvals.
+    std::vector<PendingAsk> pending;
+    bool connected = false;
+    std::shared_ptr<JsonLinesClient> client;
+    RunningFlag running;
+
+    // Clock and pause.
+    TimePoint now;
+    std::optional<TimePoint> pausedUntil;
+    bool confirmPause = false;
+
+    // Activity.
+    std::vector<DecisionEvent> feed;
+    std::vector<AuditLogEntry> auditEntries;
+    std::filesystem::path logURL;
+    std::set<std::string> hiddenEntryIds;
+    std::vector<std::string> v3UndoIds;
+    std::optional<AgentKind> logAgentFilter;
+    std::optional<Outcome> logDecisionFilter;
+    std::string logSearch;
+    std::optional<std::string> logVerifyMessage;
+    std::optional<std::string> dailyBlockNote;
+    bool exampleData = false;
+
+    // Health.
+    std::optional<DoctorReport> doctor;
+    std::optional<std::string> doctorError;
+    std::optional<TimePoint> lastHealthCheck;
+    bool refreshing = false;
+    bool fixingAll = false;
+    bool startingProtection = false;
+    std::optional<std::string> setupError;
+    MacSetupStatus macSetup;
+
+    // Agents and apps.
+    std::vector<AgentInstallRow> agents;
+    std::vector<ProtectAppRow> protectApps;
+    bool autoProtectNew = true;
+    bool showConnectConsent = false;
+    bool agentsStopped = false;
+    std::optional<std::string> v3StopMessage;
+    bool v3ConfirmStopAgent = false;
+
+    // Policy.
+    UserPolicyFile userPolicy;
+    RulesCatalog catalog;
+    std::optional<std::string> policyError;
+    std::string askTimeoutText = "30";
+    std::string askThresholdText = "0.70";
+    std::string newDomain;
+    std::string customId;
+    std::string customDescription;
+    UserRule::MatchKind customMatchKind = UserRule::MatchKind::program;
+    std::string customMatchValue;
+    std::string customDecision = "deny";
+    std::string customSeverity = "medium";
+
+    // Trial check.
+    CheckKind checkKind = CheckKind::shell;
+    std::string checkShell;
+    std::string checkRead;
+    std::string checkMcpServer;
+    std::string checkMcpTool;
+    std::string checkMcpJSON = "{}";
+    CheckOutcome checkOutcome;
+
+    // Notices.
+    bool quietHoursEnabled = false;
+    std::string quietHoursStart = "22:00";
+    std::string quietHoursEnd = "08:00";
+    NoticePolicy notice;
+    std::string lastCanaryHash;
+    CheckOutcome canaryOutcome;
+
+    // Navigation and onboarding.
+    VardexPage page = VardexPage::home;
+    bool showOnboarding = false;
+    int onboardingStep = 1;
+    std::set<std::string> onboardingEnabled;
+    std::vector<std::string> onboardingExtraNames;
+    bool onboardingSSH = true;
+    bool onboardingPasswords = true;
+    bool onboardingCloud = true;
+    bool onboardingDocuments = true;
+    bool showHowItWorks = false;
+    bool showAddAppList = false;
+    bool showReceipt = false;
+    std::optional<std::string> blockedDetailId;
+    bool advancedOpen = false;
+    bool confirmQuit = false;
+    bool confirmUninstallAll = false;
+    bool scrollProbeOverflow = false;
+    int scrollProbeTick = 0;
+    double scrollCaptureY = 0;
+
+    // General.
+    bool busy = false;
+    std::optional<std::string> lastMessage;
+    bool startAtLogin = true;
+
+private:
+    VardexStore(StorePorts ports, StoreOptions options);
+    void initialise();
+    // Posts `work` to the main queue holding this store weakly: it runs only while the store lives.
+    void postToMain(std::function<void(VardexStore&)> work);
+    void postAfter(Seconds delay, std::function<void(VardexStore&)> work);
+    void every(Seconds interval, std::function<void(VardexStore&)> work);
+    // Runs `work` on the background port holding the store weakly (absent when it is gone).
+    void inBackground(WorkPriority priority, std::function<void(std::weak_ptr<VardexStore>)> work);
+
+    StorePorts ports_;
+    StoreOptions options_;
+    std::unique_ptr<ProtectionService> service_;
+    std::vector<Observer> observers_;
+    std::optional<TimePoint> firstRunAt_;
+    // Owns the thread that keeps the daemon connection; see connection_worker.hpp.
+    std::unique_ptr<ConnectionWorker> connection_;
+};
+
+}  // namespace vardex

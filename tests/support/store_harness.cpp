@@ -1,0 +1,33 @@
+#include "support/store_harness.hpp"
+
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.hpp"
+
+namespace vardex::testing {
+
+StoreHarness::StoreHarness() { options.service.platform = ServiceBackendKind::directChild; }
+
+VardexStore& StoreHarness::make() {
+    store_ = VardexStore::make({queue, background, preferences, notifier, windows}, options);
+    return *store_;
+}
+
+std::filesystem::path StoreHarness::writeEngine(const std::string& body) {
+    const auto calls = home / "engine-calls.txt";
+    const auto engine = writeScript(home / "engine-bin" / "vardex",
+                                    "echo \"$*\" >> '" + calls.string() + "'\n" + body);
+    engine_ = std::make_unique<ScopedEnv>("VARDEX_BIN", engine.string());
+    return engine;
+}
+
+std::vector<std::string> StoreHarness::engineCalls() const {
+    std::vector<std::string> lines;
+    std::ifstream in(home / "engine-calls.txt");
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace vardex::testing
