@@ -296,6 +296,14 @@ private:
     std::optional<TimePoint> firstRunAt_;
     // Owns the thread that keeps the daemon connection; see connection_worker.hpp.
     std::unique_ptr<ConnectionWorker> connection_;
+
+    // -- private to store_connection.cpp (only its owner edits this block) --
+
+    // -- private to store_protection.cpp and store_settings.cpp (only its owner edits this block) --
+
+    // -- private to store_feed.cpp, store_notices.cpp and store_engine.cpp (only its owner edits this block) --
+
+    // -- private to store_agents.cpp, store_policy.cpp, store_check.cpp and store_receipt.cpp (only its owner edits this block) --
 };
 
 }  // namespace vardex
