@@ -21,7 +21,13 @@ std::vector<AgentInstallRow> VardexStore::onboardingAppRows() const { return {};
 void VardexStore::prepareOnboardingSelection() {}
 void VardexStore::refreshDashboard() {}
 void VardexStore::loadProtectApps() {}
-std::vector<std::string> VardexStore::watchingNames() const { return {}; }
+std::vector<std::string> VardexStore::watchingNames() const {
+    std::vector<std::string> names;
+    for (const auto& row : agents) {
+        if (row.installed) names.push_back(row.title);
+    }
+    return names;
+}
 void VardexStore::openSetupLink(const std::string&) {}
 
 }  // namespace vardex
