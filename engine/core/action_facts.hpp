@@ -1,0 +1,68 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "protocol/action.hpp"
+
+namespace vardex::engine {
+
+// A path an action names, absolute and normalised.
+struct PathUse {
+    std::string path;
+    bool writes = false;  // written, moved, deleted or otherwise changed rather than only read
+};
+
+// One simple command as the rules see it: the real program behind any wrappers.
+struct CommandFacts {
+    std::string program;  // last path component of the program, e.g. "rm"
+    std::vector<std::string> args;
+    std::vector<std::string> wrappers;  // e.g. "sudo", "env", "nohup"
+    std::vector<std::string> env;       // leading NAME=value assignments
+    std::vector<Redirect> redirects;
+    // Paths named by the arguments, redirections and substitutions of this command.
+    std::vector<PathUse> paths;
+    // Programs run inside its "$( )" substitutions.
+    std::vector<std::string> substitutionPrograms;
+
+    bool hasFlag(std::string_view longFlag, char shortFlag) const;
+    // The values given to an option, as "-F v", "-Fv", "--form v" or "--form=v".
+    std::vector<std::string_view> optionValues(std::string_view longFlag, char shortFlag) const;
+    // The arguments that are not options (nor option values of the listed short options).
+    std::vector<std::string_view> operands() const;
+};
+
+// Everything the rules look at, drawn once from an action. Shell lines are flattened: every
+// pipeline of the tree (command substitutions and `sh -c` bodies included) is listed, and a
+// lone command is a pipeline of one.
+struct ActionFacts {
+    std::string_view kind;  // the action's wire kind
+    std::string home;
+    std::string cwd;
+    // The shell line as typed; for other kinds a text naming the target (path, URL, tool call)
+    // so that raw patterns still apply.
+    std::string raw;
+    bool unparsed = false;
+    std::vector<ObfuscationFlag> obfuscation;
+    std::vector<std::vector<CommandFacts>> pipelines;
+    std::vector<PathUse> paths;
+    std::vector<std::string> urls;
+    std::vector<std::string> hosts;  // lower case, from URLs, host fields and host arguments
+    std::string mcpServer;
+    std::string mcpTool;
+    nlohmann::json mcpArgs;
+
+    // Every command of every pipeline.
+    std::vector<const CommandFacts*> commands() const;
+};
+
+ActionFacts factsOf(const Action& action, const std::string& home);
+
+// The host of a URL ("https://user@Example.com:8080/x" gives "example.com"); empty when the
+// text is not a URL.
+std::string urlHost(std::string_view url);
+
+}  // namespace vardex::engine
