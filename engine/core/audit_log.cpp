@@ -8,12 +8,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
 #include <openssl/evp.h>
 
 #include "bridge/vardex_paths.hpp"
+#include "protocol/protocol_json.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -96,6 +98,25 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 }  // namespace
+
+AuditRecord auditRecordFor(const Action& action, const Decision& decision, std::optional<std::string> approver,
+                           std::chrono::system_clock::time_point now) {
+    AuditRecord record;
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    record.ts = std::string(text, std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc));
+    record.agent = action.context.agent;
+    record.session = action.context.sessionId;
+    record.action = json_form::toJson(action);
+    record.action.erase("context");
+    record.decision = decision.outcome;
+    record.ruleId = decision.ruleId;
+    record.risk = decision.riskScore.value();
+    record.approver = std::move(approver);
+    return record;
+}
 
 std::string sha256Hex(std::string_view bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/result.hpp"
+#include "protocol/action.hpp"
 #include "protocol/agent_context.hpp"
 #include "protocol/decision.hpp"
 
@@ -25,6 +27,11 @@ struct AuditRecord {
     double risk = 0.0;
     std::optional<std::string> approver;  // "menubar", "timeout", "no_ui", ...
 };
+
+// The line for one decision on an action: now in UTC to the second, the agent and session
+// from the action's context, the action without its context.
+AuditRecord auditRecordFor(const Action& action, const Decision& decision, std::optional<std::string> approver,
+                           std::chrono::system_clock::time_point now);
 
 // Appends one hash-chained line under an exclusive file lock (daemon and `check` share the log).
 // Returns the new line's hash. The line's "hash" is the SHA-256 (lower-case hex) of the
