@@ -1,0 +1,117 @@
+#include "agents/health_report.hpp"
+
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+#include "agents/agent_setup.hpp"
+#include "agents/config_install.hpp"
+#include "agents/hook_entries.hpp"
+#include "agents/mcp_proxy_entries.hpp"
+#include "bridge/agent_stop.hpp"
+#include "bridge/vardex_paths.hpp"
+#include "core/engine_policy.hpp"
+#include "protocol/json_lines_client.hpp"
+#include "protocol/wire_enum.hpp"
+
+namespace vardex::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double daemonProbeSeconds = 1.0;
+
+DoctorCheck check(DoctorStatus status, std::string message) { return DoctorCheck{status, std::move(message)}; }
+
+DoctorCheck binaryCheck(const std::optional<fs::path>& program) {
+    const std::string version(VardexPaths::appVersion);
+    if (!program) return check(DoctorStatus::warning, "vardex " + version + "; the system does not say where it lies.");
+    return check(DoctorStatus::ok, "vardex " + version + " at " + program->string() + ".");
+}
+
+DoctorCheck policyCheck() {
+    auto policy = loadEnginePolicy();
+    if (!policy) return check(DoctorStatus::error, policy.error());
+    const auto file = VardexPaths::userPolicyURL();
+    std::error_code code;
+    if (!fs::exists(file, code)) return check(DoctorStatus::ok, "Built-in rules only; you have no policy file yet.");
+    return check(DoctorStatus::ok, "Built-in rules and your rules in " + file.string() + ".");
+}
+
+DoctorCheck auditLogCheck() {
+    const auto log = VardexPaths::auditLogURL();
+    std::error_code code;
+    if (!fs::exists(log, code)) return check(DoctorStatus::ok, "No decisions logged yet.");
+    std::ifstream in(log, std::ios::binary);
+    if (!in) return check(DoctorStatus::error, "Cannot read the activity log at " + log.string() + ".");
+    const auto lines = std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n');
+    return check(DoctorStatus::ok, std::to_string(lines) + (lines == 1 ? " decision" : " decisions") + " logged in " +
+                                       log.string() + ".");
+}
+
+DoctorCheck daemonCheck() {
+    JsonLinesClient client(VardexPaths::socketPath());
+    const bool answers = client.connect(daemonProbeSeconds).ok() && client.ping().ok();
+    client.close();
+    if (!answers) return check(DoctorStatus::error, "Not running. Turn protection on.");
+    if (AgentStop::isStopped(AgentStop::flagURL())) {
+        return check(DoctorStatus::warning, "Running, but agents are stopped: every action is blocked until you resume.");
+    }
+    return check(DoctorStatus::ok, "Running.");
+}
+
+DoctorHook hookHealth(AgentFamily family, const fs::path& file, const std::vector<std::string>& programs) {
+    const std::string title = familyTitle(family);
+    const std::string repair = "Run vardex install --" + std::string(wireText(family)) + ".";
+    DoctorHook hook{std::string(wireText(family)), file.string(), DoctorStatus::ok, {}};
+    const auto missing = std::find_if(programs.begin(), programs.end(),
+                                      [](const std::string& program) { return !VardexPaths::isExecutable(program); });
+    if (missing != programs.end()) {
+        hook.status = DoctorStatus::error;
+        hook.message = "The hook runs " + *missing + ", which is missing. " + repair;
+    } else if (programs.size() < hookEvents(family).size()) {
+        hook.status = DoctorStatus::warning;
+        hook.message = "Only some of " + title + "'s actions are checked. " + repair;
+    } else {
+        hook.message = "Every action of " + title + " is checked.";
+    }
+    return hook;
+}
+
+std::vector<DoctorHook> hookChecks() {
+    std::vector<DoctorHook> hooks;
+    for (const auto family : {AgentFamily::cursor, AgentFamily::claude, AgentFamily::codex}) {
+        const auto file = hookFile(family);
+        const auto text = readConfig(file);
+        if (!text) continue;
+        const auto programs = hookPrograms(*text, family);
+        if (!programs.empty()) hooks.push_back(hookHealth(family, file, programs));
+    }
+    for (const auto& config : VardexPaths::mcpConfigCandidates()) {
+        const auto text = readConfig(config);
+        if (!text) continue;
+        const auto count = proxiedServerCount(*text, config);
+        if (count == 0) continue;
+        hooks.push_back(DoctorHook{"mcp", config.string(), DoctorStatus::ok,
+                                   std::to_string(count) + (count == 1 ? " tool server goes" : " tool servers go") +
+                                       " through Vardex."});
+    }
+    return hooks;
+}
+
+}  // namespace
+
+DoctorReport healthReport(const std::optional<fs::path>& program) {
+    DoctorReport report;
+    report.schemaVersion = 1;
+    report.binary = binaryCheck(program);
+    report.policy = policyCheck();
+    report.auditLog = auditLogCheck();
+    report.daemon = daemonCheck();
+    report.hooks = hookChecks();
+    report.status = std::max({report.binary.status, report.policy.status, report.auditLog.status, report.daemon.status});
+    for (const auto& hook : report.hooks) report.status = std::max(report.status, hook.status);
+    return report;
+}
+
+}  // namespace vardex::engine

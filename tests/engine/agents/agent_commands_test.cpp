@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include <nlohmann/json.hpp>
+
+#include "bridge/agent_install_status.hpp"
+#include "bridge/doctor_report.hpp"
+#include "bridge/protect_app_row.hpp"
+#include "bridge/vardex_cli.hpp"
+#include "support/temp_home.hpp"
+
+namespace vardex {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testing::TempHome;
+using testing::writeFile;
+
+CliResult engine(const std::vector<std::string>& arguments) {
+    auto result = VardexCli::runBinary(VARDEX_ENGINE_EXE, arguments);
+    EXPECT_TRUE(result.ok()) << result.error().description();
+    return result.ok() ? *result : CliResult{-1, {}, {}};
+}
+
+std::optional<std::string> bytesOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+DoctorReport doctor() {
+    const auto run = engine({"doctor", "--json"});
+    auto report = DoctorReport::parse(run.stdout);
+    EXPECT_TRUE(report.ok()) << run.stdout;
+    return report.ok() ? *report : DoctorReport{};
+}
+
+AgentInstallRow row(AgentInstallRow::Kind kind) {
+    for (auto& r : AgentInstallStatus::load(doctor())) {
+        if (r.kind == kind) return r;
+    }
+    return {};
+}
+
+// A user's own file, written the way people write them: tabs, odd spacing, their key order,
+// non-ASCII text, numbers as typed.
+struct RoundTripCase {
+    const char* name;
+    const char* relative;
+    const char* contents;
+    const char* installFlag;
+    std::vector<std::string> uninstall;
+    AgentInstallRow::Kind kind;
+};
+
+class InstallRoundTripTest : public ::testing::TestWithParam<RoundTripCase> {
+protected:
+    TempHome home;
+};
+
+TEST_P(InstallRoundTripTest, UninstallGivesTheUsersFileBackByteForByte) {
+    const auto& c = GetParam();
+    const auto file = home / c.relative;
+    writeFile(file, c.contents);
+
+    const auto installed = engine({"install", c.installFlag});
+    EXPECT_EQ(installed.exitCode, 0) << installed.combined();
+    EXPECT_NE(bytesOf(file), c.contents) << "the engine's entries were added";
+    EXPECT_TRUE(row(c.kind).installed) << row(c.kind).message;
+
+    const auto removed = engine(c.uninstall);
+    EXPECT_EQ(removed.exitCode, 0) << removed.combined();
+    EXPECT_EQ(bytesOf(file), c.contents);
+    EXPECT_FALSE(row(c.kind).installed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AgentFiles, InstallRoundTripTest,
+    ::testing::Values(
+        RoundTripCase{"claude", ".claude/settings.json",
+                      "{\n\t\"permissions\" : {\"allow\": [\"Read\"]},\n\t\"model\":\"opus\", \"cost\": 1.50,\n"
+                      "\t\"hooks\": {\"PreToolUse\": [{\"matcher\": \"Bash\", \"hooks\": [{\"type\": \"command\", "
+                      "\"command\": \"my-linter\"}]}]},\n\t\"note\": \"caf\\u00e9 – ok\"\n}",
+                      "--claude", {"uninstall"}, AgentInstallRow::Kind::claude},
+        RoundTripCase{"cursor", ".cursor/hooks.json",
+                      "{ \"version\": 1, \"hooks\": { \"stop\": [ { \"command\": \"say done\" } ] } }\n", "--cursor",
+                      {"uninstall"}, AgentInstallRow::Kind::cursor},
+        RoundTripCase{"codex", ".codex/hooks.json", "{}", "--codex", {"connect", "--disconnect", "codex"},
+                      AgentInstallRow::Kind::codex},
+        RoundTripCase{"mcp_json", ".cursor/mcp.json",
+                      "{\"mcpServers\":{\"files\":{\"command\":\"npx\",\"args\":[\"-y\",\"files-mcp\"]},"
+                      "\"web\":{\"url\":\"https://x.example/mcp\"}}}",
+                      "--mcp", {"uninstall", "--mcp"}, AgentInstallRow::Kind::mcp},
+        RoundTripCase{"mcp_toml", ".codex/config.toml",
+                      "# my codex\nmodel = \"o4\"\n\n[mcp_servers.docs]\ncommand = \"docs-mcp\" # local\n"
+                      "args = ['--port', \"8\"]\n",
+                      "--mcp", {"uninstall", "--mcp"}, AgentInstallRow::Kind::mcp}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST(InstallTest, AFileTheEngineCreatedGoesAwayWithItsFolder) {
+    TempHome home;
+    EXPECT_EQ(engine({"install", "--claude"}).exitCode, 0);
+    const auto settings = json::parse(bytesOf(home / ".claude/settings.json").value_or("null"));
+    EXPECT_EQ(settings["hooks"]["PreToolUse"][0]["matcher"], "*");
+    EXPECT_EQ(settings["hooks"]["PreToolUse"][0]["hooks"][0]["command"],
+              std::string(fs::canonical(VARDEX_ENGINE_EXE).string()) + " hook claude");
+
+    EXPECT_EQ(engine({"uninstall"}).exitCode, 0);
+    EXPECT_FALSE(fs::exists(home / ".claude"));
+}
+
+TEST(InstallTest, ChangesTheUserMadeMeanwhileAreKept) {
+    TempHome home;
+    const auto file = home / ".claude/settings.json";
+    writeFile(file, R"({"model": "opus"})");
+    EXPECT_EQ(engine({"install", "--claude"}).exitCode, 0);
+    auto edited = json::parse(*bytesOf(file));
+    edited["theme"] = "dark";
+    writeFile(file, edited.dump());
+
+    EXPECT_EQ(engine({"uninstall"}).exitCode, 0);
+    EXPECT_EQ(json::parse(*bytesOf(file)), json::parse(R"({"model": "opus", "theme": "dark"})"));
+}
+
+TEST(InstallTest, AFileThatIsNotJSONIsLeftAloneWithAClearError) {
+    TempHome home;
+    const auto file = home / ".claude/settings.json";
+    writeFile(file, "{\"model\": opus}");
+    const auto run = engine({"install", "--claude"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.stderr, file.string() + " is not valid JSON, so Vardex left it unchanged.\n");
+    EXPECT_EQ(bytesOf(file), "{\"model\": opus}");
+}
+
+TEST(DoctorTest, AHookWhoseProgramIsGoneIsReportedAndTheAgentIsNotConnected) {
+    TempHome home;
+    writeFile(home / ".claude/settings.json",
+              R"({"hooks":{"PreToolUse":[{"matcher":"*","hooks":[{"type":"command","command":"/gone/vardex hook claude"}]}]}})");
+    const auto report = doctor();
+    ASSERT_EQ(report.hooks.size(), 1u);
+    EXPECT_EQ(report.hooks[0].agent, "claude");
+    EXPECT_EQ(report.hooks[0].status, DoctorStatus::error);
+    EXPECT_EQ(report.hooks[0].message, "The hook runs /gone/vardex, which is missing. Run vardex install --claude.");
+    EXPECT_EQ(row(AgentInstallRow::Kind::claude).message, "Found. Not connected yet.");
+
+    EXPECT_EQ(engine({"install", "--claude"}).exitCode, 0);
+    EXPECT_EQ(row(AgentInstallRow::Kind::claude).message, "Connected to Claude Code");
+    EXPECT_EQ(report.daemon.status, DoctorStatus::error) << "no daemon listens in this home";
+}
+
+TEST(ProtectTest, SwitchesAreWhatTheAppReads) {
+    TempHome home;
+    testing::ScopedEnv bin("VARDEX_BIN", VARDEX_ENGINE_EXE);
+    const auto protectOf = [](std::string_view id) {
+        for (const auto& r : ProtectApps::load()) {
+            if (r.id == id) return r.protect;
+        }
+        ADD_FAILURE() << id;
+        return true;
+    };
+    EXPECT_EQ(ProtectApps::load(), ProtectAppRow::catalog());
+
+    EXPECT_EQ(engine({"protect", "set", "claude-code", "--off"}).exitCode, 0);
+    EXPECT_FALSE(protectOf("claude-code"));
+    EXPECT_TRUE(protectOf("codex-cli"));
+    EXPECT_EQ(engine({"protect", "set", "claude-code", "--on"}).exitCode, 0);
+    EXPECT_TRUE(protectOf("claude-code"));
+
+    const auto unknown = engine({"protect", "set", "no-such-agent", "--off"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(ProtectApps::load(), ProtectAppRow::catalog());
+}
+
+json connectOutput(const std::vector<std::string>& arguments) {
+    const auto run = engine(arguments);
+    // The app reads the combined output, so anything on the error stream would spoil it.
+    EXPECT_EQ(run.stderr, "");
+    auto j = json::parse(run.combined(), nullptr, false);
+    EXPECT_TRUE(j.is_object()) << run.combined();
+    return j;
+}
+
+TEST(ConnectTest, NewlyFoundAgentsAreConnectedOnceAndADisconnectedOneStaysAway) {
+    TempHome home;
+    fs::create_directories(home / ".cursor");
+
+    auto first = connectOutput({"connect", "--json"});
+    EXPECT_EQ(first["auto_protect_new"], true);
+    EXPECT_EQ(first["notifications"], json::parse(R"(["Now protecting Cursor"])"));
+    EXPECT_TRUE(row(AgentInstallRow::Kind::cursor).installed);
+    EXPECT_EQ(connectOutput({"connect", "--json"})["notifications"], json::array());
+
+    EXPECT_EQ(engine({"connect", "--disconnect", "cursor"}).combined(), "Disconnected Cursor.");
+    EXPECT_EQ(connectOutput({"connect", "--json"})["notifications"], json::array());
+    EXPECT_FALSE(row(AgentInstallRow::Kind::cursor).installed);
+
+    EXPECT_EQ(engine({"install", "--cursor"}).exitCode, 0);
+    EXPECT_TRUE(row(AgentInstallRow::Kind::cursor).installed);
+}
+
+TEST(ConnectTest, TheAutoProtectSwitchIsKeptWhereTheAppReadsIt) {
+    TempHome home;
+    fs::create_directories(home / ".claude");
+    const auto off = connectOutput({"connect", "--auto-protect", "off", "--json"});
+    EXPECT_EQ(off["auto_protect_new"], false);
+    EXPECT_EQ(json::parse(*bytesOf(home / ".config/talvenor/vardex/auto-connect.json"))["auto_protect_new"], false);
+    EXPECT_EQ(connectOutput({"connect", "--json"})["notifications"], json::array());
+    EXPECT_FALSE(row(AgentInstallRow::Kind::claude).installed);
+
+    const auto on = connectOutput({"connect", "--consent", "--auto-protect", "on", "--json"});
+    EXPECT_EQ(on["consented"], true);
+    EXPECT_EQ(on["notifications"], json::parse(R"(["Now protecting Claude Code"])"));
+}
+
+TEST(ConnectTest, AnUnknownAgentIsRefused) {
+    TempHome home;
+    const auto run = engine({"connect", "--disconnect", "vim"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.stderr, "Unknown agent \"vim\": use cursor, claude, codex or mcp.\n");
+}
+
+}  // namespace
+}  // namespace vardex
