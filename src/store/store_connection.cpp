@@ -1,13 +1,112 @@
+#include <algorithm>
+#include <chrono>
+
+#include "activity/notification_content.hpp"
+#include "protocol/socket_path.hpp"
 #include "store/vardex_store.hpp"
 
 namespace vardex {
 
-// Not built yet: each operation below does nothing.
+namespace {
 
-void VardexStore::connectLoop() {}
-void VardexStore::handle(const IpcMessage&) {}
-void VardexStore::answer(const ApprovalRequest&, ApprovalVerdict) {}
-void VardexStore::respond(const ApprovalRequest&, ApprovalVerdict, const std::string&) {}
-void VardexStore::openApprovalWindow() {}
+// Fixed: the waiting time in the user's policy is the engine's business, not this one.
+constexpr std::chrono::seconds askLifetime{30};
+
+bool removeAsksWithId(std::vector<PendingAsk>& pending, const std::string& id) {
+    return std::erase_if(pending, [&](const PendingAsk& ask) { return ask.request.id == id; }) > 0;
+}
+
+// The engine reports a decision for a session: a question of that session, about the same
+// action when the report names one, is settled, but only once its own time is up. A question
+// still within its time stays open, so a decision on some other action of the same session
+// cannot take it from the user.
+bool removeAsksSettledBy(std::vector<PendingAsk>& pending, const DecisionEvent& event, TimePoint now) {
+    return std::erase_if(pending, [&](const PendingAsk& ask) {
+               return ask.request.agent.sessionId == event.session &&
+                      (!event.actionSummary || *event.actionSummary == ask.request.actionSummary) && ask.deadline < now;
+           }) > 0;
+}
+
+}  // namespace
+
+void VardexStore::connectLoop() {
+    if (connection_) return;
+    const std::weak_ptr<VardexStore> weak = weak_from_this();
+    ConnectionWorker::Effects effects{
+        [weak](std::shared_ptr<JsonLinesClient> connectedClient) {
+            if (const auto store = weak.lock()) store->noteConnected(std::move(connectedClient));
+        },
+        [weak](const IpcMessage& message) {
+            if (const auto store = weak.lock()) store->handle(message);
+        },
+        [weak] {
+            if (const auto store = weak.lock()) store->noteDisconnected();
+        },
+    };
+    connection_ = std::make_unique<ConnectionWorker>(defaultSocketPath(), ports_.queue, running, std::move(effects));
+}
+
+void VardexStore::noteConnected(std::shared_ptr<JsonLinesClient> connectedClient) {
+    client = std::move(connectedClient);
+    connected = true;
+    publish();
+}
+
+void VardexStore::noteDisconnected() {
+    // A daemon that is down is retried every second; only the first failure changes anything.
+    if (!connected && !client) return;
+    client.reset();
+    connected = false;
+    publish();
+}
+
+void VardexStore::handle(const IpcMessage& message) {
+    if (const auto* request = std::get_if<ApprovalRequest>(&message.payload)) {
+        askUser(*request);
+    } else if (const auto* response = std::get_if<ApprovalResponse>(&message.payload)) {
+        // Answered by another party: the daemon already has its verdict and records it itself.
+        if (removeAsksWithId(pending, response->id)) publish();
+    } else if (const auto* event = std::get_if<IpcMessage::Event>(&message.payload)) {
+        insertFeed(event->decision);
+        removeAsksSettledBy(pending, event->decision, ports_.queue.now());
+        publish();
+    } else if (message.is<IpcMessage::Ping>()) {
+        // A failed reply shows up as a failed read soon enough, and the worker reconnects.
+        if (client) (void)client->send(IpcMessage::ping());
+    }
+}
+
+void VardexStore::askUser(const ApprovalRequest& request) {
+    if (isPaused()) {
+        respond(request, ApprovalVerdict::deny, "menubar");
+        return;
+    }
+    const bool alreadyAsked = std::any_of(pending.begin(), pending.end(), [&](const PendingAsk& ask) { return ask.request.id == request.id; });
+    if (alreadyAsked) return;
+    pending.push_back({request, ports_.queue.now() + askLifetime});
+    ports_.notifier.post(VardexNotifications::ask(request));
+    publish();
+}
+
+void VardexStore::answer(const ApprovalRequest& request, ApprovalVerdict verdict) {
+    removeAsksWithId(pending, request.id);
+    respond(request, verdict, "menubar");
+}
+
+void VardexStore::respond(const ApprovalRequest& request, ApprovalVerdict verdict, const std::string& by) {
+    if (client) {
+        if (auto sent = client->respond(request.id, verdict, by); !sent) {
+            logEvent("respond_failed", {{"id", request.id}, {"error", sent.error().description()}});
+        }
+    }
+    insertFeed(DecisionEvent::fromApproval(request, verdict));
+    logEvent("decision", {{"id", request.id},
+                          {"verdict", std::string(wireText(verdict))},
+                          {"by", by},
+                          {"agent", std::string(wireText(request.agent.agent))}});
+    publish();
+}
+
+void VardexStore::openApprovalWindow() { ports_.windows.openApprovalWindow(); }
 
 }  // namespace vardex

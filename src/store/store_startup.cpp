@@ -31,7 +31,10 @@ VardexStore::VardexStore(StorePorts ports, StoreOptions options)
       options_(std::move(options)),
       service_(std::make_unique<ProtectionService>(options_.service)) {}
 
-VardexStore::~VardexStore() = default;
+VardexStore::~VardexStore() {
+    // Before any field goes: the worker reads `running` until it is joined.
+    connection_.reset();
+}
 
 void VardexStore::initialise() {
     if (const auto hidden = ports_.preferences.value("v3HiddenEntries")) {

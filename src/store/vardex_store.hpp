@@ -298,6 +298,10 @@ private:
     std::unique_ptr<ConnectionWorker> connection_;
 
     // -- private to store_connection.cpp (only its owner edits this block) --
+    void noteConnected(std::shared_ptr<JsonLinesClient> connectedClient);
+    void noteDisconnected();
+    // An approval request from the daemon: refused while paused, else asked once.
+    void askUser(const ApprovalRequest& request);
 
     // -- private to store_protection.cpp and store_settings.cpp (only its owner edits this block) --
 

@@ -1,0 +1,361 @@
+// The daemon connection and the road of one approval, with the real connection worker against
+// a scripted daemon on a real socket in the temporary HOME. The clock is the ManualQueue's: it
+// moves only when a test advances it.
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+
+#include <date/date.h>
+#include <gtest/gtest.h>
+
+#include "protocol/line_codec.hpp"
+#include "support/daemon_lines.hpp"
+#include "support/store_harness.hpp"
+
+namespace vardex::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string helloLine = R"({"role":"ui","type":"hello","version":1})";
+const std::string subscribeLine = R"({"type":"subscribe"})";
+const std::string pingLine = R"({"type":"ping"})";
+
+ApprovalRequest askFor(std::string id, std::string session = "s-1") {
+    ApprovalRequest request;
+    request.id = std::move(id);
+    request.actionSummary = "sudo rm -rf /var/log";
+    request.rule = "priv.sudo";
+    request.severity = Severity::high;
+    request.risk = RiskScore::make(0.7).value();
+    request.reasonUser = "Runs as administrator.";
+    request.agent = AgentContext{AgentKind::codex, std::move(session), "/home/ana/project", false};
+    return request;
+}
+
+DecisionEvent reportFor(std::string session, std::optional<std::string> summary) {
+    DecisionEvent event;
+    event.agent = AgentKind::codex;
+    event.session = std::move(session);
+    event.decision = Outcome::deny;
+    event.reasonUser = "Stopped by the engine.";
+    event.reasonAgent = "Do not retry.";
+    event.actionSummary = std::move(summary);
+    return event;
+}
+
+std::string wireLine(const IpcMessage& message) {
+    auto line = encodeLine(message);
+    EXPECT_TRUE(line.ok());
+    return line.ok() ? *line : std::string();
+}
+
+std::string responseLine(const std::string& id, const std::string& verdict, const std::string& by) {
+    return R"({"by":")" + by + R"(","id":")" + id + R"(","type":"approval_response","verdict":")" + verdict + R"("})";
+}
+
+std::string eventLogTime(TimePoint when) { return date::format("%FT%TZ", std::chrono::floor<std::chrono::seconds>(when)); }
+
+std::vector<std::string> linesOf(const std::filesystem::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> askNotifications(const RecordingNotifier& notifier) {
+    std::vector<std::string> ids;
+    for (const auto& content : notifier.posted) {
+        if (content.identifier.starts_with("ask-")) ids.push_back(content.identifier);
+    }
+    return ids;
+}
+
+// A store whose connection worker talks to a TestDaemon listening on VARDEX_SOCK.
+class DaemonConnectionTest : public ::testing::Test {
+public:
+    ~DaemonConnectionTest() override {
+        lines.close();
+        harness.storePointer().reset();
+        daemon.reset();
+    }
+
+    // Starts the store's connection worker against a daemon running `script`.
+    VardexStore& startWith(DaemonScript script) {
+        daemon = std::make_unique<TestDaemon>(socketPath, std::move(script));
+        auto& store = harness.make();
+        store.addObserver([this, &store] {
+            if (connectionStates.back() != store.connected) connectionStates.push_back(store.connected);
+        });
+        store.running.set(true);
+        store.connectLoop();
+        return store;
+    }
+    VardexStore& connectTo(DaemonScript script) {
+        auto& store = startWith(std::move(script));
+        EXPECT_TRUE(harness.queue.runUntil([&] { return store.connected; }));
+        return store;
+    }
+    VardexStore& connectToLines() { return connectTo(lines.script()); }
+
+    void daemonSends(const IpcMessage& message) { lines.push(wireLine(message)); }
+
+    // Runs the main queue until `done` holds, also when what it waits for happens on the
+    // daemon's thread rather than in a posted task.
+    bool drive(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!harness.queue.runUntil(done, 10ms)) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+        }
+        return true;
+    }
+
+    // The daemon pings and waits for the reply: every message sent before has then been
+    // handled, and every line the app wrote before it has arrived.
+    void pingRoundTrip() {
+        const auto pings = [&] { return std::ranges::count(daemon->received(), pingLine); };
+        const auto before = pings();
+        daemonSends(IpcMessage::ping());
+        ASSERT_TRUE(drive([&] { return pings() > before; }));
+    }
+
+    StoreHarness harness;
+    std::filesystem::path socketPath = harness.home / "vardex.sock";
+    ScopedEnv socketEnv{"VARDEX_SOCK", socketPath.string()};
+    DaemonLines lines;
+    std::unique_ptr<TestDaemon> daemon;
+    // Every change of `connected` the observers were told of, from the initial false.
+    std::vector<bool> connectionStates{false};
+};
+
+// ---- the road of one approval, on each of its endings ----------------------------------------
+
+struct Ending {
+    const char* name;
+    bool pausedBeforeItArrives;
+    std::function<void(DaemonConnectionTest&, VardexStore&, const ApprovalRequest&)> close;
+    // What the app sends back, if anything, as verdict wire text and "by".
+    std::optional<std::pair<std::string, std::string>> verdictSent;
+    // The feed entry left behind, from the verdict or from the engine's report.
+    std::function<std::vector<DecisionEvent>(const ApprovalRequest&)> feed;
+};
+
+class ApprovalRoad : public DaemonConnectionTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(ApprovalRoad, FromTheDaemonsLineToItsVerdict) {
+    const Ending& ending = GetParam();
+    auto& store = connectToLines();
+    const auto request = askFor("req-1");
+    const TimePoint arrival = harness.queue.now();
+    if (ending.pausedBeforeItArrives) store.pausedUntil = arrival + 1h;
+
+    daemonSends(IpcMessage::approvalRequest(request));
+    if (!ending.pausedBeforeItArrives) {
+        ASSERT_TRUE(harness.queue.runUntil([&] { return store.pending.size() == 1; }));
+        EXPECT_EQ(store.pending[0], (PendingAsk{request, arrival + 30s}));
+    }
+    ending.close(*this, store, request);
+    pingRoundTrip();
+
+    EXPECT_TRUE(store.pending.empty());
+    std::vector<std::string> expectedLines{helloLine, subscribeLine};
+    std::vector<std::string> expectedLog;
+    if (ending.verdictSent) {
+        const auto& [verdict, by] = *ending.verdictSent;
+        expectedLines.push_back(responseLine("req-1", verdict, by));
+        expectedLog.push_back(R"({"agent":"codex","by":")" + by + R"(","event":"decision","id":"req-1","ts":")" +
+                              eventLogTime(harness.queue.now()) + R"(","verdict":")" + verdict + R"("})");
+    }
+    expectedLines.push_back(pingLine);
+    EXPECT_EQ(daemon->received(), expectedLines);
+    EXPECT_EQ(linesOf(store.logURL), expectedLog);
+    EXPECT_EQ(store.feed, ending.feed(request));
+    EXPECT_EQ(askNotifications(harness.notifier),
+              ending.pausedBeforeItArrives ? std::vector<std::string>{} : std::vector<std::string>{"ask-req-1"});
+}
+
+std::vector<DecisionEvent> feedOfVerdict(const ApprovalRequest& request, ApprovalVerdict verdict) {
+    return {DecisionEvent::fromApproval(request, verdict)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, ApprovalRoad,
+    ::testing::Values(
+        Ending{"UserAnswers", false,
+               [](DaemonConnectionTest&, VardexStore& store, const ApprovalRequest& request) {
+                   store.answer(request, ApprovalVerdict::allowOnce);
+               },
+               std::pair{"allow_once", "menubar"},
+               [](const ApprovalRequest& r) { return feedOfVerdict(r, ApprovalVerdict::allowOnce); }},
+        Ending{"DeadlinePasses", false,
+               [](DaemonConnectionTest& road, VardexStore& store, const ApprovalRequest&) {
+                   road.harness.queue.advance(29);
+                   store.tick();
+                   EXPECT_EQ(store.pending.size(), 1u) << "answered before its 30 seconds were up";
+                   road.harness.queue.advance(1);
+                   store.tick();
+               },
+               std::pair{"deny", "timeout"},
+               [](const ApprovalRequest& r) { return feedOfVerdict(r, ApprovalVerdict::deny); }},
+        Ending{"AnsweredElsewhere", false,
+               [](DaemonConnectionTest& road, VardexStore& store, const ApprovalRequest& request) {
+                   road.daemonSends(IpcMessage::approvalResponse({request.id, ApprovalVerdict::allowSession, "cli"}));
+                   ASSERT_TRUE(road.harness.queue.runUntil([&] { return store.pending.empty(); }));
+               },
+               std::nullopt, [](const ApprovalRequest&) { return std::vector<DecisionEvent>{}; }},
+        Ending{"SettledByEvent", false,
+               [](DaemonConnectionTest& road, VardexStore& store, const ApprovalRequest& request) {
+                   road.harness.queue.advance(31);
+                   road.daemonSends(IpcMessage::event(reportFor(request.agent.sessionId, request.actionSummary)));
+                   ASSERT_TRUE(road.harness.queue.runUntil([&] { return store.pending.empty(); }));
+               },
+               std::nullopt,
+               [](const ApprovalRequest& r) { return std::vector<DecisionEvent>{reportFor(r.agent.sessionId, r.actionSummary)}; }},
+        Ending{"RefusedWhilePaused", true, [](DaemonConnectionTest&, VardexStore&, const ApprovalRequest&) {},
+               std::pair{"deny", "menubar"},
+               [](const ApprovalRequest& r) { return feedOfVerdict(r, ApprovalVerdict::deny); }}),
+    [](const ::testing::TestParamInfo<Ending>& row) { return std::string(row.param.name); });
+
+TEST_F(DaemonConnectionTest, ARepeatedRequestIsAskedOnceAndOthersKeepTheirOrder) {
+    auto& store = connectToLines();
+    daemonSends(IpcMessage::approvalRequest(askFor("req-1")));
+    daemonSends(IpcMessage::approvalRequest(askFor("req-1")));
+    daemonSends(IpcMessage::approvalRequest(askFor("req-2")));
+    pingRoundTrip();
+
+    ASSERT_EQ(store.pending.size(), 2u);
+    EXPECT_EQ(store.pending[0].request.id, "req-1");
+    EXPECT_EQ(store.pending[1].request.id, "req-2");
+    EXPECT_EQ(askNotifications(harness.notifier), (std::vector<std::string>{"ask-req-1", "ask-req-2"}));
+}
+
+TEST_F(DaemonConnectionTest, AFailedSendIsLoggedAndTheVerdictStillRecorded) {
+    auto& store = connectToLines();
+    const auto request = askFor("req-1");
+    daemonSends(IpcMessage::approvalRequest(request));
+    ASSERT_TRUE(harness.queue.runUntil([&] { return store.pending.size() == 1; }));
+
+    // The connection is gone, but the main queue has not heard of it yet.
+    store.client->close();
+    store.answer(request, ApprovalVerdict::deny);
+
+    const auto ts = eventLogTime(harness.queue.now());
+    EXPECT_EQ(linesOf(store.logURL),
+              (std::vector<std::string>{
+                  R"({"error":"socket closed","event":"respond_failed","id":"req-1","ts":")" + ts + R"("})",
+                  R"({"agent":"codex","by":"menubar","event":"decision","id":"req-1","ts":")" + ts + R"(","verdict":"deny"})"}));
+    EXPECT_EQ(store.feed, feedOfVerdict(request, ApprovalVerdict::deny));
+    EXPECT_TRUE(store.pending.empty());
+}
+
+// ---- which engine reports settle an open question ---------------------------------------------
+
+struct Report {
+    const char* name;
+    std::string session;
+    std::optional<std::string> summary;
+    double secondsLater;
+    bool settles;
+};
+
+class EngineReport : public ::testing::TestWithParam<Report> {};
+
+TEST_P(EngineReport, SettlesAQuestionOfItsSessionOnlyOnceItsTimeIsUp) {
+    const Report& report = GetParam();
+    StoreHarness harness;
+    auto& store = harness.make();
+    const auto request = askFor("req-1", "s-1");
+    store.handle(IpcMessage::approvalRequest(request));
+    harness.queue.advance(report.secondsLater);
+
+    const auto event = reportFor(report.session, report.summary);
+    store.handle(IpcMessage::event(event));
+
+    EXPECT_EQ(store.pending.size(), report.settles ? 0u : 1u);
+    EXPECT_EQ(store.feed, std::vector<DecisionEvent>{event});
+    EXPECT_FALSE(std::filesystem::exists(store.logURL)) << "a settled question is closed silently";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, EngineReport,
+    ::testing::Values(Report{"SameSessionNoSummary", "s-1", std::nullopt, 31, true},
+                      Report{"SameSessionSameAction", "s-1", "sudo rm -rf /var/log", 31, true},
+                      Report{"SameSessionOtherAction", "s-1", "ls", 31, false},
+                      Report{"OtherSession", "s-2", std::nullopt, 31, false},
+                      Report{"StillWithinItsTime", "s-1", std::nullopt, 10, false},
+                      Report{"AtItsDeadline", "s-1", std::nullopt, 30, false}),
+    [](const ::testing::TestParamInfo<Report>& row) { return std::string(row.param.name); });
+
+// ---- losing the daemon ----------------------------------------------------------------------
+
+struct Breakage {
+    const char* name;
+    // Sent on the first connection after the app's hello and subscribe.
+    std::string bytes;
+    bool daemonCloses;
+};
+
+class ConnectionFailure : public DaemonConnectionTest, public ::testing::WithParamInterface<Breakage> {};
+
+TEST_P(ConnectionFailure, DisconnectsKeepsTheQuestionsAndReconnectsASecondLater) {
+    const Breakage& failure = GetParam();
+    const auto request = askFor("req-1");
+    const auto began = std::chrono::steady_clock::now();
+    // The script outlives this body (the fixture stops the daemon), so it owns what it uses.
+    auto& store = startWith([served = std::make_shared<std::atomic<int>>(0),
+                             firstBytes = wireLine(IpcMessage::approvalRequest(request)) + failure.bytes,
+                             closes = failure.daemonCloses](DaemonConnection& connection) {
+        if ((*served)++ > 0) return connection.drainUntilClosed();
+        if (!connection.readLine() || !connection.readLine()) return;
+        connection.sendRaw(firstBytes);
+        if (!closes) connection.drainUntilClosed();
+    });
+    ASSERT_TRUE(harness.queue.runUntil([&] { return connectionStates.size() == 3; }));
+    EXPECT_FALSE(store.client);
+    const auto kept = store.pending;
+    ASSERT_EQ(kept.size(), 1u);
+
+    // The daemon takes the new connection once it is done with the old one.
+    ASSERT_TRUE(drive([&] { return store.connected && daemon->connectionsAccepted() == 2; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - began, 950ms) << "retried without waiting";
+    EXPECT_EQ(connectionStates, (std::vector<bool>{false, true, false, true}));
+    EXPECT_EQ(store.pending, kept);
+
+    // Verdicts go out on the new connection.
+    store.answer(request, ApprovalVerdict::allowSession);
+    EXPECT_TRUE(daemon->waitForReceived(5));
+    EXPECT_EQ(daemon->received(), (std::vector<std::string>{helloLine, subscribeLine, helloLine, subscribeLine,
+                                                             responseLine("req-1", "allow_session", "menubar")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ConnectionFailure,
+                         ::testing::Values(Breakage{"DaemonClosesTheSocket", "", true},
+                                           Breakage{"LineThatDoesNotDecode", "{\"type\":\"shout\"}\n", false}),
+                         [](const ::testing::TestParamInfo<Breakage>& row) { return std::string(row.param.name); });
+
+TEST_F(DaemonConnectionTest, DestroyingTheStoreEndsAReadOnASilentDaemon) {
+    struct Seen {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool peerClosed = false;
+    };
+    const auto seen = std::make_shared<Seen>();
+    connectTo([seen](DaemonConnection& connection) {
+        connection.drainUntilClosed();
+        std::lock_guard lock(seen->mutex);
+        seen->peerClosed = true;
+        seen->changed.notify_all();
+    });
+
+    harness.storePointer().reset();
+
+    std::unique_lock lock(seen->mutex);
+    EXPECT_TRUE(seen->changed.wait_for(lock, 5s, [&] { return seen->peerClosed; }));
+}
+
+}  // namespace
+}  // namespace vardex::testing
