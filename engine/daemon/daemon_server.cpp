@@ -1,0 +1,410 @@
+#include "daemon/daemon_server.hpp"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include <date/date.h>
+
+#include "core/audit_log.hpp"
+#include "core/evaluator.hpp"
+#include "daemon/action_record.hpp"
+#include "daemon/evaluate_message.hpp"
+#include "protocol/line_codec.hpp"
+#include "protocol/protocol_json.hpp"
+
+namespace vardex::engine {
+namespace {
+
+// A peer that sends a line this long, or reads so slowly that this much waits for it, is
+// dropped rather than allowed to grow the daemon without bound.
+constexpr std::size_t maxInputLine = 1024 * 1024;
+constexpr std::size_t maxPendingOutput = 8 * 1024 * 1024;
+
+std::string isoNow() {
+    return date::format("%FT%TZ", std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+}
+
+// Only allow and deny reach an agent; a fallback set to "ask" cannot ask again.
+Outcome settled(Outcome fallback) { return fallback == Outcome::allow ? Outcome::allow : Outcome::deny; }
+
+struct FallbackText {
+    const char* approver;
+    const char* denied;
+    const char* allowed;
+};
+
+constexpr FallbackText fallbackTexts[] = {
+    {Approver::noUi,
+     "Nobody was available in Talvenor Vardex to approve this, so it was denied; ask the user to open "
+     "Vardex Bar, then try again.",
+     "Nobody was available in Talvenor Vardex to approve this; the policy lets it through."},
+    {Approver::timeout, "Nobody answered in time, so this was denied; do not retry without asking the user.",
+     "Nobody answered in time; the policy lets this through."},
+    {Approver::agentGone, "The agent stopped waiting for an answer, so this was denied.",
+     "The agent stopped waiting for an answer, so this was denied."},
+    {Approver::shutdown, "Talvenor Vardex stopped before anyone answered, so this was denied.",
+     "Talvenor Vardex stopped before anyone answered, so this was denied."},
+};
+
+std::string fallbackReason(const std::string& approver, Outcome outcome) {
+    for (const auto& text : fallbackTexts) {
+        if (approver == text.approver) return outcome == Outcome::allow ? text.allowed : text.denied;
+    }
+    return {};
+}
+
+std::string randomPrefix() {
+    std::random_device device;
+    const std::uint64_t value = (static_cast<std::uint64_t>(device()) << 32) | device();
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+}  // namespace
+
+DaemonServer::DaemonServer(ListeningSocket socket, PolicyWatch policy, ApprovalMemory memory,
+                           std::filesystem::path auditLog, std::ostream& diagnostics)
+    : socket_(std::move(socket)),
+      policy_(std::move(policy)),
+      memory_(std::move(memory)),
+      auditLog_(std::move(auditLog)),
+      diagnostics_(diagnostics),
+      questionPrefix_(randomPrefix()) {}
+
+DaemonServer::~DaemonServer() {
+    for (auto& [id, connection] : connections_) ::close(connection.fd);
+}
+
+void DaemonServer::run(int stopFd) {
+    std::vector<pollfd> watched;
+    std::vector<std::uint64_t> ids;
+    for (;;) {
+        watched.assign({{stopFd, POLLIN, 0}, {socket_.fd(), POLLIN, 0}});
+        ids.clear();
+        for (const auto& [id, connection] : connections_) {
+            short events = connection.inputEnded ? 0 : POLLIN;
+            if (!connection.output.empty()) events |= POLLOUT;
+            watched.push_back({connection.fd, events, 0});
+            ids.push_back(id);
+        }
+        const int ready = ::poll(watched.data(), watched.size(), msUntilNextDeadline());
+        if (ready < 0 && errno != EINTR) {
+            diagnostics_ << "vardex daemon: poll failed: " << std::system_category().message(errno) << std::endl;
+            break;
+        }
+        if (ready > 0 && (watched[0].revents & (POLLIN | POLLHUP)) != 0) break;
+        if (ready > 0) {
+            if ((watched[1].revents & POLLIN) != 0) acceptAll();
+            for (std::size_t i = 0; i < ids.size(); ++i) {
+                const short revents = watched[i + 2].revents;
+                auto found = connections_.find(ids[i]);
+                if (revents == 0 || found == connections_.end()) continue;
+                if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) readFrom(ids[i]);
+                // A peer that closed both ways cannot hear an answer any more.
+                if ((revents & (POLLHUP | POLLERR)) != 0) found->second.gone = true;
+            }
+        }
+        expireQuestions();
+        for (auto& [id, connection] : connections_) flush(connection);
+        closeGone();
+    }
+
+    std::vector<std::string> open;
+    for (const auto& [id, question] : questions_) open.push_back(id);
+    for (const auto& id : open) settleUnanswered(id, Outcome::deny, Approver::shutdown, {});
+    for (auto& [id, connection] : connections_) flush(connection);
+}
+
+void DaemonServer::acceptAll() {
+    for (;;) {
+        const int fd = ::accept4(socket_.fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                diagnostics_ << "vardex daemon: accept failed: " << std::system_category().message(errno)
+                             << std::endl;
+            }
+            return;
+        }
+        Connection connection;
+        connection.fd = fd;
+        connections_.emplace(nextConnection_++, std::move(connection));
+    }
+}
+
+void DaemonServer::readFrom(std::uint64_t id) {
+    char buffer[16384];
+    for (;;) {
+        auto found = connections_.find(id);
+        if (found == connections_.end() || found->second.gone || found->second.inputEnded) return;
+        Connection& connection = found->second;
+        const ssize_t count = ::recv(connection.fd, buffer, sizeof buffer, 0);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) connection.gone = true;
+            return;
+        }
+        if (count == 0) {
+            connection.inputEnded = true;
+            // A last line without its line feed still counts.
+            if (!connection.input.empty()) {
+                std::string last = std::move(connection.input);
+                connection.input.clear();
+                handleLine(id, last);
+            }
+            return;
+        }
+        connection.input.append(buffer, static_cast<std::size_t>(count));
+        std::size_t start = 0;
+        for (;;) {
+            auto current = connections_.find(id);
+            if (current == connections_.end() || current->second.gone) return;
+            std::string& input = current->second.input;
+            const std::size_t end = input.find('\n', start);
+            if (end == std::string::npos) {
+                input.erase(0, start);
+                if (input.size() > maxInputLine) {
+                    diagnostics_ << "vardex daemon: dropped a connection whose line grew too long" << std::endl;
+                    current->second.gone = true;
+                }
+                break;
+            }
+            std::string line = input.substr(start, end - start);
+            start = end + 1;
+            handleLine(id, line);
+        }
+    }
+}
+
+void DaemonServer::handleLine(std::uint64_t id, const std::string& raw) {
+    std::string line;
+    line.reserve(raw.size());
+    std::copy_if(raw.begin(), raw.end(), std::back_inserter(line), [](char c) { return c != '\r'; });
+    if (line.find_first_not_of(" \t") == std::string::npos) return;
+
+    const auto dropPeer = [&](const std::string& why) {
+        diagnostics_ << "vardex daemon: dropped a connection: " << why << std::endl;
+        connections_.at(id).gone = true;
+    };
+    const auto tree = nlohmann::json::parse(line, nullptr, false);
+    if (!tree.is_object() || !tree.contains("type") || !tree["type"].is_string()) {
+        return dropPeer("a line that is not a protocol message");
+    }
+    if (tree["type"].get<std::string>() == evaluateType) {
+        if (!tree.contains("action")) return dropPeer("an evaluate message without an action");
+        auto action = ProtocolJSON::fromTree<Action>(tree["action"]);
+        if (!action) return dropPeer("an action that does not decode: " + action.error().description());
+        return evaluateFor(id, *action);
+    }
+    auto message = ProtocolJSON::fromTree<IpcMessage>(tree);
+    if (!message) return dropPeer(message.error().description());
+    handleMessage(id, *message);
+}
+
+void DaemonServer::handleMessage(std::uint64_t id, const IpcMessage& message) {
+    Connection& connection = connections_.at(id);
+    if (const auto* hello = std::get_if<IpcMessage::Hello>(&message.payload)) {
+        connection.role = hello->role;
+    } else if (message.is<IpcMessage::Subscribe>()) {
+        connection.subscribed = true;
+    } else if (message.is<IpcMessage::Ping>()) {
+        // A UI only ever hears questions, answers and events; its own pings are replies.
+        if (!isSubscribedUi(connection)) queue(connection, IpcMessage::ping());
+    } else if (const auto* response = std::get_if<ApprovalResponse>(&message.payload)) {
+        if (isSubscribedUi(connection)) answer(id, *response);
+    }
+    // Questions and events only travel from the daemon outwards.
+}
+
+void DaemonServer::evaluateFor(std::uint64_t agent, const Action& action) {
+    if (auto problem = policy_.refresh()) {
+        diagnostics_ << "vardex daemon: kept the previous policy: " << *problem << std::endl;
+    }
+    const EnginePolicy& policy = policy_.current();
+    Decision decision = evaluate(action, policy);
+    if (decision.outcome != Outcome::ask) return finish(agent, action, decision, std::nullopt);
+
+    if (auto earlier = memory_.remembered(action, decision)) {
+        Decision allowed = decision;
+        allowed.outcome = Outcome::allow;
+        allowed.reasonAgent = DecisionEvent::fromApproval(approvalRequest({}, action, decision), *earlier).reasonAgent;
+        const bool always = *earlier == ApprovalVerdict::alwaysAllow;
+        return finish(agent, action, allowed, std::string(always ? Approver::always : Approver::session));
+    }
+    if (!anyUi()) {
+        Decision fallback = decision;
+        fallback.outcome = settled(policy.onNoUi);
+        fallback.reasonAgent = fallbackReason(Approver::noUi, fallback.outcome);
+        return finish(agent, action, fallback, std::string(Approver::noUi));
+    }
+
+    const std::string id = newQuestionId();
+    OpenQuestion question{agent, action, decision, approvalRequest(id, action, decision),
+                          Clock::now() + std::chrono::seconds(std::max(0, policy.askTimeoutSeconds))};
+    broadcast(IpcMessage::approvalRequest(question.request));
+    questions_.emplace(id, std::move(question));
+}
+
+void DaemonServer::answer(std::uint64_t from, const ApprovalResponse& response) {
+    auto found = questions_.find(response.id);
+    // A late answer to a question already settled changes nothing.
+    if (found == questions_.end()) return;
+    OpenQuestion question = std::move(found->second);
+    questions_.erase(found);
+
+    if (auto kept = memory_.remember(question.action, question.decision, response.verdict); !kept) {
+        diagnostics_ << "vardex daemon: could not keep the answer: " << kept.error() << std::endl;
+    }
+    broadcast(IpcMessage::approvalResponse(response), from);
+
+    Decision decided = question.decision;
+    decided.outcome = isAllowed(response.verdict) ? Outcome::allow : Outcome::deny;
+    decided.reasonAgent = DecisionEvent::fromApproval(question.request, response.verdict).reasonAgent;
+    finish(question.agent, question.action, decided, response.by.empty() ? std::string("ui") : response.by);
+}
+
+void DaemonServer::settleUnanswered(const std::string& questionId, Outcome fallback, const std::string& approver,
+                                    const std::string& reasonAgent) {
+    auto found = questions_.find(questionId);
+    if (found == questions_.end()) return;
+    OpenQuestion question = std::move(found->second);
+    questions_.erase(found);
+
+    Decision decided = question.decision;
+    decided.outcome = settled(fallback);
+    decided.reasonAgent = reasonAgent.empty() ? fallbackReason(approver, decided.outcome) : reasonAgent;
+    const auto verdict = decided.outcome == Outcome::allow ? ApprovalVerdict::allowOnce : ApprovalVerdict::deny;
+    // Every UI still showing the question learns it is settled.
+    broadcast(IpcMessage::approvalResponse(ApprovalResponse{questionId, verdict, approver}));
+    finish(question.agent, question.action, decided, approver);
+}
+
+void DaemonServer::expireQuestions() {
+    const auto now = Clock::now();
+    std::vector<std::pair<std::string, std::string>> due;  // id, approver
+    const bool uiLeft = anyUi();
+    for (const auto& [id, question] : questions_) {
+        auto agent = connections_.find(question.agent);
+        if (agent == connections_.end() || agent->second.gone) {
+            due.emplace_back(id, Approver::agentGone);
+        } else if (!uiLeft) {
+            due.emplace_back(id, Approver::noUi);
+        } else if (question.deadline <= now) {
+            due.emplace_back(id, Approver::timeout);
+        }
+    }
+    const EnginePolicy& policy = policy_.current();
+    for (const auto& [id, approver] : due) {
+        Outcome fallback = Outcome::deny;
+        if (approver == Approver::noUi) fallback = policy.onNoUi;
+        if (approver == Approver::timeout) fallback = policy.onTimeout;
+        settleUnanswered(id, fallback, approver, {});
+    }
+}
+
+void DaemonServer::finish(std::uint64_t agent, const Action& action, const Decision& decision,
+                          const std::optional<std::string>& approver) {
+    const IpcMessage event = IpcMessage::event(decisionEvent(action, decision));
+    if (auto asking = connections_.find(agent); asking != connections_.end() && !asking->second.gone) {
+        queue(asking->second, event);
+    }
+    broadcast(event, agent);
+
+    AuditRecord record;
+    record.ts = isoNow();
+    record.agent = action.context.agent;
+    record.session = action.context.sessionId;
+    record.action = actionWithoutContext(action);
+    record.decision = decision.outcome;
+    record.ruleId = decision.ruleId;
+    record.risk = decision.riskScore.value();
+    record.approver = approver;
+    if (auto appended = appendAuditRecord(auditLog_, record); !appended) {
+        diagnostics_ << "vardex daemon: could not write the activity log: " << appended.error() << std::endl;
+    }
+}
+
+void DaemonServer::broadcast(const IpcMessage& message, std::optional<std::uint64_t> except) {
+    for (auto& [id, connection] : connections_) {
+        if (id != except && isSubscribedUi(connection)) queue(connection, message);
+    }
+}
+
+void DaemonServer::queue(Connection& connection, const IpcMessage& message) {
+    if (connection.gone) return;
+    auto line = encodeLine(message);
+    if (!line) {
+        diagnostics_ << "vardex daemon: could not encode a " << message.typeName()
+                     << " message: " << line.error().description() << std::endl;
+        return;
+    }
+    if (connection.output.size() + line->size() > maxPendingOutput) {
+        diagnostics_ << "vardex daemon: dropped a connection that stopped reading" << std::endl;
+        connection.gone = true;
+        return;
+    }
+    connection.output += *line;
+}
+
+void DaemonServer::flush(Connection& connection) {
+    while (!connection.output.empty() && !connection.gone) {
+        const ssize_t count =
+            ::send(connection.fd, connection.output.data(), connection.output.size(), MSG_NOSIGNAL);
+        if (count > 0) {
+            connection.output.erase(0, static_cast<std::size_t>(count));
+        } else if (count < 0 && errno == EINTR) {
+            continue;
+        } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return;
+        } else {
+            connection.gone = true;
+        }
+    }
+}
+
+void DaemonServer::closeGone() {
+    for (auto it = connections_.begin(); it != connections_.end();) {
+        Connection& connection = it->second;
+        const bool waiting = std::any_of(questions_.begin(), questions_.end(),
+                                         [&](const auto& entry) { return entry.second.agent == it->first; });
+        // A peer that has said all it will say is closed once it has heard every answer.
+        const bool done = connection.inputEnded && connection.output.empty() && !waiting;
+        if (connection.gone || done) {
+            ::close(connection.fd);
+            it = connections_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    // Questions whose agent has just gone, or whose last UI has, are settled on the next turn.
+    if (!questions_.empty()) expireQuestions();
+}
+
+bool DaemonServer::isSubscribedUi(const Connection& connection) const {
+    return !connection.gone && connection.role == IpcRole::ui && connection.subscribed;
+}
+
+bool DaemonServer::anyUi() const {
+    return std::any_of(connections_.begin(), connections_.end(),
+                       [&](const auto& entry) { return isSubscribedUi(entry.second); });
+}
+
+int DaemonServer::msUntilNextDeadline() const {
+    if (questions_.empty()) return -1;
+    auto next = Clock::time_point::max();
+    for (const auto& [id, question] : questions_) next = std::min(next, question.deadline);
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(wait, 0, 60'000));
+}
+
+std::string DaemonServer::newQuestionId() { return questionPrefix_ + "-" + std::to_string(++questionCount_); }
+
+}  // namespace vardex::engine

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "activity/audit_log_entry.hpp"
+#include "engine_process.hpp"
+#include "protocol/ipc_message.hpp"
+#include "protocol/json_lines_client.hpp"
+#include "support/temp_home.hpp"
+
+namespace vardex::testing {
+
+// A real `vardex daemon --foreground` in a temporary HOME, and the app's own socket client to
+// talk to it. The daemon is stopped with SIGTERM and collected after every test.
+class DaemonFixture : public ::testing::Test {
+protected:
+    void TearDown() override;
+
+    void startDaemon();
+    // SIGTERM, then the exit status.
+    int stopDaemon();
+
+    // Hello as "ui" and subscribe; returns once the daemon has taken the subscription.
+    std::unique_ptr<JsonLinesClient> subscribeUi();
+    // The next message for a UI; fails the test when none comes within a few seconds.
+    IpcMessage next(JsonLinesClient& ui);
+    ApprovalRequest nextRequest(JsonLinesClient& ui);
+    DecisionEvent nextEvent(JsonLinesClient& ui);
+
+    // `vardex ask --agent claude --session SESSION` and the action arguments.
+    std::unique_ptr<EngineRun> startAsk(const std::string& session, std::vector<std::string> action);
+    EngineRun::Outcome ask(const std::string& session, std::vector<std::string> action);
+
+    // The activity log, newest first.
+    std::vector<AuditLogEntry> audit() const;
+    void writePolicy(const std::string& text) const;
+    std::filesystem::path runs() const { return home / "runs"; }
+
+    TempHome home;
+    std::unique_ptr<EngineRun> daemon;
+};
+
+}  // namespace vardex::testing

@@ -1,0 +1,96 @@
+#include "engine_process.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace vardex::testing {
+namespace {
+
+std::string readAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int statusCode(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+}  // namespace
+
+EngineRun::EngineRun(const std::filesystem::path& folder, std::vector<std::string> arguments,
+                     const std::string& input) {
+    static std::atomic<int> counter{0};
+    const std::string stem = "run" + std::to_string(counter++);
+    const auto stdinFile = folder / (stem + ".in");
+    stdout_ = folder / (stem + ".out");
+    stderr_ = folder / (stem + ".err");
+    std::filesystem::create_directories(folder);
+    std::ofstream(stdinFile, std::ios::binary) << input;
+
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, stdinFile.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, stdout_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+
+    arguments.insert(arguments.begin(), VARDEX_ENGINE_EXE);
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const int spawned = posix_spawn(&pid_, VARDEX_ENGINE_EXE, &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0) {
+        pid_ = -1;
+        ADD_FAILURE() << "could not start " << VARDEX_ENGINE_EXE;
+    }
+}
+
+EngineRun::~EngineRun() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+}
+
+void EngineRun::signal(int number) const {
+    if (pid_ > 0) ::kill(pid_, number);
+}
+
+EngineRun::Outcome EngineRun::finish() {
+    Outcome outcome;
+    if (pid_ > 0) {
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        outcome.exitCode = statusCode(status);
+        pid_ = -1;
+    }
+    outcome.out = readAll(stdout_);
+    outcome.err = readAll(stderr_);
+    return outcome;
+}
+
+std::string EngineRun::outputSoFar() const { return readAll(stdout_); }
+
+EngineRun::Outcome runEngine(const std::filesystem::path& folder, std::vector<std::string> arguments,
+                             const std::string& input) {
+    EngineRun run(folder, std::move(arguments), input);
+    return run.finish();
+}
+
+}  // namespace vardex::testing
