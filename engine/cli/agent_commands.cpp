@@ -8,6 +8,7 @@
 #include "agents/connect_prefs.hpp"
 #include "agents/health_report.hpp"
 #include "agents/install_records.hpp"
+#include "agents/mcp_proxy.hpp"
 #include "agents/protect_settings.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "cli/commands.hpp"
@@ -34,6 +35,8 @@ struct AgentOptions {
     bool codex = false;
     bool mcp = false;
     bool all = false;
+    std::string server;
+    std::vector<std::string> serverCommand;
 };
 
 void printJson(const nlohmann::json& j) { std::cout << j.dump() << '\n'; }
@@ -296,6 +299,11 @@ void addAgentCommands(CLI::App& app, CommandContext& context) {
     auto* uninstall = app.add_subcommand("uninstall", "Disconnect the engine from every coding agent's hooks");
     uninstall->add_flag("--mcp", options->mcp, "Undo the MCP proxy instead");
     uninstall->callback([options, &context] { runUninstall(*options, context); });
+
+    auto* proxy = app.add_subcommand("mcp-proxy", "Run an MCP server with every tool call checked first");
+    proxy->add_option("--server", options->server, "The server's name in the agent's configuration")->required();
+    proxy->add_option("command", options->serverCommand, "The server's command and arguments, after --")->required();
+    proxy->callback([options, &context] { context.exitCode = runMcpProxy(options->server, options->serverCommand); });
 }
 
 }  // namespace vardex::engine

@@ -2,6 +2,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -213,6 +215,31 @@ TEST(ConnectTest, TheAutoProtectSwitchIsKeptWhereTheAppReadsIt) {
     const auto on = connectOutput({"connect", "--consent", "--auto-protect", "on", "--json"});
     EXPECT_EQ(on["consented"], true);
     EXPECT_EQ(on["notifications"], json::parse(R"(["Now protecting Claude Code"])"));
+}
+
+TEST(McpProxyRunTest, PassesTheProtocolThroughAndBlocksToolCallsWhenNoDaemonAnswers) {
+    TempHome home;
+    testing::ScopedEnv socket("VARDEX_SOCK", (home / "none.sock").string());
+    // `cat` stands in for a server: whatever reaches it comes straight back.
+    const auto script = testing::writeScript(
+        home / "agent.sh",
+        "printf '%s\\n%s\\n' '{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\"}' "
+        "'{\"jsonrpc\":\"2.0\",\"id\":2,\"method\":\"tools/call\",\"params\":{\"name\":\"rm\"}}' | "
+        "\"$1\" mcp-proxy --server files -- cat\n");
+    const auto run = VardexCli::runBinary(script, {VARDEX_ENGINE_EXE});
+    ASSERT_TRUE(run.ok());
+    EXPECT_EQ(run->exitCode, 0) << run->stderr;
+    // The echo and the proxy's own answer travel separately, so either may come first.
+    std::map<int, json> byId;
+    std::istringstream lines(run->stdout);
+    for (std::string line; std::getline(lines, line);) {
+        const auto message = json::parse(line);
+        byId[message["id"].get<int>()] = message;
+    }
+    ASSERT_EQ(byId.size(), 2u) << run->stdout;
+    EXPECT_EQ(byId[1], json::parse(R"({"jsonrpc":"2.0","id":1,"method":"initialize"})"));
+    EXPECT_EQ(byId[2]["result"]["isError"], true);
+    EXPECT_FALSE(byId[2].contains("method")) << "the call itself never reached the server";
 }
 
 TEST(ConnectTest, AnUnknownAgentIsRefused) {

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "agents/mcp_proxy.hpp"
 #include "agents/mcp_proxy_entries.hpp"
 
 namespace vardex::engine {
@@ -93,6 +94,64 @@ TEST(McpProxyTomlTest, WrapsOneLineServersAndLeavesEverythingElseByteForByte) {
               std::string::npos)
         << *unwrapped;
 }
+
+}  // namespace
+}  // namespace vardex::engine
+
+namespace vardex::engine {
+namespace {
+
+struct ScreenCase {
+    const char* name;
+    const char* line;
+    std::optional<Outcome> decision;  // absent: the daemon gives no answer
+    bool forward;
+    const char* reply;
+};
+
+class ScreenAgentLineTest : public ::testing::TestWithParam<ScreenCase> {};
+
+TEST_P(ScreenAgentLineTest, OnlyAllowedToolCallsReachTheServer) {
+    const auto& c = GetParam();
+    std::vector<Action> asked;
+    const DecideAction decide = [&](const Action& action) -> Result<DecisionEvent, std::string> {
+        asked.push_back(action);
+        if (!c.decision) return fail(std::string("Vardex is not running."));
+        DecisionEvent event;
+        event.decision = *c.decision;
+        event.reasonAgent = "Do not send money.";
+        return event;
+    };
+    const auto step = screenAgentLine(c.line, "bank", "s1", decide);
+    EXPECT_EQ(step.forward, c.forward);
+    EXPECT_EQ(step.reply.has_value(), c.reply != nullptr);
+    if (step.reply && c.reply) {
+        EXPECT_EQ(json::parse(*step.reply), json::parse(c.reply));
+    }
+    if (!asked.empty()) {
+        const auto* call = std::get_if<McpToolCallAction>(&asked.front().kind);
+        ASSERT_NE(call, nullptr);
+        EXPECT_EQ(call->server, "bank");
+        EXPECT_EQ(call->tool, "transfer");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ScreenAgentLineTest,
+    ::testing::Values(
+        ScreenCase{"initialize", R"({"jsonrpc":"2.0","id":1,"method":"initialize"})", std::nullopt, true, nullptr},
+        ScreenCase{"not_json", "hello", std::nullopt, true, nullptr},
+        ScreenCase{"allowed", R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"transfer","arguments":{"to":"x"}}})",
+                   Outcome::allow, true, nullptr},
+        ScreenCase{"denied", R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"transfer","arguments":{}}})",
+                   Outcome::deny, false,
+                   R"({"jsonrpc":"2.0","id":3,"result":{"content":[{"type":"text","text":"Do not send money."}],"isError":true}})"},
+        ScreenCase{"no_daemon", R"({"jsonrpc":"2.0","id":"a","method":"tools/call","params":{"name":"transfer"}})",
+                   std::nullopt, false,
+                   R"({"jsonrpc":"2.0","id":"a","result":{"content":[{"type":"text","text":"Vardex is not running."}],"isError":true}})"},
+        ScreenCase{"nameless", R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":[]})", Outcome::allow, false,
+                   R"({"jsonrpc":"2.0","id":4,"result":{"content":[{"type":"text","text":"Vardex could not tell which tool this is, so it was blocked."}],"isError":true}})"}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 }  // namespace
 }  // namespace vardex::engine

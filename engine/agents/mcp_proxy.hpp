@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/result.hpp"
+#include "protocol/action.hpp"
+#include "protocol/approval.hpp"
+
+// The program an agent starts in place of an MCP server ("vardex mcp-proxy --server NAME --
+// command args..."). It starts the real server and passes the JSON-RPC lines both ways; a
+// "tools/call" from the agent is put to the daemon first, and one the engine does not allow is
+// answered by the proxy with an error result instead of reaching the server.
+namespace vardex::engine {
+
+// The daemon's decision on one action, or the sentence saying why there is none.
+using DecideAction = std::function<Result<DecisionEvent, std::string>(const Action&)>;
+
+// What becomes of one line from the agent: passed to the server, or answered by the proxy.
+struct ProxyStep {
+    bool forward = true;
+    std::optional<std::string> reply;  // one JSON-RPC line, without its line feed
+};
+
+// Lines that are not a "tools/call" request pass unchecked; a call is decided by `decide` and
+// blocked unless allowed, also when no decision could be had.
+ProxyStep screenAgentLine(std::string_view line, const std::string& server, const std::string& session,
+                          const DecideAction& decide);
+
+// Runs the server `command` behind the proxy until the agent closes its input and the server
+// has ended; returns the exit status the proxy should end with.
+int runMcpProxy(const std::string& server, const std::vector<std::string>& command);
+
+}  // namespace vardex::engine
