@@ -1,0 +1,98 @@
+// One evaluate round trip over the daemon's socket for an action the engine allows: on a fresh
+// connection each time (as `vardex ask` and the Claude hook do) and on one kept connection.
+// Each round trip includes the daemon's append to the hash-chained activity log.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "bridge/vardex_paths.hpp"
+#include "daemon/agent_action.hpp"
+#include "daemon/evaluate_message.hpp"
+#include "protocol/json_lines_client.hpp"
+#include "support/temp_home.hpp"
+
+extern char** environ;
+
+namespace {
+
+// A daemon in a temporary HOME for the life of one benchmark.
+class BenchDaemon {
+public:
+    BenchDaemon() {
+        char program[] = VARDEX_ENGINE_EXE;
+        char daemon[] = "daemon";
+        char foreground[] = "--foreground";
+        char* argv[] = {program, daemon, foreground, nullptr};
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid_, program, &files, nullptr, argv, environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&files);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (pid_ > 0 && std::chrono::steady_clock::now() < limit) {
+            vardex::JsonLinesClient probe(vardex::VardexPaths::socketPath());
+            if (probe.connect(1.0) && probe.ping()) {
+                ready_ = true;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~BenchDaemon() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+    bool ready() const { return ready_; }
+
+private:
+    vardex::testing::TempHome home_;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+std::string allowedLine() {
+    auto action = vardex::engine::makeShellAction({vardex::AgentKind::claude, "bench", "/tmp", false}, "ls -la");
+    return vardex::engine::encodeEvaluateLine(action).value();
+}
+
+bool roundTrip(vardex::JsonLinesClient& client, const std::string& line) {
+    if (send(client.fd(), line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size())) return false;
+    auto reply = client.receive();
+    return reply && reply->is<vardex::IpcMessage::Event>();
+}
+
+void BM_EvaluateFreshConnection(benchmark::State& state) {
+    BenchDaemon daemon;
+    if (!daemon.ready()) return state.SkipWithError("the daemon did not start");
+    const std::string line = allowedLine();
+    for (auto _ : state) {
+        vardex::JsonLinesClient client(vardex::VardexPaths::socketPath());
+        if (!client.connect(5.0) || !client.send(vardex::IpcMessage::hello(vardex::IpcRole::client)) ||
+            !roundTrip(client, line)) {
+            return state.SkipWithError("round trip failed");
+        }
+    }
+}
+BENCHMARK(BM_EvaluateFreshConnection)->Unit(benchmark::kMicrosecond);
+
+void BM_EvaluateKeptConnection(benchmark::State& state) {
+    BenchDaemon daemon;
+    if (!daemon.ready()) return state.SkipWithError("the daemon did not start");
+    const std::string line = allowedLine();
+    vardex::JsonLinesClient client(vardex::VardexPaths::socketPath());
+    if (!client.connect(5.0)) return state.SkipWithError("no connection");
+    for (auto _ : state) {
+        if (!roundTrip(client, line)) return state.SkipWithError("round trip failed");
+    }
+}
+BENCHMARK(BM_EvaluateKeptConnection)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
