@@ -409,6 +409,24 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
     const auto selfTest = either(underAny(self.folders), oneOfFiles(self.files));
     std::vector<Rule> rules;
 
+    // Sending a secret away is the worse story than reading it, so it is listed (and decides) first.
+    rules.push_back(rule(
+        "exfil.secret_to_network", "Sending a secret file over the network", Severity::critical, Outcome::deny,
+        "An AI app tried to send a secret file to another computer.",
+        "Never send key or credential files over the network.", [secret](const ActionFacts& f) {
+            if (f.kind == "network") return anyPath(f, secret);
+            for (const auto& pipeline : f.pipelines) {
+                bool sends = false;
+                bool secretSeen = false;
+                for (const auto& command : pipeline) {
+                    sends = sends || oneOf(command.program, sendingPrograms);
+                    secretSeen = secretSeen || std::any_of(command.paths.begin(), command.paths.end(),
+                                                           [&](const PathUse& u) { return secret(u.path); });
+                }
+                if (sends && secretSeen) return true;
+            }
+            return false;
+        }));
     rules.push_back(rule(
         "secrets.ssh_private_key", "Reading an SSH private key (~/.ssh/id_*, not the .pub half)", Severity::critical,
         Outcome::deny, "An AI app tried to read a private SSH key.",
@@ -454,23 +472,6 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                              return (f.kind == "shell" || f.kind == "mcp_tool_call" || f.kind == "network") &&
                                     containsSecret(f.raw);
                          }));
-    rules.push_back(rule(
-        "exfil.secret_to_network", "Sending a secret file over the network", Severity::critical, Outcome::deny,
-        "An AI app tried to send a secret file to another computer.",
-        "Never send key or credential files over the network.", [secret](const ActionFacts& f) {
-            if (f.kind == "network") return anyPath(f, secret);
-            for (const auto& pipeline : f.pipelines) {
-                bool sends = false;
-                bool secretSeen = false;
-                for (const auto& command : pipeline) {
-                    sends = sends || oneOf(command.program, sendingPrograms);
-                    secretSeen = secretSeen || std::any_of(command.paths.begin(), command.paths.end(),
-                                                           [&](const PathUse& u) { return secret(u.path); });
-                }
-                if (sends && secretSeen) return true;
-            }
-            return false;
-        }));
     rules.push_back(rule("exfil.upload_file", "Uploading a local file", Severity::high, Outcome::ask,
                          "An AI app wants to upload a file from this computer.",
                          "Only upload files the user asked you to send.", [](const ActionFacts& f) {
@@ -524,8 +525,10 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
         Outcome::ask, "An AI app wants to delete files outside the project it is working in.",
         "Only delete inside the project folder, or ask the user to remove other folders.", [](const ActionFacts& f) {
             if (f.cwd.empty()) return false;
+            // Scratch folders are fair game, unless the home folder itself lives there.
             const auto outside = [&](const std::string& target) {
-                return !isUnder(target, f.cwd) && !isUnder(target, "/tmp") && !isUnder(target, "/var/tmp");
+                const bool scratch = (isUnder(target, "/tmp") || isUnder(target, "/var/tmp")) && !isUnder(target, f.home);
+                return !isUnder(target, f.cwd) && !scratch;
             };
             return anyCommand(f, [&](const CommandFacts& c) {
                 if (!isRecursiveRemove(c)) return false;

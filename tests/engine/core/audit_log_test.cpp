@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "activity/audit_log_entry.hpp"
+#include "core/audit_log.hpp"
+#include "support/temp_folder.hpp"
+
+namespace vardex::engine {
+namespace {
+
+AuditRecord record(const std::string& session, int n) {
+    AuditRecord r;
+    r.ts = "2026-12-06T09:15:0" + std::to_string(n % 10) + "Z";
+    r.agent = AgentKind::claude;
+    r.session = session;
+    r.action = {{"kind", "shell"}, {"raw", "echo " + std::to_string(n)}, {"cwd", "/w"}};
+    r.decision = n % 3 == 0 ? Outcome::deny : Outcome::allow;
+    if (n % 3 == 0) r.ruleId = "priv.sudo";
+    r.risk = n % 3 == 0 ? 0.8 : 0.0;
+    if (n % 5 == 0) r.approver = "menubar";
+    return r;
+}
+
+std::vector<std::string> readLines(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+void writeLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) text += line + "\n";
+    testing::writeFile(file, text);
+}
+
+class AuditLog : public ::testing::Test {
+protected:
+    // Four lines in a folder that does not exist yet.
+    void SetUp() override {
+        for (int n = 1; n <= 4; ++n) {
+            auto hash = appendAuditRecord(log_, record("s1", n));
+            ASSERT_TRUE(hash.ok()) << hash.error();
+            hashes_.push_back(hash.value());
+        }
+    }
+
+    testing::TempFolder folder_;
+    std::filesystem::path log_ = folder_ / "state/nested/audit.jsonl";
+    std::vector<std::string> hashes_;
+};
+
+TEST_F(AuditLog, ChainsEachLineToTheOneBefore) {
+    const auto lines = readLines(log_);
+    ASSERT_EQ(lines.size(), 4u);
+    auto first = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(first["prev_hash"], genesisHash);
+    const auto hash = first["hash"].get<std::string>();
+    first.erase("hash");
+    EXPECT_EQ(hash, sha256Hex(genesisHash + "\n" + first.dump()));
+    EXPECT_EQ(hash, hashes_[0]);
+    EXPECT_EQ(nlohmann::json::parse(lines[1])["prev_hash"], hashes_[0]);
+
+    const auto report = verifyAuditLog(log_);
+    ASSERT_TRUE(report.ok());
+    EXPECT_TRUE(report->intact());
+    EXPECT_EQ(report->entries, 4u);
+}
+
+TEST_F(AuditLog, TheAppsReaderReadsEveryLine) {
+    const auto entries = AuditLogEntry::readRecent(log_, 50);
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].hash, hashes_[3]);
+    EXPECT_EQ(entries[0].actionSummary, "echo 4");
+    EXPECT_EQ(entries[0].agent, AgentKind::claude);
+    EXPECT_EQ(entries[1].decision, Outcome::deny);
+    EXPECT_EQ(entries[1].ruleId, "priv.sudo");
+    EXPECT_DOUBLE_EQ(entries[1].risk, 0.8);
+    EXPECT_EQ(entries[0].approver, std::nullopt);
+}
+
+struct Tampering {
+    const char* name;
+    std::function<void(std::vector<std::string>&)> change;
+    std::size_t badLine;
+};
+
+void PrintTo(const Tampering& t, std::ostream* os) { *os << t.name; }
+
+class ChainTampering : public AuditLog, public ::testing::WithParamInterface<Tampering> {};
+
+TEST_P(ChainTampering, NamesTheFirstBadLine) {
+    auto lines = readLines(log_);
+    GetParam().change(lines);
+    writeLines(log_, lines);
+    const auto report = verifyAuditLog(log_);
+    ASSERT_TRUE(report.ok());
+    ASSERT_FALSE(report->intact());
+    EXPECT_EQ(report->badLine, GetParam().badLine);
+    EXPECT_NE(report->message().find("line " + std::to_string(GetParam().badLine)), std::string::npos)
+        << report->message();
+}
+
+void replaceOnce(std::string& line, const std::string& from, const std::string& to) {
+    const auto at = line.find(from);
+    ASSERT_NE(at, std::string::npos);
+    line.replace(at, from.size(), to);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ChainTampering,
+    ::testing::Values(
+        Tampering{"one_byte_of_the_action", [](auto& l) { replaceOnce(l[1], "echo 2", "echo 3"); }, 2},
+        Tampering{"one_byte_of_the_decision", [](auto& l) { replaceOnce(l[2], "\"deny\"", "\"allw\""); }, 3},
+        Tampering{"one_byte_of_a_hash",
+                  [](auto& l) {
+                      const auto at = l[3].find("\"hash\":\"") + 8;
+                      l[3][at] = l[3][at] == 'a' ? 'b' : 'a';
+                  },
+                  4},
+        Tampering{"spacing_only", [](auto& l) { replaceOnce(l[0], ",", ", "); }, 1},
+        Tampering{"a_line_deleted", [](auto& l) { l.erase(l.begin() + 1); }, 2},
+        Tampering{"the_first_line_deleted", [](auto& l) { l.erase(l.begin()); }, 1},
+        Tampering{"lines_swapped", [](auto& l) { std::swap(l[1], l[2]); }, 2},
+        Tampering{"a_line_added", [](auto& l) { l.insert(l.begin() + 3, l[0]); }, 4},
+        Tampering{"an_empty_line", [](auto& l) { l.insert(l.begin() + 2, ""); }, 3},
+        Tampering{"not_json", [](auto& l) { l[1] = "hello"; }, 2}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(AuditLog, ALineCutShortIsClosedOffBeforeTheNextAppend) {
+    auto lines = readLines(log_);
+    std::string text;
+    for (const auto& line : lines) text += line + "\n";
+    text += lines[0].substr(0, 20);  // a write that was interrupted
+    testing::writeFile(log_, text);
+    ASSERT_TRUE(appendAuditRecord(log_, record("s2", 5)).ok());
+    const auto after = readLines(log_);
+    ASSERT_EQ(after.size(), 6u);
+    EXPECT_EQ(after[4], lines[0].substr(0, 20));
+    EXPECT_EQ(AuditLogEntry::readRecent(log_, 1).at(0).session, "s2");
+    EXPECT_EQ(verifyAuditLog(log_)->badLine, 5u);
+}
+
+TEST_F(AuditLog, AMissingLogIsIntactAndEmpty) {
+    const auto report = verifyAuditLog(folder_ / "none.jsonl");
+    ASSERT_TRUE(report.ok());
+    EXPECT_TRUE(report->intact());
+    EXPECT_EQ(report->entries, 0u);
+}
+
+// Two processes append at once, as the daemon and a `check` run do: the file lock keeps the
+// chain from forking and no line is lost.
+TEST_F(AuditLog, ConcurrentAppendsFromTwoProcessesKeepOneChain) {
+    constexpr int perProcess = 150;
+    std::vector<pid_t> children;
+    for (const char* session : {"a", "b"}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int failures = 0;
+            for (int n = 0; n < perProcess; ++n) failures += appendAuditRecord(log_, record(session, n)).ok() ? 0 : 1;
+            ::_exit(failures == 0 ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const auto report = verifyAuditLog(log_);
+    ASSERT_TRUE(report.ok());
+    EXPECT_TRUE(report->intact()) << report->message();
+    EXPECT_EQ(report->entries, 4u + 2 * perProcess);
+}
+
+}  // namespace
+}  // namespace vardex::engine

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "activity/audit_log_entry.hpp"
+#include "bridge/check_outcome.hpp"
+#include "bridge/rules_catalog.hpp"
+#include "bridge/vardex_cli.hpp"
+#include "bridge/vardex_paths.hpp"
+#include "policy/user_policy_writer.hpp"
+#include "support/scoped_env.hpp"
+#include "support/temp_folder.hpp"
+#include "support/temp_home.hpp"
+
+namespace vardex::engine {
+namespace {
+
+// The engine's commands, run as the app runs them: its own readers parse what they print.
+class CoreCommands : public ::testing::Test {
+protected:
+    CliResult vardex(const std::vector<std::string>& arguments) {
+        auto result = VardexCli::runBinary(VARDEX_ENGINE_EXE, arguments, std::nullopt);
+        EXPECT_TRUE(result.ok());
+        return result ? result.value() : CliResult{};
+    }
+
+    testing::TempHome home_;
+    testing::ScopedEnv binary_{"VARDEX_BIN", VARDEX_ENGINE_EXE};
+};
+
+struct CheckCase {
+    const char* name;
+    CheckKind kind;
+    const char* shell;
+    const char* read;
+    const char* server;
+    const char* tool;
+    const char* json;
+    Outcome outcome;
+    const char* ruleId;
+    const char* summary;  // how the activity list shows the logged line
+};
+
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
+
+class Check : public CoreCommands, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(Check, PrintsADecisionAndLogsItUnderTheCheckSession) {
+    const auto& c = GetParam();
+    const auto outcome = CheckOutcome::run(c.kind, c.shell, c.read, c.server, c.tool, c.json);
+    ASSERT_TRUE(outcome.decision.has_value()) << outcome.error.value_or("");
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.decision->outcome, c.outcome);
+    EXPECT_EQ(outcome.decision->ruleId, c.ruleId ? std::optional<std::string>(c.ruleId) : std::nullopt);
+
+    const auto logged = AuditLogEntry::readRecent(VardexPaths::auditLogURL(), 50);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].session, "check");
+    EXPECT_EQ(logged[0].decision, c.outcome);
+    EXPECT_EQ(logged[0].actionSummary, c.summary);
+    EXPECT_EQ(logged[0].hash.size(), 64u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Check,
+    ::testing::Values(
+        CheckCase{"shell_denied", CheckKind::shell, "cd x && rm -rf ~", "", "", "", "", Outcome::deny,
+                  "destructive.rm_home_root", "cd x && rm -rf ~"},
+        CheckCase{"shell_allowed", CheckKind::shell, "ls -la", "", "", "", "", Outcome::allow, nullptr, "ls -la"},
+        CheckCase{"read_asked", CheckKind::read, "", "/srv/app/.env", "", "", "", Outcome::ask, "secrets.dotenv",
+                  "file_read /srv/app/.env"},
+        CheckCase{"tool_asked", CheckKind::mcp, "", "", "stripe", "create_payment", R"({"amount": 10})", Outcome::ask,
+                  "money_movement", "mcp stripe.create_payment"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(CoreCommands, CheckRefusesToolDetailsThatAreNotJson) {
+    const auto outcome = CheckOutcome::run(CheckKind::mcp, "", "", "fs", "read", "{not json");
+    EXPECT_FALSE(outcome.decision.has_value());
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.error, "The tool details are not valid JSON.");
+}
+
+TEST_F(CoreCommands, TheRuleListingReadsAsTheAppsCatalogue) {
+    UserPolicyFile user;
+    user.askTimeoutSeconds = 9;
+    user.addSite("evil.example");
+    user.setDisabled("priv.sudo", true);
+    ASSERT_TRUE(UserPolicyWriter::save(user).ok());  // validated by this engine on the way
+
+    const auto catalog = RulesCatalog::load();
+    ASSERT_TRUE(catalog.ok()) << catalog.error().description();
+    EXPECT_EQ(catalog->defaults.askTimeoutSeconds, 9u);
+    EXPECT_EQ(catalog->defaults.onNoUI, "deny");
+    ASSERT_EQ(catalog->rules.size(), 19u);  // 18 built-ins left on, and the site
+    const auto& first = catalog->rules.front();
+    EXPECT_EQ(first.layer, "embedded");
+    EXPECT_FALSE(first.canDisable());
+    const auto& site = catalog->rules.back();
+    EXPECT_EQ(site.id, "user.protected.site.evil.example");
+    EXPECT_EQ(site.layerLabel(), "Your file");
+    EXPECT_EQ(site.source, VardexPaths::userPolicyURL().string());
+    ASSERT_EQ(catalog->disabled.size(), 1u);
+    EXPECT_EQ(catalog->disabled[0].id, "priv.sudo");
+}
+
+TEST_F(CoreCommands, ValidateNamesTheProblemAndFailsTheSave) {
+    testing::writeFile(home_ / "bad.yaml", "version: 1\ndefaults:\n  ask_threshold: 3\n");
+    const auto bad = vardex({"rules", "validate", (home_ / "bad.yaml").string(), "--as", "user"});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.stderr.find("line 3: ask_threshold must be a number between 0 and 1"), std::string::npos)
+        << bad.stderr;
+    const auto wrongLayer = vardex({"rules", "validate", (home_ / "bad.yaml").string(), "--as", "project"});
+    EXPECT_NE(wrongLayer.exitCode, 0);
+
+    UserPolicyFile user;
+    user.addFolder("/srv/clients");
+    ASSERT_TRUE(UserPolicyWriter::save(user).ok());
+}
+
+TEST_F(CoreCommands, LogVerifyTellsWhetherTheChainHolds) {
+    for (const char* command : {"ls", "pwd", "whoami"}) {
+        ASSERT_TRUE(CheckOutcome::run(CheckKind::shell, command, "", "", "", "").decision.has_value());
+    }
+    const auto intact = vardex({"log", "verify"});
+    EXPECT_EQ(intact.exitCode, 0);
+    EXPECT_EQ(intact.combined(), "The activity log is intact: 3 entries checked.");
+
+    std::ifstream in(VardexPaths::auditLogURL());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    text.replace(text.find("\"pwd\""), 5, "\"cwd\"");
+    testing::writeFile(VardexPaths::auditLogURL(), text);
+    const auto changed = vardex({"log", "verify"});
+    EXPECT_EQ(changed.exitCode, 1);
+    EXPECT_EQ(changed.combined(), "The activity log has been changed: line 2 was edited.");
+}
+
+}  // namespace
+}  // namespace vardex::engine

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/shell_parser.hpp"
+
+namespace vardex::engine {
+namespace {
+
+// A compact rendering of a tree, so the table below reads like the shell it came from:
+// cmd[argv] with env=, wrap=, redirections and $(...) substitutions, and
+// pipe(...), and(...), or(...), then(...), bg(...), group(...), unparsed.
+std::string render(const ArgvTree& tree);
+
+std::string join(const std::vector<std::string>& words) {
+    std::string out;
+    for (const auto& w : words) out += (out.empty() ? "" : " ") + w;
+    return out;
+}
+
+std::string render(const ArgvTree::Command& c) {
+    std::string out;
+    if (!c.env.empty()) out += "env=" + join(c.env) + " ";
+    if (!c.wrappers.empty()) out += "wrap=" + join(c.wrappers) + " ";
+    out += "cmd[" + join(c.argv) + "]";
+    for (const auto& r : c.redirects) {
+        out += " ";
+        if (r.fd) out += std::to_string(*r.fd);
+        out += std::string(wireText(r.op)) + ":" + r.target;
+        if (r.body) out += "{" + *r.body + "}";
+    }
+    for (const auto& s : c.substitutions) out += " $(" + render(s) + ")";
+    return out;
+}
+
+std::string render(const ArgvTree& tree) {
+    if (const auto* c = std::get_if<ArgvTree::Command>(&tree.node)) return render(*c);
+    if (const auto* p = std::get_if<ArgvTree::Pipeline>(&tree.node)) {
+        std::string out = "pipe(";
+        for (std::size_t i = 0; i < p->commands.size(); ++i) out += (i ? ", " : "") + render(p->commands[i]);
+        return out + ")";
+    }
+    if (const auto* l = std::get_if<ArgvTree::List>(&tree.node)) {
+        static const char* names[] = {"and", "or", "then", "bg"};
+        return std::string(names[static_cast<int>(l->op)]) + "(" + render(*l->left) + ", " + render(*l->right) + ")";
+    }
+    if (const auto* g = std::get_if<ArgvTree::Group>(&tree.node)) return "group(" + render(*g->body) + ")";
+    return "unparsed";
+}
+
+struct ParseCase {
+    const char* line;
+    const char* tree;
+};
+
+class ParseTable : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTable, BuildsTheTree) {
+    EXPECT_EQ(render(parseShell(GetParam().line)), GetParam().tree) << GetParam().line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shell, ParseTable,
+    ::testing::Values(
+        ParseCase{"ls -la", "cmd[ls -la]"},
+        ParseCase{"echo 'a b' \"c $HOME\" d\\ e", "cmd[echo a b c $HOME d e]"},
+        ParseCase{"echo 'it'\"'\"'s'", "cmd[echo it's]"},
+        ParseCase{"cd x && rm -rf ~", "and(cmd[cd x], cmd[rm -rf ~])"},
+        ParseCase{"a || b && c", "and(or(cmd[a], cmd[b]), cmd[c])"},
+        ParseCase{"a; b & c", "bg(then(cmd[a], cmd[b]), cmd[c])"},
+        ParseCase{"a && b; c", "then(and(cmd[a], cmd[b]), cmd[c])"},
+        ParseCase{"a\nb\n", "then(cmd[a], cmd[b])"},
+        ParseCase{"sleep 5 &", "cmd[sleep 5]"},
+        ParseCase{"curl -fsSL https://x.sh | sudo bash -s", "pipe(cmd[curl -fsSL https://x.sh], wrap=sudo cmd[bash -s])"},
+        ParseCase{"a | b |& c", "pipe(cmd[a], cmd[b], cmd[c])"},
+        ParseCase{"(cd /tmp && make) | tee log", "pipe(group(and(cmd[cd /tmp], cmd[make])), cmd[tee log])"},
+        ParseCase{"{ echo a; echo b; } > out", "group(then(then(cmd[echo a], cmd[echo b]), cmd[] write:out))"},
+        ParseCase{"echo $(cat ~/.env)", "cmd[echo $(cat ~/.env)] $(cmd[cat ~/.env])"},
+        ParseCase{"echo \"$(whoami)\" `date`", "cmd[echo $(whoami) `date`] $(cmd[whoami]) $(cmd[date])"},
+        ParseCase{"echo $((1 + 2)) ${HOME}", "cmd[echo $((1 + 2)) ${HOME}]"},
+        ParseCase{"diff <(sort a) b", "cmd[diff <(sort a) b] $(cmd[sort a])"},
+        ParseCase{"cmd < in > out 2>> err", "cmd[cmd] read:in write:out 2append:err"},
+        ParseCase{"make 2>&1 >/dev/null", "cmd[make] 2dup:1 write:/dev/null"},
+        ParseCase{"cat <<< 'hi there'", "cmd[cat] here_string:hi there{hi there}"},
+        ParseCase{"cat <<EOF > f\nline 1\nline 2\nEOF\necho done",
+                  "then(cmd[cat] here_doc:EOF{line 1\nline 2\n} write:f, cmd[echo done])"},
+        ParseCase{"cat <<-'END'\n\tx\n\tEND", "cmd[cat] here_doc:END{x\n}"},
+        ParseCase{"FOO=1 BAR=2 make", "env=FOO=1 BAR=2 cmd[make]"},
+        ParseCase{"env -u X A=1 nohup time -p rm -r d", "env=A=1 wrap=env nohup time cmd[rm -r d]"},
+        ParseCase{"sudo -u root -E timeout -s KILL 5 python3 x.py", "wrap=sudo timeout cmd[python3 x.py]"},
+        ParseCase{"find . -name '*.o' | xargs -0 -n 5 rm -f", "pipe(cmd[find . -name *.o], wrap=xargs cmd[rm -f])"},
+        ParseCase{"sudo -i", "cmd[sudo -i]"},
+        ParseCase{"A=1", "env=A=1 cmd[]"},
+        ParseCase{"echo a # comment", "cmd[echo a]"},
+        ParseCase{"! grep -q x f", "cmd[grep -q x f]"},
+        ParseCase{"for i in 1 2; do rm -rf ~; done", "unparsed"},
+        ParseCase{"if true; then x; fi", "unparsed"},
+        ParseCase{"f() { rm -rf /; }", "unparsed"},
+        ParseCase{"echo 'unclosed", "unparsed"},
+        ParseCase{"echo $(unclosed", "unparsed"},
+        ParseCase{"case x in a) y;; esac", "unparsed"},
+        ParseCase{"a && ", "unparsed"},
+        ParseCase{"", "unparsed"}));
+
+TEST(ShellParser, DeepNestingIsUnparsedNotACrash) {
+    std::string line;
+    for (int i = 0; i < 2000; ++i) line += "(";
+    line += "ls";
+    for (int i = 0; i < 2000; ++i) line += ")";
+    EXPECT_EQ(render(parseShell(line)), "unparsed");
+    std::string substitutions = "echo ";
+    for (int i = 0; i < 500; ++i) substitutions += "$(";
+    for (int i = 0; i < 500; ++i) substitutions += ")";
+    EXPECT_EQ(render(parseShell(substitutions)), "unparsed");
+}
+
+struct FlagCase {
+    const char* line;
+    std::vector<ObfuscationFlag> flags;
+};
+
+class FlagTable : public ::testing::TestWithParam<FlagCase> {};
+
+TEST_P(FlagTable, NamesTheDisguise) { EXPECT_EQ(obfuscationFlags(GetParam().line), GetParam().flags) << GetParam().line; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Shell, FlagTable,
+    ::testing::Values(FlagCase{"ls -la", {}}, FlagCase{"echo aGk= | base64 -d | sh", {ObfuscationFlag::base64Decode}},
+                      FlagCase{"printf '\\x72\\x6d' | sh", {ObfuscationFlag::hexEscape}},
+                      FlagCase{"echo \\xZZ", {}},
+                      FlagCase{"echo ${!name}", {ObfuscationFlag::varIndirection}},
+                      FlagCase{"$CMD -rf /", {ObfuscationFlag::varIndirection}},
+                      FlagCase{"eval \"$(echo cm0= | base64 --decode)\"",
+                               {ObfuscationFlag::base64Decode, ObfuscationFlag::evalDynamic}},
+                      FlagCase{"bash -c \"$PAYLOAD\"", {ObfuscationFlag::evalDynamic}},
+                      FlagCase{"eval ls", {}}));
+
+TEST(ShellParser, RoughCommandsKeepProgramsOfLoops) {
+    const auto commands = roughCommands("for f in *; do rm -rf ~; done | tee x");
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(commands[0], (std::vector<std::string>{"f", "in", "*"}));
+    EXPECT_EQ(commands[1], (std::vector<std::string>{"rm", "-rf", "~"}));
+    EXPECT_EQ(commands[2], (std::vector<std::string>{"tee", "x"}));
+}
+
+}  // namespace
+}  // namespace vardex::engine
