@@ -1,0 +1,71 @@
+// The engine's own work per action: parsing a command line, deciding a typical agent command
+// against the built-in rules and a user layer, and appending one line to the activity log
+// under its file lock.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "core/audit_log.hpp"
+#include "core/engine_policy.hpp"
+#include "core/evaluator.hpp"
+#include "core/shell_parser.hpp"
+
+namespace {
+
+using namespace vardex;
+
+engine::EnginePolicy benchPolicy() {
+    UserPolicyFile user;
+    for (int i = 0; i < 20; ++i) user.addFolder("/home/ana/clients/client" + std::to_string(i));
+    for (int i = 0; i < 20; ++i) user.addSite("site" + std::to_string(i) + ".example.com");
+    return engine::makeEnginePolicy("/home/ana", user, "policy.yaml");
+}
+
+Action shellCommand(const std::string& line) {
+    Action action;
+    action.context = AgentContext{AgentKind::claude, "s1", "/home/ana/project", false};
+    action.kind = engine::shellAction(line, "/home/ana/project");
+    return action;
+}
+
+void BM_EvaluateTypicalCommand(benchmark::State& state) {
+    const auto policy = benchPolicy();
+    const auto action = shellCommand("cd src && git add -A && git commit -m \"Fix the parser\" && git push origin main");
+    for (auto _ : state) benchmark::DoNotOptimize(engine::evaluate(action, policy));
+}
+BENCHMARK(BM_EvaluateTypicalCommand);
+
+void BM_EvaluateFileRead(benchmark::State& state) {
+    const auto policy = benchPolicy();
+    Action action;
+    action.context = AgentContext{AgentKind::claude, "s1", "/home/ana/project", false};
+    action.kind = FileReadAction{"/home/ana/project/src/main.cpp"};
+    for (auto _ : state) benchmark::DoNotOptimize(engine::evaluate(action, policy));
+}
+BENCHMARK(BM_EvaluateFileRead);
+
+void BM_ParseLongPipeline(benchmark::State& state) {
+    std::string line = "cat access.log";
+    for (int i = 0; i < state.range(0); ++i) line += " | grep -v \"pattern " + std::to_string(i) + "\" 2>/dev/null";
+    for (auto _ : state) benchmark::DoNotOptimize(engine::parseShell(line));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(line.size()));
+}
+BENCHMARK(BM_ParseLongPipeline)->Arg(10)->Arg(100);
+
+void BM_AppendAuditLine(benchmark::State& state) {
+    char pattern[] = "/tmp/vardex-bench-XXXXXX";
+    const std::filesystem::path folder = ::mkdtemp(pattern);
+    const auto log = folder / "audit.jsonl";
+    engine::AuditRecord record;
+    record.ts = "2026-12-06T09:15:02Z";
+    record.session = "s1";
+    record.action = {{"kind", "shell"}, {"raw", "git status"}, {"cwd", "/home/ana/project"}};
+    for (auto _ : state) benchmark::DoNotOptimize(engine::appendAuditRecord(log, record));
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_AppendAuditLine);
+
+}  // namespace
