@@ -1,23 +1,225 @@
+#include <cmath>
+#include <utility>
+
+#include "bridge/agent_stop.hpp"
+#include "bridge/vardex_cli.hpp"
+#include "bridge/vardex_paths.hpp"
+#include "policy/text_file.hpp"
 #include "store/vardex_store.hpp"
+#include "strings/ui_strings.hpp"
 
 namespace vardex {
 
-// Not built yet: each operation below does nothing.
+namespace {
 
-void VardexStore::startProtection() {}
-void VardexStore::stopProtection() {}
-void VardexStore::confirmPauseForOneHour() {}
-void VardexStore::resumeProtection() {}
-bool VardexStore::isPaused() const { return {}; }
-std::int64_t VardexStore::pauseRemainingSeconds() const { return {}; }
-bool VardexStore::isProtectedNow() const { return {}; }
-void VardexStore::persistPauseState() {}
-void VardexStore::loadPauseState() {}
-void VardexStore::writeStatusFile() {}
-void VardexStore::v3StopNow() {}
-void VardexStore::v3Resume() {}
-void VardexStore::v3StopRunningAgents() {}
-void VardexStore::uninstallAll() {}
-void VardexStore::setStartAtLogin(bool) {}
+// Store sentences the shared catalogue does not carry yet.
+constexpr std::string_view cannotTurnProtectionOn = "Could not turn protection on. Try again.";
+constexpr std::string_view stoppedNothingAllowed = "Stopped. Nothing was allowed.";
+constexpr std::string_view resumedChecking = "Resumed. Vardex is checking again.";
+constexpr std::string_view disconnectingLabel = "Disconnecting…";
+
+constexpr auto pauseLength = std::chrono::seconds(3600);
+constexpr int pauseMinutes = 60;
+
+bool envIsOne(std::string_view name) { return VardexPaths::env(name) == std::optional<std::string>("1"); }
+
+nlohmann::json textOrNull(const std::optional<std::string>& text) { return text ? nlohmann::json(*text) : nlohmann::json(); }
+
+// Whole seconds and the fraction are converted apart, so a time such as x.25 is written as
+// exactly that and read back as the same moment.
+double secondsSince1970(TimePoint when) {
+    const auto whole = std::chrono::floor<std::chrono::seconds>(when);
+    return static_cast<double>(whole.time_since_epoch().count()) + std::chrono::duration<double>(when - whole).count();
+}
+
+// Absent for a moment the clock cannot hold, so a record from a broken writer reads as no pause.
+std::optional<TimePoint> timeFromSecondsSince1970(double seconds) {
+    using Clock = std::chrono::system_clock;
+    const double limit = std::chrono::duration<double>(Clock::duration::max()).count() - 1;
+    if (!std::isfinite(seconds) || std::fabs(seconds) >= limit) return std::nullopt;
+    const double whole = std::floor(seconds);
+    const auto fraction = std::chrono::round<Clock::duration>(std::chrono::duration<double>(seconds - whole));
+    return TimePoint(std::chrono::seconds(static_cast<std::int64_t>(whole))) + fraction;
+}
+
+// The service's own failures have their sentences; the system's get the caller's general one.
+std::string sentenceFor(const ServiceError& error, std::string_view general) {
+    return error.protection() ? error.protection()->description() : std::string(general);
+}
+
+// Texts from the engine may hold bytes that are not UTF-8; they are replaced rather than
+// costing the whole file.
+std::string compactJSON(const nlohmann::json& value) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
+void VardexStore::startProtection() {
+    startingProtection = true;
+    setupError.reset();
+    const bool skipLaunchctl = envIsOne("VARDEX_SKIP_LAUNCHCTL");
+    publish();
+    inBackground(WorkPriority::userInitiated, [skipLaunchctl](std::weak_ptr<VardexStore> weak) {
+        // The service lives inside the store, so the store is kept for as long as the start
+        // runs; the outcome task lets it go on the main thread, never on this one.
+        auto store = weak.lock();
+        if (!store) return;
+        auto outcome = store->service_->start();
+        auto& queue = store->ports_.queue;
+        queue.post([store = std::move(store), outcome = std::move(outcome), skipLaunchctl] {
+            store->finishStartingProtection(outcome, skipLaunchctl);
+        });
+    });
+}
+
+void VardexStore::finishStartingProtection(const Result<void, ServiceError>& outcome, bool skipLaunchctl) {
+    startingProtection = false;
+    if (outcome) {
+        setupError.reset();
+        refreshDoctor();
+        logEvent("start_protection", {{"skip_launchctl", skipLaunchctl ? "1" : "0"}});
+    } else {
+        setupError = sentenceFor(outcome.error(), cannotTurnProtectionOn);
+    }
+    publish();
+}
+
+void VardexStore::stopProtection() {
+    busy = true;
+    publish();
+    inBackground(WorkPriority::userInitiated, [](std::weak_ptr<VardexStore> weak) {
+        auto store = weak.lock();
+        if (!store) return;
+        store->service_->stop();
+        auto& queue = store->ports_.queue;
+        queue.post([store = std::move(store)] {
+            store->busy = false;
+            store->connected = false;
+            store->lastMessage = std::string(UIStrings::protectionOff);
+            store->refreshDoctor();
+            store->publish();
+        });
+    });
+}
+
+void VardexStore::confirmPauseForOneHour() {
+    confirmPause = false;
+    pausedUntil = ports_.queue.now() + pauseLength;
+    persistPauseState();
+    logEvent("pause", {{"minutes", pauseMinutes}, {"reason", "user"}});
+    const auto waiting = std::exchange(pending, {});
+    for (const auto& ask : waiting) respond(ask.request, ApprovalVerdict::deny, "menubar");
+    publish();
+}
+
+void VardexStore::resumeProtection() {
+    if (agentsStopped) v3Resume();
+    pausedUntil.reset();
+    persistPauseState();
+    publish();
+}
+
+bool VardexStore::isPaused() const { return pausedUntil && *pausedUntil > now; }
+
+std::int64_t VardexStore::pauseRemainingSeconds() const {
+    if (!pausedUntil) return 0;
+    const auto left = std::chrono::ceil<std::chrono::seconds>(*pausedUntil - now).count();
+    return left > 0 ? left : 0;
+}
+
+bool VardexStore::isProtectedNow() const { return connected && !isPaused() && !watchingNames().empty(); }
+
+void VardexStore::persistPauseState() {
+    const auto record = VardexPaths::pauseStateURL();
+    (void)VardexPaths::ensureDirectory(record.parent_path());
+    if (pausedUntil && *pausedUntil > ports_.queue.now()) {
+        (void)writeTextFileAtomically(record, nlohmann::json{{"until", secondsSince1970(*pausedUntil)}}.dump());
+    } else {
+        std::error_code ignored;
+        std::filesystem::remove(record, ignored);
+    }
+}
+
+void VardexStore::loadPauseState() {
+    const auto text = readFileBytes(VardexPaths::pauseStateURL());
+    if (!text) return;
+    const auto record = nlohmann::json::parse(*text, nullptr, false);
+    if (!record.is_object()) return;
+    const auto until = record.find("until");
+    if (until == record.end() || !until->is_number()) return;
+    const auto end = timeFromSecondsSince1970(until->get<double>());
+    if (end && *end > ports_.queue.now()) pausedUntil = end;
+}
+
+void VardexStore::writeStatusFile() {
+    const auto path = VardexPaths::env("VARDEX_STATUS_FILE");
+    if (!path) return;
+    const auto icon = iconState();
+    const nlohmann::json status{
+        {"connected", connected},
+        {"paused", isPaused()},
+        {"pending", pending.size()},
+        {"feed", feed.size()},
+        {"icon", wireText(icon)},
+        {"title", iconTitle(icon)},
+        {"starting", startingProtection},
+        {"doctorError", textOrNull(doctorError)},
+        {"setupError", textOrNull(setupError)},
+    };
+    (void)writeTextFileAtomically(*path, compactJSON(status));
+}
+
+void VardexStore::v3StopNow() {
+    const auto waiting = pending;
+    for (const auto& ask : waiting) answer(ask.request, ApprovalVerdict::deny);
+    if (AgentStop::stop(AgentStop::flagURL(), ports_.queue.now())) {
+        agentsStopped = true;
+        v3StopMessage = std::string(UIStrings::v3Stopped);
+    } else {
+        v3StopMessage = std::string(waiting.empty() ? UIStrings::noPending : stoppedNothingAllowed);
+    }
+    v3ConfirmStopAgent = true;
+    logEvent("stop", {{"count", waiting.size()}, {"flag", agentsStopped}});
+    publish();
+}
+
+void VardexStore::v3Resume() {
+    const auto flag = AgentStop::flagURL();
+    (void)AgentStop::resume(flag);
+    agentsStopped = AgentStop::isStopped(flag);
+    v3ConfirmStopAgent = false;
+    if (!agentsStopped) v3StopMessage = std::string(resumedChecking);
+    logEvent("resume");
+    publish();
+}
+
+void VardexStore::v3StopRunningAgents() {
+    v3ConfirmStopAgent = false;
+    const int closed = AgentStop::terminate(AgentStop::runningAgents());
+    v3StopMessage = UIStrings::v3ClosedAgents(closed);
+    logEvent("stop_agents", {{"count", closed}});
+    publish();
+}
+
+void VardexStore::uninstallAll() {
+    confirmUninstallAll = false;
+    runCli({"uninstall"}, std::string(disconnectingLabel));
+    // The MCP entries are removed as well, whatever became of the first run.
+    if (const auto engine = VardexPaths::vardexBinary()) (void)VardexCli::runBinary(*engine, {"uninstall", "--mcp"});
+    refreshDashboard();
+    publish();
+}
+
+void VardexStore::setStartAtLogin(bool on) {
+    startAtLogin = on;
+    const auto outcome = service_->setStartAtLogin(on);
+    if (outcome) {
+        lastMessage = std::string(on ? UIStrings::willStartAtLogin : UIStrings::willNotStartAtLogin);
+    } else {
+        setupError = sentenceFor(outcome.error(), UIStrings::cannotChangeLogin);
+    }
+    publish();
+}
 
 }  // namespace vardex

@@ -304,6 +304,14 @@ private:
     void askUser(const ApprovalRequest& request);
 
     // -- private to store_protection.cpp and store_settings.cpp (only its owner edits this block) --
+    // The main-thread half of `startProtection`, once the service has answered.
+    void finishStartingProtection(const Result<void, ServiceError>& outcome, bool skipLaunchctl);
+    // The settings file as a JSON object; absent when it is missing, unreadable or not an object.
+    // Every writer of the file reads it with this, changes its own keys and writes it back
+    // whole with `writeSettingsObject`, so the other writers' keys survive.
+    std::optional<nlohmann::json> readSettingsObject() const;
+    // Creates the support folder and replaces the file atomically; failures are ignored.
+    void writeSettingsObject(const nlohmann::json& settings) const;
 
     // -- private to store_feed.cpp, store_notices.cpp and store_engine.cpp (only its owner edits this block) --
 
