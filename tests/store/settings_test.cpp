@@ -1,0 +1,272 @@
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "bridge/vardex_paths.hpp"
+#include "service/service_home.hpp"
+#include "support/store_harness.hpp"
+
+namespace vardex::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+void writeSettings(const std::optional<std::string>& content) {
+    if (content) writeFile(VardexPaths::settingsURL(), *content);
+}
+
+// ---- writing the settings file -----------------------------------------------------------
+
+struct WriteCase {
+    const char* name;
+    std::optional<std::string> before;
+    std::string key;
+    bool value;
+    std::string after;
+};
+
+class SettingsWriteTest : public ::testing::TestWithParam<WriteCase> {};
+
+TEST_P(SettingsWriteTest, ChangesOneKeyAndKeepsTheRest) {
+    const auto& c = GetParam();
+    StoreHarness harness;
+    auto& store = harness.make();
+    writeSettings(c.before);
+
+    store.persistSetting(c.key, c.value);
+
+    EXPECT_EQ(readAll(VardexPaths::settingsURL()), c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SettingsWriteTest,
+    ::testing::Values(
+        WriteCase{"noFile", {}, "connectConsented", true, R"({"connectConsented":true})"},
+        WriteCase{"keepsQuietHours",
+                  R"({"quietHoursEnabled": true, "quietStartMinutes": 1320, "quietEndMinutes": 480, "lastDailyBlockDay": "2026-12-06"})",
+                  "connectConsented", true,
+                  R"({"connectConsented":true,"lastDailyBlockDay":"2026-12-06","quietEndMinutes":480,"quietHoursEnabled":true,"quietStartMinutes":1320})"},
+        WriteCase{"replacesItsOwnKey", R"({"autoProtectNew":true,"startAtLogin":false})", "autoProtectNew", false,
+                  R"({"autoProtectNew":false,"startAtLogin":false})"},
+        WriteCase{"keepsUnknownKeysAndNesting", R"({"later":{"list":[1,2.5,"x"]}})", "firstLaunchCompleted", true,
+                  R"({"firstLaunchCompleted":true,"later":{"list":[1,2.5,"x"]}})"},
+        WriteCase{"notJSONStartsAfresh", "{\"connectConsented\":tr", "autoProtectNew", true, R"({"autoProtectNew":true})"},
+        WriteCase{"notAnObjectStartsAfresh", R"([{"connectConsented":true}])", "autoProtectNew", false,
+                  R"({"autoProtectNew":false})"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(SettingsFile, EveryWriterKeepsTheOthersKeys) {
+    StoreHarness harness;
+    ScopedEnv path("PATH", (harness.home / "no-engine-here").string());
+    harness.writeEngine("exit 0");
+    auto& store = harness.make();
+
+    store.persistFirstLaunchCompleted();
+    store.setStartAtLogin(false);
+    store.persistSetting("connectConsented", true);
+    store.persistSetting("autoProtectNew", false);
+
+    EXPECT_EQ(readAll(VardexPaths::settingsURL()),
+              R"({"autoProtectNew":false,"connectConsented":true,"firstLaunchCompleted":true,"startAtLogin":false})");
+    EXPECT_TRUE(store.firstLaunchCompleted());
+}
+
+// ---- reading flags -----------------------------------------------------------------------
+
+struct FlagCase {
+    const char* name;
+    std::optional<std::string> content;
+    bool defaultValue;
+    bool expected;
+};
+
+class SettingFlagTest : public ::testing::TestWithParam<FlagCase> {};
+
+TEST_P(SettingFlagTest, OnlyAJSONBooleanCounts) {
+    const auto& c = GetParam();
+    StoreHarness harness;
+    writeSettings(c.content);
+    auto& store = harness.make();
+    EXPECT_EQ(store.settingFlag("connectConsented", c.defaultValue), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SettingFlagTest,
+    ::testing::Values(FlagCase{"noFile", {}, true, true}, FlagCase{"true", R"({"connectConsented":true})", false, true},
+                      FlagCase{"false", R"({"connectConsented":false})", true, false},
+                      FlagCase{"numberOne", R"({"connectConsented":1})", false, false},
+                      FlagCase{"textTrue", R"({"connectConsented":"true"})", false, false},
+                      FlagCase{"null", R"({"connectConsented":null})", true, true},
+                      FlagCase{"otherKeyOnly", R"({"autoProtectNew":true})", false, false},
+                      FlagCase{"notAnObject", "[true]", true, true}, FlagCase{"notJSON", "connectConsented=true", false, false},
+                      FlagCase{"emptyFile", "", true, true}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+struct AutoConnectCase {
+    const char* name;
+    std::optional<std::string> settings;
+    std::optional<std::string> autoConnectFile;
+    bool expected;
+};
+
+class AutoConnectPrefsTest : public ::testing::TestWithParam<AutoConnectCase> {};
+
+TEST_P(AutoConnectPrefsTest, TheEngineToolingsFileWinsWhenItSaysSomething) {
+    const auto& c = GetParam();
+    StoreHarness harness;
+    writeSettings(c.settings);
+    if (c.autoConnectFile) writeFile(VardexPaths::userConfigDirectory() / "auto-connect.json", *c.autoConnectFile);
+    auto& store = harness.make();
+    store.autoProtectNew = !c.expected;
+    store.loadAutoConnectPrefs();
+    EXPECT_EQ(store.autoProtectNew, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, AutoConnectPrefsTest,
+    ::testing::Values(AutoConnectCase{"nothingAnywhere", {}, {}, true},
+                      AutoConnectCase{"settingOff", R"({"autoProtectNew":false})", {}, false},
+                      AutoConnectCase{"toolingOnWinsOverSettingOff", R"({"autoProtectNew":false})", R"({"auto_protect_new":true})", true},
+                      AutoConnectCase{"toolingOff", {}, R"({"auto_protect_new":false,"other":1})", false},
+                      AutoConnectCase{"toolingTextIsIgnored", R"({"autoProtectNew":false})", R"({"auto_protect_new":"true"})", false},
+                      AutoConnectCase{"toolingKeyMissing", R"({"autoProtectNew":false})", R"({"autoProtectNew":true})", false},
+                      AutoConnectCase{"toolingNotJSON", {}, "auto_protect_new: false", true}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+struct ConsentCase {
+    const char* name;
+    std::optional<std::string> skipOnboarding;
+    std::optional<std::string> skipConsent;
+    bool consented;
+    bool asks;
+};
+
+class ConnectConsentTest : public ::testing::TestWithParam<ConsentCase> {};
+
+TEST_P(ConnectConsentTest, AskedUntilGivenUnlessASwitchIsExactlyOne) {
+    const auto& c = GetParam();
+    StoreHarness harness;
+    ScopedEnv onboarding("VARDEX_SKIP_ONBOARDING", c.skipOnboarding);
+    ScopedEnv consent("VARDEX_SKIP_CONSENT", c.skipConsent);
+    if (c.consented) writeSettings(R"({"connectConsented":true})");
+    auto& store = harness.make();
+    EXPECT_EQ(store.shouldShowConnectConsent(), c.asks);
+    EXPECT_EQ(store.showConnectConsent, c.asks);
+}
+
+INSTANTIATE_TEST_SUITE_P(Switches, ConnectConsentTest,
+                         ::testing::Values(ConsentCase{"firstTime", {}, {}, false, true},
+                                           ConsentCase{"alreadyGiven", {}, {}, true, false},
+                                           ConsentCase{"skipConsent", {}, "1", false, false},
+                                           ConsentCase{"skipOnboarding", "1", {}, false, false},
+                                           ConsentCase{"skipConsentTrueIsNotOne", {}, "true", false, true},
+                                           ConsentCase{"skipOnboardingWithSpaceIsNotOne", " 1", {}, false, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// ---- the waiting time and caution level --------------------------------------------------
+
+struct SaveCase {
+    const char* name;
+    std::string waiting;
+    std::string caution;
+    std::optional<std::string> error;
+    std::uint64_t seconds = 0;
+    double threshold = 0;
+};
+
+class SaveSettingsTest : public ::testing::TestWithParam<SaveCase> {};
+
+TEST_P(SaveSettingsTest, ReadsBothFieldsOrNamesTheFirstThatIsWrong) {
+    const auto& c = GetParam();
+    StoreHarness harness;
+    ScopedEnv path("PATH", (harness.home / "no-engine-here").string());
+    harness.writeEngine("exit 0");
+    auto& store = harness.make();
+    store.askTimeoutText = c.waiting;
+    store.askThresholdText = c.caution;
+
+    store.saveSettings();
+
+    EXPECT_EQ(store.policyError, c.error);
+    if (c.error) {
+        EXPECT_FALSE(store.userPolicy.askTimeoutSeconds);
+        EXPECT_FALSE(store.userPolicy.askThreshold);
+    } else {
+        EXPECT_EQ(store.userPolicy.askTimeoutSeconds, c.seconds);
+        EXPECT_EQ(store.userPolicy.askThreshold, c.threshold);
+    }
+}
+
+constexpr const char* wholeSecondsError = "Waiting time must be a whole number of seconds.";
+constexpr const char* numberError = "The caution level must be a number between 0 and 1.";
+constexpr const char* rangeError = "The caution level must be between 0 and 1.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SaveSettingsTest,
+    ::testing::Values(
+        SaveCase{"plain", "30", "0.70", {}, 30, 0.7},
+        SaveCase{"bothEnds", "0", "1", {}, 0, 1.0},
+        SaveCase{"zeroCaution", "45", "0", {}, 45, 0.0},
+        SaveCase{"trimmed", " 45 \n", "\t0.5 ", {}, 45, 0.5},
+        SaveCase{"unicodeSpaces", "\xC2\xA0" "12\xE2\x80\x83", "0.25\xE3\x80\x80", {}, 12, 0.25},
+        SaveCase{"plusSigns", "+7", "+0.5", {}, 7, 0.5},
+        SaveCase{"minusZero", "-00", "-0", {}, 0, 0.0},
+        SaveCase{"exponentAndBareFraction", "10", "5e-1", {}, 10, 0.5},
+        SaveCase{"leadingPoint", "10", ".5", {}, 10, 0.5},
+        SaveCase{"underflowIsZero", "10", "1e-400", {}, 10, 0.0},
+        SaveCase{"largestWaitingTime", "18446744073709551615", "0.7", {}, 18446744073709551615ull, 0.7},
+        SaveCase{"waitingTimeOverflows", "18446744073709551616", "0.7", wholeSecondsError},
+        SaveCase{"waitingTimeFraction", "4.5", "0.7", wholeSecondsError},
+        SaveCase{"waitingTimeEmpty", "  ", "0.7", wholeSecondsError},
+        SaveCase{"waitingTimeNegative", "-3", "0.7", wholeSecondsError},
+        SaveCase{"waitingTimeTwoSigns", "+-0", "0.7", wholeSecondsError},
+        SaveCase{"waitingTimeInnerSpace", "1 2", "0.7", wholeSecondsError},
+        SaveCase{"waitingTimeOtherDigits", "\xD9\xA3", "0.7", wholeSecondsError},
+        SaveCase{"waitingTimeWinsOverCaution", "4.5", "abc", wholeSecondsError},
+        SaveCase{"cautionLetters", "30", "abc", numberError},
+        SaveCase{"cautionEmpty", "30", "", numberError},
+        SaveCase{"cautionTrailingText", "30", "0.5x", numberError},
+        SaveCase{"cautionHex", "30", "0x1p-1", numberError},
+        SaveCase{"cautionTwoSigns", "30", "+-0.5", numberError},
+        SaveCase{"cautionComma", "30", "0,5", numberError},
+        SaveCase{"cautionAboveOne", "30", "1.01", rangeError},
+        SaveCase{"cautionBelowZero", "30", "-0.1", rangeError},
+        SaveCase{"cautionNotANumber", "30", "nan", rangeError},
+        SaveCase{"cautionOverflows", "30", "1e400", rangeError}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// ---- onboarding --------------------------------------------------------------------------
+
+TEST(Onboarding, SkippingRecordsTheFirstLaunchAndOpensTheDashboardOnlyWhenAsked) {
+    for (const bool opening : {false, true}) {
+        StoreHarness harness;
+        auto& store = harness.make();
+        ASSERT_TRUE(store.showOnboarding);
+
+        store.skipOnboarding(opening);
+
+        EXPECT_FALSE(store.showOnboarding);
+        EXPECT_EQ(readAll(VardexPaths::settingsURL()), R"({"firstLaunchCompleted":true})");
+        EXPECT_EQ(harness.windows.opened, opening ? std::vector<std::string>{"dashboard"} : std::vector<std::string>{});
+        EXPECT_FALSE(harness.make().showOnboarding) << "a later launch shows no onboarding";
+    }
+}
+
+TEST(Onboarding, RunningItAgainStartsFromTheFirstStepWithNothingChosen) {
+    StoreHarness harness;
+    writeSettings(R"({"firstLaunchCompleted":true})");
+    auto& store = harness.make();
+    store.onboardingStep = 3;
+    store.onboardingEnabled = {"claude", "codex"};
+
+    store.rerunOnboarding();
+
+    EXPECT_EQ(store.onboardingStep, 1);
+    EXPECT_TRUE(store.onboardingEnabled.empty());
+    EXPECT_TRUE(store.showOnboarding);
+    EXPECT_EQ(harness.windows.opened, std::vector<std::string>{"dashboard"});
+}
+
+}  // namespace
+}  // namespace vardex::testing
