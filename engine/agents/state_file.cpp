@@ -1,5 +1,11 @@
 #include "agents/state_file.hpp"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "bridge/vardex_paths.hpp"
 #include "policy/text_file.hpp"
 
@@ -20,6 +26,24 @@ Result<void, AgentConfigError> writeStateObject(const std::filesystem::path& fil
         return fail(AgentConfigError::writeFailed(file.string(), written.error().reason()));
     }
     return {};
+}
+
+AgentFilesLock::AgentFilesLock() {
+    const auto folder = VardexPaths::userConfigDirectory();
+    if (!VardexPaths::ensureDirectory(folder)) return;
+    fd_ = ::open((folder / "agents.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) return;
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+    }
+}
+
+AgentFilesLock::~AgentFilesLock() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace vardex::engine

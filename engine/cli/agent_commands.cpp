@@ -10,6 +10,7 @@
 #include "agents/install_records.hpp"
 #include "agents/mcp_proxy.hpp"
 #include "agents/protect_settings.hpp"
+#include "agents/state_file.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "cli/commands.hpp"
 #include "protocol/wire_enum.hpp"
@@ -111,6 +112,7 @@ void runProtectSet(const AgentOptions& options, CommandContext& context) {
         context.exitCode = usageError;
         return;
     }
+    AgentFilesLock lock;
     if (auto saved = ProtectSettings::set(options.protectId, options.on); !saved) {
         reportErrors({saved.error()}, context);
         return;
@@ -164,6 +166,7 @@ void runInstall(const AgentOptions& options, CommandContext& context) {
         std::cout << "No coding agents found on this computer.\n";
         return;
     }
+    AgentFilesLock lock;
     auto records = InstallRecords::load();
     auto prefs = ConnectPrefs::load();
     std::vector<AgentConfigError> errors;
@@ -182,6 +185,7 @@ void runInstall(const AgentOptions& options, CommandContext& context) {
 // Disconnects the families and keeps the auto-connect scan away from them. Returns the titles
 // of the families that had something to take away.
 std::vector<std::string> disconnect(const std::vector<AgentFamily>& families, CommandContext& context) {
+    AgentFilesLock lock;
     auto records = InstallRecords::load();
     auto prefs = ConnectPrefs::load();
     std::vector<AgentConfigError> errors;
@@ -235,6 +239,7 @@ void runConnect(const AgentOptions& options, CommandContext& context) {
     }
     const auto program = ownProgram(context);
     if (!program) return;
+    AgentFilesLock lock;
     auto prefs = ConnectPrefs::load();
     std::vector<AgentConfigError> prefErrors;
     if (options.consent || !options.autoProtect.empty()) {
