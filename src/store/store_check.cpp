@@ -2,8 +2,22 @@
 
 namespace vardex {
 
-// Not built yet: each operation below does nothing.
-
-void VardexStore::runCheck() {}
+// Two presses start two runs: the later-finishing one is left on screen, and `busy` clears with
+// whichever finishes first.
+void VardexStore::runCheck() {
+    busy = true;
+    publish();
+    runThenApply(
+        WorkPriority::userInitiated,
+        [kind = checkKind, shell = checkShell, read = checkRead, server = checkMcpServer, tool = checkMcpTool,
+         json = checkMcpJSON] { return CheckOutcome::run(kind, shell, read, server, tool, json); },
+        [](VardexStore& store, CheckOutcome outcome) {
+            store.checkOutcome = std::move(outcome);
+            store.busy = false;
+            store.publish();
+            // The engine logs a trial like any other action; show it at once.
+            store.refreshAuditFeed();
+        });
+}
 
 }  // namespace vardex

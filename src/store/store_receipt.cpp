@@ -2,8 +2,14 @@
 
 namespace vardex {
 
-// Not built yet: each operation below does nothing.
-
-ReceiptData VardexStore::receiptData() const { return {}; }
+ReceiptData VardexStore::receiptData() const {
+    return ReceiptData{now,
+                       todayCheckedCount(),
+                       todayStoppedCount(),
+                       todayAskedCount(),
+                       watchingNames(),
+                       receiptTopCatch(auditEntries, now, options_.calendar),
+                       exampleData};
+}
 
 }  // namespace vardex

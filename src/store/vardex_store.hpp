@@ -316,6 +316,25 @@ private:
     // -- private to store_feed.cpp, store_notices.cpp and store_engine.cpp (only its owner edits this block) --
 
     // -- private to store_agents.cpp, store_policy.cpp, store_check.cpp and store_receipt.cpp (only its owner edits this block) --
+
+    // Runs `work` on the background port, then `apply(store, result)` on the main queue while
+    // the store lives. The background side never holds the store, so the store is never
+    // destroyed off the main thread.
+    template <class Work, class Apply>
+    void runThenApply(WorkPriority priority, Work work, Apply apply) {
+        inBackground(priority, [&queue = ports_.queue, work = std::move(work),
+                                apply = std::move(apply)](std::weak_ptr<VardexStore> weak) mutable {
+            auto result = work();
+            queue.post([weak = std::move(weak), result = std::move(result), apply]() mutable {
+                if (const auto store = weak.lock()) apply(*store, std::move(result));
+            });
+        });
+    }
+    // A connect run in the background whose result is read by noteConnectResult; with
+    // `thenRefresh` the dashboard is refreshed after it.
+    void runConnect(WorkPriority priority, std::vector<std::string> arguments, bool thenRefresh);
+    // The agent rows that are ours to show as coding agents, with those seen in the activity log.
+    std::set<std::string> agentIdsSeenInLog() const;
 };
 
 }  // namespace vardex
