@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "activity/timestamp.hpp"
+#include "activity/zone.hpp"
+#include "support/store_harness.hpp"
+
+namespace vardex::testing {
+namespace {
+
+AuditLogEntry logged(std::string ts, AgentKind agent, Outcome decision, std::optional<std::string> ruleId) {
+    AuditLogEntry entry;
+    entry.ts = std::move(ts);
+    entry.agent = agent;
+    entry.session = "s1";
+    entry.decision = decision;
+    entry.ruleId = std::move(ruleId);
+    entry.hash = entry.ts;
+    return entry;
+}
+
+struct ReceiptCase {
+    const char* name;
+    std::vector<AuditLogEntry> newestFirst;
+    std::optional<std::string> topCatch;
+};
+
+class Receipt : public ::testing::TestWithParam<ReceiptCase> {};
+
+// 00:30 on 2 March in a zone nine hours ahead of UTC, while UTC still reads 1 March.
+TEST_P(Receipt, SummarisesTheLocalDayAtTheStoresClock) {
+    ScopedZone zone("JST-9");
+    StoreHarness harness;
+    auto& store = harness.make();
+    store.now = *readTimestamp("2026-03-01T15:30:00Z");
+    store.auditEntries = GetParam().newestFirst;
+    store.agents = {{"cursor", "Cursor", true, false, "", AgentInstallRow::Kind::cursor},
+                    {"claude", "Claude Code", true, true, "", AgentInstallRow::Kind::claude},
+                    {"codex", "Codex", false, false, "", AgentInstallRow::Kind::codex},
+                    {"mcp", "AI tools and plugins", true, true, "", AgentInstallRow::Kind::mcp}};
+    store.exampleData = true;
+
+    const auto receipt = store.receiptData();
+
+    EXPECT_EQ(receipt.date, store.now);
+    EXPECT_EQ(receipt.topCatch, GetParam().topCatch);
+    EXPECT_EQ(receipt.agents, (std::vector<std::string>{"Claude Code", "AI tools and plugins"}));
+    EXPECT_TRUE(receipt.example);
+    EXPECT_EQ(receipt.checked, store.todayCheckedCount());
+    EXPECT_EQ(receipt.blocked, store.todayStoppedCount());
+    EXPECT_EQ(receipt.asked, store.todayAskedCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Days, Receipt,
+    ::testing::Values(
+        ReceiptCase{"firstDenyOfTheLocalDay",
+                    {logged("2026-03-02T00:25:00+09:00", AgentKind::cursor, Outcome::ask, "net.upload"),
+                     logged("2026-03-02T00:20:00+09:00", AgentKind::claude, Outcome::deny, "secrets.ssh_private_key"),
+                     logged("2026-03-02T00:10:00+09:00", AgentKind::codex, Outcome::deny, "secrets.dotenv")},
+                    "Claude Code: An AI app tried to read a private server key."},
+        ReceiptCase{"ruleWithoutAStory",
+                    {logged("2026-03-02T00:20:00+09:00", AgentKind::cursor, Outcome::deny, "team.no-force-push")},
+                    "Cursor: This action looks risky."},
+        ReceiptCase{"onlyYesterdayBlocked",
+                    {logged("2026-03-02T00:20:00+09:00", AgentKind::cursor, Outcome::allow, std::nullopt),
+                     logged("2026-03-01T23:50:00+09:00", AgentKind::cursor, Outcome::deny, "secrets.dotenv"),
+                     logged("2026-03-01T15:10:00Z", AgentKind::cursor, Outcome::deny, "secrets.dotenv")},
+                    std::nullopt}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace
+}  // namespace vardex::testing
