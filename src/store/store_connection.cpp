@@ -20,11 +20,11 @@ bool removeAsksWithId(std::vector<PendingAsk>& pending, const std::string& id) {
 // action when the report names one, is settled, but only once its own time is up. A question
 // still within its time stays open, so a decision on some other action of the same session
 // cannot take it from the user.
-bool removeAsksSettledBy(std::vector<PendingAsk>& pending, const DecisionEvent& event, TimePoint now) {
-    return std::erase_if(pending, [&](const PendingAsk& ask) {
-               return ask.request.agent.sessionId == event.session &&
-                      (!event.actionSummary || *event.actionSummary == ask.request.actionSummary) && ask.deadline < now;
-           }) > 0;
+void removeAsksSettledBy(std::vector<PendingAsk>& pending, const DecisionEvent& event, TimePoint now) {
+    std::erase_if(pending, [&](const PendingAsk& ask) {
+        return ask.request.agent.sessionId == event.session &&
+               (!event.actionSummary || *event.actionSummary == ask.request.actionSummary) && ask.deadline < now;
+    });
 }
 
 }  // namespace
@@ -81,8 +81,8 @@ void VardexStore::askUser(const ApprovalRequest& request) {
         respond(request, ApprovalVerdict::deny, "menubar");
         return;
     }
-    const bool alreadyAsked = std::any_of(pending.begin(), pending.end(), [&](const PendingAsk& ask) { return ask.request.id == request.id; });
-    if (alreadyAsked) return;
+    const auto sameId = [&](const PendingAsk& ask) { return ask.request.id == request.id; };
+    if (std::any_of(pending.begin(), pending.end(), sameId)) return;
     pending.push_back({request, ports_.queue.now() + askLifetime});
     ports_.notifier.post(VardexNotifications::ask(request));
     publish();
