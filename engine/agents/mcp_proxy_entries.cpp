@@ -9,7 +9,7 @@
 namespace vardex::engine {
 namespace {
 
-// A server entry as a launch: its command and arguments.
+// Only a program named "vardex" can be the engine's wrapper, wherever it lies.
 bool isProgramOfOurs(std::string_view command) { return std::filesystem::path(command).filename() == "vardex"; }
 
 // Where the wrapped command starts in a wrapper's arguments, when they are the engine's.
