@@ -32,6 +32,12 @@ struct RulesOptions {
     std::string as = "user";
 };
 
+// Texts from the user's policy file may hold bytes that are not UTF-8; they are replaced
+// rather than let the output fail.
+std::string printable(const nlohmann::json& document) {
+    return document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 std::string currentFolder() {
     std::error_code ignored;
     auto cwd = std::filesystem::current_path(ignored);
@@ -77,7 +83,7 @@ int runCheck(const CheckOptions& options) {
                                           auditRecordFor(*action, decision, std::nullopt, std::chrono::system_clock::now()));
     if (!logged) std::cerr << "The check was not recorded: " << logged.error() << "\n";
     if (options.json) {
-        std::cout << json_form::toJson(decision).dump() << "\n";
+        std::cout << printable(json_form::toJson(decision)) << "\n";
     } else {
         std::cout << wireText(decision.outcome);
         if (decision.ruleId) std::cout << " (" << *decision.ruleId << ")";
@@ -118,7 +124,7 @@ int runRulesList(const RulesOptions& options) {
         return 1;
     }
     if (options.json) {
-        std::cout << listing(*policy).dump() << "\n";
+        std::cout << printable(listing(*policy)) << "\n";
         return 0;
     }
     for (const auto& rule : policy->rules) {

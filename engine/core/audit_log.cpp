@@ -199,7 +199,10 @@ Result<ChainReport, std::string> verifyAuditLog(const std::filesystem::path& log
             return bad("has no hash");
         }
         const auto hash = line["hash"].get<std::string>();
-        if (line["prev_hash"].get<std::string>() != previous) return bad("does not follow the line before it");
+        if (line["prev_hash"].get<std::string>() != previous) {
+            return bad(number == 1 ? "does not start the log: lines before it were removed"
+                                   : "does not follow the line before it");
+        }
         if (canonical(line) != text) return bad("was edited");
         line.erase("hash");
         if (chainHash(previous, line) != hash) return bad("was edited");

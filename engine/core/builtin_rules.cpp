@@ -337,9 +337,8 @@ bool tampersWithService(const CommandFacts& command) {
     };
     const auto& program = command.program;
     if (program == "vardex") {
-        return command.args.empty() ? false
-                                    : oneOf(command.args.front(), {"uninstall"}) || command.hasFlag("off", 0) ||
-                                          command.hasFlag("disconnect", 0);
+        return !command.args.empty() &&
+               (command.args.front() == "uninstall" || command.hasFlag("off", 0) || command.hasFlag("disconnect", 0));
     }
     if (oneOf(program, {"pkill", "killall"})) return names({"vardex"});
     if (program == "systemctl") {
@@ -353,6 +352,20 @@ bool tampersWithService(const CommandFacts& command) {
                });
     }
     return false;
+}
+
+// Places whose contents run at login or on a schedule.
+PathTest persistenceTest(const std::string& home) {
+    auto folders = inHome(home, {".config/autostart", "Library/LaunchAgents", ".config/systemd/user"});
+    for (const char* folder : {"/Library/LaunchAgents", "/Library/LaunchDaemons", "/etc/systemd/system", "/etc/cron.d",
+                               "/etc/cron.daily", "/etc/cron.hourly", "/etc/init.d", "/var/spool/cron"}) {
+        folders.emplace_back(folder);
+    }
+    auto files = inHome(home, {".bashrc", ".bash_profile", ".bash_login", ".profile", ".zshrc", ".zprofile", ".zshenv",
+                               ".zlogin", ".config/fish/config.fish"});
+    files.emplace_back("/etc/crontab");
+    files.emplace_back("/etc/rc.local");
+    return either(underAny(std::move(folders)), oneOfFiles(std::move(files)));
 }
 
 bool persistsByCommand(const CommandFacts& command) {
@@ -567,21 +580,9 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
         "persist.autostart", "Changing what starts at login (autostart, launch agents, cron, shell profiles)",
         Severity::high, Outcome::ask, "An AI app wants to change what starts when you log in.",
         "Do not add login items or scheduled jobs unless the user asked for one.",
-        [test = either(underAny([&] {
-                           auto folders = inHome(home, {".config/autostart", "Library/LaunchAgents", ".config/systemd/user"});
-                           for (auto f : {"/Library/LaunchAgents", "/Library/LaunchDaemons", "/etc/systemd/system",
-                                          "/etc/cron.d", "/etc/cron.daily", "/etc/cron.hourly", "/etc/init.d",
-                                          "/var/spool/cron"}) {
-                               folders.emplace_back(f);
-                           }
-                           return folders;
-                       }()),
-                       [profiles = inHome(home, {".bashrc", ".bash_profile", ".bash_login", ".profile", ".zshrc",
-                                                 ".zprofile", ".zshenv", ".zlogin", ".config/fish/config.fish"})](
-                           const std::string& path) {
-                           return std::find(profiles.begin(), profiles.end(), path) != profiles.end() ||
-                                  path == "/etc/crontab" || path == "/etc/rc.local";
-                       })](const ActionFacts& f) { return anyWrite(f, test) || anyCommand(f, persistsByCommand); }));
+        [test = persistenceTest(home)](const ActionFacts& f) {
+            return anyWrite(f, test) || anyCommand(f, persistsByCommand);
+        }));
     rules.push_back(rule("net.raw_socket", "Opening a raw network connection (nc, socat, /dev/tcp)", Severity::high,
                          Outcome::deny, "An AI app tried to open a hidden connection to another computer.",
                          "Use an ordinary HTTP request to a site the user named instead of a raw connection.",

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "bridge/agent_stop.hpp"
 #include "bridge/vardex_paths.hpp"
@@ -51,10 +51,9 @@ Result<EnginePolicy, std::string> loadEnginePolicy() {
     std::error_code missing;
     if (std::filesystem::exists(file, missing)) {
         std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (!in && !in.eof()) return fail("Could not read the policy file " + file.string() + ".");
-        auto checked = validateUserPolicy(text.str(), file.string());
+        const std::string text = in ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string();
+        if (!in.is_open() || in.bad()) return fail("Could not read the policy file " + file.string() + ".");
+        auto checked = validateUserPolicy(text, file.string());
         if (!checked) return fail(checked.error());
         user = std::move(checked).value();
     }

@@ -97,8 +97,6 @@ void checkDefaults(const YAML::Node& defaults) {
                 threshold < 0.0 || threshold > 1.0) {
                 problem(entry.second, "ask_threshold must be a number between 0 and 1");
             }
-        } else if (key == "unmatched" || key == "on_timeout" || key == "on_no_ui") {
-            checkWord(entry.second, "decision");
         } else {
             problem(entry.first, "unknown default \"" + key + "\"");
         }

@@ -354,6 +354,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValidationCase{"threshold_range", "defaults:\n  ask_threshold: 1.5\n", "between 0 and 1"},
         ValidationCase{"timeout_fraction", "defaults:\n  ask_timeout_seconds: 2.5\n", "whole number"},
         ValidationCase{"unknown_setting", "colour: red\n", "unknown setting \"colour\""},
+        ValidationCase{"unknown_default", "defaults:\n  unmatched: ask\n", "unknown default \"unmatched\""},
         ValidationCase{"override_word", "allow_override_critical: perhaps\n", "true or false"},
         ValidationCase{"not_yaml", "rules: [\n", "not valid YAML"},
         ValidationCase{"a_list", "- a\n- b\n", "block of settings"}),
