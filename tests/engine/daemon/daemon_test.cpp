@@ -3,6 +3,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -294,6 +295,24 @@ TEST_F(Daemon, AQuestionWhoseAgentGaveUpIsWithdrawn) {
     ASSERT_TRUE(withdrawn);
     EXPECT_EQ(withdrawn->by, "agent_gone");
     EXPECT_EQ(nextEvent(*ui).decision, Outcome::deny);
+}
+
+// The daemon and `check` append to the same log from different processes at the same time;
+// the chain must come out whole.
+TEST_F(Daemon, DaemonAndCheckAppendOneUnbrokenChain) {
+    startDaemon();
+    std::vector<std::unique_ptr<EngineRun>> started;
+    for (int i = 0; i < 6; ++i) {
+        started.push_back(startAsk("agent-" + std::to_string(i), {"--shell", "ls -la"}));
+        started.push_back(std::make_unique<EngineRun>(runs(), std::vector<std::string>{"check", "--json", "--shell", "ls"}));
+    }
+    for (auto& run : started) EXPECT_EQ(run->finish().exitCode, 0);
+
+    const auto verify = runEngine(runs(), {"log", "verify"});
+    EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
+    const auto log = audit();
+    EXPECT_EQ(log.size(), 12u);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& entry) { return entry.session == "check"; }), 6);
 }
 
 TEST_F(Daemon, AskFailsClearlyWhenNoDaemonRuns) {
