@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ScanCase{"consentSwitchNotExactlyOne", false, "true", std::nullopt, true, false},
                       ScanCase{"autoProtectOff", true, std::nullopt, std::nullopt, false, false},
                       ScanCase{"onboardingSkipped", true, std::nullopt, "1", true, false}),
-    [](const auto& test) { return std::string(test.param.name); });
+    caseName);
 
 using AutoConnectWatch = FakeEngineStoreTest;
 
@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectResultCase{"warningSpoilsTheJSON", R"({"auto_protect_new":false})", "warning: slow disk", 0, {},
                           std::nullopt, true},
         ConnectResultCase{"notAnObject", R"(["Now protecting Cursor"])", "", 0, {}, std::nullopt, true}),
-    [](const auto& test) { return std::string(test.param.name); });
+    caseName);
 
 using ConnectRuns = FakeEngineStoreTest;
 
@@ -267,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     {"install --cursor", "install --claude", "install --codex"}},
                       SelectionCase{"extraNamesAreNotInstalled", {"zed", "codex"}, {"install --codex"}},
                       SelectionCase{"nothingTicked", {}, {}}),
-    [](const auto& test) { return std::string(test.param.name); });
+    caseName);
 
 struct RepairCase {
     const char* name;
@@ -322,7 +322,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    {"install --all"}},
         RepairCase{"automationRunsNothing", {row("cursor", Kind::cursor, true, false)}, {}, true, {}}),
-    [](const auto& test) { return std::string(test.param.name); });
+    caseName);
 
 using FixIt = FakeEngineStoreTest;
 
@@ -430,7 +430,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"claude"},
                   {"codex"},
                   {"cursor", "codex", "zed", "aider"}}),
-    [](const auto& test) { return std::string(test.param.name); });
+    caseName);
 
 using ExtraAgentRows = FakeEngineStoreTest;
 

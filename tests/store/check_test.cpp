@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                   error("No decision was returned.")},
         CheckCase{"noEngine", CheckKind::shell, "ls", "", "", "", "{}", std::nullopt, {},
                   error("Part of Vardex is missing. Please reinstall it from the download.")}),
-    [](const auto& test) { return std::string(test.param.name); });
+    caseName);
 
 using TrialChecks = FakeEngineStoreTest;
 

@@ -162,7 +162,7 @@ rules:
                      store.setDisabled("secrets.ssh", true);
                  },
                  "version: 1\ndisable:\n  - \"net.upload\"\n  - \"secrets.ssh\"\nrules:\n" + std::string(ownRule)}),
-    [](const auto& test) { return std::string(test.param.name); });
+    caseName);
 
 using PolicyEdits = FakeEngineStoreTest;
 
@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RuleFormCase{"bothEmptyAndBadName", "bad name", "", "Say what this rule should watch."},
                       RuleFormCase{"innerSpace", "my rule.x", "rm", "Give the rule a short name such as my.rule"},
                       RuleFormCase{"noDot", "myrule", "rm", "Give the rule a short name such as my.rule"}),
-    [](const auto& test) { return std::string(test.param.name); });
+    caseName);
 
 using CustomRuleSave = FakeEngineStoreTest;
 
@@ -324,7 +324,7 @@ TEST_P(PolicyWithoutEngine, NoEngineSavesUncheckedAndAnEngineThatCannotStartRest
 INSTANTIATE_TEST_SUITE_P(Engines, PolicyWithoutEngine,
                          ::testing::Values(UnvalidatedCase{"missing", false, ""},
                                            UnvalidatedCase{"cannotStart", true, "Could not run Vardex. "}),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         caseName);
 
 struct ProtectCase {
     const char* name;
@@ -357,7 +357,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProtectCase{"on", "zed", true, true, {"protect set zed --on"}},
                       ProtectCase{"unknownIdStillSent", "made-up-agent", false, true, {"protect set made-up-agent --off"}},
                       ProtectCase{"noEngineStillSwitches", "aider", false, false, {}}),
-    [](const auto& test) { return std::string(test.param.name); });
+    caseName);
 
 }  // namespace
 }  // namespace vardex::testing

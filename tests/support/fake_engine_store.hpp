@@ -23,6 +23,9 @@ esac
 exit 0
 )";
 
+// Names each case of a parameterised table after its `name` field.
+inline constexpr auto caseName = [](const auto& test) { return std::string(test.param.name); };
+
 // Background work that is kept, not run, so a test chooses when (and in which order) it ends.
 class HeldBackground final : public Background {
 public:
