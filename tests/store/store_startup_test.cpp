@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "support/store_harness.hpp"
+#include "bridge/agent_stop.hpp"
+#include "bridge/vardex_paths.hpp"
+#include "support/fake_engine_store.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -21,6 +23,114 @@ TEST(ManualQueue, RunsDueTimersInTimeOrderWithTheClockAtEachDueTime) {
     const std::vector<std::pair<std::string, double>> expected{
         {"posted", 0.5}, {"tick", 1.0}, {"tick", 2.0}, {"once", 2.5}, {"tick", 3.0}};
     EXPECT_EQ(ran, expected);
+}
+
+TEST(IconState, PausedWinsThenProtectionDecides) {
+    struct Row {
+        bool paused, protectedNow, waiting;
+        VardexIconState expected;
+    };
+    for (const auto& row : std::vector<Row>{
+             {true, true, true, VardexIconState::paused},
+             {true, false, false, VardexIconState::paused},
+             {false, true, true, VardexIconState::promptPending},
+             {false, true, false, VardexIconState::protected_},
+             {false, false, true, VardexIconState::notProtected},
+         }) {
+        EXPECT_EQ(iconStateFor(row.paused, row.protectedNow, row.waiting), row.expected)
+            << row.paused << row.protectedNow << row.waiting;
+    }
+}
+
+TEST(StoreConstruction, LoadsWhatTheHomeFolderAndPreferencesHold) {
+    StoreHarness harness;
+    writeFile(VardexPaths::userPolicyURL(), "version: 1\ndefaults:\n  ask_timeout_seconds: 45\n  ask_threshold: 0.7\n");
+    harness.preferences.setValue("v3HiddenEntries", std::vector<std::string>{"h1", "h2"});
+    ASSERT_TRUE(AgentStop::stop(AgentStop::flagURL(), harness.queue.now()).ok());
+
+    auto& store = harness.make();
+
+    EXPECT_TRUE(std::filesystem::is_directory(VardexPaths::logsDirectory()));
+    EXPECT_EQ(store.logURL, VardexPaths::logsDirectory() / "vardex-bar.jsonl");
+    EXPECT_EQ(store.askTimeoutText, "45");
+    EXPECT_EQ(store.askThresholdText, "0.70");
+    EXPECT_EQ(store.hiddenEntryIds, (std::set<std::string>{"h1", "h2"}));
+    EXPECT_TRUE(store.agentsStopped);
+    EXPECT_EQ(store.now, harness.queue.now());
+    EXPECT_EQ(store.iconState(), VardexIconState::notProtected);
+}
+
+struct LaunchCase {
+    const char* name;
+    std::optional<std::string> skipOnboarding;
+    std::optional<std::string> noAutostart;
+    std::optional<std::string> openWindows;
+    bool firstLaunchDone;
+    bool showsOnboarding;
+    bool startsProtection;
+    std::vector<std::string> windowsAfterStart;
+};
+
+class StoreLaunch : public ::testing::TestWithParam<LaunchCase> {};
+
+TEST_P(StoreLaunch, OnboardingProtectionAndWindowsFollowTheSwitches) {
+    const auto& c = GetParam();
+    StoreHarness harness;
+    HeldBackground held;
+    harness.storeBackground = &held;
+    ScopedEnv skip("VARDEX_SKIP_ONBOARDING", c.skipOnboarding);
+    ScopedEnv autostart("VARDEX_NO_AUTOSTART", c.noAutostart);
+    ScopedEnv open("VARDEX_OPEN_WINDOWS", c.openWindows);
+    if (c.firstLaunchDone) writeFile(VardexPaths::settingsURL(), R"({"firstLaunchCompleted":true})");
+
+    auto& store = harness.make();
+    EXPECT_EQ(store.showOnboarding, c.showsOnboarding);
+    store.start();
+    store.start();
+    EXPECT_EQ(store.startingProtection, c.startsProtection);
+    harness.queue.advance(0.5);
+
+    std::vector<std::string> expected{"move-offer"};
+    expected.insert(expected.end(), c.windowsAfterStart.begin(), c.windowsAfterStart.end());
+    EXPECT_EQ(harness.windows.opened, expected);
+    EXPECT_EQ(harness.notifier.authorizationRequests, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, StoreLaunch,
+    ::testing::Values(
+        LaunchCase{"firstLaunch", {}, {}, {}, false, true, false, {"dashboard"}},
+        LaunchCase{"laterLaunch", {}, {}, {}, true, false, true, {}},
+        LaunchCase{"skipOnboarding", "1", {}, {}, false, false, true, {}},
+        LaunchCase{"skipOnboardingNoAutostart", "1", "1", {}, false, false, false, {}},
+        LaunchCase{"autostartYesIsNotOne", {}, "yes", {}, true, false, true, {}},
+        LaunchCase{"skipOnboardingTrueIsNotOne", "true", {}, {}, false, true, false, {"dashboard"}},
+        LaunchCase{"openWindows", "1", "1", "1", false, false, false, {"dashboard", "log"}},
+        LaunchCase{"openWindowsDuringOnboarding", {}, "1", "1", false, true, false, {"dashboard", "log"}}),
+    caseName);
+
+TEST(StoreClock, TickMovesNowAndEndsAnExpiredPause) {
+    StoreHarness harness;
+    ScopedEnv autostart("VARDEX_NO_AUTOSTART", "1");
+    auto& store = harness.make();
+    store.pausedUntil = harness.queue.now() + std::chrono::milliseconds(2500);
+    store.start();
+
+    harness.queue.advance(2.0);
+    EXPECT_EQ(store.iconState(), VardexIconState::paused);
+    harness.queue.advance(1.0);
+    EXPECT_EQ(store.now, harness.queue.now());
+    EXPECT_FALSE(store.pausedUntil);
+    EXPECT_EQ(store.iconState(), VardexIconState::notProtected);
+}
+
+TEST(StoreLifetime, WorkQueuedForAStoreThatIsGoneDoesNothing) {
+    StoreHarness harness;
+    ScopedEnv autostart("VARDEX_NO_AUTOSTART", "1");
+    harness.make().start();
+    harness.storePointer().reset();
+    harness.queue.advance(20.0);
+    EXPECT_EQ(harness.windows.opened, std::vector<std::string>{});
 }
 
 }  // namespace

@@ -30,6 +30,8 @@ public:
     TempHome home;
     ManualQueue queue;
     InlineBackground background;
+    // The background the store gets; a test may point it at another before make().
+    Background* storeBackground = &background;
     MemoryPreferences preferences;
     RecordingNotifier notifier;
     RecordingWindowHost windows;
