@@ -89,8 +89,11 @@ void VardexStore::askUser(const ApprovalRequest& request) {
 }
 
 void VardexStore::answer(const ApprovalRequest& request, ApprovalVerdict verdict) {
-    removeAsksWithId(pending, request.id);
-    respond(request, verdict, "menubar");
+    // The request may live inside `pending` (the screens pass the waiting entry itself), so it
+    // is copied before the entry goes.
+    const ApprovalRequest answered = request;
+    removeAsksWithId(pending, answered.id);
+    respond(answered, verdict, "menubar");
 }
 
 void VardexStore::respond(const ApprovalRequest& request, ApprovalVerdict verdict, const std::string& by) {
