@@ -1,13 +1,69 @@
+#include <system_error>
+
+#include "bridge/vardex_paths.hpp"
+#include "policy/text_file.hpp"
 #include "store/vardex_store.hpp"
 
 namespace vardex {
 
-// Not built yet: each operation below does nothing.
+namespace {
 
-void VardexStore::loadNoticePolicy() {}
-void VardexStore::persistNoticePolicy() {}
-void VardexStore::noteDailyBlock() {}
-void VardexStore::notifyCanaryTrips() {}
-void VardexStore::notifyNetworkDeny() {}
+// The settings file is shared with the other settings; absent when it does not hold an object.
+std::optional<nlohmann::json> readSettings() {
+    const auto text = readTextFile(VardexPaths::settingsURL());
+    if (!text) return std::nullopt;
+    auto settings = nlohmann::json::parse(*text, nullptr, false);
+    if (settings.is_discarded() || !settings.is_object()) return std::nullopt;
+    return settings;
+}
+
+}  // namespace
+
+void VardexStore::loadNoticePolicy() {
+    const auto settings = readSettings();
+    if (!settings) return;
+    notice = NoticePolicy::fromSettings(*settings);
+    quietHoursEnabled = notice.quietHoursEnabled;
+    quietHoursStart = NoticePolicy::formatClock(notice.quietStartMinutes);
+    quietHoursEnd = NoticePolicy::formatClock(notice.quietEndMinutes);
+    publish();
+}
+
+void VardexStore::persistNoticePolicy() {
+    notice.quietHoursEnabled = quietHoursEnabled;
+    notice.quietStartMinutes = NoticePolicy::parseClock(quietHoursStart);
+    notice.quietEndMinutes = NoticePolicy::parseClock(quietHoursEnd);
+    auto settings = readSettings().value_or(nlohmann::json::object());
+    notice.writeSettings(settings);
+    if (!VardexPaths::ensureDirectory(VardexPaths::supportDirectory())) return;
+    (void)writeTextFileAtomically(VardexPaths::settingsURL(), settings.dump());
+}
+
+void VardexStore::noteDailyBlock() {
+    if (!notice.shouldNotifyDailyBlock(now, options_.calendar)) return;
+    notice.markDailyBlock(now, options_.calendar);
+    persistNoticePolicy();
+    dailyBlockNote = "Latest stopped risk";
+    ports_.notifier.post(VardexNotifications::dailyBlock(todayStoppedCount()));
+    publish();
+}
+
+void VardexStore::notifyCanaryTrips() {
+    const auto trip = std::find_if(auditEntries.begin(), auditEntries.end(),
+                                   [](const AuditLogEntry& entry) { return entry.ruleId == "canary.trip"; });
+    if (trip == auditEntries.end()) return;
+    std::string key = trip->ts + trip->actionSummary;
+    if (key == lastCanaryHash) return;
+    lastCanaryHash = std::move(key);
+    ports_.notifier.post(VardexNotifications::canaryTrip());
+}
+
+void VardexStore::notifyNetworkDeny() {
+    const auto file = VardexPaths::supportDirectory() / "ne-deny.json";
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) return;
+    ports_.notifier.post(VardexNotifications::networkDeny());
+    std::filesystem::remove(file, error);
+}
 
 }  // namespace vardex

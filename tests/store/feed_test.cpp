@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "bridge/vardex_paths.hpp"
 #include "support/store_harness.hpp"
+#include "activity/zone.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -69,6 +71,302 @@ TEST(FeedLiveEvents, KeepsTheNewestFifty) {
     ASSERT_EQ(store.feed.size(), 50u);
     EXPECT_EQ(store.feed.front().actionSummary, "cmd 54");
     EXPECT_EQ(store.feed.back().actionSummary, "cmd 5");
+}
+
+AuditLogEntry logEntry(std::string hash, std::string ts, AgentKind agent, Outcome decision, std::string summary,
+                       std::string session = "s1", std::optional<std::string> ruleId = std::nullopt) {
+    AuditLogEntry entry;
+    entry.hash = std::move(hash);
+    entry.ts = std::move(ts);
+    entry.agent = agent;
+    entry.decision = decision;
+    entry.actionSummary = std::move(summary);
+    entry.session = std::move(session);
+    entry.ruleId = std::move(ruleId);
+    return entry;
+}
+
+std::vector<std::string> hashes(const std::vector<AuditLogEntry>& entries) {
+    std::vector<std::string> out;
+    for (const auto& entry : entries) out.push_back(entry.hash);
+    return out;
+}
+
+// ---- the activity log merged into the feed ---------------------------------------------------
+
+std::string auditLine(const std::string& hash, const std::string& session, const std::string& command, const std::string& decision) {
+    return R"({"ts":"2030-03-01T08:00:00Z","agent":"claude","session":")" + session + R"(","action":{"raw":")" + command +
+           R"("},"decision":")" + decision + R"(","hash":")" + hash + "\"}\n";
+}
+
+TEST(FeedLogMerge, RefreshReadsTheLogNewestFirstAndSkipsWhatTheFeedHolds) {
+    StoreHarness harness;
+    auto& store = harness.make();
+    store.exampleData = true;
+    // The user's own answer arrived live; the engine logged the same action with its own reason.
+    store.insertFeed(liveEvent("s1", "rm -rf /", Outcome::deny, "You said no"));
+    writeFile(VardexPaths::auditLogURL(), auditLine("h1", "s1", "ls", "allow") + auditLine("h2", "s1", "rm -rf /", "deny") +
+                                              auditLine("h3", "s2", "pwd", "allow") + auditLine("h4", "s1", "ls", "allow"));
+
+    store.refreshAuditFeed();
+
+    EXPECT_FALSE(store.exampleData);
+    EXPECT_EQ(hashes(store.auditEntries), (std::vector<std::string>{"h4", "h3", "h2", "h1"}));
+    ASSERT_EQ(store.feed.size(), 3u);
+    EXPECT_EQ(store.feed[0].reasonUser, "You said no");
+    EXPECT_EQ(store.feed[1].actionSummary, "ls");  // the oldest log line comes first, its twin is skipped
+    EXPECT_EQ(store.feed[2].actionSummary, "pwd");
+}
+
+TEST(FeedLogMerge, FiftyLiveEventsPushEveryLogEventOut) {
+    StoreHarness harness;
+    auto& store = harness.make();
+    for (int i = 0; i < 50; ++i) store.insertFeed(liveEvent("live", "cmd " + std::to_string(i), Outcome::allow));
+    writeFile(VardexPaths::auditLogURL(), auditLine("h1", "s1", "ls", "allow"));
+
+    store.refreshAuditFeed();
+
+    ASSERT_EQ(store.feed.size(), 50u);
+    EXPECT_EQ(store.auditEntries.size(), 1u);
+    for (const auto& event : store.feed) EXPECT_EQ(event.session, "live");
+}
+
+TEST(FeedLogMerge, AnUnreadableLogEmptiesTheListAndKeepsLiveEvents) {
+    StoreHarness harness;
+    auto& store = harness.make();
+    store.auditEntries = {logEntry("old", "2030-03-01T08:00:00Z", AgentKind::claude, Outcome::allow, "ls")};
+    store.insertFeed(liveEvent("s1", "ls", Outcome::allow));
+
+    store.refreshAuditFeed();
+
+    EXPECT_TRUE(store.auditEntries.empty());
+    EXPECT_EQ(store.feed.size(), 1u);
+}
+
+// ---- filters ---------------------------------------------------------------------------------
+
+struct FilterCase {
+    const char* name;
+    std::optional<AgentKind> agent;
+    std::optional<Outcome> decision;
+    std::string search;
+    std::vector<std::string> expected;
+};
+
+class FeedFilters : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(FeedFilters, KeepTheMatchingEntriesInOrder) {
+    const auto& row = GetParam();
+    StoreHarness harness;
+    auto& store = harness.make();
+    store.auditEntries = {
+        logEntry("a", "2030-03-01T08:00:00Z", AgentKind::claude, Outcome::deny, "Read ~/.ssh/id_rsa", "s1", "secrets.ssh"),
+        logEntry("b", "2030-03-01T08:01:00Z", AgentKind::cursor, Outcome::allow, "ls -la"),
+        logEntry("c", "2030-03-01T08:02:00Z", AgentKind::codex, Outcome::ask, "curl example.com"),
+        logEntry("d", "2030-03-01T08:03:00Z", AgentKind::claude, Outcome::deny, "rm -rf /", "demo"),
+        logEntry("e", "2030-03-01T08:04:00Z", AgentKind::claude, Outcome::allow, "Ärger.txt", "check"),
+    };
+    store.logAgentFilter = row.agent;
+    store.logDecisionFilter = row.decision;
+    store.logSearch = row.search;
+
+    EXPECT_EQ(hashes(store.filteredAuditEntries()), row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Feed, FeedFilters,
+    ::testing::Values(
+        FilterCase{"NoFilterDropsOnlyTheDemoSession", {}, {}, "", {"a", "b", "c", "e"}},
+        FilterCase{"Agent", AgentKind::claude, {}, "", {"a", "e"}},
+        FilterCase{"Decision", {}, Outcome::allow, "", {"b", "e"}},
+        FilterCase{"AgentAndDecision", AgentKind::claude, Outcome::allow, "", {"e"}},
+        FilterCase{"DecisionWordInCapitals", {}, {}, "DENY", {"a"}},
+        FilterCase{"AgentWord", {}, {}, "codex", {"c"}},
+        FilterCase{"RuleId", {}, {}, "secrets.", {"a"}},
+        FilterCase{"TrimmedAndAcrossTheSpaces", {}, {}, "  \n-la  cursor allow\t", {"b"}},
+        FilterCase{"OnlySpacesIsNoSearch", {}, {}, "   \n ", {"a", "b", "c", "e"}},
+        FilterCase{"NonAsciiCapitals", {}, {}, "ÄRGER", {"e"}},
+        FilterCase{"DemoNeverMatches", {}, {}, "rm -rf", {}}),
+    [](const auto& row) { return row.param.name; });
+
+// ---- the day's entries and counts --------------------------------------------------------------
+
+TEST(FeedToday, CountsFollowTheLocalDayAndTheirOwnRules) {
+    ScopedZone zone("UTC-09");  // nine hours east of UTC
+    StoreHarness harness;
+    harness.preferences.setValue("v3FirstRunAt", fixedNow - 48h);
+    harness.preferences.setValue("v3HiddenEntries", std::vector<std::string>{"hidden"});
+    auto& store = harness.make();
+    store.now = fixedNow;  // 18:15 local on 2030-03-01
+    store.auditEntries = {
+        logEntry("d1", "2030-03-01T09:00:00Z", AgentKind::claude, Outcome::deny, "rm a"),
+        logEntry("d2", "2030-03-01T00:30:00+09:00", AgentKind::claude, Outcome::deny, "rm b"),
+        logEntry("hidden", "2030-03-01T09:01:00Z", AgentKind::claude, Outcome::deny, "rm c"),
+        logEntry("demo", "2030-03-01T09:02:00Z", AgentKind::claude, Outcome::ask, "rm d", "demo"),
+        logEntry("ask", "2030-03-01T09:03:00Z", AgentKind::cursor, Outcome::ask, "curl"),
+        logEntry("utcYesterday", "2030-02-28T16:00:00Z", AgentKind::claude, Outcome::deny, "rm e"),
+        logEntry("beforeFirstRun", "2030-02-26T09:00:00Z", AgentKind::claude, Outcome::deny, "rm f"),
+    };
+
+    // d2 is today locally but its raw text starts with today's stamp too; utcYesterday is
+    // 01:00 local today, yet its text begins with yesterday's date, so only the local view counts it.
+    EXPECT_EQ(hashes(store.v3TodayEntries()), (std::vector<std::string>{"d1", "d2", "ask", "utcYesterday"}));
+    EXPECT_EQ(store.todayStoppedCount(), 3);
+    EXPECT_EQ(store.todayAskedCount(), 2);
+    EXPECT_EQ(store.todayCheckedCount(), 5);
+}
+
+TEST(FeedToday, FirstRunDateIsRecordedOnceAndHidesOlderEntries) {
+    StoreHarness harness;
+    auto& store = harness.make();
+    const auto firstRun = harness.queue.now();
+
+    EXPECT_EQ(store.v3Since(), firstRun);
+    harness.queue.advance(30);
+    EXPECT_EQ(store.firstRunAt(), firstRun);
+    EXPECT_EQ(std::get<TimePoint>(*harness.preferences.value("v3FirstRunAt")), firstRun);
+
+    store.exampleData = true;
+    EXPECT_EQ(store.v3Since(), std::nullopt);
+    store.exampleData = false;
+    ScopedEnv example("VARDEX_V2_EXAMPLE", "1");
+    EXPECT_EQ(store.v3Since(), std::nullopt);
+}
+
+TEST(FeedToday, AStoredFirstRunThatIsNotADateIsReplaced) {
+    StoreHarness harness;
+    harness.preferences.setValue("v3FirstRunAt", std::string("yesterday"));
+    auto& store = harness.make();
+
+    EXPECT_EQ(store.firstRunAt(), harness.queue.now());
+    EXPECT_EQ(std::get<TimePoint>(*harness.preferences.value("v3FirstRunAt")), harness.queue.now());
+}
+
+// ---- delete and undo -----------------------------------------------------------------------------
+
+std::set<std::string> storedHidden(const MemoryPreferences& preferences) {
+    const auto ids = std::get<std::vector<std::string>>(*preferences.value("v3HiddenEntries"));
+    return {ids.begin(), ids.end()};
+}
+
+TEST(FeedDelete, UndoWithinSixSecondsBringsTheEntriesBack) {
+    StoreHarness harness;
+    harness.preferences.setValue("v3HiddenEntries", std::vector<std::string>{"old"});
+    auto& store = harness.make();
+    store.auditEntries = {logEntry("a", "", AgentKind::claude, Outcome::deny, "x")};
+    store.blockedDetailId = "a";
+
+    store.v3Delete({"a", "b"});
+    EXPECT_EQ(storedHidden(harness.preferences), (std::set<std::string>{"old", "a", "b"}));
+    EXPECT_EQ(store.blockedDetailId, std::nullopt);
+    EXPECT_EQ(store.blockedDetailEntry(), std::nullopt);
+    harness.queue.advance(5.9);
+    store.v3Undo();
+
+    EXPECT_EQ(store.hiddenEntryIds, (std::set<std::string>{"old"}));
+    EXPECT_EQ(storedHidden(harness.preferences), (std::set<std::string>{"old"}));
+    EXPECT_TRUE(store.v3UndoIds.empty());
+}
+
+TEST(FeedDelete, ASecondDeletionKeepsTheNoticeUntilSixSecondsAfterIt) {
+    StoreHarness harness;
+    auto& store = harness.make();
+
+    store.v3Delete({"a"});
+    harness.queue.advance(3);
+    store.v3Delete({"b", "c"});
+    harness.queue.advance(3.5);  // the first deletion's timer has run
+    EXPECT_EQ(store.v3UndoIds, (std::vector<std::string>{"b", "c"}));
+    harness.queue.advance(2.5);
+    EXPECT_TRUE(store.v3UndoIds.empty());
+
+    store.v3Undo();  // too late: nothing comes back
+    EXPECT_EQ(store.hiddenEntryIds, (std::set<std::string>{"a", "b", "c"}));
+}
+
+TEST(FeedDelete, NothingToDeleteChangesNothing) {
+    StoreHarness harness;
+    auto& store = harness.make();
+    store.v3Delete({"a"});
+    store.v3Delete({});
+    EXPECT_EQ(store.v3UndoIds, (std::vector<std::string>{"a"}));
+}
+
+TEST(FeedDelete, TheUndoTimerOfAStoreThatIsGoneDoesNothing) {
+    StoreHarness harness;
+    harness.make().v3Delete({"a"});
+    harness.storePointer().reset();
+    harness.queue.advance(7);
+    SUCCEED();
+}
+
+// ---- export --------------------------------------------------------------------------------------
+
+TEST(FeedExport, WritesTheFilteredListExactlyWithoutAFinalLineFeed) {
+    StoreHarness harness;
+    auto& store = harness.make();
+    store.auditEntries = {
+        logEntry("h1", "2030-03-01T09:00:00Z", AgentKind::claude, Outcome::deny, "say \"hi\"", "s1", "secrets.ssh"),
+        logEntry("h2", "2030-03-01T08:00:00Z", AgentKind::cursor, Outcome::ask, "ls"),
+        logEntry("h3", "2030-03-01T07:00:00Z", AgentKind::cursor, Outcome::allow, "rm", "demo"),
+        logEntry("h4", "2030-03-01T06:00:00Z", AgentKind::mcp, Outcome::allow, "bad \xff text"),
+    };
+    store.hiddenEntryIds = {"h2"};  // hiding does not apply to the export
+    const auto file = harness.home / "out" / "log.jsonl";
+    std::filesystem::create_directories(file.parent_path());
+    writeFile(file, "old contents");
+    harness.windows.saveLocation = file;
+
+    store.exportLog();
+
+    ASSERT_EQ(harness.windows.saveRequests.size(), 1u);
+    EXPECT_EQ(harness.windows.saveRequests[0].suggestedName, "vardex-log.jsonl");
+    EXPECT_EQ(harness.windows.saveRequests[0].contentTypes, (std::vector<std::string>{"json", "text"}));
+    EXPECT_TRUE(harness.windows.saveRequests[0].canCreateFolders);
+    EXPECT_EQ(readAll(file),
+              R"({"action":"say \"hi\"","agent":"claude","decision":"deny","hash":"h1","rule_id":"secrets.ssh","ts":"2030-03-01T09:00:00Z"})"
+              "\n"
+              R"({"action":"ls","agent":"cursor","decision":"ask","hash":"h2","rule_id":null,"ts":"2030-03-01T08:00:00Z"})"
+              "\n"
+              "{\"action\":\"bad \xff text\"}");
+    EXPECT_EQ(store.lastMessage, "Exported 3 activity lines.");
+}
+
+TEST(FeedExport, AnEmptyListToTheEnvironmentsFileGivesAnEmptyFile) {
+    StoreHarness harness;
+    const auto file = harness.home / "export.jsonl";
+    ScopedEnv exportFile("VARDEX_EXPORT_FILE", file.string());
+    auto& store = harness.make();
+
+    store.exportLog();
+
+    EXPECT_TRUE(harness.windows.saveRequests.empty());
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(readAll(file), "");
+    EXPECT_EQ(store.lastMessage, "Exported 0 activity lines.");
+}
+
+TEST(FeedExport, ACancelledSavePanelChangesNothing) {
+    StoreHarness harness;
+    auto& store = harness.make();
+    store.auditEntries = {logEntry("h1", "", AgentKind::claude, Outcome::deny, "x")};
+
+    store.exportLog();
+
+    EXPECT_EQ(harness.windows.saveRequests.size(), 1u);
+    EXPECT_EQ(store.lastMessage, std::nullopt);
+}
+
+TEST(FeedExport, AFailedWriteSaysSoAndLeavesNoFile) {
+    StoreHarness harness;
+    auto& store = harness.make();
+    const auto file = harness.home / "no-such-folder" / "log.jsonl";
+
+    store.writeExport(file);
+
+    EXPECT_FALSE(std::filesystem::exists(file));
+    ASSERT_TRUE(store.lastMessage);
+    EXPECT_TRUE(store.lastMessage->starts_with("Could not export the activity list.")) << *store.lastMessage;
 }
 
 // ---- the app's own event log -------------------------------------------------------------------

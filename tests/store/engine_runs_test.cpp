@@ -1,0 +1,136 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "bridge/cli_result.hpp"
+#include "support/store_harness.hpp"
+
+namespace vardex::testing {
+namespace {
+
+const std::string missingEngine = CliError::binaryMissing().description();
+
+// Engine runs against fake engines: a shell script standing in for `vardex`, or none at all.
+struct EngineCase {
+    const char* name;
+    std::optional<std::string> engine;  // script body; absent: no engine anywhere
+    std::string expected;
+};
+
+std::string messageOf(const std::optional<std::string>& message) { return message.value_or("<absent>"); }
+
+class RunCli : public ::testing::TestWithParam<EngineCase> {};
+
+TEST_P(RunCli, ShowsTheBusyLabelThenTheOutcome) {
+    const auto& row = GetParam();
+    StoreHarness harness;
+    ScopedEnv path("PATH", (harness.home / "empty-path").string());
+    if (row.engine) harness.writeEngine(*row.engine);
+    auto& store = harness.make();
+
+    store.runCli({"connect", "--disconnect", "cursor"}, "Disconnecting…");
+    EXPECT_TRUE(store.busy);
+    EXPECT_EQ(messageOf(store.lastMessage), "Disconnecting…");
+    harness.queue.runPending();
+
+    EXPECT_FALSE(store.busy);
+    EXPECT_EQ(messageOf(store.lastMessage), row.expected);
+    EXPECT_EQ(harness.background.priorities.front(), WorkPriority::userInitiated);
+    if (row.engine) {
+        EXPECT_EQ(harness.engineCalls().front(), "connect --disconnect cursor");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, RunCli,
+    ::testing::Values(EngineCase{"SilentIsDone", "exit 0", "Done."},
+                      EngineCase{"FailureStillShowsOutput", "echo '  removed ' ; echo 'warn' >&2; exit 3", "removed\nwarn"},
+                      EngineCase{"OnlyStandardError", "echo '  oops  ' >&2", "oops"},
+                      EngineCase{"NoEngine", std::nullopt, missingEngine}),
+    [](const auto& row) { return row.param.name; });
+
+TEST(RunCli, AStoreGoneBeforeTheResultIsLeftAlone) {
+    StoreHarness harness;
+    harness.writeEngine("exit 0");
+    harness.make().runCli({"uninstall"}, "Disconnecting…");
+    harness.storePointer().reset();
+    EXPECT_EQ(harness.queue.runPending(), 1);
+}
+
+class VerifyLog : public ::testing::TestWithParam<EngineCase> {};
+
+TEST_P(VerifyLog, ShowsTheEnginesWordsOrTheFallback) {
+    const auto& row = GetParam();
+    StoreHarness harness;
+    ScopedEnv path("PATH", (harness.home / "empty-path").string());
+    if (row.engine) harness.writeEngine(*row.engine);
+    auto& store = harness.make();
+    EXPECT_EQ(store.logVerifyMessage, std::nullopt);
+
+    store.verifyActivityLog();
+
+    EXPECT_EQ(messageOf(store.logVerifyMessage), row.expected);
+    if (row.engine) {
+        EXPECT_EQ(harness.engineCalls(), (std::vector<std::string>{"log verify"}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, VerifyLog,
+    ::testing::Values(EngineCase{"Silent", "exit 0", "Check that the activity log hasn't been changed"},
+                      EngineCase{"ChainHolds", "echo 'chain ok: 12 entries'", "chain ok: 12 entries"},
+                      EngineCase{"ChainBroken", "echo 'line 4 changed' >&2; exit 1", "line 4 changed"},
+                      EngineCase{"NoEngine", std::nullopt, missingEngine}),
+    [](const auto& row) { return row.param.name; });
+
+TEST(VerifyLog, AnEngineThatCannotStartGivesTheSpawnSentence) {
+    StoreHarness harness;
+    const auto engine = harness.writeEngine("exit 0");
+    // Executable for the look-up, but not a program the system can start.
+    writeFile(engine, "\x7f" "ELF garbage");
+    ::chmod(engine.c_str(), 0755);
+    auto& store = harness.make();
+
+    store.verifyActivityLog();
+
+    ASSERT_TRUE(store.logVerifyMessage);
+    EXPECT_TRUE(store.logVerifyMessage->starts_with("Could not run Vardex. ")) << *store.logVerifyMessage;
+}
+
+TEST(RefreshDoctor, ReportOrErrorReplaceEachOther) {
+    StoreHarness harness;
+    const auto report = harness.home / "doctor-output";
+    harness.writeEngine("cat '" + report.string() + "'; exit 2");
+    writeFile(report, R"({"status":"ok"})");
+    auto& store = harness.make();
+
+    store.refreshDoctor();
+    ASSERT_TRUE(store.doctor);
+    EXPECT_EQ(store.doctor->status, DoctorStatus::ok);
+    EXPECT_EQ(store.doctorError, std::nullopt);
+
+    writeFile(report, "  \n ");
+    store.refreshDoctor();
+    EXPECT_EQ(store.doctor, std::nullopt);
+    EXPECT_EQ(store.doctorError, "Health is not available yet. Turn protection on first.");
+}
+
+TEST(InstallCommandLineTool, CopiesTheEngineOrSaysWhyNot) {
+    StoreHarness harness;
+    const auto destination = harness.home / "new" / "bin";
+    ScopedEnv cliDir("VARDEX_CLI_DIR", destination.string());
+    ScopedEnv path("PATH", (harness.home / "empty-path").string());
+    auto& store = harness.make();
+
+    store.installCommandLineTool();
+    EXPECT_EQ(store.lastMessage, missingEngine);
+    EXPECT_FALSE(std::filesystem::exists(destination));
+
+    harness.writeEngine("exit 0");
+    store.installCommandLineTool();
+    EXPECT_EQ(store.lastMessage, "Command-line tool installed.");
+    EXPECT_TRUE(std::filesystem::is_regular_file(destination / "vardex"));
+}
+
+}  // namespace
+}  // namespace vardex::testing

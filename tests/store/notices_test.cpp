@@ -1,0 +1,178 @@
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "activity/zone.hpp"
+#include "bridge/vardex_paths.hpp"
+#include "support/store_harness.hpp"
+
+namespace vardex::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// 2030-03-01 00:00 UTC; the tests run in UTC so local clock times read directly.
+constexpr auto dayOne = TimePoint(std::chrono::sys_days(std::chrono::year{2030} / 3 / 1).time_since_epoch());
+
+std::string readAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+DecisionEvent denyEvent(std::string summary) {
+    DecisionEvent event;
+    event.session = "s1";
+    event.decision = Outcome::deny;
+    event.actionSummary = std::move(summary);
+    return event;
+}
+
+std::vector<std::string> identifiers(const RecordingNotifier& notifier) {
+    std::vector<std::string> out;
+    for (const auto& content : notifier.posted) out.push_back(content.identifier);
+    return out;
+}
+
+class NoticesTest : public ::testing::Test {
+protected:
+    ScopedZone zone_{"UTC0"};
+    StoreHarness harness;
+};
+
+// ---- the daily blocked notice --------------------------------------------------------------
+
+struct DailyCase {
+    const char* name;
+    bool quiet;
+    std::string start, end;
+    std::vector<std::chrono::minutes> denies;  // minutes after midnight of day one
+    int notices;
+};
+
+class DailyBlock : public NoticesTest, public ::testing::WithParamInterface<DailyCase> {};
+
+TEST_P(DailyBlock, IsShownOncePerDayOutsideQuietHours) {
+    const auto& row = GetParam();
+    auto& store = harness.make();
+    store.quietHoursEnabled = row.quiet;
+    store.quietHoursStart = row.start;
+    store.quietHoursEnd = row.end;
+    store.persistNoticePolicy();
+
+    int i = 0;
+    for (const auto at : row.denies) {
+        store.now = dayOne + at;
+        store.insertFeed(denyEvent("rm " + std::to_string(i++)));
+    }
+
+    EXPECT_EQ(harness.notifier.posted.size(), static_cast<std::size_t>(row.notices));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Notices, DailyBlock,
+    ::testing::Values(
+        DailyCase{"TwoDeniesOneDay", false, "22:00", "08:00", {10h, 11h}, 1},
+        DailyCase{"NextDayAgain", false, "22:00", "08:00", {10h, 11h, 34h}, 2},
+        DailyCase{"QuietAtNightThenMorning", true, "22:00", "08:00", {23h, 24h + 7h + 59min, 24h + 8h}, 1},
+        DailyCase{"QuietAllDayWhenStartIsEnd", true, "09:00", "09:00", {1h, 10h, 34h}, 0},
+        DailyCase{"DaytimeQuiet", true, "9:00", "17", {9h, 16h + 59min, 17h}, 1}),
+    [](const auto& row) { return row.param.name; });
+
+TEST_F(NoticesTest, DailyBlockNoteTextAndCountOfTheVisibleDay) {
+    harness.preferences.setValue("v3FirstRunAt", dayOne);
+    auto& store = harness.make();
+    store.now = dayOne + 10h;
+    AuditLogEntry logged;
+    logged.ts = "2030-03-01T09:00:00Z";
+    logged.decision = Outcome::deny;
+    logged.hash = "h";
+    store.auditEntries = {logged, logged};
+    store.auditEntries[1].hash = "h2";
+
+    store.insertFeed(denyEvent("rm"));
+
+    EXPECT_EQ(store.dailyBlockNote, "Latest stopped risk");
+    ASSERT_EQ(harness.notifier.posted.size(), 1u);
+    EXPECT_EQ(harness.notifier.posted[0], VardexNotifications::dailyBlock(2));
+    EXPECT_EQ(store.notice.lastDailyBlockDay, "2030-03-01");
+}
+
+// ---- the settings file ---------------------------------------------------------------------
+
+TEST_F(NoticesTest, SavingKeepsOtherKeysAndLoadingReadsTheClockBack) {
+    writeFile(VardexPaths::settingsURL(), R"({"autoProtectNew":false,"quietStartMinutes":"x"})");
+    auto& store = harness.make();
+    EXPECT_EQ(store.quietHoursStart, "22:00");  // a mistyped value takes its default
+
+    store.quietHoursEnabled = true;
+    store.quietHoursStart = "7:5";
+    store.quietHoursEnd = "25:75";
+    store.persistNoticePolicy();
+
+    EXPECT_EQ(readAll(VardexPaths::settingsURL()),
+              R"({"autoProtectNew":false,"lastDailyBlockDay":"","quietEndMinutes":1439,"quietHoursEnabled":true,"quietStartMinutes":425})");
+    const auto reloadedStore = VardexStore::make(
+        {harness.queue, harness.background, harness.preferences, harness.notifier, harness.windows}, harness.options);
+    const auto& reloaded = *reloadedStore;
+    EXPECT_TRUE(reloaded.quietHoursEnabled);
+    EXPECT_EQ(reloaded.quietHoursStart, "07:05");
+    EXPECT_EQ(reloaded.quietHoursEnd, "23:59");
+}
+
+TEST_F(NoticesTest, AFileThatIsNotAnObjectChangesNothingOnLoadAndIsReplacedOnSave) {
+    writeFile(VardexPaths::settingsURL(), "[1,2]");
+    auto& store = harness.make();
+    EXPECT_FALSE(store.quietHoursEnabled);
+    EXPECT_EQ(store.quietHoursEnd, "08:00");
+
+    store.persistNoticePolicy();
+
+    EXPECT_EQ(readAll(VardexPaths::settingsURL()),
+              R"({"lastDailyBlockDay":"","quietEndMinutes":480,"quietHoursEnabled":false,"quietStartMinutes":1320})");
+}
+
+// ---- canary trips and the network filter -------------------------------------------------------
+
+TEST_F(NoticesTest, OnlyTheNewestCanaryTripIsAnnouncedAndOnlyOnce) {
+    auto& store = harness.make();
+    AuditLogEntry older, newer, other;
+    older.ruleId = newer.ruleId = "canary.trip";
+    other.ruleId = "canary.tripped";
+    older.ts = "2030-03-01T08:00:00Z";
+    newer.ts = "2030-03-01T09:00:00Z";
+    store.auditEntries = {other, newer, older};
+
+    store.notifyCanaryTrips();
+    store.notifyCanaryTrips();
+    EXPECT_EQ(identifiers(harness.notifier), (std::vector<std::string>{"canary-trip"}));
+
+    newer.actionSummary = "touch ~/canary";
+    store.auditEntries = {newer, older};
+    store.notifyCanaryTrips();
+    EXPECT_EQ(harness.notifier.posted.size(), 2u);
+}
+
+TEST_F(NoticesTest, EachNetworkDenyFileGivesOneNotice) {
+    auto& store = harness.make();
+    const auto file = VardexPaths::supportDirectory() / "ne-deny.json";
+
+    store.notifyNetworkDeny();
+    EXPECT_TRUE(harness.notifier.posted.empty());
+
+    writeFile(file, "{}");
+    store.notifyNetworkDeny();
+    store.notifyNetworkDeny();
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(identifiers(harness.notifier), (std::vector<std::string>{"ne-deny"}));
+
+    writeFile(file, "");
+    store.notifyNetworkDeny();
+    EXPECT_EQ(harness.notifier.posted.size(), 2u);
+}
+
+}  // namespace
+}  // namespace vardex::testing
