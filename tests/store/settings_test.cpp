@@ -47,8 +47,6 @@ INSTANTIATE_TEST_SUITE_P(
                   R"({"quietHoursEnabled": true, "quietStartMinutes": 1320, "quietEndMinutes": 480, "lastDailyBlockDay": "2026-12-06"})",
                   "connectConsented", true,
                   R"({"connectConsented":true,"lastDailyBlockDay":"2026-12-06","quietEndMinutes":480,"quietHoursEnabled":true,"quietStartMinutes":1320})"},
-        WriteCase{"replacesItsOwnKey", R"({"autoProtectNew":true,"startAtLogin":false})", "autoProtectNew", false,
-                  R"({"autoProtectNew":false,"startAtLogin":false})"},
         WriteCase{"keepsUnknownKeysAndNesting", R"({"later":{"list":[1,2.5,"x"]}})", "firstLaunchCompleted", true,
                   R"({"firstLaunchCompleted":true,"later":{"list":[1,2.5,"x"]}})"},
         WriteCase{"notJSONStartsAfresh", "{\"connectConsented\":tr", "autoProtectNew", true, R"({"autoProtectNew":true})"},
@@ -97,8 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FlagCase{"false", R"({"connectConsented":false})", true, false},
                       FlagCase{"numberOne", R"({"connectConsented":1})", false, false},
                       FlagCase{"textTrue", R"({"connectConsented":"true"})", false, false},
-                      FlagCase{"null", R"({"connectConsented":null})", true, true},
-                      FlagCase{"otherKeyOnly", R"({"autoProtectNew":true})", false, false},
                       FlagCase{"notAnObject", "[true]", true, true}, FlagCase{"notJSON", "connectConsented=true", false, false},
                       FlagCase{"emptyFile", "", true, true}),
     [](const auto& param) { return std::string(param.param.name); });
@@ -130,7 +126,6 @@ INSTANTIATE_TEST_SUITE_P(
                       AutoConnectCase{"toolingOnWinsOverSettingOff", R"({"autoProtectNew":false})", R"({"auto_protect_new":true})", true},
                       AutoConnectCase{"toolingOff", {}, R"({"auto_protect_new":false,"other":1})", false},
                       AutoConnectCase{"toolingTextIsIgnored", R"({"autoProtectNew":false})", R"({"auto_protect_new":"true"})", false},
-                      AutoConnectCase{"toolingKeyMissing", R"({"autoProtectNew":false})", R"({"autoProtectNew":true})", false},
                       AutoConnectCase{"toolingNotJSON", {}, "auto_protect_new: false", true}),
     [](const auto& param) { return std::string(param.param.name); });
 
@@ -160,8 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Switches, ConnectConsentTest,
                                            ConsentCase{"alreadyGiven", {}, {}, true, false},
                                            ConsentCase{"skipConsent", {}, "1", false, false},
                                            ConsentCase{"skipOnboarding", "1", {}, false, false},
-                                           ConsentCase{"skipConsentTrueIsNotOne", {}, "true", false, true},
-                                           ConsentCase{"skipOnboardingWithSpaceIsNotOne", " 1", {}, false, true}),
+                                           ConsentCase{"skipConsentTrueIsNotOne", {}, "true", false, true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 // ---- the waiting time and caution level --------------------------------------------------
@@ -207,13 +201,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SaveCase{"plain", "30", "0.70", {}, 30, 0.7},
         SaveCase{"bothEnds", "0", "1", {}, 0, 1.0},
-        SaveCase{"zeroCaution", "45", "0", {}, 45, 0.0},
         SaveCase{"trimmed", " 45 \n", "\t0.5 ", {}, 45, 0.5},
         SaveCase{"unicodeSpaces", "\xC2\xA0" "12\xE2\x80\x83", "0.25\xE3\x80\x80", {}, 12, 0.25},
         SaveCase{"plusSigns", "+7", "+0.5", {}, 7, 0.5},
         SaveCase{"minusZero", "-00", "-0", {}, 0, 0.0},
         SaveCase{"exponentAndBareFraction", "10", "5e-1", {}, 10, 0.5},
-        SaveCase{"leadingPoint", "10", ".5", {}, 10, 0.5},
         SaveCase{"underflowIsZero", "10", "1e-400", {}, 10, 0.0},
         SaveCase{"largestWaitingTime", "18446744073709551615", "0.7", {}, 18446744073709551615ull, 0.7},
         SaveCase{"waitingTimeOverflows", "18446744073709551616", "0.7", wholeSecondsError},
@@ -221,12 +213,9 @@ INSTANTIATE_TEST_SUITE_P(
         SaveCase{"waitingTimeEmpty", "  ", "0.7", wholeSecondsError},
         SaveCase{"waitingTimeNegative", "-3", "0.7", wholeSecondsError},
         SaveCase{"waitingTimeTwoSigns", "+-0", "0.7", wholeSecondsError},
-        SaveCase{"waitingTimeInnerSpace", "1 2", "0.7", wholeSecondsError},
         SaveCase{"waitingTimeOtherDigits", "\xD9\xA3", "0.7", wholeSecondsError},
         SaveCase{"waitingTimeWinsOverCaution", "4.5", "abc", wholeSecondsError},
         SaveCase{"cautionLetters", "30", "abc", numberError},
-        SaveCase{"cautionEmpty", "30", "", numberError},
-        SaveCase{"cautionTrailingText", "30", "0.5x", numberError},
         SaveCase{"cautionHex", "30", "0x1p-1", numberError},
         SaveCase{"cautionTwoSigns", "30", "+-0.5", numberError},
         SaveCase{"cautionComma", "30", "0,5", numberError},
