@@ -6,21 +6,8 @@
 
 namespace vardex {
 
-namespace {
-
-// The settings file is shared with the other settings; absent when it does not hold an object.
-std::optional<nlohmann::json> readSettings() {
-    const auto text = readTextFile(VardexPaths::settingsURL());
-    if (!text) return std::nullopt;
-    auto settings = nlohmann::json::parse(*text, nullptr, false);
-    if (settings.is_discarded() || !settings.is_object()) return std::nullopt;
-    return settings;
-}
-
-}  // namespace
-
 void VardexStore::loadNoticePolicy() {
-    const auto settings = readSettings();
+    const auto settings = readSettingsObject();
     if (!settings) return;
     notice = NoticePolicy::fromSettings(*settings);
     quietHoursEnabled = notice.quietHoursEnabled;
@@ -33,10 +20,9 @@ void VardexStore::persistNoticePolicy() {
     notice.quietHoursEnabled = quietHoursEnabled;
     notice.quietStartMinutes = NoticePolicy::parseClock(quietHoursStart);
     notice.quietEndMinutes = NoticePolicy::parseClock(quietHoursEnd);
-    auto settings = readSettings().value_or(nlohmann::json::object());
+    auto settings = readSettingsObject().value_or(nlohmann::json::object());
     notice.writeSettings(settings);
-    if (!VardexPaths::ensureDirectory(VardexPaths::supportDirectory())) return;
-    (void)writeTextFileAtomically(VardexPaths::settingsURL(), settings.dump());
+    writeSettingsObject(settings);
 }
 
 void VardexStore::noteDailyBlock() {
