@@ -17,6 +17,18 @@ bool pathsMatch(const ActionFacts& facts, const std::vector<std::string>& patter
     });
 }
 
+// A guarded folder that holds the agent's working folder (the home folder, which onboarding
+// guards, holds every project) still lets the agent work on its project: the guard keeps it
+// out of everything else in the folder, not out of the work it was started in.
+bool folderGuardMatches(const ActionFacts& facts, const std::string& folder, const std::vector<std::string>& patterns) {
+    const bool worksInside = !facts.cwd.empty() && isUnder(facts.cwd, folder);
+    return std::any_of(facts.paths.begin(), facts.paths.end(), [&](const PathUse& use) {
+        if (worksInside && isUnder(use.path, facts.cwd)) return false;
+        return std::any_of(patterns.begin(), patterns.end(),
+                           [&](const std::string& pattern) { return globMatch(pattern, use.path, true); });
+    });
+}
+
 bool programMatches(const ActionFacts& facts, const std::vector<std::string>& programs) {
     for (const auto* command : facts.commands()) {
         for (const auto& program : programs) {
@@ -82,7 +94,13 @@ std::vector<Rule> userRules(const UserPolicyFile& policy, const std::string& hom
                 for (const auto& value : userRule.values) {
                     if (!value.empty()) patterns.push_back(absolutePath(value, home, "/"));
                 }
-                rule.matches = [patterns](const ActionFacts& f) { return pathsMatch(f, patterns); };
+                if (userRule.id.starts_with(UserRule::folderPrefix) && !patterns.empty()) {
+                    rule.matches = [patterns, folder = patterns.front()](const ActionFacts& f) {
+                        return folderGuardMatches(f, folder, patterns);
+                    };
+                } else {
+                    rule.matches = [patterns](const ActionFacts& f) { return pathsMatch(f, patterns); };
+                }
                 break;
             }
             case UserRule::MatchKind::program:

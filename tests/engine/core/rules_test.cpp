@@ -283,6 +283,16 @@ INSTANTIATE_TEST_SUITE_P(
         UserCase{"paths_other", Kind::read, "~/project/src/db.txt", "", allow, nullptr}),
     [](const auto& param) { return std::string(param.param.name); });
 
+TEST_F(PolicyTest, AGuardedHomeKeepsTheAgentToItsProject) {
+    UserPolicyFile user;
+    user.addFolder(home());
+    const auto policy = loadWith(user);
+    EXPECT_EQ(decide(policy, Kind::write, "~/project/src/main.c").outcome, Outcome::allow);
+    EXPECT_EQ(decide(policy, Kind::shell, "make -C src && cat README").outcome, Outcome::allow);
+    EXPECT_EQ(decide(policy, Kind::read, "~/Documents/taxes.pdf").outcome, Outcome::deny);
+    EXPECT_EQ(decide(policy, Kind::shell, "cp -r . ~/elsewhere").outcome, Outcome::deny);
+}
+
 TEST_F(PolicyTest, DisablingHonoursCriticalRules) {
     UserPolicyFile user;
     user.setDisabled("priv.sudo", true);
