@@ -191,13 +191,14 @@ TEST_F(Daemon, FirstOfTwoUisWinsAndTheOtherIsTold) {
     const auto asked = nextRequest(*first);
     EXPECT_EQ(nextRequest(*second), asked);
     ASSERT_TRUE(second->respond(asked.id, ApprovalVerdict::deny, "menubar"));
-    // Too late: the question is settled.
-    ASSERT_TRUE(first->respond(asked.id, ApprovalVerdict::allowOnce, "menubar"));
-
-    EXPECT_EQ(agent->finish().exitCode, 2);
     const auto told = next(*first).asResponse();
     ASSERT_TRUE(told);
     EXPECT_EQ(*told, (ApprovalResponse{asked.id, ApprovalVerdict::deny, "menubar"}));
+    // Too late: the question is settled. (Answering only after being told keeps both answers from
+    // reaching the daemon in the same poll round, where either could count as the first.)
+    ASSERT_TRUE(first->respond(asked.id, ApprovalVerdict::allowOnce, "menubar"));
+
+    EXPECT_EQ(agent->finish().exitCode, 2);
     EXPECT_EQ(nextEvent(*first).decision, Outcome::deny);
     EXPECT_EQ(nextEvent(*second).decision, Outcome::deny);
     ASSERT_EQ(audit().size(), 1u);
