@@ -132,6 +132,8 @@ std::string fixTitle(long long count) {
     return counted(count) + " things to fix";
 }
 
+std::string statusNeedsFix(std::string_view agentTitle) { return std::string(agentTitle) + " is not connected yet."; }
+
 std::string versionLine(std::string_view version) {
     return std::string(versionPrefix) + std::string(version);
 }

@@ -436,6 +436,12 @@ inline constexpr std::string_view willStartAtLogin = "Will start at login.";
 inline constexpr std::string_view youreProtected = "You're protected";
 inline constexpr std::string_view youreProtectedFull = "You're protected. Vardex is checking your AI apps.";
 
+// The status line's subtitles on the popover and the home screen.
+inline constexpr std::string_view statusOffSubtitle = "Tap Turn on to protect your AI apps.";
+inline constexpr std::string_view statusPausedSubtitle = "New actions are not checked until you resume.";
+inline constexpr std::string_view statusStoppedSubtitle = "Every new action is blocked until you resume.";
+inline constexpr std::string_view statusNeedsFixAny = "One setting needs a tap.";
+
 // --- Composing functions ---------------------------------------------------------------
 
 std::string_view agentName(AgentKind kind);
@@ -454,6 +460,8 @@ std::string stoppedSentence(long long count);
 std::string todayCounts(long long checked, long long stopped, long long asked);
 std::string todayLine(long long stopped, long long secretsRead, long long checks);
 std::string fixTitle(long long count);
+// "Cursor is not connected yet."
+std::string statusNeedsFix(std::string_view agentTitle);
 std::string versionLine(std::string_view version);
 
 std::string healthSummary(std::string_view agentTitle, bool ok);

@@ -1,0 +1,69 @@
+#include "ui/widgets/helper_card.hpp"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "strings/ui_strings.hpp"
+#include "ui/helper/local_helper.hpp"
+#include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/symbol_icon.hpp"
+
+namespace vardex::ui {
+
+HelperCard::HelperCard(HelperModel& model, const Preferences& preferences, Texts texts, bool compact, QWidget* parent)
+    : QFrame(parent),
+      helper_(new LocalHelper(model, preferences, this)),
+      texts_(std::move(texts)),
+      compact_(compact),
+      ask_(new QToolButton(this)),
+      answer_(new QLabel(this)) {
+    setObjectName(QStringLiteral("helperCard"));
+    ask_->setObjectName(QStringLiteral("helperAsk"));
+    ask_->setText(qs(UIStrings::v3HelperAsk));
+    ask_->setAccessibleName(qs(UIStrings::v3HelperAsk));
+    ask_->setIcon(symbolIcon(compact ? "sparkles" : "questionmark.bubble", palette().color(QPalette::Highlight)));
+    ask_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ask_->setAutoRaise(compact);
+    answer_->setObjectName(QStringLiteral("helperAnswer"));
+    answer_->setWordWrap(true);
+    answer_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    answer_->hide();
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(compact ? 0 : 10, compact ? 0 : 8, compact ? 0 : 10, compact ? 0 : 8);
+    column->setSpacing(4);
+    if (compact) {
+        column->addWidget(ask_, 0, Qt::AlignLeft);
+    } else {
+        setFrameShape(QFrame::StyledPanel);
+        auto* heading = new QLabel(qs(UIStrings::v3Helper), this);
+        heading->setObjectName(QStringLiteral("helperHeading"));
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+        auto* note = new QLabel(qs(UIStrings::v3HelperNote), this);
+        note->setObjectName(QStringLiteral("helperNote"));
+        note->setWordWrap(true);
+        note->setEnabled(false);
+        column->addWidget(heading);
+        column->addWidget(note);
+        column->addWidget(ask_, 0, Qt::AlignLeft);
+    }
+    column->addWidget(answer_);
+
+    connect(ask_, &QToolButton::clicked, this, [this] { helper_->explain(texts_.prompt, texts_.fallback); });
+    connect(helper_, &LocalHelper::changed, this, &HelperCard::redraw);
+}
+
+void HelperCard::setTexts(Texts texts) { texts_ = std::move(texts); }
+
+void HelperCard::redraw() {
+    ask_->setEnabled(!helper_->busy());
+    const auto& answer = helper_->answer();
+    answer_->setVisible(answer.has_value());
+    answer_->setText(answer ? qs(*answer) : QString());
+}
+
+}  // namespace vardex::ui

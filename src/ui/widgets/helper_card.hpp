@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+
+#include <QFrame>
+
+class QLabel;
+class QToolButton;
+
+namespace vardex {
+class Preferences;
+}
+
+namespace vardex::ui {
+
+class HelperModel;
+class LocalHelper;
+
+// The small "Helper" card: a button that asks for a plain-words explanation and the answer
+// below it. The compact form is one line (an icon button beside its text), for headers.
+class HelperCard final : public QFrame {
+    Q_OBJECT
+public:
+    struct Texts {
+        std::string prompt;
+        std::string fallback;
+    };
+
+    HelperCard(HelperModel& model, const Preferences& preferences, Texts texts, bool compact, QWidget* parent = nullptr);
+
+    // The screen's texts change with the store (today's count, the request on top).
+    void setTexts(Texts texts);
+    LocalHelper& helper() const { return *helper_; }
+
+private:
+    void redraw();
+
+    LocalHelper* helper_;
+    Texts texts_;
+    bool compact_;
+    QToolButton* ask_;
+    QLabel* answer_;
+};
+
+}  // namespace vardex::ui
