@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "on-device model", true},
                       HelperCase{"modelErrorAfterBusyShowsFallback", false, true, std::nullopt, "Fallback.", "Fallback.",
                                  "built-in", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace vardex::ui
