@@ -1,6 +1,6 @@
 # Thin wrapper over the CMake presets. `make run` starts the app, `make test` runs every test;
 # both install missing Debian packages first.
-.PHONY: run test deps build build-asan test-asan fuzz bench clean
+.PHONY: run test deps build build-asan test-asan fuzz bench package clean
 
 FUZZ_SECONDS ?= 60
 
@@ -31,6 +31,12 @@ fuzz: deps
 
 bench: build
 	@for b in build/dev/bench/bench_*; do echo "== $$b"; "$$b"; done
+
+# The Debian package of a release build without the automation harness.
+package: deps
+	cmake --preset package
+	cmake --build --preset package
+	cd build/package && cpack -G DEB
 
 clean:
 	rm -rf build

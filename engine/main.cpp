@@ -1,9 +1,12 @@
+#include <string>
+
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.hpp"
 
 int main(int argc, char** argv) {
     CLI::App app{"vardex: decides what coding agents may do on this machine"};
+    app.set_version_flag("--version", std::string("vardex ") + VARDEX_VERSION);
     app.require_subcommand(1);
     vardex::engine::CommandContext context;
     vardex::engine::addCoreCommands(app, context);

@@ -15,6 +15,8 @@ packages=(
   # desktop shell and its test display
   qt6-base-dev qt6-svg-dev xvfb xauth fonts-dejavu-core dbus dbus-x11 dunst
   libnotify-bin xdotool trayer imagemagick
+  # packaging and its validators
+  dpkg-dev desktop-file-utils appstream
 )
 
 missing=()

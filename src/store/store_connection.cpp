@@ -78,7 +78,7 @@ void VardexStore::handle(const IpcMessage& message) {
 
 void VardexStore::askUser(const ApprovalRequest& request) {
     if (isPaused()) {
-        respond(request, ApprovalVerdict::deny, "menubar");
+        respond(request, ApprovalVerdict::deny, options_.approver);
         return;
     }
     const auto sameId = [&](const PendingAsk& ask) { return ask.request.id == request.id; };
@@ -93,7 +93,7 @@ void VardexStore::answer(const ApprovalRequest& request, ApprovalVerdict verdict
     // is copied before the entry goes.
     const ApprovalRequest answered = request;
     removeAsksWithId(pending, answered.id);
-    respond(answered, verdict, "menubar");
+    respond(answered, verdict, options_.approver);
 }
 
 void VardexStore::respond(const ApprovalRequest& request, ApprovalVerdict verdict, const std::string& by) {

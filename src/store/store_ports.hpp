@@ -1,7 +1,10 @@
 #pragma once
 
+#include <string>
+
 #include "activity/local_calendar.hpp"
 #include "service/protection_service.hpp"
+#include "store/automation.hpp"
 #include "store/background.hpp"
 #include "store/main_queue.hpp"
 #include "store/notifier.hpp"
@@ -18,12 +21,17 @@ struct StorePorts {
     Preferences& preferences;
     Notifier& notifier;
     WindowHost& windows;
+    // The command-file harness, present only in builds and runs made for scripts.
+    Automation* automation = nullptr;
 };
 
 struct StoreOptions {
     // How the daemon is run as a login service (the service-manager programs can be replaced).
     ServiceOptions service;
     LocalCalendar calendar;
+    // Who the daemon is told answered a question: the user in this app, or the harness when a
+    // script drives the app (a daemon started for tests counts only those).
+    std::string approver = "menubar";
 };
 
 }  // namespace vardex

@@ -109,7 +109,7 @@ void VardexStore::confirmPauseForOneHour() {
     persistPauseState();
     logEvent("pause", {{"minutes", pauseMinutes}, {"reason", "user"}});
     const auto waiting = std::exchange(pending, {});
-    for (const auto& ask : waiting) respond(ask.request, ApprovalVerdict::deny, "menubar");
+    for (const auto& ask : waiting) respond(ask.request, ApprovalVerdict::deny, options_.approver);
     publish();
 }
 
@@ -152,11 +152,9 @@ void VardexStore::loadPauseState() {
     if (end && *end > ports_.queue.now()) pausedUntil = end;
 }
 
-void VardexStore::writeStatusFile() {
-    const auto path = VardexPaths::env("VARDEX_STATUS_FILE");
-    if (!path) return;
+nlohmann::json VardexStore::statusObject() const {
     const auto icon = iconState();
-    const nlohmann::json status{
+    return nlohmann::json{
         {"connected", connected},
         {"paused", isPaused()},
         {"pending", pending.size()},
@@ -167,7 +165,12 @@ void VardexStore::writeStatusFile() {
         {"doctorError", textOrNull(doctorError)},
         {"setupError", textOrNull(setupError)},
     };
-    (void)writeTextFileAtomically(*path, compactJSON(status));
+}
+
+void VardexStore::writeStatusFile() {
+    const auto path = VardexPaths::env("VARDEX_STATUS_FILE");
+    if (!path) return;
+    (void)writeTextFileAtomically(*path, compactJSON(statusObject()));
 }
 
 void VardexStore::v3StopNow() {

@@ -137,7 +137,8 @@ void VardexStore::tick() {
 VardexIconState VardexStore::iconState() const { return iconStateFor(isPaused(), isProtectedNow(), !pending.empty()); }
 
 void VardexStore::pollCommandFile() {
-    if (!VardexPaths::env("VARDEX_COMMAND_FILE")) return;
+    if (!VardexPaths::env("VARDEX_COMMAND_FILE") || !ports_.automation) return;
+    ports_.automation->poll();
 }
 
 }  // namespace vardex

@@ -90,6 +90,8 @@ public:
     bool isProtectedNow() const;
     void persistPauseState();
     void loadPauseState();
+    // What the status file holds: connection, pause, waiting questions, icon, errors.
+    nlohmann::json statusObject() const;
     void writeStatusFile();
     void v3StopNow();
     void v3Resume();

@@ -11,7 +11,7 @@ namespace vardex::testing {
 StoreHarness::StoreHarness() { options.service.platform = ServiceBackendKind::directChild; }
 
 VardexStore& StoreHarness::make() {
-    store_ = VardexStore::make({queue, *storeBackground, preferences, notifier, windows}, options);
+    store_ = VardexStore::make({queue, *storeBackground, preferences, notifier, windows, automation}, options);
     return *store_;
 }
 

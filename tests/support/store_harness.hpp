@@ -35,6 +35,8 @@ public:
     MemoryPreferences preferences;
     RecordingNotifier notifier;
     RecordingWindowHost windows;
+    // The command-file harness, when a test drives the store through one.
+    Automation* automation = nullptr;
     StoreOptions options;
 
 private:
