@@ -29,7 +29,7 @@ std::string_view title(CheckKind kind) {
 }
 
 CheckOutcome CheckOutcome::run(CheckKind kind, std::string_view shell, std::string_view read, std::string_view server,
-                               std::string_view tool, std::string_view json) {
+                               std::string_view tool, std::string_view json, std::chrono::milliseconds timeLimit) {
     std::vector<std::string> arguments{"check", "--json"};
     switch (kind) {
     case CheckKind::shell: {
@@ -56,7 +56,7 @@ CheckOutcome CheckOutcome::run(CheckKind kind, std::string_view shell, std::stri
     }
     }
 
-    auto outcome = VardexCli::run(arguments);
+    auto outcome = VardexCli::run(arguments, std::nullopt, timeLimit);
     if (!outcome) return message(outcome.error().description());
     auto decision = ProtocolJSON::decode<Decision>(outcome->stdout);
     if (decision) return CheckOutcome{std::move(*decision), outcome->exitCode, std::nullopt};

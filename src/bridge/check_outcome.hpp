@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "bridge/vardex_cli.hpp"
 #include "protocol/decision.hpp"
 #include "protocol/wire_enum.hpp"
 
@@ -32,7 +33,8 @@ struct CheckOutcome {
     // Checks the inputs the kind uses (trimmed), runs "check --json" with them and reads the
     // decision whatever the exit status. Never fails: every problem becomes `error`.
     static CheckOutcome run(CheckKind kind, std::string_view shell, std::string_view read, std::string_view server,
-                            std::string_view tool, std::string_view json);
+                            std::string_view tool, std::string_view json,
+                            std::chrono::milliseconds timeLimit = VardexCli::defaultTimeLimit);
 
     friend bool operator==(const CheckOutcome&, const CheckOutcome&) = default;
 };

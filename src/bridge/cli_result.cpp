@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "strings/ui_strings.hpp"
+
 namespace vardex {
 namespace {
 
@@ -61,9 +63,11 @@ std::string CliResult::combined() const {
 std::string CliError::description() const {
     switch (kind_) {
     case Kind::spawnFailed:
-        return "Could not run Vardex. " + reason_;
+        return std::string(UIStrings::spawnFailedPrefix) + reason_;
     case Kind::binaryMissing:
-        return "Part of Vardex is missing. Please reinstall it from the download.";
+        return std::string(UIStrings::binaryMissing);
+    case Kind::timedOut:
+        return std::string(UIStrings::engineTimedOut);
     }
     return {};
 }

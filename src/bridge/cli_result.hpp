@@ -25,11 +25,13 @@ struct CliResult {
 // Why the engine could not be run at all; `description` is the sentence shown to the user.
 class CliError {
 public:
-    enum class Kind { spawnFailed, binaryMissing };
+    enum class Kind { spawnFailed, binaryMissing, timedOut };
 
     // `reason` is the system's account of why the program did not start.
     static CliError spawnFailed(std::string reason) { return {Kind::spawnFailed, std::move(reason)}; }
     static CliError binaryMissing() { return {Kind::binaryMissing, {}}; }
+    // The program was still running when its time limit passed, and was ended.
+    static CliError timedOut() { return {Kind::timedOut, {}}; }
 
     Kind kind() const { return kind_; }
     const std::string& reason() const { return reason_; }

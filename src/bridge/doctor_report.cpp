@@ -218,8 +218,8 @@ Result<DoctorReport, DecodingError> reportFromJson(const json& j) {
 
 }  // namespace doctor_json
 
-Result<DoctorReport, DoctorClientError> DoctorClient::run() {
-    auto outcome = VardexCli::run({"doctor", "--json"});
+Result<DoctorReport, DoctorClientError> DoctorClient::run(std::chrono::milliseconds timeLimit) {
+    auto outcome = VardexCli::run({"doctor", "--json"}, std::nullopt, timeLimit);
     if (!outcome) return fail(DoctorClientError{outcome.error().description()});
     auto report = DoctorReport::parse(outcome->stdout);
     if (!report) return fail(DoctorClientError{report.error().description()});

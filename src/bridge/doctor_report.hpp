@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bridge/vardex_cli.hpp"
 #include "common/result.hpp"
 #include "protocol/decoding_error.hpp"
 #include "protocol/wire_enum.hpp"
@@ -98,7 +99,7 @@ namespace DoctorClient {
 
 // Runs "doctor --json" and reads standard output whatever the exit status: an engine that
 // finds a problem says so with a non-zero status and still prints its report.
-Result<DoctorReport, DoctorClientError> run();
+Result<DoctorReport, DoctorClientError> run(std::chrono::milliseconds timeLimit = VardexCli::defaultTimeLimit);
 
 }  // namespace DoctorClient
 

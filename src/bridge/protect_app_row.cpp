@@ -152,8 +152,8 @@ Result<std::vector<ProtectAppRow>, DecodingError> listFromJson(const json& j) {
 
 }  // namespace protect_app_json
 
-std::vector<ProtectAppRow> ProtectApps::load() {
-    const auto outcome = VardexCli::run({"protect", "list", "--json"});
+std::vector<ProtectAppRow> ProtectApps::load(std::chrono::milliseconds timeLimit) {
+    const auto outcome = VardexCli::run({"protect", "list", "--json"}, std::nullopt, timeLimit);
     if (!outcome) return ProtectAppRow::catalog();
     // The combined output, so an engine that also warns on standard error is not understood
     // and the catalogue is shown instead.

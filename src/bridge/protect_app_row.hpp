@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bridge/vardex_cli.hpp"
 #include "common/result.hpp"
 #include "protocol/decoding_error.hpp"
 
@@ -50,7 +51,7 @@ namespace ProtectApps {
 // The rows the engine lists ("protect list --json", read from its combined output). The
 // built-in catalogue stands in when there is no engine, it cannot be run, or what it prints is
 // not a non-empty list of rows.
-std::vector<ProtectAppRow> load();
+std::vector<ProtectAppRow> load(std::chrono::milliseconds timeLimit = VardexCli::defaultTimeLimit);
 
 }  // namespace ProtectApps
 

@@ -142,8 +142,8 @@ RulesCatalog::RulesCatalog(const json& object) {
     disabled = readList(object, "disabled", readDisabled);
 }
 
-Result<RulesCatalog, CliError> RulesCatalog::load() {
-    auto outcome = VardexCli::run({"rules", "list", "--json"});
+Result<RulesCatalog, CliError> RulesCatalog::load(std::chrono::milliseconds timeLimit) {
+    auto outcome = VardexCli::run({"rules", "list", "--json"}, std::nullopt, timeLimit);
     if (!outcome) return fail(outcome.error());
     const auto document = engine_json::parse(outcome->stdout);
     if (document && document->is_object()) return RulesCatalog(*document);

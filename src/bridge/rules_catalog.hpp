@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bridge/cli_result.hpp"
+#include "bridge/vardex_cli.hpp"
 #include "common/result.hpp"
 
 namespace vardex {
@@ -57,7 +58,7 @@ struct RulesCatalog {
     // Runs the listing. Output that is not a JSON object still gives the default catalogue
     // when the engine succeeded; when it failed, its own words (or "Could not list rules.")
     // become a spawn failure.
-    static Result<RulesCatalog, CliError> load();
+    static Result<RulesCatalog, CliError> load(std::chrono::milliseconds timeLimit = VardexCli::defaultTimeLimit);
 
     friend bool operator==(const RulesCatalog&, const RulesCatalog&) = default;
 };

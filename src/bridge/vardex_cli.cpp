@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -82,23 +84,89 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
     return pointers;
 }
 
-// Reads both streams while the program runs: a program that fills one pipe while the app
-// waits on the other would otherwise never finish.
-void drain(Pipe& outPipe, Pipe& errPipe, std::string& out, std::string& err) {
-    std::array<pollfd, 2> watched{{{outPipe.readEnd.get(), POLLIN, 0}, {errPipe.readEnd.get(), POLLIN, 0}}};
+// The exit status as `CliResult` reports it.
+std::int32_t exitCodeOf(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+// Absent while the program runs.
+std::optional<std::int32_t> reapIfEnded(pid_t pid) {
+    int status = 0;
+    pid_t ended = 0;
+    do {
+        ended = ::waitpid(pid, &status, WNOHANG);
+    } while (ended < 0 && errno == EINTR);
+    if (ended == 0) return std::nullopt;
+    return ended < 0 ? -1 : exitCodeOf(status);
+}
+
+void killGroupAndReap(pid_t pid) {
+    ::kill(-pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// A descriptor that becomes readable when the program ends; -1 where the kernel has none, and
+// the loop below then looks every few milliseconds instead.
+int exitWatchFor(pid_t pid) {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+constexpr std::chrono::milliseconds exitLookInterval{10};
+
+int pollTimeout(std::chrono::steady_clock::duration left) {
+    const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::clamp<long long>(milliseconds, 0, 60'000));
+}
+
+// Reads both streams while the program runs (a program that fills one pipe while the app waits
+// on the other would otherwise never finish) and reaps it. The end of the streams is not
+// waited for beyond `readingAfterExit` once the program has ended, as children it left behind
+// hold them. Absent when `deadline` passed first; the program's group is then killed.
+std::optional<std::int32_t> drainAndReap(pid_t pid, Pipe& outPipe, Pipe& errPipe, std::string& out, std::string& err,
+                                         std::chrono::steady_clock::time_point deadline) {
+    using Clock = std::chrono::steady_clock;
+    Descriptor exitWatch;
+    exitWatch.adopt(exitWatchFor(pid));
+    std::array<pollfd, 3> watched{
+        {{outPipe.readEnd.get(), POLLIN, 0}, {errPipe.readEnd.get(), POLLIN, 0}, {exitWatch.get(), POLLIN, 0}}};
     std::array<std::string*, 2> sinks{&out, &err};
     std::array<char, 65536> buffer{};
     int open = 2;
-    while (open > 0) {
-        if (::poll(watched.data(), watched.size(), -1) < 0) {
+    std::optional<std::int32_t> exitCode;
+    Clock::time_point stopReading = deadline;
+    for (;;) {
+        if (!exitCode) {
+            exitCode = reapIfEnded(pid);
+            if (exitCode) {
+                stopReading = std::min(deadline, Clock::now() + readingAfterExit);
+                watched[2].fd = -1;
+            }
+        }
+        if (open == 0 && exitCode) break;
+        const auto now = Clock::now();
+        if (now >= stopReading) break;
+        auto left = stopReading - now;
+        if (!exitCode && exitWatch.get() < 0) left = std::min<Clock::duration>(left, exitLookInterval);
+        if (::poll(watched.data(), watched.size(), pollTimeout(left)) < 0) {
             if (errno == EINTR) continue;
             // Closing the read ends lets a writing child finish (it sees a broken pipe) rather
             // than block forever while this thread waits for it.
             outPipe.readEnd.reset();
             errPipe.readEnd.reset();
-            return;
+            watched[0].fd = watched[1].fd = -1;
+            open = 0;
+            continue;
         }
-        for (std::size_t i = 0; i < watched.size(); ++i) {
+        for (std::size_t i = 0; i < sinks.size(); ++i) {
             if (watched[i].fd < 0 || watched[i].revents == 0) continue;
             const ssize_t count = ::read(watched[i].fd, buffer.data(), buffer.size());
             if (count > 0) {
@@ -109,16 +177,8 @@ void drain(Pipe& outPipe, Pipe& errPipe, std::string& out, std::string& err) {
             }
         }
     }
-}
-
-std::int32_t waitForExit(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
+    if (!exitCode) killGroupAndReap(pid);
+    return exitCode;
 }
 
 std::string asText(std::string bytes) { return isValidUTF8(bytes) ? std::move(bytes) : std::string(); }
@@ -143,7 +203,9 @@ public:
 }  // namespace
 
 Result<CliResult, CliError> runBinary(const std::filesystem::path& binary, const std::vector<std::string>& arguments,
-                                      const std::optional<std::filesystem::path>& cwd) {
+                                      const std::optional<std::filesystem::path>& cwd,
+                                      std::chrono::milliseconds timeLimit) {
+    const auto deadline = std::chrono::steady_clock::now() + timeLimit;
     Pipe out;
     Pipe err;
     if (auto code = openPipe(out)) return fail(CliError::spawnFailed(reasonFor(*code)));
@@ -161,7 +223,9 @@ Result<CliResult, CliError> runBinary(const std::filesystem::path& binary, const
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigmask(&setup.attributes, &none);
     posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
-    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // A group of its own, so a run past its time limit is ended with everything it started.
+    posix_spawnattr_setpgroup(&setup.attributes, 0);
+    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     std::vector<std::string> argumentTexts{binary.string()};
     argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
@@ -171,23 +235,25 @@ Result<CliResult, CliError> runBinary(const std::filesystem::path& binary, const
 
     pid_t pid = -1;
     const int spawned = ::posix_spawn(&pid, binary.c_str(), &setup.actions, &setup.attributes, argv.data(), envp.data());
-    // Only the child may hold the write ends, so end of stream means the child let go of them.
+    // Only the child (and what it starts) may hold the write ends.
     out.writeEnd.reset();
     err.writeEnd.reset();
     if (spawned != 0) return fail(CliError::spawnFailed(reasonFor(spawned)));
 
     CliResult result;
-    drain(out, err, result.stdout, result.stderr);
-    result.exitCode = waitForExit(pid);
+    const auto exitCode = drainAndReap(pid, out, err, result.stdout, result.stderr, deadline);
+    if (!exitCode) return fail(CliError::timedOut());
+    result.exitCode = *exitCode;
     result.stdout = asText(std::move(result.stdout));
     result.stderr = asText(std::move(result.stderr));
     return result;
 }
 
-Result<CliResult, CliError> run(const std::vector<std::string>& arguments, const std::optional<std::filesystem::path>& cwd) {
+Result<CliResult, CliError> run(const std::vector<std::string>& arguments, const std::optional<std::filesystem::path>& cwd,
+                                std::chrono::milliseconds timeLimit) {
     auto binary = VardexPaths::vardexBinary();
     if (!binary) return fail(CliError::binaryMissing());
-    return runBinary(*binary, arguments, cwd);
+    return runBinary(*binary, arguments, cwd, timeLimit);
 }
 
 }  // namespace vardex::VardexCli

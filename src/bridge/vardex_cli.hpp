@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,19 +10,30 @@
 #include "common/result.hpp"
 
 // Runs the engine's command-line program and collects what it prints. Each call blocks its
-// thread until the program has ended; calls on different threads run side by side.
+// thread until the program has ended or its time limit has passed; calls on different threads
+// run side by side.
 namespace vardex::VardexCli {
+
+// How long one run may take. A hung engine must not hold a caller (or the busy state it shows)
+// for ever.
+inline constexpr std::chrono::milliseconds defaultTimeLimit{30'000};
+// How long the streams are still read once the program itself has ended: a child it left
+// running in the background inherits them and may keep them open much longer.
+inline constexpr std::chrono::milliseconds readingAfterExit{100};
 
 // Runs `binary` with `arguments` (no shell in between) in `cwd`, or in the app's own working
 // folder. The program gets the app's environment with HOME and VARDEX_SOCK set to the app's
-// view of them, plus VARDEX_STATE_DIR when that is set; standard input is shared. There is no
-// time limit.
+// view of them, plus VARDEX_STATE_DIR when that is set; standard input is shared. The program
+// runs in a process group of its own; when it has not ended after `timeLimit`, the whole group
+// is killed and the run fails with `CliError::timedOut`.
 Result<CliResult, CliError> runBinary(const std::filesystem::path& binary, const std::vector<std::string>& arguments,
-                                      const std::optional<std::filesystem::path>& cwd = std::nullopt);
+                                      const std::optional<std::filesystem::path>& cwd = std::nullopt,
+                                      std::chrono::milliseconds timeLimit = defaultTimeLimit);
 
 // `runBinary` with the engine found by `VardexPaths::vardexBinary`; `binaryMissing`, with
 // nothing started, when there is none.
 Result<CliResult, CliError> run(const std::vector<std::string>& arguments,
-                                const std::optional<std::filesystem::path>& cwd = std::nullopt);
+                                const std::optional<std::filesystem::path>& cwd = std::nullopt,
+                                std::chrono::milliseconds timeLimit = defaultTimeLimit);
 
 }  // namespace vardex::VardexCli

@@ -19,7 +19,7 @@ void restore(const std::filesystem::path& path, const std::optional<std::string>
 
 }  // namespace
 
-Result<void, PolicyWriteError> save(const UserPolicyFile& policy) {
+Result<void, PolicyWriteError> save(const UserPolicyFile& policy, std::chrono::milliseconds timeLimit) {
     const std::filesystem::path path = VardexPaths::userPolicyURL();
     // Kept as raw bytes, not only as UTF-8 text, so that whatever was there comes back unchanged.
     std::optional<std::string> previous;
@@ -29,7 +29,7 @@ Result<void, PolicyWriteError> save(const UserPolicyFile& policy) {
 
     const auto engine = VardexPaths::vardexBinary();
     if (!engine) return {};
-    const auto run = VardexCli::runBinary(*engine, {"rules", "validate", path.string(), "--as", "user"});
+    const auto run = VardexCli::runBinary(*engine, {"rules", "validate", path.string(), "--as", "user"}, std::nullopt, timeLimit);
     if (run) {
         if (run->ok()) return {};
         restore(path, previous);
@@ -38,7 +38,7 @@ Result<void, PolicyWriteError> save(const UserPolicyFile& policy) {
     }
     if (run.error().kind() == CliError::Kind::binaryMissing) return {};
     restore(path, previous);
-    return fail(PolicyWriteError::invalid("Could not run Vardex. " + run.error().reason()));
+    return fail(PolicyWriteError::invalid(run.error().description()));
 }
 
 }  // namespace vardex::UserPolicyWriter

@@ -4,6 +4,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -172,6 +174,54 @@ TEST_F(CliTest, RunWithoutAnEngineStartsNothing) {
     EXPECT_EQ(outcome.error(), CliError::binaryMissing());
     EXPECT_EQ(outcome.error().description(), "Part of Vardex is missing. Please reinstall it from the download.");
 }
+
+// Running, not ended and not a zombie left for a parent to collect.
+bool isRunning(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string pidText, command, state;
+    return stat >> pidText >> command >> state && state != "Z" && state != "X";
+}
+
+struct EndCase {
+    const char* name;
+    const char* script;  // $1 is a marker file the engine's background child creates after 3 s
+    std::optional<CliError::Kind> error;
+    bool childEndedWithTheRun;
+};
+
+class CliEndTest : public CliTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(CliEndTest, ReturnsWithoutWaitingForWhatTheEngineLeftBehind) {
+    const auto& c = GetParam();
+    const auto marker = root / "marker";
+    const auto outcome = VardexCli::runBinary(engine(c.script), {marker.string()}, std::nullopt,
+                                              std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(marker)) << "the run waited for the engine's child";
+
+    std::ifstream pidFile(marker.string() + ".pid");
+    pid_t child = 0;
+    ASSERT_TRUE(pidFile >> child);
+    EXPECT_EQ(isRunning(child), !c.childEndedWithTheRun);
+    if (isRunning(child)) ::kill(child, SIGKILL);
+
+    if (c.error) {
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_EQ(outcome.error().kind(), *c.error);
+    } else {
+        ASSERT_TRUE(outcome.ok()) << outcome.error().description();
+        EXPECT_EQ(outcome->stdout, "started\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, CliEndTest,
+    ::testing::Values(
+        EndCase{"ChildLeftRunningKeepsThePipes", R"((sleep 3; touch "$1") & echo $! > "$1.pid"; echo started)",
+                std::nullopt, false},
+        EndCase{"HungEngineIsEndedWithItsGroup",
+                R"((sleep 3; touch "$1") & echo $! > "$1.pid"; echo started; sleep 30)", CliError::Kind::timedOut,
+                true}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(CliTest, ConcurrentRunsKeepTheirOwnOutput) {
     const auto script = engine(R"(yes "$1" | head -n 20000; echo "done $1" >&2)");
