@@ -17,6 +17,8 @@ int LocalCalendar::minuteOfDay(TimePoint when) const {
     return f.hour * 60 + f.minute;
 }
 
+void LocalCalendar::rereadZone() const { ::tzset(); }
+
 bool LocalCalendar::isSameDay(TimePoint a, TimePoint b) const {
     Fields x = fields(a);
     Fields y = fields(b);

@@ -20,6 +20,9 @@ struct LocalCalendar {
     Fields fields(TimePoint when) const;
     int minuteOfDay(TimePoint when) const;
     bool isSameDay(TimePoint a, TimePoint b) const;
+    // Reads the zone again (TZ, or the system's zone file when TZ is unset). The system reads
+    // it once and keeps it, while a laptop that travels changes zone under a running app.
+    void rereadZone() const;
 };
 
 }  // namespace vardex

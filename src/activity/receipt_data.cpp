@@ -7,9 +7,12 @@ namespace vardex {
 
 std::optional<std::string> receiptTopCatch(const std::vector<AuditLogEntry>& newestFirst,
                                            TimePoint now, const LocalCalendar& calendar) {
-    std::string stamp = NoticePolicy::dayStamp(now, calendar);
     for (const auto& entry : newestFirst) {
-        if (entry.decision != Outcome::deny || !entry.ts.starts_with(stamp)) continue;
+        if (entry.decision != Outcome::deny) continue;
+        // The local day, as for the counts beside it: the text of a UTC time names another day
+        // for part of every day outside UTC.
+        const auto when = readTimestamp(entry.ts);
+        if (!when || !calendar.isSameDay(*when, now)) continue;
         return std::string(UIStrings::agentName(entry.agent)) + ": " +
                std::string(UIStrings::riskStory(entry.ruleId).headline);
     }

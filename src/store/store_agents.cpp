@@ -19,9 +19,6 @@ namespace vardex {
 
 namespace {
 
-// Busy labels of the agent buttons while their engine run is under way.
-constexpr std::string_view connectingLabel = "Connecting…";
-constexpr std::string_view disconnectingLabel = "Disconnecting…";
 constexpr std::string_view nowProtectingPrefix = "Now protecting ";
 constexpr std::ptrdiff_t dashboardAuditLimit = 50;
 // In automation mode the repair only pretends, long enough for a capture of the busy state.
@@ -58,12 +55,23 @@ struct DashboardReading {
     UserPolicyFile policy;
     Result<RulesCatalog, CliError> catalog;
     bool startAtLogin = true;
+    std::vector<ProtectAppRow> protectApps;
+    MacSetupStatus macSetup;
+    // The agent rows as that health report and the disk show them.
+    std::vector<AgentInstallRow> agents;
 };
 
-DashboardReading readDashboard() {
-    return DashboardReading{DoctorClient::run(), AuditLogEntry::readRecent(VardexPaths::auditLogURL(), dashboardAuditLimit),
-                            UserPolicyFile::loadFromHome(), RulesCatalog::load(),
-                            loadStartAtLogin(VardexPaths::settingsURL())};
+DashboardReading readDashboard(std::chrono::milliseconds limit) {
+    auto reading = DashboardReading{DoctorClient::run(limit),
+                            AuditLogEntry::readRecent(VardexPaths::auditLogURL(), dashboardAuditLimit),
+                            UserPolicyFile::loadFromHome(),
+                            RulesCatalog::load(limit),
+                            loadStartAtLogin(VardexPaths::settingsURL()),
+                            ProtectApps::load(limit),
+                            MacSetupStatus::probe(),
+                            {}};
+    reading.agents = AgentInstallStatus::load(reading.doctor ? std::optional(reading.doctor.value()) : std::nullopt);
+    return reading;
 }
 
 // A text the desktop can be asked to open: a scheme (a letter, then letters, digits, "+", "-"
@@ -100,7 +108,10 @@ void VardexStore::scanAutoConnect() {
 
 void VardexStore::runConnect(WorkPriority priority, std::vector<std::string> arguments, bool thenRefresh) {
     runThenApply(
-        priority, [arguments = std::move(arguments)] { return VardexCli::run(arguments); },
+        priority,
+        [arguments = std::move(arguments), limit = options_.engineTimeLimit] {
+            return VardexCli::run(arguments, std::nullopt, limit);
+        },
         [thenRefresh](VardexStore& store, Result<CliResult, CliError> result) {
             store.noteConnectResult(result);
             if (thenRefresh) store.refreshDashboard();
@@ -152,9 +163,9 @@ void VardexStore::protectSelectedApps() {
     publish();
     runThenApply(
         WorkPriority::userInitiated,
-        [chosen] {
+        [chosen, limit = options_.engineTimeLimit] {
             for (const std::string_view id : {"cursor", "claude", "codex"}) {
-                if (chosen.contains(std::string(id))) (void)VardexCli::run({"install", installFlag(id)});
+                if (chosen.contains(std::string(id))) (void)VardexCli::run({"install", installFlag(id)}, std::nullopt, limit);
             }
             return true;
         },
@@ -181,7 +192,7 @@ void VardexStore::fixIt() {
     const auto row = std::find_if(agents.begin(), agents.end(), [](const AgentInstallRow& candidate) {
         return isCodingAgent(candidate) && candidate.detected && !candidate.installed;
     });
-    if (row != agents.end()) runCli({"install", installFlag(row->id)}, std::string(connectingLabel));
+    if (row != agents.end()) runCli({"install", installFlag(row->id)}, std::string(UIStrings::connecting));
 }
 
 void VardexStore::fixAll() {
@@ -194,13 +205,13 @@ void VardexStore::fixAll() {
     publish();
     runThenApply(
         WorkPriority::userInitiated,
-        [ids, automation] {
+        [ids, automation, limit = options_.engineTimeLimit] {
             if (automation) {
                 std::this_thread::sleep_for(automationRepairPause);
             } else if (ids.empty()) {
-                (void)VardexCli::run({"install", "--all"});
+                (void)VardexCli::run({"install", "--all"}, std::nullopt, limit);
             } else {
-                for (const auto& id : ids) (void)VardexCli::run({"install", installFlag(id)});
+                for (const auto& id : ids) (void)VardexCli::run({"install", installFlag(id)}, std::nullopt, limit);
             }
             return true;
         },
@@ -213,7 +224,7 @@ void VardexStore::fixAll() {
 }
 
 void VardexStore::disconnectAgent(AgentInstallRow::Kind kind) {
-    runCli({"connect", "--disconnect", std::string(wireText(kind))}, std::string(disconnectingLabel));
+    runCli({"connect", "--disconnect", std::string(wireText(kind))}, std::string(UIStrings::disconnecting));
 }
 
 // ---- derived lists -----------------------------------------------------------------------
@@ -278,8 +289,9 @@ void VardexStore::prepareOnboardingSelection() {
 
 std::vector<std::string> VardexStore::watchingNames() const {
     std::vector<std::string> names;
+    // A tool server alone protects no agent's shell.
     for (const auto& row : agents) {
-        if (row.installed) names.push_back(row.title);
+        if (row.installed && isCodingAgent(row)) names.push_back(row.title);
     }
     return names;
 }
@@ -287,40 +299,66 @@ std::vector<std::string> VardexStore::watchingNames() const {
 // ---- dashboard ---------------------------------------------------------------------------
 
 void VardexStore::refreshDashboard() {
+    const auto reading = ++readingsStarted_;
+    const auto ruleChangesAtRead = ruleChanges_;
+    const auto loginChangesAtRead = loginChanges_;
+    ++dashboardReadingsRunning_;
     refreshing = true;
     publish();
-    runThenApply(WorkPriority::userInitiated, readDashboard, [](VardexStore& store, DashboardReading reading) {
-        if (reading.doctor) {
-            store.doctor = std::move(reading.doctor.value());
-            store.doctorError.reset();
-        } else {
-            store.doctor.reset();
-            store.doctorError = reading.doctor.error().description;
-        }
-        store.auditEntries = std::move(reading.entries);
-        store.mergeAuditIntoFeed(store.auditEntries);
-        store.exampleData = false;
-        store.agents = AgentInstallStatus::load(store.doctor);
-        store.userPolicy = std::move(reading.policy);
-        if (reading.catalog) {
-            store.catalog = std::move(reading.catalog.value());
-            store.askTimeoutText = std::to_string(store.catalog.defaults.askTimeoutSeconds);
-            store.askThresholdText = twoDecimals(store.catalog.defaults.askThreshold);
-        }
-        store.startAtLogin = reading.startAtLogin;
-        store.macSetup = MacSetupStatus::probe();
-        store.loadProtectApps();
-        store.notifyCanaryTrips();
-        store.notifyNetworkDeny();
-        store.lastHealthCheck = store.ports_.queue.now();
-        store.refreshing = false;
-        store.publish();
-    });
+    runThenApply(
+        WorkPriority::userInitiated, [limit = options_.engineTimeLimit] { return readDashboard(limit); },
+        [reading, ruleChangesAtRead, loginChangesAtRead](VardexStore& store, DashboardReading read) {
+            store.refreshing = --store.dashboardReadingsRunning_ > 0;
+            if (reading <= store.dashboardApplied_) {
+                store.publish();
+                return;
+            }
+            store.dashboardApplied_ = reading;
+            if (reading > store.doctorApplied_) {
+                store.doctorApplied_ = reading;
+                if (read.doctor) {
+                    store.doctor = std::move(read.doctor.value());
+                    store.doctorError.reset();
+                } else {
+                    store.doctor.reset();
+                    store.doctorError = read.doctor.error().description;
+                }
+            }
+            store.auditEntries = std::move(read.entries);
+            store.mergeAuditIntoFeed(store.auditEntries);
+            store.exampleData = false;
+            store.agents = std::move(read.agents);
+            // What the disk said before an edit (or a save still under way) must not undo it.
+            const bool rulesSettled = store.ruleChanges_ == ruleChangesAtRead && !store.savingPolicy;
+            if (rulesSettled) {
+                store.userPolicy = std::move(read.policy);
+                store.protectApps = std::move(read.protectApps);
+            }
+            if (rulesSettled && read.catalog) {
+                store.catalog = std::move(read.catalog.value());
+                store.askTimeoutText = std::to_string(store.catalog.defaults.askTimeoutSeconds);
+                store.askThresholdText = twoDecimals(store.catalog.defaults.askThreshold);
+            }
+            if (store.loginChanges_ == loginChangesAtRead && !store.changingStartAtLogin) {
+                store.startAtLogin = read.startAtLogin;
+            }
+            store.macSetup = read.macSetup;
+            store.notifyCanaryTrips();
+            store.notifyNetworkDeny();
+            store.lastHealthCheck = store.ports_.queue.now();
+            store.publish();
+        });
 }
 
 void VardexStore::loadProtectApps() {
-    protectApps = ProtectApps::load();
-    publish();
+    const auto ruleChangesAtRead = ruleChanges_;
+    runThenApply(
+        WorkPriority::utility, [limit = options_.engineTimeLimit] { return ProtectApps::load(limit); },
+        [ruleChangesAtRead](VardexStore& store, std::vector<ProtectAppRow> rows) {
+            if (store.ruleChanges_ != ruleChangesAtRead || store.savingPolicy) return;
+            store.protectApps = std::move(rows);
+            store.publish();
+        });
 }
 
 void VardexStore::openSetupLink(const std::string& link) {

@@ -10,7 +10,9 @@ void VardexStore::runCheck() {
     runThenApply(
         WorkPriority::userInitiated,
         [kind = checkKind, shell = checkShell, read = checkRead, server = checkMcpServer, tool = checkMcpTool,
-         json = checkMcpJSON] { return CheckOutcome::run(kind, shell, read, server, tool, json); },
+         json = checkMcpJSON, limit = options_.engineTimeLimit] {
+            return CheckOutcome::run(kind, shell, read, server, tool, json, limit);
+        },
         [](VardexStore& store, CheckOutcome outcome) {
             store.checkOutcome = std::move(outcome);
             store.busy = false;

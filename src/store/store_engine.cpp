@@ -1,6 +1,7 @@
 #include "bridge/command_line_installer.hpp"
 #include "bridge/vardex_cli.hpp"
 #include "store/vardex_store.hpp"
+#include "strings/ui_strings.hpp"
 
 namespace vardex {
 
@@ -19,40 +20,59 @@ void VardexStore::runCli(const std::vector<std::string>& arguments, const std::s
     lastMessage = busyLabel;
     busy = true;
     publish();
-    // The background side never holds the store: only the main queue may end its life.
-    inBackground(WorkPriority::userInitiated, [&queue = ports_.queue, arguments](std::weak_ptr<VardexStore> weak) {
-        auto outcome = VardexCli::run(arguments);
-        queue.post([weak = std::move(weak), outcome = std::move(outcome)] {
-            const auto store = weak.lock();
-            if (!store) return;
-            store->busy = false;
-            store->lastMessage = runMessage(outcome, "Done.");
-            store->publish();
-            store->refreshDashboard();
+    runThenApply(
+        WorkPriority::userInitiated,
+        [arguments, limit = options_.engineTimeLimit] { return VardexCli::run(arguments, std::nullopt, limit); },
+        [](VardexStore& store, Result<CliResult, CliError> outcome) {
+            store.busy = false;
+            store.lastMessage = runMessage(outcome, std::string(UIStrings::runFinished));
+            store.publish();
+            store.refreshDashboard();
         });
-    });
 }
 
-void VardexStore::refreshDoctor() {
-    auto report = DoctorClient::run();
-    if (report) {
-        doctor = std::move(*report);
-        doctorError.reset();
-    } else {
-        doctor.reset();
-        doctorError = report.error().description;
-    }
+void VardexStore::refreshDoctor() { refreshDoctorThen({}); }
+
+void VardexStore::refreshDoctorThen(std::function<void(VardexStore&)> then) {
+    const auto reading = ++readingsStarted_;
+    ++doctorReadingsRunning_;
+    checkingHealth = true;
     publish();
+    runThenApply(
+        WorkPriority::utility, [limit = options_.engineTimeLimit] { return DoctorClient::run(limit); },
+        [reading, then = std::move(then)](VardexStore& store, Result<DoctorReport, DoctorClientError> report) {
+            store.checkingHealth = --store.doctorReadingsRunning_ > 0;
+            if (reading > store.doctorApplied_) {
+                store.doctorApplied_ = reading;
+                if (report) {
+                    store.doctor = std::move(*report);
+                    store.doctorError.reset();
+                } else {
+                    store.doctor.reset();
+                    store.doctorError = report.error().description;
+                }
+            }
+            store.publish();
+            if (then) then(store);
+        });
 }
 
 void VardexStore::verifyActivityLog() {
-    logVerifyMessage = runMessage(VardexCli::run({"log", "verify"}), "Check that the activity log hasn't been changed");
+    verifyingLog = true;
     publish();
+    runThenApply(
+        WorkPriority::userInitiated,
+        [limit = options_.engineTimeLimit] { return VardexCli::run({"log", "verify"}, std::nullopt, limit); },
+        [](VardexStore& store, Result<CliResult, CliError> outcome) {
+            store.verifyingLog = false;
+            store.logVerifyMessage = runMessage(outcome, std::string(UIStrings::logVerify));
+            store.publish();
+        });
 }
 
 void VardexStore::installCommandLineTool() {
     const auto installed = CommandLineInstaller::install();
-    lastMessage = installed ? std::string("Command-line tool installed.") : installed.error().description();
+    lastMessage = installed ? std::string(UIStrings::cliInstalled) : installed.error().description();
     publish();
 }
 

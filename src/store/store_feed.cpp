@@ -159,16 +159,15 @@ long long VardexStore::todayStoppedCount() const {
     return std::count_if(entries.begin(), entries.end(), [](const AuditLogEntry& entry) { return entry.decision == Outcome::deny; });
 }
 
+// Every "today" count takes the local day of the entry's time, not the date its text starts
+// with, so all of them agree with the blocked count on one card.
 long long VardexStore::todayAskedCount() const {
-    const std::string day = NoticePolicy::dayStamp(now, options_.calendar);
-    return std::count_if(auditEntries.begin(), auditEntries.end(), [&](const AuditLogEntry& entry) {
-        return entry.ts.starts_with(day) && entry.decision == Outcome::ask;
-    });
+    const auto today = V3Feed::today(auditEntries, now, options_.calendar);
+    return std::count_if(today.begin(), today.end(), [](const AuditLogEntry& entry) { return entry.decision == Outcome::ask; });
 }
 
 long long VardexStore::todayCheckedCount() const {
-    const std::string day = NoticePolicy::dayStamp(now, options_.calendar);
-    return std::count_if(auditEntries.begin(), auditEntries.end(), [&](const AuditLogEntry& entry) { return entry.ts.starts_with(day); });
+    return static_cast<long long>(V3Feed::today(auditEntries, now, options_.calendar).size());
 }
 
 std::optional<AuditLogEntry> VardexStore::blockedDetailEntry() const {

@@ -3,6 +3,7 @@
 #include "bridge/vardex_paths.hpp"
 #include "policy/text_file.hpp"
 #include "store/vardex_store.hpp"
+#include "strings/ui_strings.hpp"
 
 namespace vardex {
 
@@ -29,7 +30,7 @@ void VardexStore::noteDailyBlock() {
     if (!notice.shouldNotifyDailyBlock(now, options_.calendar)) return;
     notice.markDailyBlock(now, options_.calendar);
     persistNoticePolicy();
-    dailyBlockNote = "Latest stopped risk";
+    dailyBlockNote = std::string(UIStrings::latestStopped);
     ports_.notifier.post(VardexNotifications::dailyBlock(todayStoppedCount()));
     publish();
 }

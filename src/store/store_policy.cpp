@@ -16,27 +16,69 @@ bool holdsWhiteSpace(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
 }
 
+// One save and, when it failed, the file as the writer left it.
+struct PolicySave {
+    Result<void, PolicyWriteError> saved;
+    std::optional<UserPolicyFile> onDisk;
+};
+
 }  // namespace
 
-// Waits for the engine to validate the file: the pages show the outcome right after the edit.
-void VardexStore::persistPolicy() {
-    if (const auto saved = UserPolicyWriter::save(userPolicy); saved) {
-        policyError.reset();
-        lastMessage = std::string(UIStrings::policySaved);
-        refreshDashboard();
-    } else {
-        policyError = saved.error().description();
-        // The failed edit is dropped: the pages show what the engine really enforces.
-        userPolicy = UserPolicyFile::loadFromHome();
+void VardexStore::runInTurn(std::function<void(VardexStore&)> step) {
+    turnsWaiting_.push_back(std::move(step));
+    if (!savingPolicy) startNextTurn();
+}
+
+void VardexStore::startNextTurn() {
+    if (turnsWaiting_.empty()) {
+        savingPolicy = false;
+        publish();
+        return;
     }
-    publish();
+    savingPolicy = true;
+    auto step = std::move(turnsWaiting_.front());
+    turnsWaiting_.pop_front();
+    step(*this);
+}
+
+void VardexStore::persistPolicy() { editPolicy({}); }
+
+// The engine validates each save before the next edit is made, so a refused edit is dropped
+// (the file on disk is read back) before the edits after it, as if each had waited.
+void VardexStore::editPolicy(std::function<void(UserPolicyFile&)> edit) {
+    ++ruleChanges_;
+    runInTurn([edit = std::move(edit)](VardexStore& store) {
+        if (edit) edit(store.userPolicy);
+        ++store.ruleChanges_;
+        store.publish();
+        store.runThenApply(
+            WorkPriority::userInitiated,
+            [policy = store.userPolicy, limit = store.options_.engineTimeLimit] {
+                PolicySave outcome{UserPolicyWriter::save(policy, limit), std::nullopt};
+                if (!outcome.saved) outcome.onDisk = UserPolicyFile::loadFromHome();
+                return outcome;
+            },
+            [](VardexStore& later, PolicySave outcome) {
+                ++later.ruleChanges_;
+                if (outcome.saved) {
+                    later.policyError.reset();
+                    later.lastMessage = std::string(UIStrings::policySaved);
+                    later.refreshDashboard();
+                } else {
+                    later.policyError = outcome.saved.error().description();
+                    // The failed edit is dropped: the pages show what the engine really enforces.
+                    later.userPolicy = std::move(*outcome.onDisk);
+                }
+                later.publish();
+                later.startNextTurn();
+            });
+    });
 }
 
 void VardexStore::addSite() {
-    const auto typed = std::move(newDomain);
+    auto typed = std::move(newDomain);
     newDomain.clear();
-    userPolicy.addSite(typed);
-    persistPolicy();
+    editPolicy([typed = std::move(typed)](UserPolicyFile& policy) { policy.addSite(typed); });
 }
 
 void VardexStore::addCustomRule() {
@@ -52,10 +94,11 @@ void VardexStore::addCustomRule() {
         publish();
         return;
     }
-    userPolicy.removeRule(name);
-    userPolicy.rules.push_back(
-        UserRule::custom(name, customDescription, customSeverity, customDecision, customMatchKind, value));
-    persistPolicy();
+    editPolicy([name, rule = UserRule::custom(name, customDescription, customSeverity, customDecision,
+                                              customMatchKind, value)](UserPolicyFile& policy) {
+        policy.removeRule(name);
+        policy.rules.push_back(rule);
+    });
     customId.clear();
     customDescription.clear();
     customMatchValue.clear();
@@ -65,8 +108,7 @@ void VardexStore::addCustomRule() {
 // Each path is saved on its own, so a path the engine refuses does not keep the others out.
 void VardexStore::applyDefaultFolderGuards() {
     for (const auto& path : OnboardingFolders::defaultGuardPaths()) {
-        userPolicy.addFolder(path);
-        persistPolicy();
+        editPolicy([path](UserPolicyFile& policy) { policy.addFolder(path); });
     }
 }
 
@@ -75,25 +117,35 @@ void VardexStore::setProtect(const std::string& id, bool on) {
         return candidate.id == id;
     });
     if (row != protectApps.end()) row->protect = on;
+    ++ruleChanges_;
     publish();
-    const auto engine = VardexPaths::vardexBinary();
-    if (!engine) return;
-    (void)VardexCli::runBinary(*engine, {"protect", "set", id, on ? "--on" : "--off"});
+    // In turn, so switching quickly on and off leaves the engine where the switch ends.
+    runInTurn([arguments = std::vector<std::string>{"protect", "set", id, on ? "--on" : "--off"}](VardexStore& store) {
+        store.runThenApply(
+            WorkPriority::userInitiated,
+            [arguments, limit = store.options_.engineTimeLimit] {
+                if (const auto engine = VardexPaths::vardexBinary()) {
+                    (void)VardexCli::runBinary(*engine, arguments, std::nullopt, limit);
+                }
+                return true;
+            },
+            [](VardexStore& later, bool) {
+                ++later.ruleChanges_;
+                later.startNextTurn();
+            });
+    });
 }
 
 void VardexStore::addFolder(const std::string& path) {
-    userPolicy.addFolder(path);
-    persistPolicy();
+    editPolicy([path](UserPolicyFile& policy) { policy.addFolder(path); });
 }
 
 void VardexStore::removeRule(const std::string& id) {
-    userPolicy.removeRule(id);
-    persistPolicy();
+    editPolicy([id](UserPolicyFile& policy) { policy.removeRule(id); });
 }
 
 void VardexStore::setDisabled(const std::string& id, bool disabled) {
-    userPolicy.setDisabled(id, disabled);
-    persistPolicy();
+    editPolicy([id, disabled](UserPolicyFile& policy) { policy.setDisabled(id, disabled); });
 }
 
 }  // namespace vardex

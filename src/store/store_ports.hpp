@@ -3,6 +3,7 @@
 #include <string>
 
 #include "activity/local_calendar.hpp"
+#include "bridge/vardex_cli.hpp"
 #include "service/protection_service.hpp"
 #include "store/automation.hpp"
 #include "store/background.hpp"
@@ -32,6 +33,9 @@ struct StoreOptions {
     // Who the daemon is told answered a question: the user in this app, or the harness when a
     // script drives the app (a daemon started for tests counts only those).
     std::string approver = "menubar";
+    // How long any engine run the store starts may take before it is ended (the daemon itself
+    // has none).
+    std::chrono::milliseconds engineTimeLimit = VardexCli::defaultTimeLimit;
 };
 
 }  // namespace vardex

@@ -12,12 +12,6 @@ namespace vardex {
 
 namespace {
 
-// Store sentences the shared catalogue does not carry yet.
-constexpr std::string_view cannotTurnProtectionOn = "Could not turn protection on. Try again.";
-constexpr std::string_view stoppedNothingAllowed = "Stopped. Nothing was allowed.";
-constexpr std::string_view resumedChecking = "Resumed. Vardex is checking again.";
-constexpr std::string_view disconnectingLabel = "Disconnecting…";
-
 constexpr auto pauseLength = std::chrono::seconds(3600);
 constexpr int pauseMinutes = 60;
 
@@ -77,10 +71,11 @@ void VardexStore::finishStartingProtection(const Result<void, ServiceError>& out
     startingProtection = false;
     if (outcome) {
         setupError.reset();
-        refreshDoctor();
-        logEvent("start_protection", {{"skip_launchctl", skipLaunchctl ? "1" : "0"}});
+        refreshDoctorThen([skipLaunchctl](VardexStore& store) {
+            store.logEvent("start_protection", {{"skip_launchctl", skipLaunchctl ? "1" : "0"}});
+        });
     } else {
-        setupError = sentenceFor(outcome.error(), cannotTurnProtectionOn);
+        setupError = sentenceFor(outcome.error(), UIStrings::cannotTurnProtectionOn);
     }
     publish();
 }
@@ -180,7 +175,7 @@ void VardexStore::v3StopNow() {
         agentsStopped = true;
         v3StopMessage = std::string(UIStrings::v3Stopped);
     } else {
-        v3StopMessage = std::string(waiting.empty() ? UIStrings::noPending : stoppedNothingAllowed);
+        v3StopMessage = std::string(waiting.empty() ? UIStrings::noPending : UIStrings::stoppedNothingAllowed);
     }
     v3ConfirmStopAgent = true;
     logEvent("stop", {{"count", waiting.size()}, {"flag", agentsStopped}});
@@ -192,7 +187,7 @@ void VardexStore::v3Resume() {
     (void)AgentStop::resume(flag);
     agentsStopped = AgentStop::isStopped(flag);
     v3ConfirmStopAgent = false;
-    if (!agentsStopped) v3StopMessage = std::string(resumedChecking);
+    if (!agentsStopped) v3StopMessage = std::string(UIStrings::resumedChecking);
     logEvent("resume");
     publish();
 }
@@ -207,22 +202,55 @@ void VardexStore::v3StopRunningAgents() {
 
 void VardexStore::uninstallAll() {
     confirmUninstallAll = false;
-    runCli({"uninstall"}, std::string(disconnectingLabel));
-    // The MCP entries are removed as well, whatever became of the first run.
-    if (const auto engine = VardexPaths::vardexBinary()) (void)VardexCli::runBinary(*engine, {"uninstall", "--mcp"});
-    refreshDashboard();
+    lastMessage = std::string(UIStrings::disconnecting);
+    busy = true;
     publish();
+    runThenApply(
+        WorkPriority::userInitiated,
+        [limit = options_.engineTimeLimit] {
+            auto outcome = VardexCli::run({"uninstall"}, std::nullopt, limit);
+            // The MCP entries are removed as well, whatever became of the first run.
+            if (const auto engine = VardexPaths::vardexBinary()) {
+                (void)VardexCli::runBinary(*engine, {"uninstall", "--mcp"}, std::nullopt, limit);
+            }
+            return outcome;
+        },
+        [](VardexStore& store, Result<CliResult, CliError> outcome) {
+            store.busy = false;
+            if (!outcome) {
+                store.lastMessage = outcome.error().description();
+            } else {
+                const auto words = outcome->combined();
+                store.lastMessage = words.empty() ? std::string(UIStrings::runFinished) : words;
+            }
+            store.publish();
+            store.refreshDashboard();
+        });
 }
 
 void VardexStore::setStartAtLogin(bool on) {
     startAtLogin = on;
-    const auto outcome = service_->setStartAtLogin(on);
-    if (outcome) {
-        lastMessage = std::string(on ? UIStrings::willStartAtLogin : UIStrings::willNotStartAtLogin);
-    } else {
-        setupError = sentenceFor(outcome.error(), UIStrings::cannotChangeLogin);
-    }
+    ++loginChanges_;
+    changingStartAtLogin = true;
     publish();
+    inBackground(WorkPriority::userInitiated, [on](std::weak_ptr<VardexStore> weak) {
+        // As in `startProtection`: the service lives inside the store, which the outcome task
+        // lets go of on the main thread.
+        auto store = weak.lock();
+        if (!store) return;
+        auto outcome = store->service_->setStartAtLogin(on);
+        auto& queue = store->ports_.queue;
+        queue.post([store = std::move(store), outcome = std::move(outcome), on] {
+            ++store->loginChanges_;
+            store->changingStartAtLogin = false;
+            if (outcome) {
+                store->lastMessage = std::string(on ? UIStrings::willStartAtLogin : UIStrings::willNotStartAtLogin);
+            } else {
+                store->setupError = sentenceFor(outcome.error(), UIStrings::cannotChangeLogin);
+            }
+            store->publish();
+        });
+    });
 }
 
 }  // namespace vardex

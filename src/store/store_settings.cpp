@@ -112,9 +112,10 @@ void VardexStore::saveSettings() {
     } else if (!(*caution >= 0 && *caution <= 1)) {
         policyError = std::string(UIStrings::askThresholdRangeError);
     } else {
-        userPolicy.askTimeoutSeconds = *seconds;
-        userPolicy.askThreshold = *caution;
-        persistPolicy();
+        editPolicy([seconds = *seconds, caution = *caution](UserPolicyFile& policy) {
+            policy.askTimeoutSeconds = seconds;
+            policy.askThreshold = caution;
+        });
     }
     publish();
 }

@@ -8,6 +8,9 @@ namespace vardex {
 
 namespace {
 
+// Quiet hours and "today" follow the zone the computer is in now, within a minute.
+constexpr auto zoneRereadInterval = std::chrono::seconds(60);
+
 bool envIsOne(std::string_view name) { return VardexPaths::env(name) == std::optional<std::string>("1"); }
 
 std::string twoDecimals(double value) {
@@ -120,6 +123,10 @@ void VardexStore::start() {
 
 void VardexStore::tick() {
     now = ports_.queue.now();
+    if (!zoneReadAt_ || now - *zoneReadAt_ >= zoneRereadInterval || now < *zoneReadAt_) {
+        options_.calendar.rereadZone();
+        zoneReadAt_ = now;
+    }
     if (pausedUntil && *pausedUntil <= now) {
         pausedUntil.reset();
         persistPauseState();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -202,6 +203,8 @@ public:
     std::optional<Outcome> logDecisionFilter;
     std::string logSearch;
     std::optional<std::string> logVerifyMessage;
+    // The engine is checking the activity log's chain.
+    bool verifyingLog = false;
     std::optional<std::string> dailyBlockNote;
     bool exampleData = false;
 
@@ -210,6 +213,8 @@ public:
     std::optional<std::string> doctorError;
     std::optional<TimePoint> lastHealthCheck;
     bool refreshing = false;
+    // A health report is being read.
+    bool checkingHealth = false;
     bool fixingAll = false;
     bool startingProtection = false;
     std::optional<std::string> setupError;
@@ -228,6 +233,8 @@ public:
     UserPolicyFile userPolicy;
     RulesCatalog catalog;
     std::optional<std::string> policyError;
+    // Policy saves and protect switches are waiting for the engine; they run one at a time.
+    bool savingPolicy = false;
     std::string askTimeoutText = "30";
     std::string askThresholdText = "0.70";
     std::string newDomain;
@@ -280,6 +287,8 @@ public:
     bool busy = false;
     std::optional<std::string> lastMessage;
     bool startAtLogin = true;
+    // The login choice is being handed to the service manager.
+    bool changingStartAtLogin = false;
 
 private:
     VardexStore(StorePorts ports, StoreOptions options);
@@ -296,6 +305,8 @@ private:
     std::unique_ptr<ProtectionService> service_;
     std::vector<Observer> observers_;
     std::optional<TimePoint> firstRunAt_;
+    // When `tick` last had the time zone read again.
+    std::optional<TimePoint> zoneReadAt_;
     // Owns the thread that keeps the daemon connection; see connection_worker.hpp.
     std::unique_ptr<ConnectionWorker> connection_;
 
@@ -316,8 +327,30 @@ private:
     void writeSettingsObject(const nlohmann::json& settings) const;
 
     // -- private to store_feed.cpp, store_notices.cpp and store_engine.cpp (only its owner edits this block) --
+    // `refreshDoctor`, then `then` once its report has been applied.
+    void refreshDoctorThen(std::function<void(VardexStore&)> then);
 
     // -- private to store_agents.cpp, store_policy.cpp, store_check.cpp and store_receipt.cpp (only its owner edits this block) --
+    // Applies `edit` to `userPolicy` when the saves before it have finished, then saves (see
+    // persistPolicy); an empty edit saves as it is.
+    void editPolicy(std::function<void(UserPolicyFile&)> edit);
+    // Engine runs that change what the engine enforces (policy saves, protect switches) run one
+    // at a time, in the order asked: `step` starts its run and ends with `startNextTurn()`.
+    void runInTurn(std::function<void(VardexStore&)> step);
+    void startNextTurn();
+    std::deque<std::function<void(VardexStore&)>> turnsWaiting_;
+
+    // Every reading of the engine's reports takes the next number, and is applied only when it
+    // is newer than the last one applied, so a slow reading never puts older state back.
+    std::uint64_t readingsStarted_ = 0;
+    std::uint64_t doctorApplied_ = 0;
+    std::uint64_t dashboardApplied_ = 0;
+    int doctorReadingsRunning_ = 0;
+    int dashboardReadingsRunning_ = 0;
+    // Counts changes of the rules and of the login choice (edits asked for, saves started and
+    // ended): a reading taken before a change holds what the disk said before it.
+    std::uint64_t ruleChanges_ = 0;
+    std::uint64_t loginChanges_ = 0;
 
     // Runs `work` on the background port, then `apply(store, result)` on the main queue while
     // the store lives. The background side never holds the store, so the store is never

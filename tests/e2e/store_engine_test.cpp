@@ -63,7 +63,7 @@ TEST_F(StoreWithEngine, AQuestionIsAnsweredInTheAppAndTheAgentGoesOn) {
     EXPECT_EQ(entry.session, "s-1");
 
     store->verifyActivityLog();
-    ASSERT_TRUE(store->logVerifyMessage);
+    ASSERT_TRUE(harness.queue.runUntil([&] { return store->logVerifyMessage.has_value(); }));
     EXPECT_NE(store->logVerifyMessage->find("intact"), std::string::npos) << *store->logVerifyMessage;
 }
 

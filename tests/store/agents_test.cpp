@@ -1,4 +1,6 @@
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -369,6 +371,7 @@ struct ListsCase {
     std::set<std::string> enabled;
     std::vector<std::string> extraNames;
     std::vector<std::string> detected, undetected, needingFix, onboarding;
+    std::vector<std::string> watching;
 };
 
 class DerivedLists : public FakeEngineStoreTest, public ::testing::WithParamInterface<ListsCase> {};
@@ -385,6 +388,7 @@ TEST_P(DerivedLists, FollowTheRowsAndTheAgentsSeenInTheLog) {
     EXPECT_EQ(ids(store.undetectedCodingAgents()), c.undetected);
     EXPECT_EQ(ids(store.appsNeedingFix()), c.needingFix);
     EXPECT_EQ(ids(store.onboardingAppRows()), c.onboarding);
+    EXPECT_EQ(store.watchingNames(), c.watching);
 }
 
 const std::vector<AgentInstallRow> fourRows{row("cursor", Kind::cursor, true, true), row("claude", Kind::claude, false, false),
@@ -393,7 +397,18 @@ const std::vector<AgentInstallRow> fourRows{row("cursor", Kind::cursor, true, tr
 INSTANTIATE_TEST_SUITE_P(
     Cases, DerivedLists,
     ::testing::Values(
-        ListsCase{"onDiskOnly", fourRows, {}, {}, {}, {"cursor", "codex"}, {"claude"}, {"codex"}, {"cursor", "codex"}},
+        ListsCase{"onDiskOnly", fourRows, {}, {}, {}, {"cursor", "codex"}, {"claude"}, {"codex"}, {"cursor", "codex"},
+                  {"Title of cursor"}},
+        ListsCase{"aToolServerAloneWatchesNoAgent",
+                  {row("cursor", Kind::cursor, true, false), row("mcp", Kind::mcp, true, true)},
+                  {},
+                  {},
+                  {},
+                  {"cursor"},
+                  {},
+                  {"cursor"},
+                  {"cursor"},
+                  {}},
         ListsCase{"seenInTheLog",
                   fourRows,
                   {logged(AgentKind::claude, "s1", "a"), logged(AgentKind::mcp, "s2", "b")},
@@ -402,7 +417,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"cursor", "claude", "codex", "mcp"},
                   {"claude"},
                   {"claude", "codex", "mcp"},
-                  {"cursor", "codex", "mcp"}},
+                  {"cursor", "codex", "mcp"},
+                  {"Title of cursor"}},
         ListsCase{"internalSessionsDoNotCount",
                   fourRows,
                   {logged(AgentKind::claude, "Canary", "a"), logged(AgentKind::claude, "demo", "b")},
@@ -411,7 +427,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"cursor", "codex"},
                   {"claude"},
                   {"codex"},
-                  {"cursor", "codex"}},
+                  {"cursor", "codex"},
+                  {"Title of cursor"}},
         ListsCase{"seenAndTickedDuringOnboarding",
                   fourRows,
                   {logged(AgentKind::claude, "s1", "a")},
@@ -420,7 +437,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"cursor", "claude", "codex"},
                   {"claude"},
                   {"claude", "codex"},
-                  {"cursor", "claude", "codex"}},
+                  {"cursor", "claude", "codex"},
+                  {"Title of cursor"}},
         ListsCase{"extraNamesOnceEach",
                   fourRows,
                   {},
@@ -429,7 +447,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"cursor", "codex"},
                   {"claude"},
                   {"codex"},
-                  {"cursor", "codex", "zed", "aider"}}),
+                  {"cursor", "codex", "zed", "aider"},
+                  {"Title of cursor"}}),
     caseName);
 
 using ExtraAgentRows = FakeEngineStoreTest;
@@ -509,8 +528,41 @@ TEST_F(Dashboard, AFailedHealthCheckIsShownAndAFailedListingKeepsTheOldCatalogue
     EXPECT_FALSE(store.refreshing);
 }
 
+TEST_F(Dashboard, AReadingThatLandsLateDoesNotPutOlderStateBack) {
+    const auto report = harness.home / "doctor-output";
+    const auto slow = harness.home / "slow";
+    const auto gate = harness.home / "gate";
+    // The first listing of rules waits for the gate, so the reading it belongs to lands last.
+    harness.writeEngine("case \"$1 $2\" in\n"
+                        "  \"doctor --json\") cat '" + report.string() + "' ;;\n"
+                        "  \"rules list\") if [ -e '" + slow.string() + "' ]; then rm '" + slow.string() +
+                        "'; while [ ! -e '" + gate.string() + "' ]; do sleep 0.01; done; fi; echo '{}' ;;\n"
+                        "esac\n");
+    writeFile(report, R"({"schema_version":1,"status":"warning","hooks":[]})");
+    writeFile(slow, "");
+    ThreadBackground threads;
+    auto store = makeWith(threads);
+
+    store->refreshDashboard();
+    for (int i = 0; i < 500 && std::filesystem::exists(slow); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_FALSE(std::filesystem::exists(slow)) << "the first reading never reached the rules";
+    writeFile(report, R"({"schema_version":1,"status":"ok","hooks":[]})");
+    store->refreshDashboard();
+    ASSERT_TRUE(harness.queue.runUntil([&] { return store->doctor && store->doctor->status == DoctorStatus::ok; }));
+    writeFile(gate, "");
+    threads.drain();
+    harness.queue.runPending();
+
+    ASSERT_TRUE(store->doctor);
+    EXPECT_EQ(store->doctor->status, DoctorStatus::ok);
+    EXPECT_FALSE(store->refreshing);
+}
+
 TEST_F(Dashboard, ResultsArrivingAfterTheStoreIsGoneAreDropped) {
     harness.writeEngine(std::string(healthyEngine));
+    // Applying a refresh takes this notice away and tells the user.
+    const auto notice = VardexPaths::supportDirectory() / "ne-deny.json";
+    writeFile(notice, "{}");
     HeldBackground held;
     auto store = makeWith(held);
     store->refreshDashboard();
@@ -518,7 +570,8 @@ TEST_F(Dashboard, ResultsArrivingAfterTheStoreIsGoneAreDropped) {
 
     for (auto& task : held.held) task();
     EXPECT_NO_FATAL_FAILURE(harness.queue.runPending());
-    EXPECT_TRUE(callsStartingWith("protect").empty());
+    EXPECT_TRUE(std::filesystem::exists(notice));
+    EXPECT_TRUE(harness.notifier.posted.empty());
 }
 
 TEST_F(Dashboard, OnboardingSelectionTicksTheAgentsFoundBeforeTheRefreshLands) {
@@ -553,6 +606,7 @@ TEST_P(OpenSetupLink, OpensOnlyAUrlButAlwaysProbesAgain) {
     store.protectApps.clear();
 
     store.openSetupLink(GetParam().link);
+    harness.queue.runPending();
 
     EXPECT_EQ(harness.windows.urls, GetParam().opened ? std::vector{GetParam().link} : std::vector<std::string>{});
     EXPECT_EQ(store.macSetup, MacSetupStatus::probe());

@@ -208,12 +208,12 @@ TEST(FeedToday, CountsFollowTheLocalDayAndTheirOwnRules) {
         logEntry("beforeFirstRun", "2030-02-26T09:00:00Z", AgentKind::claude, Outcome::deny, "rm f"),
     };
 
-    // d2 is today locally but its raw text starts with today's stamp too; utcYesterday is
-    // 01:00 local today, yet its text begins with yesterday's date, so only the local view counts it.
+    // utcYesterday is 01:00 local today although its text begins with yesterday's date: every
+    // count takes it as today's. Checked and asked also count hidden and demonstration entries.
     EXPECT_EQ(hashes(store.v3TodayEntries()), (std::vector<std::string>{"d1", "d2", "ask", "utcYesterday"}));
     EXPECT_EQ(store.todayStoppedCount(), 3);
     EXPECT_EQ(store.todayAskedCount(), 2);
-    EXPECT_EQ(store.todayCheckedCount(), 5);
+    EXPECT_EQ(store.todayCheckedCount(), 6);
 }
 
 TEST(FeedToday, FirstRunDateIsRecordedOnceAndHidesOlderEntries) {

@@ -172,6 +172,7 @@ TEST_F(PolicyEdits, ASiteOfOnlySpacesAddsNothingButStillSaves) {
     store.newDomain = "   ";
 
     store.addSite();
+    harness.queue.runPending();
 
     EXPECT_EQ(store.newDomain, "");
     EXPECT_TRUE(store.userPolicy.rules.empty());
@@ -185,10 +186,42 @@ TEST_F(PolicyEdits, AFolderIsProtectedWithItsContents) {
 
     store.addFolder("/srv/data/");
     store.addFolder("/srv/data");
+    harness.queue.runPending();
 
     ASSERT_EQ(store.userPolicy.folders().size(), 1u);
     EXPECT_EQ(store.userPolicy.folders().front().values, (std::vector<std::string>{"/srv/data", "/srv/data/**"}));
     EXPECT_EQ(fileText(), store.userPolicy.yaml());
+}
+
+TEST_F(PolicyEdits, AReadingOfTheDiskFromBeforeAnEditDoesNotUndoIt) {
+    harness.writeEngine(std::string(quietEngine));
+    HeldBackground held;
+    auto store = makeWith(held);
+    const auto runHeldInOrder = [&] {
+        while (!held.held.empty()) {
+            auto task = std::move(held.held.front());
+            held.held.erase(held.held.begin());
+            task();
+            harness.queue.runPending();
+        }
+    };
+
+    store->refreshDashboard();
+    held.held.front()();  // reads the disk now; its result lands after the edit below
+    held.held.erase(held.held.begin());
+    store->newDomain = "example.com";
+    store->addSite();
+    harness.queue.runPending();
+    EXPECT_EQ(store->userPolicy.sites().size(), 1u);
+
+    store->addFolder("/srv/data");
+    runHeldInOrder();
+
+    const auto saved = UserPolicyFile::loadFromHome();
+    EXPECT_EQ(saved.sites().size(), 1u);
+    EXPECT_EQ(saved.folders().size(), 1u);
+    EXPECT_EQ(store->userPolicy, saved);
+    EXPECT_FALSE(store->savingPolicy);
 }
 
 struct RuleFormCase {
@@ -240,6 +273,7 @@ TEST_F(CustomRuleSave, ARefusedRuleEmptiesTheFormAndIsNotListed) {
     store.customDecision = "allow";
 
     store.addCustomRule();
+    harness.queue.runPending();
 
     EXPECT_EQ(store.policyError, "rule 1: unknown match kind");
     EXPECT_TRUE(store.userPolicy.rules.empty());
@@ -308,6 +342,7 @@ TEST_P(PolicyWithoutEngine, NoEngineSavesUncheckedAndAnEngineThatCannotStartRest
 
     store.newDomain = "example.org";
     store.addSite();
+    harness.queue.runPending();
 
     if (GetParam().errorPrefix.empty()) {
         EXPECT_EQ(store.policyError, std::nullopt);
@@ -343,7 +378,9 @@ TEST_P(SetProtect, SwitchesTheRowAndTellsTheEngineWhateverTheRows) {
     ASSERT_EQ(store.protectApps, ProtectAppRow::catalog());
 
     store.setProtect(c.id, c.on);
+    harness.queue.runPending();
 
+    EXPECT_FALSE(store.savingPolicy);
     EXPECT_EQ(harness.engineCalls(), c.calls);
     for (std::size_t i = 0; i < store.protectApps.size(); ++i) {
         const bool expected = store.protectApps[i].id == c.id ? c.on : ProtectAppRow::catalog()[i].protect;

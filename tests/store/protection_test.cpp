@@ -440,7 +440,10 @@ TEST_P(StartAtLoginTest, RecordsTheChoiceAndSaysHowItWent) {
     store.startAtLogin = !c.on;
 
     store.setStartAtLogin(c.on);
+    EXPECT_TRUE(store.changingStartAtLogin);
+    harness.queue.runPending();
 
+    EXPECT_FALSE(store.changingStartAtLogin);
     EXPECT_EQ(store.startAtLogin, c.on);
     EXPECT_EQ(store.lastMessage, c.lastMessage);
     EXPECT_EQ(store.setupError, c.setupError);

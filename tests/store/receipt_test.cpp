@@ -22,6 +22,7 @@ struct ReceiptCase {
     const char* name;
     std::vector<AuditLogEntry> newestFirst;
     std::optional<std::string> topCatch;
+    long long checked, blocked, asked;
 };
 
 class Receipt : public ::testing::TestWithParam<ReceiptCase> {};
@@ -43,11 +44,12 @@ TEST_P(Receipt, SummarisesTheLocalDayAtTheStoresClock) {
 
     EXPECT_EQ(receipt.date, store.now);
     EXPECT_EQ(receipt.topCatch, GetParam().topCatch);
-    EXPECT_EQ(receipt.agents, (std::vector<std::string>{"Claude Code", "AI tools and plugins"}));
+    // The tool-server row protects no agent's shell, so it is not named.
+    EXPECT_EQ(receipt.agents, std::vector<std::string>{"Claude Code"});
     EXPECT_TRUE(receipt.example);
-    EXPECT_EQ(receipt.checked, store.todayCheckedCount());
-    EXPECT_EQ(receipt.blocked, store.todayStoppedCount());
-    EXPECT_EQ(receipt.asked, store.todayAskedCount());
+    EXPECT_EQ(receipt.checked, GetParam().checked);
+    EXPECT_EQ(receipt.blocked, GetParam().blocked);
+    EXPECT_EQ(receipt.asked, GetParam().asked);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -57,15 +59,20 @@ INSTANTIATE_TEST_SUITE_P(
                     {logged("2026-03-02T00:25:00+09:00", AgentKind::cursor, Outcome::ask, "net.upload"),
                      logged("2026-03-02T00:20:00+09:00", AgentKind::claude, Outcome::deny, "secrets.ssh_private_key"),
                      logged("2026-03-02T00:10:00+09:00", AgentKind::codex, Outcome::deny, "secrets.dotenv")},
-                    "Claude Code: An AI app tried to read a private server key."},
+                    "Claude Code: An AI app tried to read a private server key.", 3, 2, 1},
         ReceiptCase{"ruleWithoutAStory",
                     {logged("2026-03-02T00:20:00+09:00", AgentKind::cursor, Outcome::deny, "team.no-force-push")},
-                    "Cursor: This action looks risky."},
+                    "Cursor: This action looks risky.", 1, 1, 0},
+        // Written in UTC, the entries' text still names 1 March; here it is already 2 March.
+        ReceiptCase{"utcTextOfTheLocalDay",
+                    {logged("2026-03-01T15:25:00Z", AgentKind::cursor, Outcome::ask, "net.upload"),
+                     logged("2026-03-01T15:20:00Z", AgentKind::claude, Outcome::deny, "secrets.ssh_private_key")},
+                    "Claude Code: An AI app tried to read a private server key.", 2, 1, 1},
         ReceiptCase{"onlyYesterdayBlocked",
                     {logged("2026-03-02T00:20:00+09:00", AgentKind::cursor, Outcome::allow, std::nullopt),
                      logged("2026-03-01T23:50:00+09:00", AgentKind::cursor, Outcome::deny, "secrets.dotenv"),
-                     logged("2026-03-01T15:10:00Z", AgentKind::cursor, Outcome::deny, "secrets.dotenv")},
-                    std::nullopt}),
+                     logged("2026-03-01T14:50:00Z", AgentKind::cursor, Outcome::deny, "secrets.dotenv")},
+                    std::nullopt, 1, 0, 0}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include "bridge/agent_stop.hpp"
 #include "bridge/vardex_paths.hpp"
+#include "activity/zone.hpp"
 #include "support/fake_engine_store.hpp"
+#include "strings/ui_strings.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -122,6 +124,49 @@ TEST(StoreClock, TickMovesNowAndEndsAnExpiredPause) {
     EXPECT_EQ(store.now, harness.queue.now());
     EXPECT_FALSE(store.pausedUntil);
     EXPECT_EQ(store.iconState(), VardexIconState::notProtected);
+}
+
+TEST(StoreClock, AnEngineThatHangsNeitherStopsTheClockNorStaysBusy) {
+    StoreHarness harness;
+    ThreadBackground threads;
+    harness.storeBackground = &threads;
+    harness.options.engineTimeLimit = std::chrono::milliseconds(1000);
+    ScopedEnv autostart("VARDEX_NO_AUTOSTART", "1");
+    const auto answered = harness.home / "answered";
+    harness.writeEngine("if [ \"$1\" = doctor ]; then sleep 5; touch '" + answered.string() + "'; exit 0; fi\n" +
+                        std::string(quietEngine));
+    auto& store = harness.make();
+    ApprovalRequest request;
+    request.id = "req-1";
+
+    store.start();
+    store.handle(IpcMessage::approvalRequest(request));
+    harness.queue.advance(31.0);
+
+    EXPECT_TRUE(store.pending.empty());
+    EXPECT_EQ(store.feed.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(answered)) << "the main thread waited for the engine";
+    EXPECT_TRUE(store.checkingHealth);
+    threads.drain();
+    harness.queue.runPending();
+    EXPECT_FALSE(store.checkingHealth);
+    EXPECT_FALSE(store.refreshing);
+    EXPECT_EQ(store.doctorError, std::string(UIStrings::engineTimedOut));
+}
+
+TEST(StoreClock, ReadsTheTimeZoneAgainWithinAMinute) {
+    ScopedZone zone("JST-9");
+    StoreHarness harness;
+    ScopedEnv autostart("VARDEX_NO_AUTOSTART", "1");
+    harness.make().start();
+    const LocalCalendar calendar;
+    const TimePoint noonUTC = *readTimestamp("2026-03-01T12:00:00Z");
+    ASSERT_EQ(calendar.fields(noonUTC).hour, 21);
+
+    ScopedEnv travelled("TZ", "EST5");
+    harness.queue.advance(61.0);
+
+    EXPECT_EQ(calendar.fields(noonUTC).hour, 7);
 }
 
 TEST(StoreLifetime, WorkQueuedForAStoreThatIsGoneDoesNothing) {
