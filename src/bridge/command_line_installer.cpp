@@ -20,6 +20,10 @@ Result<fs::path, CliError> install() {
 
     if (!VardexPaths::ensureDirectory(folder)) return failed();
     std::error_code code;
+    // The engine found may be the installed copy itself (its folder first on the search path):
+    // removing it would leave nothing to copy.
+    if (fs::equivalent(*engine, target, code)) return target;
+    code.clear();
     // Removed first so a copy that is running right now keeps its own file.
     fs::remove(target, code);
     if (code) return failed();

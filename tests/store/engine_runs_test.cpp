@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bridge/cli_result.hpp"
+#include "bridge/vardex_cli.hpp"
 #include "support/store_harness.hpp"
 
 namespace vardex::testing {
@@ -68,6 +69,9 @@ TEST_P(VerifyLog, ShowsTheEnginesWordsOrTheFallback) {
     EXPECT_EQ(store.logVerifyMessage, std::nullopt);
 
     store.verifyActivityLog();
+    EXPECT_TRUE(store.verifyingLog);
+    harness.queue.runPending();
+    EXPECT_FALSE(store.verifyingLog);
 
     EXPECT_EQ(messageOf(store.logVerifyMessage), row.expected);
     if (row.engine) {
@@ -92,6 +96,9 @@ TEST(VerifyLog, AnEngineThatCannotStartGivesTheSpawnSentence) {
     auto& store = harness.make();
 
     store.verifyActivityLog();
+    EXPECT_TRUE(store.verifyingLog);
+    harness.queue.runPending();
+    EXPECT_FALSE(store.verifyingLog);
 
     ASSERT_TRUE(store.logVerifyMessage);
     EXPECT_TRUE(store.logVerifyMessage->starts_with("Could not run Vardex. ")) << *store.logVerifyMessage;
@@ -105,32 +112,56 @@ TEST(RefreshDoctor, ReportOrErrorReplaceEachOther) {
     auto& store = harness.make();
 
     store.refreshDoctor();
+    harness.queue.runPending();
     ASSERT_TRUE(store.doctor);
     EXPECT_EQ(store.doctor->status, DoctorStatus::ok);
     EXPECT_EQ(store.doctorError, std::nullopt);
 
     writeFile(report, "  \n ");
     store.refreshDoctor();
+    harness.queue.runPending();
     EXPECT_EQ(store.doctor, std::nullopt);
     EXPECT_EQ(store.doctorError, "Health is not available yet. Turn protection on first.");
 }
 
-TEST(InstallCommandLineTool, CopiesTheEngineOrSaysWhyNot) {
+enum class EngineAt { nowhere, elsewhere, destination };
+
+struct InstallCase {
+    const char* name;
+    EngineAt engine;
+    std::string message;
+};
+
+class InstallCommandLineTool : public ::testing::TestWithParam<InstallCase> {};
+
+TEST_P(InstallCommandLineTool, LeavesARunnableEngineInTheDestinationOrSaysWhyNot) {
+    const auto& row = GetParam();
     StoreHarness harness;
     const auto destination = harness.home / "new" / "bin";
     ScopedEnv cliDir("VARDEX_CLI_DIR", destination.string());
-    ScopedEnv path("PATH", (harness.home / "empty-path").string());
+    ScopedEnv path("PATH", destination.string());
+    if (row.engine == EngineAt::elsewhere) harness.writeEngine("echo engine");
+    if (row.engine == EngineAt::destination) writeScript(destination / "vardex", "echo engine");
     auto& store = harness.make();
 
     store.installCommandLineTool();
-    EXPECT_EQ(store.lastMessage, missingEngine);
-    EXPECT_FALSE(std::filesystem::exists(destination));
 
-    harness.writeEngine("exit 0");
-    store.installCommandLineTool();
-    EXPECT_EQ(store.lastMessage, "Command-line tool installed.");
-    EXPECT_TRUE(std::filesystem::is_regular_file(destination / "vardex"));
+    EXPECT_EQ(messageOf(store.lastMessage), row.message);
+    if (row.engine == EngineAt::nowhere) {
+        EXPECT_FALSE(std::filesystem::exists(destination));
+        return;
+    }
+    const auto ran = VardexCli::runBinary(destination / "vardex", {});
+    ASSERT_TRUE(ran.ok()) << ran.error().description();
+    EXPECT_EQ(ran->stdout, "engine\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Engines, InstallCommandLineTool,
+    ::testing::Values(InstallCase{"NoEngine", EngineAt::nowhere, missingEngine},
+                      InstallCase{"EngineElsewhere", EngineAt::elsewhere, "Command-line tool installed."},
+                      InstallCase{"EngineIsTheDestinationItself", EngineAt::destination, "Command-line tool installed."}),
+    [](const auto& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace vardex::testing
