@@ -1,5 +1,6 @@
 // readRecent(limit 50) on activity logs of 1 MB, 100 MB and 1 GB, made here in a temporary
-// folder. The time should not grow with the size of the log: only its end is read.
+// folder. The time should not grow with the size of the log: only its end is read. A log whose
+// last line is 8 or 32 MB long should cost time in proportion to that line.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -49,8 +50,20 @@ public:
         return logs_.emplace(megabytes, path).first->second;
     }
 
+    // One ordinary line, then a last line of `megabytes` MB that is not an entry.
+    const fs::path& longLastLine(long megabytes) {
+        auto found = longLines_.find(megabytes);
+        if (found != longLines_.end()) return found->second;
+        fs::path path = folder_ / ("long-" + std::to_string(megabytes) + "mb.jsonl");
+        std::ofstream out(path, std::ios::binary);
+        out << R"({"ts":"2025-03-01T09:15:02Z","decision":"allow","hash":"h0"})" << '\n';
+        out << std::string(static_cast<std::size_t>(megabytes) << 20, 'x');
+        return longLines_.emplace(megabytes, path).first->second;
+    }
+
 private:
     fs::path folder_;
+    std::map<long, fs::path> longLines_;
     std::map<long, fs::path> logs_;
 };
 
@@ -69,6 +82,17 @@ void BM_ReadRecent50(benchmark::State& state) {
     state.counters["file_MB"] = static_cast<double>(fs::file_size(log)) / (1 << 20);
 }
 BENCHMARK(BM_ReadRecent50)->Arg(1)->Arg(100)->Arg(1024)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadRecentLongLastLine(benchmark::State& state) {
+    const fs::path& log = folder().longLastLine(state.range(0));
+    for (auto _ : state) {
+        auto entries = vardex::AuditLogEntry::readRecent(log, 50);
+        if (entries.size() != 1) state.SkipWithError("expected the one entry");
+        benchmark::DoNotOptimize(entries);
+    }
+    state.counters["line_MB"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_ReadRecentLongLastLine)->Arg(8)->Arg(32)->Unit(benchmark::kMillisecond);
 
 void BM_GroupFifty(benchmark::State& state) {
     auto entries = vardex::AuditLogEntry::readRecent(folder().log(1), 50);

@@ -152,6 +152,9 @@ private:
 };
 
 // Most bytes are ordinary text; only these can begin a line break.
+// The longest line break, in bytes (LS and PS).
+constexpr std::size_t maxBreakLength = 3;
+
 constexpr bool mayStartBreak(char c) {
     auto byte = static_cast<unsigned char>(c);
     return (byte >= '\n' && byte <= '\r') || byte == 0xC2 || byte == 0xE2;
@@ -180,24 +183,33 @@ std::vector<AuditLogEntry> AuditLogEntry::readRecent(const std::filesystem::path
     if (!fileSize) return {};
 
     off_t position = *fileSize;
+    // The unfinished line carried from block to block, its front piece last. Kept in pieces
+    // and never searched again, so a long line costs its length once, not once per block.
+    std::vector<std::string> carried;
+    std::size_t carriedSize = 0;
     std::string buffer;
     while (true) {
         auto chunk = static_cast<std::size_t>(
             std::min<off_t>(position, static_cast<off_t>(blockSize)));
         position -= static_cast<off_t>(chunk);
-        std::string joined(chunk, '\0');
-        if (!input.readAt(position, joined.data(), chunk)) return {};
-        joined += buffer;
-        buffer = std::move(joined);
+        std::string block(chunk, '\0');
+        if (!input.readAt(position, block.data(), chunk)) return {};
         const bool atStart = position == 0;
 
+        // Breaks are looked for in the new block only: the carried line holds none. The window
+        // adds the carried bytes a break starting at the block's end may run into.
+        std::string window = block;
+        for (auto piece = carried.rbegin(); piece != carried.rend() && window.size() < chunk + maxBreakLength - 1;
+             ++piece) {
+            window.append(*piece, 0, chunk + maxBreakLength - 1 - window.size());
+        }
         // Where each line starts and ends, front to back.
         std::vector<std::pair<std::size_t, std::size_t>> lines;
         std::size_t lineStart = 0;
         std::size_t firstBreak = std::string::npos;
-        for (std::size_t at = 0; at < buffer.size();) {
+        for (std::size_t at = 0; at < chunk;) {
             std::size_t length =
-                mayStartBreak(buffer[at]) ? lineBreakLength(buffer, at) : 0;
+                mayStartBreak(window[at]) ? lineBreakLength(window, at) : 0;
             if (length == 0) {
                 ++at;
                 continue;
@@ -211,8 +223,18 @@ std::vector<AuditLogEntry> AuditLogEntry::readRecent(const std::filesystem::path
             at += length;
             lineStart = at;
         }
+        if (firstBreak == std::string::npos && !atStart) {
+            // One long line so far: read further back.
+            carriedSize += block.size();
+            carried.push_back(std::move(block));
+            continue;
+        }
+        buffer = std::move(block);
+        buffer.reserve(chunk + carriedSize);
+        for (auto piece = carried.rbegin(); piece != carried.rend(); ++piece) buffer += *piece;
+        carried.clear();
+        carriedSize = 0;
         if (firstBreak == std::string::npos) {
-            if (!atStart) continue;  // one long line so far: read further back
             lines.emplace_back(0, buffer.size());
         } else {
             lines.emplace_back(lineStart, buffer.size());
@@ -230,6 +252,8 @@ std::vector<AuditLogEntry> AuditLogEntry::readRecent(const std::filesystem::path
         }
         if (atStart) return result;
         buffer.resize(firstBreak);
+        carriedSize = buffer.size();
+        carried.push_back(std::move(buffer));
     }
 }
 
