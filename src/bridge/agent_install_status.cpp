@@ -1,11 +1,16 @@
 #include "bridge/agent_install_status.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <optional>
 
 #include "bridge/vardex_paths.hpp"
 #include "strings/ui_strings.hpp"
+#include "text/unicode_text.hpp"
 
 namespace vardex {
 namespace {
@@ -77,11 +82,39 @@ AgentInstallRow hookRow(const Family& family, const std::optional<DoctorReport>&
     return row;
 }
 
+// Tool-server settings are small; anything larger is not one an agent reads.
+constexpr std::size_t mcpConfigLimit = 4 << 20;
+
+// The text of a regular file of at most `mcpConfigLimit` bytes that is UTF-8. Opened without
+// blocking, so a FIFO put in a settings file's place cannot hold the refresh.
+std::optional<std::string> readSettingsText(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    std::optional<std::string> text;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::size_t>(info.st_size) <= mcpConfigLimit) {
+        text.emplace();
+        char buffer[16384];
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 || text->size() + static_cast<std::size_t>(got) > mcpConfigLimit) {
+                text.reset();
+                break;
+            }
+            if (got == 0) break;
+            text->append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    if (text && !unicode::isValidUTF8(*text)) text.reset();
+    return text;
+}
+
 bool mentionsProxy(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
-    return text.find("mcp-proxy") != std::string::npos || text.find("mcp_proxy") != std::string::npos;
+    const auto text = readSettingsText(file);
+    if (!text) return false;
+    return text->find("mcp-proxy") != std::string::npos || text->find("mcp_proxy") != std::string::npos;
 }
 
 AgentInstallRow mcpRow() {

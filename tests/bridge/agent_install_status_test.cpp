@@ -1,6 +1,7 @@
 #include "bridge/agent_install_status.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "bridge/protect_app_row.hpp"
 #include "engine_script.hpp"
@@ -131,7 +132,7 @@ TEST_F(InstallTest, CommandLookupSkipsEmptyAndRepeatedEntriesAndNonExecutables) 
 
 struct McpCase {
     const char* name;
-    std::vector<std::pair<const char*, const char*>> files;
+    std::vector<std::pair<const char*, std::string>> files;
     bool detected;
     bool installed;
     const char* message;
@@ -158,9 +159,18 @@ INSTANTIATE_TEST_SUITE_P(
                 {{".claude.json", "{\"mcpServers\":{}}"},
                  {".config/Claude/claude_desktop_config.json", "{\"command\":\"mcp-proxy\"}"}},
                 true, true, "AI tools and plugins are connected."},
-        McpCase{"NotUTF8StillSearched", {{".claude.json", "\xff\xfe mcp-proxy"}}, true, true,
-                "AI tools and plugins are connected."}),
+        McpCase{"NotUTF8IsNotSettings", {{".claude.json", "\xff\xfe mcp-proxy"}}, true, false,
+                "AI tools found. Not connected yet."},
+        McpCase{"TooLargeIsNotRead", {{".claude.json", std::string(5 << 20, ' ') + "mcp-proxy"}}, true, false,
+                "AI tools found. Not connected yet."}),
     [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(InstallTest, AFifoInPlaceOfTheSettingsDoesNotBlock) {
+    ASSERT_EQ(::mkfifo((home / ".claude.json").c_str(), 0600), 0);
+    const auto rows = AgentInstallStatus::load(std::nullopt);
+    EXPECT_TRUE(rows.back().detected);
+    EXPECT_FALSE(rows.back().installed);
+}
 
 TEST_F(InstallTest, UnreadableConfigurationIsSkipped) {
     if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
