@@ -162,6 +162,8 @@ std::vector<AgentProcess> runningAgents() {
 int terminate(const std::vector<AgentProcess>& processes) {
     int sent = 0;
     for (const auto& process : processes) {
+        // 0 and -1 would signal a whole group or every process of the user, 1 is init.
+        if (process.pid < 2) continue;
         if (::kill(process.pid, SIGTERM) == 0) ++sent;
     }
     return sent;

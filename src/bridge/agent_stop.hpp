@@ -52,7 +52,8 @@ std::vector<AgentProcess> runningAgents();
 // Reads "pid command" lines; pid 1, the app's own pid and anything that is not an agent are
 // left out.
 std::vector<AgentProcess> parse(std::string_view ps, std::int32_t ownPid);
-// Sends SIGTERM to each in order and counts the sends that succeeded; waits for none.
+// Sends SIGTERM to each in order and counts the sends that succeeded; waits for none. Ids
+// below 2 are skipped: to kill() they name a group, every process, or init.
 int terminate(const std::vector<AgentProcess>& processes);
 
 }  // namespace AgentStop

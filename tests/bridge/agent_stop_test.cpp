@@ -73,7 +73,8 @@ TEST(AgentStopTest, RunningAgentsFindsARealProcessByItsName) {
     }
     EXPECT_NE(std::find(agents.begin(), agents.end(), AgentProcess{child, "codex"}), agents.end());
 
-    EXPECT_EQ(AgentStop::terminate({{child, "codex"}, {2147483646, "claude"}}), 1);
+    // Id 0 would name this very process group.
+    EXPECT_EQ(AgentStop::terminate({{0, "codex"}, {child, "codex"}, {2147483646, "claude"}}), 1);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status));
