@@ -52,6 +52,16 @@ TEST(Redirect, KeepsTheDescriptorOnlyWhenGiven) {
     EXPECT_FALSE(tooBig);
 }
 
+// A tree whose branch was moved away is still copied and compared without reading it.
+TEST(ArgvTree, AMovedFromBranchCopiesAndComparesAsEmpty) {
+    ArgvTree::Group group{ArgvTree{ArgvTree::Unparsed{"ls"}}};
+    ArgvTree::Group taken = std::move(group);
+    const ArgvTree::Group copy = group;
+    EXPECT_EQ(copy, group);
+    EXPECT_NE(copy, taken);
+    EXPECT_EQ(taken.body->node, ArgvTree{ArgvTree::Unparsed{"ls"}}.node);
+}
+
 struct UnknownTag {
     const char* name;
     std::string members;
