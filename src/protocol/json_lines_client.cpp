@@ -86,21 +86,47 @@ Result<void, SocketClientError> JsonLinesClient::connect(double timeoutSeconds) 
 }
 
 void JsonLinesClient::close() {
+    std::lock_guard lock(lifetime_);
     const int fd = fd_.exchange(-1);
     if (fd < 0) return;
     // Closing alone would leave a reader on another thread blocked; shutting the socket down
     // first makes its read return at once.
     ::shutdown(fd, SHUT_RDWR);
-    ::close(fd);
+    if (users_ > 0) {
+        shutDown_.push_back(fd);
+    } else {
+        ::close(fd);
+    }
+}
+
+int JsonLinesClient::acquire() {
+    std::lock_guard lock(lifetime_);
+    const int fd = fd_.load();
+    if (fd >= 0) ++users_;
+    return fd;
+}
+
+void JsonLinesClient::release() {
+    std::lock_guard lock(lifetime_);
+    if (--users_ > 0) return;
+    for (const int fd : shutDown_) ::close(fd);
+    shutDown_.clear();
 }
 
 void JsonLinesClient::setReceiveTimeout(double seconds) {
-    if (const int fd = fd_.load(); fd >= 0) applyTimeouts(fd, seconds);
+    const int fd = acquire();
+    if (fd < 0) return;
+    applyTimeouts(fd, seconds);
+    release();
 }
 
 Result<void, SocketClientError> JsonLinesClient::writeAll(const std::string& bytes) {
-    const int fd = fd_.load();
+    const int fd = acquire();
     if (fd < 0) return fail(SocketClientError::closed());
+    struct Holding {
+        JsonLinesClient& client;
+        ~Holding() { client.release(); }
+    } holding{*this};
     std::size_t written = 0;
     while (written < bytes.size()) {
         // MSG_NOSIGNAL: a daemon that has gone away must show as an error, not end the app.
@@ -121,8 +147,12 @@ Result<void, SocketClientError> JsonLinesClient::writeAll(const std::string& byt
 }
 
 Result<std::string, SocketClientError> JsonLinesClient::readLine() {
-    const int fd = fd_.load();
+    const int fd = acquire();
     if (fd < 0) return fail(SocketClientError::closed());
+    struct Holding {
+        JsonLinesClient& client;
+        ~Holding() { client.release(); }
+    } holding{*this};
     std::string line;
     bool sawAnyByte = false;
     while (true) {
@@ -137,9 +167,11 @@ Result<std::string, SocketClientError> JsonLinesClient::readLine() {
             if (!sawAnyByte) return fail(SocketClientError::closed());
             break;
         }
+        // A carriage return alone is dropped like every other one: followed by the end of the
+        // stream it leaves nothing read, which is a closed socket, not an empty line.
+        if (byte == '\r') continue;
         sawAnyByte = true;
         if (byte == '\n') break;
-        if (byte == '\r') continue;
         if (line.size() == maxLineBytes) return fail(SocketClientError::protocolError("line too long"));
         line.push_back(byte);
     }

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstddef>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/result.hpp"
 #include "protocol/approval.hpp"
@@ -37,7 +39,9 @@ public:
 
     // Closes any earlier connection first. Zero or less means no time-out.
     Result<void, SocketClientError> connect(double timeoutSeconds);
-    // Also wakes a thread blocked in `receive`, which then fails with `closed`.
+    // Also wakes a thread blocked in `receive`, which then fails with `closed`. The descriptor
+    // itself is released only once no call on another thread is using it, so its number is
+    // never reused under a read or write still in progress.
     void close();
 
     Result<void, WireError> send(const IpcMessage& message);
@@ -57,9 +61,16 @@ public:
 
 private:
     Result<void, SocketClientError> writeAll(const std::string& bytes);
+    // The connected descriptor, held for one call until `release`; -1 (not held) when closed.
+    int acquire();
+    void release();
 
     std::string path_;
     std::atomic<int> fd_{-1};
+    std::mutex lifetime_;
+    int users_ = 0;
+    // Descriptors shut down while in use; the last user to let go closes them.
+    std::vector<int> shutDown_;
 };
 
 }  // namespace vardex

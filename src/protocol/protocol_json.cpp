@@ -113,8 +113,10 @@ public:
             }
         } else if (value.is_number_float()) {
             double d = value.get<double>();
+            // The largest value is compared as the power of two above it: rounded to a double,
+            // it would let that power of two through, which does not fit.
             if (d == std::trunc(d) && d >= static_cast<double>(std::numeric_limits<Int>::min()) &&
-                d <= static_cast<double>(std::numeric_limits<Int>::max())) {
+                d < std::ldexp(1.0, std::numeric_limits<Int>::digits)) {
                 return static_cast<Int>(d);
             }
         }

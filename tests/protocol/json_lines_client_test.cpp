@@ -126,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReceiveCase{"CarriageReturnMidLine", "{\"type\":\"pi\rng\"}\r\n", IpcMessage::ping(), ""},
         ReceiveCase{"LineFeedAlone", "\n", std::nullopt, "empty JSON line"},
         ReceiveCase{"CarriageReturnsOnly", "\r\r\n", std::nullopt, "empty JSON line"},
+        ReceiveCase{"CarriageReturnThenEnd", "\r", std::nullopt, "socket closed"},
         ReceiveCase{"NotUTF8", "{\"type\":\"\xff\"}\n", std::nullopt, "invalid UTF-8 in JSON line"},
         ReceiveCase{"LongestLineAllowed", paddedPing(JsonLinesClient::maxLineBytes) + "\n", IpcMessage::ping(), ""},
         ReceiveCase{"LineTooLong", paddedPing(JsonLinesClient::maxLineBytes + 1) + "\n", std::nullopt,
@@ -217,6 +218,25 @@ TEST_F(ClientTest, CloseWakesABlockedReceive) {
     ASSERT_FALSE(received.ok());
     EXPECT_TRUE(received.error().is(SocketClientError::Kind::closed));
     EXPECT_FALSE(client->isConnected());
+}
+
+// A reader that took the descriptor just before `close` must not go on to read whatever
+// reuses its number: here a pipe holding a ping, opened the moment the socket is closed.
+TEST_F(ClientTest, AReadRacingCloseNeverReadsTheDescriptorsNextOwner) {
+    TestDaemon daemon(socketPath, scripts::silent());
+    for (int round = 0; round < 200; ++round) {
+        auto client = connectTo(daemon, 0);
+        auto pending = std::async(std::launch::async, [&] { return client->receive(); });
+        client->close();
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        ASSERT_EQ(::write(ends[1], "{\"type\":\"ping\"}\n", 16), 16);
+        auto received = pending.get();
+        ::close(ends[0]);
+        ::close(ends[1]);
+        ASSERT_FALSE(received.ok()) << "round " << round << " read from the pipe";
+        EXPECT_TRUE(received.error().is(SocketClientError::Kind::closed));
+    }
 }
 
 TEST_F(ClientTest, UnconnectedClientReportsClosed) {

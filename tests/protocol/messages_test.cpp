@@ -47,6 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "unknown value \"admin\" for member \"role\""},
         BadLine{"HelloFractionalVersion", R"({"type":"hello","role":"ui","version":1.5})",
                 "member \"version\" is not a whole number in range but a number"},
+        BadLine{"HelloVersionTwoToTheSixtyThree", R"({"type":"hello","role":"ui","version":9223372036854775808.0})",
+                "member \"version\" is not a whole number in range but a number"},
         BadLine{"RiskAboveOne", requestWith("risk", "1.0000001"),
                 "risk score must be a finite number in 0.0...1.0, got 1.0000001"},
         BadLine{"RiskNegative", requestWith("risk", "-1"),
