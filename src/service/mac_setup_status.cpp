@@ -7,6 +7,7 @@
 
 #include "bridge/vardex_paths.hpp"
 #include "policy/text_file.hpp"
+#include "strings/ui_strings.hpp"
 
 namespace vardex {
 namespace {
@@ -70,11 +71,11 @@ Result<MacSetupStatus, DecodingError> fromJson(const json& j) {
 std::string_view title(MacSetupStep step) {
     switch (step) {
     case MacSetupStep::systemExtension:
-        return "Allow the Vardex system extension";
+        return UIStrings::macSetupSystemExtension;
     case MacSetupStep::fullDiskAccess:
-        return "Grant Full Disk Access";
+        return UIStrings::setupFullDiskAccess;
     case MacSetupStep::networkFilter:
-        return "Network filter is not on";
+        return UIStrings::macSetupNetworkFilter;
     }
     return {};
 }
@@ -82,11 +83,11 @@ std::string_view title(MacSetupStep step) {
 std::string_view why(MacSetupStep step) {
     switch (step) {
     case MacSetupStep::systemExtension:
-        return "The system extension is included. Network filtering is not turned on in this version.";
+        return UIStrings::macSetupSystemExtensionWhy;
     case MacSetupStep::fullDiskAccess:
-        return "Needed so Vardex can see the files AI apps try to use.";
+        return UIStrings::macSetupFullDiskAccessWhy;
     case MacSetupStep::networkFilter:
-        return "Website filtering is not turned on in this version.";
+        return UIStrings::macSetupNetworkFilterWhy;
     }
     return {};
 }
