@@ -185,6 +185,7 @@ bool isRunning(pid_t pid) {
 struct EndCase {
     const char* name;
     const char* script;  // $1 is a marker file the engine's background child creates after 3 s
+    std::chrono::milliseconds timeLimit;
     std::optional<CliError::Kind> error;
     bool childEndedWithTheRun;
 };
@@ -194,8 +195,7 @@ class CliEndTest : public CliTest, public ::testing::WithParamInterface<EndCase>
 TEST_P(CliEndTest, ReturnsWithoutWaitingForWhatTheEngineLeftBehind) {
     const auto& c = GetParam();
     const auto marker = root / "marker";
-    const auto outcome = VardexCli::runBinary(engine(c.script), {marker.string()}, std::nullopt,
-                                              std::chrono::milliseconds(300));
+    const auto outcome = VardexCli::runBinary(engine(c.script), {marker.string()}, std::nullopt, c.timeLimit);
     EXPECT_FALSE(fs::exists(marker)) << "the run waited for the engine's child";
 
     std::ifstream pidFile(marker.string() + ".pid");
@@ -217,10 +217,10 @@ INSTANTIATE_TEST_SUITE_P(
     Ends, CliEndTest,
     ::testing::Values(
         EndCase{"ChildLeftRunningKeepsThePipes", R"((sleep 3; touch "$1") & echo $! > "$1.pid"; echo started)",
-                std::nullopt, false},
+                VardexCli::defaultTimeLimit, std::nullopt, false},
         EndCase{"HungEngineIsEndedWithItsGroup",
-                R"((sleep 3; touch "$1") & echo $! > "$1.pid"; echo started; sleep 30)", CliError::Kind::timedOut,
-                true}),
+                R"((sleep 3; touch "$1") & echo $! > "$1.pid"; echo started; sleep 30)",
+                std::chrono::milliseconds(1500), CliError::Kind::timedOut, true}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(CliTest, ConcurrentRunsKeepTheirOwnOutput) {
