@@ -48,6 +48,36 @@ TEST_F(DirectDaemonTest, StartsTheDaemonAndStopEndsIt) {
     EXPECT_FALSE(probeSocket(home.socket(), std::chrono::milliseconds(200)));
 }
 
+struct AppCase {
+    const char* name;
+    DaemonApp app;
+    const char* arguments;  // what the daemon is started with, after the engine's path
+};
+
+class DirectDaemonApp : public DirectDaemonTest, public ::testing::WithParamInterface<AppCase> {};
+
+// The daemon hears which app it listens to on its command line.
+TEST_P(DirectDaemonApp, TellsTheDaemonWhichAppAnswers) {
+    const auto argumentsFile = scratch / "arguments";
+    testing::ServiceHome home("printf '%s|' \"$@\" > '" + argumentsFile.string() + "'\n" +
+                              testing::pythonDaemon(pidFile));
+    ServiceOptions options{"/nonexistent", "/nonexistent", testing::patientTimeouts(), ServiceBackendKind::systemd, {},
+                           GetParam().app};
+    ProtectionService protection(options);
+    ASSERT_TRUE(protection.start().ok());
+    EXPECT_EQ(testing::readAll(argumentsFile), GetParam().arguments);
+    protection.stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Apps, DirectDaemonApp,
+    ::testing::Values(AppCase{"none", {}, "daemon|--foreground|"},
+                      AppCase{"path_with_spaces", {"/opt/Vardex Bar/vardex-bar", false},
+                              "daemon|--foreground|--app-executable|/opt/Vardex Bar/vardex-bar|"},
+                      AppCase{"test_daemon", {"/b/vardex-bar", true},
+                              "daemon|--foreground|--app-executable|/b/vardex-bar|--test-approvers|"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 TEST_F(DirectDaemonTest, ClearsTheSocketOfADeadDaemon) {
     testing::ServiceHome home(testing::pythonDaemon(pidFile));
     testing::writeFile(home.socket(), "");
@@ -91,7 +121,7 @@ TEST_F(DirectDaemonTest, EngineThatCannotRunIsASystemError) {
     testing::ServiceHome home;
     fs::permissions(home.engine, fs::perms::owner_read | fs::perms::owner_write);
     ScopedEnv engine("VARDEX_BIN", home.engine.string());
-    DirectDaemonBackend backend;
+    DirectDaemonBackend backend({});
     const auto result = backend.spawnForegroundDaemon(home.engine);
     ASSERT_FALSE(result.ok());
     EXPECT_FALSE(result.error().protection().has_value());
