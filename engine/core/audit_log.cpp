@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -16,7 +17,6 @@
 #include <openssl/evp.h>
 
 #include "bridge/vardex_paths.hpp"
-#include "policy/text_file.hpp"
 #include "protocol/protocol_json.hpp"
 
 namespace vardex::engine {
@@ -117,10 +117,22 @@ std::optional<LogAnchor> readAnchor(const std::filesystem::path& file) {
     return anchor;
 }
 
+// Replaced whole through a temporary file and a rename, like every file the engine owns, but
+// without waiting for the disk: the log line it follows is not flushed either, and a flush
+// here would cost every decision several milliseconds.
 Result<void, std::string> writeAnchor(const std::filesystem::path& file, const LogAnchor& anchor) {
     const nlohmann::json tree{{"entries", anchor.entries}, {"hash", anchor.hash}, {"version", 1}};
-    if (auto written = writeTextFileAtomically(file, tree.dump() + "\n"); !written) {
-        return fail("Could not keep the head of the activity log: " + written.error().description());
+    const std::string text = tree.dump() + "\n";
+    std::string temporary = file.string() + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return fail(std::string("Could not keep the head of the activity log: ") + std::strerror(errno) + ".");
+    const bool written = writeAll(fd, text) && ::fchmod(fd, 0600) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        const int cause = written ? errno : error;
+        ::unlink(temporary.c_str());
+        return fail(std::string("Could not keep the head of the activity log: ") + std::strerror(cause) + ".");
     }
     return {};
 }
