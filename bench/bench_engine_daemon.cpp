@@ -8,7 +8,10 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "bridge/vardex_paths.hpp"
@@ -94,5 +97,44 @@ void BM_EvaluateKeptConnection(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EvaluateKeptConnection)->Unit(benchmark::kMicrosecond);
+
+// What Claude Code pays per tool call: `vardex hook claude` started as a process, the call on
+// its standard input, its answer read back, for a command the engine allows.
+void BM_ClaudeHookProcess(benchmark::State& state) {
+    BenchDaemon daemon;
+    if (!daemon.ready()) return state.SkipWithError("the daemon did not start");
+    const std::string input =
+        R"({"session_id":"bench","cwd":"/tmp","hook_event_name":"PreToolUse","tool_name":"Bash",)"
+        R"("tool_input":{"command":"git status"}})";
+    char program[] = VARDEX_ENGINE_EXE;
+    char hook[] = "hook";
+    char claude[] = "claude";
+    char* argv[] = {program, hook, claude, nullptr};
+    for (auto _ : state) {
+        int in[2];
+        int out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return state.SkipWithError("no pipe");
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_adddup2(&files, in[0], 0);
+        posix_spawn_file_actions_adddup2(&files, out[1], 1);
+        pid_t pid = -1;
+        const int spawned = posix_spawn(&pid, program, &files, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&files);
+        close(in[0]);
+        close(out[1]);
+        if (spawned != 0) return state.SkipWithError("the hook did not start");
+        (void)!write(in[1], input.data(), input.size());
+        close(in[1]);
+        std::string answer;
+        char buffer[4096];
+        for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<std::size_t>(got));
+        close(out[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (answer.find("\"allow\"") == std::string::npos) return state.SkipWithError("the hook did not allow");
+    }
+}
+BENCHMARK(BM_ClaudeHookProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

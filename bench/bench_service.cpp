@@ -30,7 +30,7 @@ void BM_ProbeNobodyListening(benchmark::State& state) {
 BENCHMARK(BM_ProbeNobodyListening)->Unit(benchmark::kMicrosecond);
 
 void BM_LaunchAgentPlist(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(vardex::launchAgentPlist("/opt/R&D/<bin>/vardex", true));
+    for (auto _ : state) benchmark::DoNotOptimize(vardex::launchAgentPlist("/opt/R&D/<bin>/vardex", true, {"/opt/R&D/<bar>", false}));
 }
 BENCHMARK(BM_LaunchAgentPlist);
 

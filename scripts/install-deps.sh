@@ -26,6 +26,11 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# The MCP proxy is tested against a published MCP server run by Node.js and installed with npm:
+# Debian's packages when the machine has neither (a Node.js installed otherwise is used as it is).
+command -v node >/dev/null 2>&1 || missing+=(nodejs)
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi

@@ -1,5 +1,7 @@
 #include "agents/health_report.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <system_error>
@@ -8,9 +10,11 @@
 #include "agents/config_install.hpp"
 #include "agents/hook_entries.hpp"
 #include "agents/mcp_proxy_entries.hpp"
+#include "agents/replaceable_file.hpp"
 #include "bridge/agent_stop.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "core/engine_policy.hpp"
+#include "daemon/daemon_record.hpp"
 #include "protocol/json_lines_client.hpp"
 #include "protocol/wire_enum.hpp"
 
@@ -49,6 +53,29 @@ DoctorCheck auditLogCheck() {
                                        log.string() + ".");
 }
 
+// What is wrong with the app the daemon listens to, as its own record says.
+std::optional<std::string> appWeakness() {
+    const auto text = readConfig(VardexPaths::supportDirectory() / daemonRecordFileName);
+    const auto record = text ? nlohmann::json::parse(*text, nullptr, false) : nlohmann::json();
+    if (!record.is_object()) return "it keeps no record of the app it listens to. Turn protection off and on again.";
+    if (record.value("test_approvers", false)) {
+        return std::string("it was started for tests and counts answers from automation. Turn protection off and on "
+                           "again.");
+    }
+    const auto app = record.find("app_executable");
+    if (app == record.end() || !app->is_string()) {
+        return std::string("no app is named to answer its questions, so every question is settled by your policy's "
+                           "default. Turn protection on from Vardex Bar.");
+    }
+    const std::filesystem::path program = app->get<std::string>();
+    if (replaceableBy(program, ::geteuid())) {
+        return "the app it trusts to answer questions, " + program.string() +
+               ", could be replaced by any program you run, agents included. Install Vardex Bar where only an "
+               "administrator can change it.";
+    }
+    return std::nullopt;
+}
+
 DoctorCheck daemonCheck() {
     JsonLinesClient client(VardexPaths::socketPath());
     const bool answers = client.connect(daemonProbeSeconds).ok() && client.ping().ok();
@@ -57,6 +84,7 @@ DoctorCheck daemonCheck() {
     if (AgentStop::isStopped(AgentStop::flagURL())) {
         return check(DoctorStatus::warning, "Running, but agents are stopped: every action is blocked until you resume.");
     }
+    if (auto weakness = appWeakness()) return check(DoctorStatus::warning, "Running, but " + *weakness);
     return check(DoctorStatus::ok, "Running.");
 }
 

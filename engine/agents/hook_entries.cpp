@@ -4,9 +4,15 @@
 #include <functional>
 
 #include "agents/config_json.hpp"
+#include "daemon/claude_hook.hpp"
 #include "protocol/wire_enum.hpp"
 
 namespace vardex::engine {
+
+// The agent must never be the one to end the hook: its time-out leaves the engine's own
+// deadline, and the deny printed then, room to arrive.
+static_assert(hookTimeoutSeconds >= ClaudeHook::longestWaitSeconds + 20);
+
 namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t'; }
@@ -143,6 +149,7 @@ OrderedJson newEntry(HookFamily family, const std::string& command) {
         OrderedJson item = OrderedJson::object();
         item["type"] = "command";
         item["command"] = command;
+        item["timeout"] = hookTimeoutSeconds;
         entry["matcher"] = claudeMatcherForEveryTool;
         entry["hooks"] = OrderedJson::array({item});
     } else {
@@ -159,7 +166,8 @@ std::vector<std::string_view> hookEvents(HookFamily family) {
 }
 
 std::string hookCommand(const std::filesystem::path& program, HookFamily family) {
-    return shellQuoted(program.string()) + " hook " + std::string(wireText(family));
+    return shellQuoted(program.string()) + " hook " + std::string(wireText(family)) + " " +
+           std::string(failClosedSuffix);
 }
 
 std::optional<std::string> hookProgram(std::string_view command, HookFamily family) {
@@ -168,7 +176,14 @@ std::optional<std::string> hookProgram(std::string_view command, HookFamily fami
     auto verb = firstWord(program->rest);
     if (!verb || verb->word != "hook") return std::nullopt;
     auto kind = firstWord(verb->rest);
-    if (!kind || kind->word != wireText(family) || firstWord(kind->rest)) return std::nullopt;
+    if (!kind || kind->word != wireText(family)) return std::nullopt;
+    // Either nothing follows (an entry written before hooks failed closed) or exactly the
+    // fail-closed tail.
+    std::vector<std::string> tail;
+    for (auto word = firstWord(kind->rest); word && tail.size() < 4; word = firstWord(word->rest)) {
+        tail.push_back(std::move(word->word));
+    }
+    if (!tail.empty() && tail != std::vector<std::string>{"||", "exit", "2"}) return std::nullopt;
     return std::move(program->word);
 }
 

@@ -23,12 +23,22 @@ inline constexpr std::string_view claudeMatcherForEveryTool = "*";
 // The events of the family's hook file that carry the engine's command.
 std::vector<std::string_view> hookEvents(HookFamily family);
 
-// "<program> hook <family>", the program quoted for the shell when its path needs it.
+// The agents block a call whose hook exits with status 2 and let it through on most other
+// failures, so the installed command turns any failure of the engine (a crash, a missing
+// program, a kill) into that status.
+inline constexpr std::string_view failClosedSuffix = "|| exit 2";
+
+// The time-out, in seconds, written into a Claude Code or Codex hook entry. The engine gives up
+// (with a block) well before it, so the agent never ends the hook itself.
+inline constexpr int hookTimeoutSeconds = 300;
+
+// "<program> hook <family> || exit 2", the program quoted for the shell when its path needs it.
 std::string hookCommand(const std::filesystem::path& program, HookFamily family);
 
 // The program run by `command` when it is the engine's hook for `family`: a program named
-// "vardex", wherever it lies, followed by exactly "hook" and the family. Nothing otherwise, so
-// the user's own hooks are never taken for the engine's.
+// "vardex", wherever it lies, followed by exactly "hook", the family and, when present, the
+// fail-closed tail. Nothing otherwise, so the user's own hooks are never taken for the
+// engine's.
 std::optional<std::string> hookProgram(std::string_view command, HookFamily family);
 
 // The text with `command` registered for every event of the family, any earlier engine hook of

@@ -10,12 +10,14 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <limits>
 #include <mutex>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "bridge/vardex_paths.hpp"
+#include "agents/mcp_screen.hpp"
 #include "daemon/agent_action.hpp"
 #include "daemon/agent_client.hpp"
 #include "protocol/protocol_json.hpp"
@@ -27,11 +29,26 @@ namespace {
 
 using nlohmann::json;
 
+// JSON-RPC's own codes, and one in the range left to servers for a request Vardex refused.
+constexpr int parseError = -32700;
+constexpr int invalidRequest = -32600;
+constexpr int blockedByPolicy = -32001;
+// An agent's line longer than this is not read, let alone passed on.
+constexpr std::size_t maxAgentLine = 16 * 1024 * 1024;
+
+json errorJson(const json& id, int code, const std::string& message) {
+    return {{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}};
+}
+
+std::string errorReply(const json& id, int code, const std::string& message) {
+    return errorJson(id, code, message).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 std::string blockedReply(const json& id, const std::string& reason) {
     json reply{{"jsonrpc", "2.0"},
                {"id", id},
                {"result", {{"content", json::array({{{"type", "text"}, {"text", reason}}})}, {"isError", true}}}};
-    return reply.dump();
+    return reply.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -45,10 +62,12 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 // Splits what arrives on `fd` into lines and hands each (with its line feed) to `take`; a last
-// line without one is handed over at the end. Stops early when `take` returns false or
-// `stop` becomes readable.
-void forEachLine(int fd, int stop, const std::function<bool(const std::string&)>& take) {
+// line without one is handed over at the end. A line longer than `maxLine` is dropped and
+// `overlong` called instead. Stops early when `take` returns false or `stop` becomes readable.
+void forEachLine(int fd, int stop, std::size_t maxLine, const std::function<bool(const std::string&)>& take,
+                 const std::function<void()>& overlong) {
     std::string pending;
+    bool skipping = false;  // inside a line already found too long
     char buffer[65536];
     for (;;) {
         pollfd watched[2] = {{fd, POLLIN, 0}, {stop, POLLIN, 0}};
@@ -61,35 +80,82 @@ void forEachLine(int fd, int stop, const std::function<bool(const std::string&)>
         pending.append(buffer, static_cast<std::size_t>(got));
         std::size_t start = 0;
         for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n', start)) {
-            if (!take(pending.substr(start, end + 1 - start))) return;
+            if (skipping) {
+                skipping = false;
+            } else if (end + 1 - start > maxLine) {
+                overlong();
+            } else if (!take(pending.substr(start, end + 1 - start))) {
+                return;
+            }
             start = end + 1;
         }
         pending.erase(0, start);
+        if (pending.size() > maxLine) {
+            if (!skipping) overlong();
+            skipping = true;
+            pending.clear();
+        }
     }
-    if (!pending.empty()) take(pending);
+    if (!pending.empty() && !skipping) take(pending);
 }
 
 }  // namespace
 
 ProxyStep screenAgentLine(std::string_view line, const std::string& server, const std::string& session,
                           const DecideAction& decide) {
+    // Blank lines carry nothing; passing them on gains nothing either.
+    if (line.find_first_not_of(" \t\r\n") == std::string_view::npos) return {false, std::nullopt};
     const auto message = json::parse(line, nullptr, false);
-    if (!message.is_object() || message.value("method", json()) != "tools/call") return {};
-    const json id = message.contains("id") ? message["id"] : json();
-    const json params = message.value("params", json::object());
-    // A call the proxy cannot read is not passed on: the server might read it differently.
-    const json name = params.is_object() ? params.value("name", json()) : json();
-    if (!name.is_string()) return {false, blockedReply(id, "Vardex could not tell which tool this is, so it was blocked.")};
-    const json arguments = params.is_object() ? params.value("arguments", json::object()) : json::object();
-    auto value = ProtocolJSON::fromTree<JSONValue>(arguments);
-    if (!value) return {false, blockedReply(id, "Vardex could not read this tool call, so it was blocked.")};
+    // What the proxy cannot read is not passed on: the server might read it differently.
+    if (message.is_discarded()) return {false, errorReply(json(), parseError, "Vardex could not read this line, so it was not passed on.")};
+    if (message.is_array()) {
+        // Each request of a batch would need its own decision and the batch one answer; it is
+        // refused whole, and every request in it hears so.
+        json replies = json::array();
+        for (const auto& element : message) {
+            if (element.is_object() && element.contains("id") && element.contains("method")) {
+                replies.push_back(errorJson(element["id"], invalidRequest,
+                                            "Vardex does not pass on batches; send each request on its own line."));
+            }
+        }
+        if (replies.empty()) return {false, std::nullopt};
+        return {false, replies.dump(-1, ' ', false, json::error_handler_t::replace)};
+    }
+    if (!message.is_object()) return {false, errorReply(json(), invalidRequest, "Vardex passes on JSON-RPC messages only.")};
 
+    const bool hasId = message.contains("id");
+    const json id = hasId ? message["id"] : json();
+    const auto method = message.find("method");
+    if (method == message.end()) {
+        // A response to one of the server's own requests; anything else is not a message.
+        if (hasId && (message.contains("result") || message.contains("error"))) return {};
+        return {false, hasId ? errorReply(id, invalidRequest, "Vardex passes on JSON-RPC messages only.") : std::optional<std::string>()};
+    }
+    if (!method->is_string()) {
+        return {false, hasId ? errorReply(id, invalidRequest, "This request names no method, so it was not passed on.")
+                             : std::optional<std::string>()};
+    }
+    // A notification is not answered; it carries no action to decide.
+    if (!hasId) return {};
+
+    const std::string name = method->get<std::string>();
+    const json params = message.value("params", json::object());
     std::error_code ignored;
-    AgentContext context{AgentKind::mcp, session, std::filesystem::current_path(ignored).string(), false};
-    const auto decision = decide(makeMcpAction(context, server, name.get<std::string>(), std::move(value).value()));
-    if (!decision) return {false, blockedReply(id, decision.error())};
-    if (decision->decision == Outcome::allow) return {};
-    return {false, blockedReply(id, decision->reasonAgent.empty() ? decision->reasonUser : decision->reasonAgent)};
+    const AgentContext context{AgentKind::mcp, session, std::filesystem::current_path(ignored).string(), false};
+    const auto blocked = [&](const std::string& reason) -> ProxyStep {
+        if (name == "tools/call") return {false, blockedReply(id, reason)};
+        return {false, errorReply(id, blockedByPolicy, reason)};
+    };
+    auto actions = mcpRequestActions(name, params, server, context);
+    if (!actions) return blocked(actions.error());
+    for (const auto& action : *actions) {
+        const auto decision = decide(action);
+        if (!decision) return blocked(decision.error());
+        if (decision->decision != Outcome::allow) {
+            return blocked(decision->reasonAgent.empty() ? decision->reasonUser : decision->reasonAgent);
+        }
+    }
+    return {};
 }
 
 int runMcpProxy(const std::string& server, const std::vector<std::string>& command) {
@@ -132,7 +198,7 @@ int runMcpProxy(const std::string& server, const std::vector<std::string>& comma
     };
     // The server's lines go out whole, so a reply of the proxy never lands inside one.
     std::thread relay([&] {
-        forEachLine(fromServer[0], -1, emit);
+        forEachLine(fromServer[0], -1, std::numeric_limits<std::size_t>::max(), emit, [] {});
         ::close(fromServer[0]);
         ::close(serverDone[1]);
     });
@@ -145,11 +211,14 @@ int runMcpProxy(const std::string& server, const std::vector<std::string>& comma
         if (!decision) return fail(decision.error().description());
         return std::move(decision).value();
     };
-    forEachLine(STDIN_FILENO, serverDone[0], [&](const std::string& line) {
-        const auto step = screenAgentLine(line, server, session, decide);
-        if (step.reply) emit(*step.reply + "\n");
-        return !step.forward || writeAll(toServer[1], line);
-    });
+    forEachLine(
+        STDIN_FILENO, serverDone[0], maxAgentLine,
+        [&](const std::string& line) {
+            const auto step = screenAgentLine(line, server, session, decide);
+            if (step.reply) emit(*step.reply + "\n");
+            return !step.forward || writeAll(toServer[1], line);
+        },
+        [&] { emit(errorReply(json(), invalidRequest, "This line is too long for Vardex to check, so it was not passed on.") + "\n"); });
     ::close(toServer[1]);
     relay.join();
     ::close(serverDone[0]);

@@ -11,9 +11,10 @@
 #include "protocol/approval.hpp"
 
 // The program an agent starts in place of an MCP server ("vardex mcp-proxy --server NAME --
-// command args..."). It starts the real server and passes the JSON-RPC lines both ways; a
-// "tools/call" from the agent is put to the daemon first, and one the engine does not allow is
-// answered by the proxy with an error result instead of reaching the server.
+// command args..."). It starts the real server and passes the JSON-RPC lines both ways; each
+// request from the agent is put to the daemon first, and one the engine does not allow is
+// answered by the proxy (a tool call with an error result, anything else with a JSON-RPC
+// error) instead of reaching the server.
 namespace vardex::engine {
 
 // The daemon's decision on one action, or the sentence saying why there is none.
@@ -25,8 +26,11 @@ struct ProxyStep {
     std::optional<std::string> reply;  // one JSON-RPC line, without its line feed
 };
 
-// Lines that are not a "tools/call" request pass unchecked; a call is decided by `decide` and
-// blocked unless allowed, also when no decision could be had.
+// Fails closed. A line that is not JSON, a batch, or anything but a JSON-RPC message is not
+// passed on (a request with an id hears a JSON-RPC error instead). Notifications and responses
+// pass. Every request is decided by `decide`, action by action (the tool call, then every file
+// and address its parameters name), and passes only when all are allowed; without a decision
+// it is blocked.
 ProxyStep screenAgentLine(std::string_view line, const std::string& server, const std::string& session,
                           const DecideAction& decide);
 

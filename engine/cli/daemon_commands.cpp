@@ -1,10 +1,13 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -18,6 +21,8 @@
 #include "daemon/approval_memory.hpp"
 #include "daemon/claude_hook.hpp"
 #include "daemon/daemon_server.hpp"
+#include "daemon/daemon_record.hpp"
+#include "policy/text_file.hpp"
 #include "protocol/protocol_json.hpp"
 
 namespace vardex::engine {
@@ -55,7 +60,58 @@ Result<int, std::string> installStopSignals() {
     return fds[0];
 }
 
-int runDaemon() {
+struct DaemonOptions {
+    bool foreground = false;
+    std::string appExecutable;
+    bool testApprovers = false;
+};
+
+std::filesystem::path accountHome() {
+    const passwd* account = ::getpwuid(::getuid());
+    return account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
+}
+
+// The socket every installed agent and the app use when nothing else is said, under HOME or
+// under the account's own home folder.
+bool isDefaultSocket(const std::string& path) {
+    const auto chosen = std::filesystem::path(path).lexically_normal();
+    for (const auto& home : {VardexPaths::homeDirectory(), accountHome()}) {
+        if (home.empty()) continue;
+        const auto standard = (home / "Library/Application Support/Talvenor/vardex.sock").lexically_normal();
+        std::error_code ignored;
+        if (chosen == standard || std::filesystem::equivalent(chosen, standard, ignored)) return true;
+    }
+    return false;
+}
+
+// Kept beside the daemon's other files, so `doctor` can tell which app it listens to.
+void recordDaemon(const DaemonTrust& trust) {
+    nlohmann::json record{{"pid", ::getpid()},
+                          {"app_executable", trust.appExecutable ? nlohmann::json(trust.appExecutable->string())
+                                                                 : nlohmann::json()},
+                          {"test_approvers", trust.testApprovers}};
+    (void)VardexPaths::ensureDirectory(VardexPaths::supportDirectory());
+    if (auto written = writeTextFileAtomically(VardexPaths::supportDirectory() / daemonRecordFileName,
+                                               record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+        !written) {
+        std::cerr << "vardex daemon: " << written.error().description() << std::endl;
+    }
+}
+
+int runDaemon(const DaemonOptions& options) {
+    DaemonTrust trust;
+    if (!options.appExecutable.empty()) trust.appExecutable = std::filesystem::path(options.appExecutable);
+    trust.testApprovers = options.testApprovers;
+    if (trust.testApprovers && isDefaultSocket(VardexPaths::socketPath())) {
+        std::cerr << "vardex daemon: --test-approvers is for test daemons only; give one its own VARDEX_SOCK."
+                  << std::endl;
+        return exitFailed;
+    }
+    if (!trust.appExecutable) {
+        std::cerr << "vardex daemon: no app was named with --app-executable, so no answer from an app counts and "
+                     "every question is settled by the policy's no-app default."
+                  << std::endl;
+    }
     auto stopFd = installStopSignals();
     if (!stopFd) {
         std::cerr << "vardex daemon: " << stopFd.error() << std::endl;
@@ -77,8 +133,9 @@ int runDaemon() {
         return exitFailed;
     }
     std::cout << "vardex daemon listening on " << socket->path() << std::endl;
+    recordDaemon(trust);
     DaemonServer server(std::move(socket).value(), std::move(policy), std::move(memory), VardexPaths::auditLogURL(),
-                        std::cerr);
+                        std::cerr, std::move(trust));
     server.run(*stopFd);
     std::cout << "vardex daemon stopped" << std::endl;
     return exitAllowed;
@@ -128,9 +185,66 @@ int runAsk(const AskOptions& options) {
     return decision->decision == Outcome::allow ? exitAllowed : exitDenied;
 }
 
+// Written whole before the deadline timer is armed: the signal handler may only copy bytes
+// that already exist.
+std::string hookDeadlineOutput;
+
+extern "C" void hookDeadlinePassed(int) {
+    (void)!::write(STDOUT_FILENO, hookDeadlineOutput.data(), hookDeadlineOutput.size());
+    ::_exit(exitAllowed);
+}
+
+// Whatever the hook is stuck on (an agent that never closes the input, a daemon that never
+// answers), at `seconds` it prints a deny and ends.
+void armHookDeadline(double seconds) {
+    hookDeadlineOutput =
+        ClaudeHook::output(false, "Vardex could not decide in time, so this call was blocked; ask the user before "
+                                  "trying again.")
+            .dump() +
+        "\n";
+    struct sigaction action {};
+    action.sa_handler = hookDeadlinePassed;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGALRM, &action, nullptr);
+    itimerval timer{};
+    timer.it_value.tv_sec = static_cast<time_t>(seconds);
+    timer.it_value.tv_usec = static_cast<suseconds_t>((seconds - static_cast<double>(timer.it_value.tv_sec)) * 1e6);
+    ::setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
+void disarmHookDeadline() {
+    itimerval none{};
+    ::setitimer(ITIMER_REAL, &none, nullptr);
+}
+
+// Standard input up to `limit` bytes; absent when there is more.
+std::optional<std::string> readInput(std::size_t limit) {
+    std::string input;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return input;
+        input.append(buffer, static_cast<std::size_t>(count));
+        if (input.size() > limit) return std::nullopt;
+    }
+}
+
 int runClaudeHook() {
-    const std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-    std::cout << ClaudeHook::run(input, VardexPaths::socketPath(), agentWaitSeconds()).dump() << std::endl;
+    const double seconds = ClaudeHook::deadlineSeconds(agentWaitSeconds(), VardexPaths::env("VARDEX_HOOK_SECONDS"));
+    armHookDeadline(seconds);
+    const auto input = readInput(ClaudeHook::maxInputBytes);
+    nlohmann::json answer;
+    try {
+        answer = input ? ClaudeHook::run(*input, VardexPaths::socketPath(), seconds)
+                       : ClaudeHook::output(false, "This call is too large for Vardex to check, so it was blocked.");
+    } catch (const std::exception& error) {
+        answer = ClaudeHook::output(false, std::string("Vardex could not check this call, so it was blocked: ") +
+                                               error.what());
+    }
+    const std::string text = answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    disarmHookDeadline();
+    (void)!::write(STDOUT_FILENO, text.data(), text.size());
     // The answer is in the output; a non-zero status would make the agent ignore it.
     return exitAllowed;
 }
@@ -139,17 +253,21 @@ int runClaudeHook() {
 
 void addDaemonCommands(CLI::App& app, CommandContext& context) {
     auto* daemon = app.add_subcommand("daemon", "Run the daemon that decides what agents may do");
-    auto foreground = std::make_shared<bool>(false);
-    daemon->add_flag("--foreground", *foreground, "Stay in the foreground (the service manager runs it so)");
-    daemon->callback([&context, foreground] {
-        if (!*foreground) {
+    auto daemonOptions = std::make_shared<DaemonOptions>();
+    daemon->add_flag("--foreground", daemonOptions->foreground, "Stay in the foreground (the service manager runs it so)");
+    daemon->add_option("--app-executable", daemonOptions->appExecutable,
+                       "The app whose answers count: only a process running this file may answer questions");
+    daemon->add_flag("--test-approvers", daemonOptions->testApprovers,
+                     "Count answers from automation (for test daemons on their own socket only)");
+    daemon->callback([&context, daemonOptions] {
+        if (!daemonOptions->foreground) {
             std::cerr << "vardex daemon: run it as \"vardex daemon --foreground\"; the service manager keeps it "
                          "in the background."
                       << std::endl;
             context.exitCode = exitFailed;
             return;
         }
-        context.exitCode = runDaemon();
+        context.exitCode = runDaemon(*daemonOptions);
     });
 
     auto options = std::make_shared<AskOptions>();

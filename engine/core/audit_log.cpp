@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include <openssl/evp.h>
@@ -97,7 +99,49 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// The anchor file; absent when there is none, an empty hash when there is one that does not
+// read as an anchor.
+std::optional<LogAnchor> readAnchor(const std::filesystem::path& file) {
+    std::error_code code;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, code))) return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto tree = nlohmann::json::parse(text, nullptr, false);
+    LogAnchor anchor;
+    if (tree.is_object() && tree.value("entries", nlohmann::json()).is_number_unsigned() &&
+        tree.value("hash", nlohmann::json()).is_string()) {
+        anchor.entries = tree["entries"].get<std::size_t>();
+        anchor.hash = tree["hash"].get<std::string>();
+    }
+    if (anchor.hash.size() != genesisHash.size() || anchor.entries == 0) return LogAnchor{};
+    return anchor;
+}
+
+// Replaced whole through a temporary file and a rename, like every file the engine owns, but
+// without waiting for the disk: the log line it follows is not flushed either, and a flush
+// here would cost every decision several milliseconds.
+Result<void, std::string> writeAnchor(const std::filesystem::path& file, const LogAnchor& anchor) {
+    const nlohmann::json tree{{"entries", anchor.entries}, {"hash", anchor.hash}, {"version", 1}};
+    const std::string text = tree.dump() + "\n";
+    std::string temporary = file.string() + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return fail(std::string("Could not keep the head of the activity log: ") + std::strerror(errno) + ".");
+    const bool written = writeAll(fd, text) && ::fchmod(fd, 0600) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        const int cause = written ? errno : error;
+        ::unlink(temporary.c_str());
+        return fail(std::string("Could not keep the head of the activity log: ") + std::strerror(cause) + ".");
+    }
+    return {};
+}
+
 }  // namespace
+
+std::filesystem::path anchorPathFor(const std::filesystem::path& log) {
+    return log.parent_path() / (log.stem().string() + ".head.json");
+}
 
 AuditRecord auditRecordFor(const Action& action, const Decision& decision, std::optional<std::string> approver,
                            std::chrono::system_clock::time_point now) {
@@ -163,6 +207,17 @@ Result<std::string, std::string> appendAuditRecord(const std::filesystem::path& 
     text += canonical(line);
     text += '\n';
     if (!writeAll(file.fd(), text)) return fail(errnoText(log, "write to"));
+
+    // Still under the lock: the anchor follows the log only while it describes the log's end.
+    const auto anchorFile = anchorPathFor(log);
+    const auto anchor = readAnchor(anchorFile);
+    const std::string previous = line["prev_hash"].get<std::string>();
+    std::optional<LogAnchor> moved;
+    if (!anchor && lastLine.empty()) moved = LogAnchor{1, hash};
+    if (anchor && !anchor->hash.empty() && anchor->hash == previous) moved = LogAnchor{anchor->entries + 1, hash};
+    if (moved) {
+        if (auto kept = writeAnchor(anchorFile, *moved); !kept) return fail(kept.error());
+    }
     return hash;
 }
 
@@ -170,46 +225,95 @@ std::string ChainReport::message() const {
     if (badLine) {
         return "The activity log has been changed: line " + std::to_string(*badLine) + " " + problem + ".";
     }
-    if (entries == 0) return "The activity log is empty; nothing to check.";
-    return "The activity log is intact: " + std::to_string(entries) + (entries == 1 ? " entry" : " entries") +
-           " checked.";
+    const std::string was = std::to_string(anchoredEntries) + (anchoredEntries == 1 ? " entry" : " entries");
+    const std::string now = std::to_string(entries) + (entries == 1 ? " entry" : " entries");
+    switch (anchor) {
+    case AnchorCheck::deleted: return "The activity log has been deleted: it had " + was + ".";
+    case AnchorCheck::emptied: return "The activity log has been emptied: it had " + was + ".";
+    case AnchorCheck::cutShort:
+        return "The activity log has been cut short: it had " + was + ", " + now + " are left.";
+    case AnchorCheck::rechained:
+        return "The activity log has been rewritten: its " + now + " chain together, but not to the " + was +
+               " Vardex wrote.";
+    case AnchorCheck::extended:
+        return "The activity log has lines Vardex did not write: " + now + " where Vardex wrote " + was + ".";
+    case AnchorCheck::none:
+        return "The activity log cannot be fully checked: its " + now +
+               " chain together, but there is no record of where it ended, so lines removed from its end would "
+               "not show.";
+    case AnchorCheck::unreadable:
+        return "The activity log cannot be fully checked: the record of where it ended is damaged.";
+    case AnchorCheck::fresh: return "The activity log is empty; nothing to check.";
+    case AnchorCheck::matches: break;
+    }
+    return "The activity log is intact: " + now + " checked.";
 }
 
 Result<ChainReport, std::string> verifyAuditLog(const std::filesystem::path& log) {
     ChainReport report;
     std::error_code missing;
-    if (!std::filesystem::exists(log, missing)) return report;
-    std::ifstream in(log, std::ios::binary);
-    if (!in) return fail("Could not read the activity log " + log.string() + ".");
-    std::string previous = genesisHash;
-    std::string text;
-    std::size_t number = 0;
-    const auto bad = [&](std::string problem) {
-        report.badLine = number;
-        report.problem = std::move(problem);
-        return report;
-    };
-    while (std::getline(in, text)) {
-        ++number;
-        if (text.empty()) return bad("is empty");
-        auto line = nlohmann::json::parse(text, nullptr, false);
-        if (!line.is_object()) return bad("is not a log entry");
-        if (!line.contains("hash") || !line["hash"].is_string() || !line.contains("prev_hash") ||
-            !line["prev_hash"].is_string()) {
-            return bad("has no hash");
-        }
-        const auto hash = line["hash"].get<std::string>();
-        if (line["prev_hash"].get<std::string>() != previous) {
-            return bad(number == 1 ? "does not start the log: lines before it were removed"
-                                   : "does not follow the line before it");
-        }
-        if (canonical(line) != text) return bad("was edited");
-        line.erase("hash");
-        if (chainHash(previous, line) != hash) return bad("was edited");
-        previous = hash;
-        ++report.entries;
+    const bool exists = std::filesystem::exists(log, missing);
+    // The shared lock keeps an append (and the anchor move that follows it) out while both
+    // are read.
+    LockedFile locked(exists ? ::open(log.c_str(), O_RDONLY | O_CLOEXEC) : -1);
+    if (exists && locked.fd() < 0) return fail("Could not read the activity log " + log.string() + ".");
+    while (exists && ::flock(locked.fd(), LOCK_SH) != 0) {
+        if (errno != EINTR) return fail(errnoText(log, "lock"));
     }
-    if (in.bad()) return fail("Could not read the activity log " + log.string() + ".");
+    const auto anchor = readAnchor(anchorPathFor(log));
+    if (anchor) report.anchoredEntries = anchor->entries;
+
+    std::string previous = genesisHash;
+    std::string atAnchor;  // the hash of the entry the anchor counts to
+    if (exists) {
+        std::ifstream in(log, std::ios::binary);
+        if (!in) return fail("Could not read the activity log " + log.string() + ".");
+        std::string text;
+        std::size_t number = 0;
+        const auto bad = [&](std::string problem) {
+            report.badLine = number;
+            report.problem = std::move(problem);
+            return report;
+        };
+        while (std::getline(in, text)) {
+            ++number;
+            if (text.empty()) return bad("is empty");
+            auto line = nlohmann::json::parse(text, nullptr, false);
+            if (!line.is_object()) return bad("is not a log entry");
+            if (!line.contains("hash") || !line["hash"].is_string() || !line.contains("prev_hash") ||
+                !line["prev_hash"].is_string()) {
+                return bad("has no hash");
+            }
+            const auto hash = line["hash"].get<std::string>();
+            if (line["prev_hash"].get<std::string>() != previous) {
+                return bad(number == 1 ? "does not start the log: lines before it were removed"
+                                       : "does not follow the line before it");
+            }
+            if (canonical(line) != text) return bad("was edited");
+            line.erase("hash");
+            if (chainHash(previous, line) != hash) return bad("was edited");
+            previous = hash;
+            ++report.entries;
+            if (anchor && report.entries == anchor->entries) atAnchor = hash;
+        }
+        if (in.bad()) return fail("Could not read the activity log " + log.string() + ".");
+    }
+
+    if (!anchor) {
+        report.anchor = report.entries == 0 ? AnchorCheck::fresh : AnchorCheck::none;
+    } else if (anchor->hash.empty()) {
+        report.anchor = AnchorCheck::unreadable;
+    } else if (!exists) {
+        report.anchor = AnchorCheck::deleted;
+    } else if (report.entries == 0) {
+        report.anchor = AnchorCheck::emptied;
+    } else if (report.entries < anchor->entries) {
+        report.anchor = AnchorCheck::cutShort;
+    } else if (atAnchor != anchor->hash) {
+        report.anchor = AnchorCheck::rechained;
+    } else {
+        report.anchor = report.entries == anchor->entries ? AnchorCheck::matches : AnchorCheck::extended;
+    }
     return report;
 }
 

@@ -33,8 +33,8 @@ struct AuditRecord {
 AuditRecord auditRecordFor(const Action& action, const Decision& decision, std::optional<std::string> approver,
                            std::chrono::system_clock::time_point now);
 
-// Appends one hash-chained line under an exclusive file lock (daemon and `check` share the log).
-// Returns the new line's hash. The line's "hash" is the SHA-256 (lower-case hex) of the
+// Appends one hash-chained line under an exclusive file lock (daemon and `check` share the log)
+// and moves the log's anchor to it. Returns the new line's hash. The line's "hash" is the SHA-256 (lower-case hex) of the
 // previous line's hash, a line feed, and the compact sorted-key JSON of the line without
 // "hash"; the first line's "prev_hash" is 64 zeros. Creates the log's folder when needed.
 Result<std::string, std::string> appendAuditRecord(const std::filesystem::path& log, const AuditRecord& record);
@@ -45,19 +45,49 @@ inline const std::string genesisHash(64, '0');
 // SHA-256 of the bytes, as 64 lower-case hex digits.
 std::string sha256Hex(std::string_view bytes);
 
-// The outcome of recomputing the chain.
+// The log's head as the engine last wrote it, kept apart from the log so that a log cut short,
+// emptied, deleted or rewritten with a fresh chain is noticed: the number of entries and the
+// hash of the last one. Every append moves it, under the log's lock, as long as it still
+// describes the log's last line; once it does not, it stays where it was, as evidence.
+struct LogAnchor {
+    std::size_t entries = 0;
+    std::string hash;
+    friend bool operator==(const LogAnchor&, const LogAnchor&) = default;
+};
+
+// "audit.head.json" beside "audit.jsonl".
+std::filesystem::path anchorPathFor(const std::filesystem::path& log);
+
+// How the log compares with its anchor.
+enum class AnchorCheck {
+    matches,     // the log ends where the anchor says
+    fresh,       // neither log nor anchor: nothing was ever logged
+    none,        // a log with no anchor: it cannot be told whether lines were removed
+    unreadable,  // an anchor that is not one
+    deleted,     // the anchor names entries, the log is gone
+    emptied,     // the anchor names entries, the log has none
+    cutShort,    // fewer entries than the anchor names
+    rechained,   // as many entries or more, but another chain
+    extended,    // the anchored chain with lines after it that the engine did not write
+};
+
+// The outcome of recomputing the chain and comparing it with the anchor.
 struct ChainReport {
     std::size_t entries = 0;              // lines checked
     std::optional<std::size_t> badLine;   // 1-based line number of the first line that does not match
     std::string problem;                  // what is wrong with it
+    AnchorCheck anchor = AnchorCheck::fresh;
+    std::size_t anchoredEntries = 0;
 
-    bool intact() const { return !badLine.has_value(); }
+    bool intact() const {
+        return !badLine.has_value() && (anchor == AnchorCheck::matches || anchor == AnchorCheck::fresh);
+    }
     // The sentence `log verify` prints.
     std::string message() const;
 };
 
-// Recomputes the chain of the whole log. A missing log is an intact, empty one; a log that
-// cannot be read is an error sentence.
+// Recomputes the chain of the whole log, under a shared lock so that no append is half seen,
+// and compares its end with the anchor. A log that cannot be read is an error sentence.
 Result<ChainReport, std::string> verifyAuditLog(const std::filesystem::path& log);
 
 }  // namespace vardex::engine

@@ -1,6 +1,11 @@
 #include "daemon/approval_memory.hpp"
 
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+#include <string_view>
 #include <system_error>
+#include <variant>
 
 #include <nlohmann/json.hpp>
 
@@ -15,9 +20,36 @@ std::string sessionScope(const AgentContext& context) {
     return std::string(wireText(context.agent)) + "\n" + context.sessionId;
 }
 
-std::string sessionGrant(const Action& action, const Decision& decision) {
-    if (decision.ruleId && decision.severity != Severity::critical) return "rule:" + *decision.ruleId;
-    return "action:" + exactActionKey(action);
+// The same action in the same folder: a relative path or a bare command means something else
+// elsewhere.
+std::string sessionGrant(const Action& action) { return exactActionKey(action) + "\n" + action.context.cwd; }
+
+bool isPrivilegeWord(std::string_view word) {
+    static constexpr std::string_view names[] = {"sudo", "doas", "su", "pkexec", "run0"};
+    return std::find(std::begin(names), std::end(names), word) != std::end(names);
+}
+
+// Any privilege rule, or a privilege program anywhere in the command as typed: a yes to one
+// "sudo" must not turn into a session of them, however the command was spelled.
+bool raisesPrivileges(const Action& action, const Decision& decision) {
+    const auto privilegeRule = [](const std::string& id) { return id.rfind("priv.", 0) == 0; };
+    if (decision.ruleId && privilegeRule(*decision.ruleId)) return true;
+    if (std::any_of(decision.matchedRuleIds.begin(), decision.matchedRuleIds.end(), privilegeRule)) return true;
+    const auto* shell = std::get_if<ShellAction>(&action.kind);
+    if (shell == nullptr) return false;
+    const std::string& raw = shell->raw;
+    const auto wordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; };
+    for (std::size_t i = 0; i < raw.size();) {
+        if (!wordChar(raw[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < raw.size() && wordChar(raw[end])) ++end;
+        if (isPrivilegeWord(std::string_view(raw).substr(i, end - i))) return true;
+        i = end;
+    }
+    return false;
 }
 
 }  // namespace
@@ -56,7 +88,7 @@ std::optional<ApprovalVerdict> ApprovalMemory::remembered(const Action& action, 
         return ApprovalVerdict::alwaysAllow;
     }
     if (!action.context.sessionId.empty() &&
-        session_.count({sessionScope(action.context), sessionGrant(action, decision)}) != 0) {
+        session_.count({sessionScope(action.context), sessionGrant(action)}) != 0) {
         return ApprovalVerdict::allowSession;
     }
     return std::nullopt;
@@ -67,8 +99,8 @@ Result<void, std::string> ApprovalMemory::remember(const Action& action, const D
     switch (verdict) {
     case ApprovalVerdict::allowSession:
         // Without a session id every session would share the grant.
-        if (!action.context.sessionId.empty()) {
-            session_.insert({sessionScope(action.context), sessionGrant(action, decision)});
+        if (!action.context.sessionId.empty() && !raisesPrivileges(action, decision)) {
+            session_.insert({sessionScope(action.context), sessionGrant(action)});
         }
         return {};
     case ApprovalVerdict::alwaysAllow:

@@ -13,10 +13,11 @@
 
 namespace vardex::engine {
 
-// The answers that outlive one question. "Allow for this session" lets the same rule through
-// for the rest of that agent session (for a critical rule only the exact same action, since
-// one yes must not open the whole class); "always allow" lets that exact action through from
-// now on and is kept in a small JSON file, written whole and atomically.
+// The answers that outlive one question. "Allow for this session" lets the same action (the
+// same normalised command in the same working folder) through for the rest of that agent
+// session, never a whole rule, and never anything run with administrator rights; "always
+// allow" lets that exact action through from now on and is kept in a small JSON file, written
+// whole and atomically.
 class ApprovalMemory {
 public:
     static constexpr const char* fileName = "always-allow.json";
@@ -41,7 +42,7 @@ private:
 
     std::filesystem::path file_;
     std::set<std::string> always_;
-    // (agent and session, rule or exact action)
+    // (agent and session, exact action and working folder)
     std::set<std::pair<std::string, std::string>> session_;
 };
 

@@ -1,5 +1,7 @@
 #include "daemon/claude_hook.hpp"
 
+#include <algorithm>
+#include <cstdlib>
 #include <string_view>
 
 #include "daemon/agent_action.hpp"
@@ -84,6 +86,16 @@ nlohmann::json output(bool allowed, const std::string& reason) {
 nlohmann::json outputFor(const DecisionEvent& decision) {
     const bool allowed = decision.decision == Outcome::allow;
     return output(allowed, allowed ? decision.reasonUser : decision.reasonAgent);
+}
+
+double deadlineSeconds(double agentWait, const std::optional<std::string>& shorter) {
+    double seconds = std::min<double>(agentWait, longestWaitSeconds);
+    if (shorter) {
+        char* end = nullptr;
+        const double asked = std::strtod(shorter->c_str(), &end);
+        if (end != shorter->c_str() && *end == '\0' && asked > 0) seconds = std::min(seconds, asked);
+    }
+    return seconds;
 }
 
 nlohmann::json run(const std::string& inputText, const std::string& socketPath, double waitSeconds) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,16 @@ nlohmann::json output(bool allowed, const std::string& reason);
 // The answer for a decision: a denial tells the agent what to do instead, an allowance tells
 // the person why.
 nlohmann::json outputFor(const DecisionEvent& decision);
+
+// The hook never runs longer than this, whatever the policy's ask time-out: at this point it
+// prints a deny and ends, so the agent always hears from the engine first.
+inline constexpr int longestWaitSeconds = 270;
+// Larger inputs are refused unread; the daemon would not take such an action either.
+inline constexpr std::size_t maxInputBytes = 8 * 1024 * 1024;
+
+// How long this run of the hook may take: the agent's usual wait for the daemon, never more
+// than `longestWaitSeconds`, and shorter when `shorter` (VARDEX_HOOK_SECONDS) asks for it.
+double deadlineSeconds(double agentWait, const std::optional<std::string>& shorter);
 
 // The whole hook: reads the input text, asks the daemon at `socketPath`, and returns the
 // output. Anything short of a decision from the daemon denies (fails closed).

@@ -22,10 +22,7 @@
 namespace vardex::engine {
 namespace {
 
-// A peer that sends a line this long, or reads so slowly that this much waits for it, is
-// dropped rather than allowed to grow the daemon without bound.
-constexpr std::size_t maxInputLine = 1024 * 1024;
-constexpr std::size_t maxPendingOutput = 8 * 1024 * 1024;
+constexpr const char* automationApprover = "automation";
 
 std::string isoNow() {
     return date::format("%FT%TZ", std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
@@ -71,12 +68,15 @@ std::string randomPrefix() {
 }  // namespace
 
 DaemonServer::DaemonServer(ListeningSocket socket, PolicyWatch policy, ApprovalMemory memory,
-                           std::filesystem::path auditLog, std::ostream& diagnostics)
+                           std::filesystem::path auditLog, std::ostream& diagnostics, DaemonTrust trust,
+                           DaemonLimits limits)
     : socket_(std::move(socket)),
       policy_(std::move(policy)),
       memory_(std::move(memory)),
       auditLog_(std::move(auditLog)),
       diagnostics_(diagnostics),
+      trust_(std::move(trust)),
+      limits_(limits),
       questionPrefix_(randomPrefix()) {}
 
 DaemonServer::~DaemonServer() {
@@ -87,7 +87,10 @@ void DaemonServer::run(int stopFd) {
     std::vector<pollfd> watched;
     std::vector<std::uint64_t> ids;
     for (;;) {
-        watched.assign({{stopFd, POLLIN, 0}, {socket_.fd(), POLLIN, 0}});
+        // With no descriptor left, a readable listening socket would wake the loop at once,
+        // again and again; it is left out of the poll until the pause is over.
+        const bool accepting = Clock::now() >= acceptPausedUntil_;
+        watched.assign({{stopFd, POLLIN, 0}, {accepting ? socket_.fd() : -1, POLLIN, 0}});
         ids.clear();
         for (const auto& [id, connection] : connections_) {
             short events = connection.inputEnded ? 0 : POLLIN;
@@ -112,6 +115,7 @@ void DaemonServer::run(int stopFd) {
                 if ((revents & (POLLHUP | POLLERR)) != 0) found->second.gone = true;
             }
         }
+        dropIdleHalfLines();
         expireQuestions();
         for (auto& [id, connection] : connections_) flush(connection);
         closeGone();
@@ -128,15 +132,56 @@ void DaemonServer::acceptAll() {
         const int fd = ::accept4(socket_.fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Said once per pause, not once per wake-up.
+                if (!refusedSinceLastAccept_) {
+                    diagnostics_ << "vardex daemon: no descriptor left for a new connection ("
+                                 << std::system_category().message(errno) << "); waiting before accepting more"
+                                 << std::endl;
+                }
+                refusedSinceLastAccept_ = true;
+                acceptPausedUntil_ = Clock::now() + limits_.acceptBackoff;
+            } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
                 diagnostics_ << "vardex daemon: accept failed: " << std::system_category().message(errno)
                              << std::endl;
             }
             return;
         }
+        refusedSinceLastAccept_ = false;
+        if (connections_.size() >= limits_.connections) {
+            // Accepted and closed at once: left in the backlog it would keep the loop awake.
+            ::close(fd);
+            continue;
+        }
         Connection connection;
         connection.fd = fd;
+        connection.fromApp = isTheApp(fd);
+        connection.lastInput = Clock::now();
         connections_.emplace(nextConnection_++, std::move(connection));
+    }
+}
+
+bool DaemonServer::isTheApp(int fd) const {
+    if (!trust_.appExecutable) return false;
+    const auto peer = peerIdentity(fd, ticksSinceBoot());
+    if (!peer || peer->uid != ::geteuid() || !peer->executable) return false;
+    const auto recorded = fileIdentity(*trust_.appExecutable);
+    return recorded && *recorded == *peer->executable;
+}
+
+std::size_t DaemonServer::bufferedBytes() const {
+    std::size_t total = 0;
+    for (const auto& [id, connection] : connections_) total += connection.input.size() + connection.output.size();
+    return total;
+}
+
+void DaemonServer::dropIdleHalfLines() {
+    const auto now = Clock::now();
+    for (auto& [id, connection] : connections_) {
+        if (!connection.gone && !connection.input.empty() && now - connection.lastInput >= limits_.idleHalfLine) {
+            diagnostics_ << "vardex daemon: dropped a connection that stopped in the middle of a line" << std::endl;
+            connection.gone = true;
+        }
     }
 }
 
@@ -162,7 +207,13 @@ void DaemonServer::readFrom(std::uint64_t id) {
             }
             return;
         }
+        if (bufferedBytes() + static_cast<std::size_t>(count) > limits_.bufferedBytes) {
+            diagnostics_ << "vardex daemon: dropped a connection: the daemon holds as much as it may" << std::endl;
+            connection.gone = true;
+            return;
+        }
         connection.input.append(buffer, static_cast<std::size_t>(count));
+        connection.lastInput = Clock::now();
         std::size_t start = 0;
         for (;;) {
             auto current = connections_.find(id);
@@ -171,7 +222,7 @@ void DaemonServer::readFrom(std::uint64_t id) {
             const std::size_t end = input.find('\n', start);
             if (end == std::string::npos) {
                 input.erase(0, start);
-                if (input.size() > maxInputLine) {
+                if (input.size() > limits_.lineBytes) {
                     diagnostics_ << "vardex daemon: dropped a connection whose line grew too long" << std::endl;
                     current->second.gone = true;
                 }
@@ -213,13 +264,24 @@ void DaemonServer::handleMessage(std::uint64_t id, const IpcMessage& message) {
     Connection& connection = connections_.at(id);
     if (const auto* hello = std::get_if<IpcMessage::Hello>(&message.payload)) {
         connection.role = hello->role;
+        if (hello->role == IpcRole::ui && !connection.fromApp) {
+            diagnostics_ << "vardex daemon: a program that is not the recorded app said hello as the app; it will "
+                            "hear no questions and its answers do not count"
+                         << std::endl;
+        }
     } else if (message.is<IpcMessage::Subscribe>()) {
         connection.subscribed = true;
     } else if (message.is<IpcMessage::Ping>()) {
         // A UI only ever hears questions, answers and events; its own pings are replies.
         if (!isSubscribedUi(connection)) queue(connection, IpcMessage::ping());
     } else if (const auto* response = std::get_if<ApprovalResponse>(&message.payload)) {
-        if (isSubscribedUi(connection)) answer(id, *response);
+        if (!isSubscribedUi(connection)) return;
+        if (response->by == automationApprover && !trust_.testApprovers) {
+            diagnostics_ << "vardex daemon: ignored an answer from automation; this daemon was not started for tests"
+                         << std::endl;
+            return;
+        }
+        answer(id, *response);
     }
     // Questions and events only travel from the daemon outwards.
 }
@@ -346,7 +408,8 @@ void DaemonServer::queue(Connection& connection, const IpcMessage& message) {
                      << " message: " << line.error().description() << std::endl;
         return;
     }
-    if (connection.output.size() + line->size() > maxPendingOutput) {
+    if (connection.output.size() + line->size() > limits_.outputBytes ||
+        bufferedBytes() + line->size() > limits_.bufferedBytes) {
         diagnostics_ << "vardex daemon: dropped a connection that stopped reading" << std::endl;
         connection.gone = true;
         return;
@@ -389,7 +452,7 @@ void DaemonServer::closeGone() {
 }
 
 bool DaemonServer::isSubscribedUi(const Connection& connection) const {
-    return !connection.gone && connection.role == IpcRole::ui && connection.subscribed;
+    return !connection.gone && connection.fromApp && connection.role == IpcRole::ui && connection.subscribed;
 }
 
 bool DaemonServer::anyUi() const {
@@ -398,9 +461,13 @@ bool DaemonServer::anyUi() const {
 }
 
 int DaemonServer::msUntilNextDeadline() const {
-    if (questions_.empty()) return -1;
     auto next = Clock::time_point::max();
     for (const auto& [id, question] : questions_) next = std::min(next, question.deadline);
+    for (const auto& [id, connection] : connections_) {
+        if (!connection.input.empty()) next = std::min(next, connection.lastInput + limits_.idleHalfLine);
+    }
+    if (Clock::now() < acceptPausedUntil_) next = std::min(next, acceptPausedUntil_);
+    if (next == Clock::time_point::max()) return -1;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
     return static_cast<int>(std::clamp<long long>(wait, 0, 60'000));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -12,6 +13,7 @@
 
 #include "daemon/approval_memory.hpp"
 #include "daemon/listening_socket.hpp"
+#include "daemon/peer_identity.hpp"
 #include "daemon/policy_watch.hpp"
 #include "protocol/action.hpp"
 #include "protocol/approval.hpp"
@@ -31,6 +33,25 @@ inline constexpr const char* agentGone = "agent_gone";
 inline constexpr const char* shutdown = "shutdown";
 }  // namespace Approver
 
+// Whose answers count. Only a connection from the recorded app executable, run by the same
+// user, is a UI; with no record nobody is. Answers signed "automation" count only for a daemon
+// started for tests.
+struct DaemonTrust {
+    std::optional<std::filesystem::path> appExecutable;
+    bool testApprovers = false;
+};
+
+// What one daemon holds at most; beyond it peers are dropped rather than the daemon growing.
+struct DaemonLimits {
+    std::size_t connections = 64;
+    std::size_t bufferedBytes = 16 * 1024 * 1024;  // input and output over all connections
+    std::size_t lineBytes = 1024 * 1024;
+    std::size_t outputBytes = 8 * 1024 * 1024;  // waiting for one slow reader
+    std::chrono::milliseconds idleHalfLine{10'000};
+    // How long accepting pauses when the process has no descriptor left.
+    std::chrono::milliseconds acceptBackoff{500};
+};
+
 // The daemon: one thread, one poll loop over the listening socket and every connection.
 //
 // Agents send {"type":"evaluate","action":{...}} and get one "event" line back. A connection
@@ -41,7 +62,8 @@ inline constexpr const char* shutdown = "shutdown";
 class DaemonServer {
 public:
     DaemonServer(ListeningSocket socket, PolicyWatch policy, ApprovalMemory memory,
-                 std::filesystem::path auditLog, std::ostream& diagnostics);
+                 std::filesystem::path auditLog, std::ostream& diagnostics, DaemonTrust trust = {},
+                 DaemonLimits limits = {});
     DaemonServer(const DaemonServer&) = delete;
     DaemonServer& operator=(const DaemonServer&) = delete;
     ~DaemonServer();
@@ -60,6 +82,8 @@ private:
         bool subscribed = false;
         bool inputEnded = false;  // the peer will send nothing more but may still read
         bool gone = false;        // to be closed at the end of this turn
+        bool fromApp = false;     // the recorded app, checked when the connection was accepted
+        Clock::time_point lastInput;
     };
 
     struct OpenQuestion {
@@ -71,6 +95,9 @@ private:
     };
 
     void acceptAll();
+    bool isTheApp(int fd) const;
+    void dropIdleHalfLines();
+    std::size_t bufferedBytes() const;
     void readFrom(std::uint64_t id);
     void flush(Connection& connection);
     void closeGone();
@@ -97,6 +124,10 @@ private:
     ApprovalMemory memory_;
     std::filesystem::path auditLog_;
     std::ostream& diagnostics_;
+    DaemonTrust trust_;
+    DaemonLimits limits_;
+    Clock::time_point acceptPausedUntil_;
+    bool refusedSinceLastAccept_ = false;
     std::map<std::uint64_t, Connection> connections_;
     std::map<std::string, OpenQuestion> questions_;
     std::uint64_t nextConnection_ = 1;

@@ -76,7 +76,8 @@ Result<void, ServiceError> DirectDaemonBackend::spawnForegroundDaemon(const std:
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    std::vector<std::string> arguments{engine.string(), "daemon", "--foreground"};
+    std::vector<std::string> arguments{engine.string()};
+    for (auto& argument : daemonArguments(app_)) arguments.push_back(std::move(argument));
     auto environment = daemonEnvironment();
     auto argv = pointersTo(arguments);
     auto envp = pointersTo(environment);
@@ -93,7 +94,7 @@ Result<void, ServiceError> DirectDaemonBackend::spawnForegroundDaemon(const std:
 }
 
 Result<void, ServiceError> DirectDaemonBackend::start(const std::filesystem::path& engine, bool runAtLoad) {
-    if (auto written = writeLaunchAgent(engine, runAtLoad); !written) return written;
+    if (auto written = writeLaunchAgent(engine, runAtLoad, app_); !written) return written;
     return spawnForegroundDaemon(engine);
 }
 
@@ -115,7 +116,7 @@ void DirectDaemonBackend::stop() {
 }
 
 Result<void, ServiceError> DirectDaemonBackend::setStartAtLogin(const std::filesystem::path& engine, bool on) {
-    return writeLaunchAgent(engine, on);
+    return writeLaunchAgent(engine, on, app_);
 }
 
 }  // namespace vardex

@@ -20,7 +20,7 @@ public:
     // How long a terminated daemon gets to exit before it is killed.
     static constexpr std::chrono::milliseconds terminateGrace{2000};
 
-    DirectDaemonBackend() = default;
+    explicit DirectDaemonBackend(DaemonApp app) : app_(std::move(app)) {}
     DirectDaemonBackend(const DirectDaemonBackend&) = delete;
     DirectDaemonBackend& operator=(const DirectDaemonBackend&) = delete;
     ~DirectDaemonBackend() override { stop(); }
@@ -36,6 +36,7 @@ private:
     // Collects the child when it has ended; callers hold `lock_`.
     bool childRunning();
 
+    DaemonApp app_;
     std::mutex lock_;
     std::optional<pid_t> child_;
 };

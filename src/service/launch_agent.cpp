@@ -26,7 +26,7 @@ std::string escapeXML(std::string_view text) {
     return escaped;
 }
 
-std::string launchAgentPlist(const std::filesystem::path& binary, bool runAtLoad) {
+std::string launchAgentPlist(const std::filesystem::path& binary, bool runAtLoad, const DaemonApp& app) {
     const auto logs = VardexPaths::logsDirectory();
     const auto stringLine = [](std::string_view indent, std::string_view value) {
         return std::string(indent) + "<string>" + escapeXML(value) + "</string>\n";
@@ -47,8 +47,7 @@ std::string launchAgentPlist(const std::filesystem::path& binary, bool runAtLoad
     text += key(top, "ProgramArguments");
     text += std::string(top) + "<array>\n";
     text += stringLine(inner, binary.string());
-    text += stringLine(inner, "daemon");
-    text += stringLine(inner, "--foreground");
+    for (const auto& argument : daemonArguments(app)) text += stringLine(inner, argument);
     text += std::string(top) + "</array>\n";
     text += key(top, "EnvironmentVariables");
     text += std::string(top) + "<dict>\n";
@@ -88,8 +87,8 @@ Result<void, ServiceError> writeServiceFile(const std::filesystem::path& file, s
     return {};
 }
 
-Result<void, ServiceError> writeLaunchAgent(const std::filesystem::path& binary, bool runAtLoad) {
-    return writeServiceFile(VardexPaths::launchAgentPlistURL(), launchAgentPlist(binary, runAtLoad));
+Result<void, ServiceError> writeLaunchAgent(const std::filesystem::path& binary, bool runAtLoad, const DaemonApp& app) {
+    return writeServiceFile(VardexPaths::launchAgentPlistURL(), launchAgentPlist(binary, runAtLoad, app));
 }
 
 }  // namespace vardex

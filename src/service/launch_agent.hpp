@@ -6,6 +6,7 @@
 
 #include "common/result.hpp"
 #include "service/protection_error.hpp"
+#include "service/service_backend.hpp"
 
 namespace vardex {
 
@@ -18,11 +19,12 @@ std::string launchServiceTarget();
 std::string escapeXML(std::string_view text);
 
 // The launch agent's property list for `binary`, with HOME, the socket and the log folder of
-// the current environment. No line feed follows the closing tag.
-std::string launchAgentPlist(const std::filesystem::path& binary, bool runAtLoad);
+// the current environment, and the app the daemon is told about. No line feed follows the
+// closing tag.
+std::string launchAgentPlist(const std::filesystem::path& binary, bool runAtLoad, const DaemonApp& app);
 
 // Writes the property list whole to `launchAgentPlistURL`, creating its folder first.
-Result<void, ServiceError> writeLaunchAgent(const std::filesystem::path& binary, bool runAtLoad);
+Result<void, ServiceError> writeLaunchAgent(const std::filesystem::path& binary, bool runAtLoad, const DaemonApp& app);
 
 // Creates `directory` and its parents; the failure as a ServiceError.
 Result<void, ServiceError> ensureServiceDirectory(const std::filesystem::path& directory);

@@ -68,14 +68,14 @@ Result<void, ServiceError> LaunchctlBackend::bootstrapLaunchAgent() const {
 }
 
 Result<void, ServiceError> LaunchctlBackend::start(const std::filesystem::path& engine, bool runAtLoad) {
-    if (auto written = writeLaunchAgent(engine, runAtLoad); !written) return written;
+    if (auto written = writeLaunchAgent(engine, runAtLoad, app_); !written) return written;
     return bootstrapLaunchAgent();
 }
 
 void LaunchctlBackend::stop() { (void)runLaunchctl({"bootout", launchServiceTarget()}); }
 
 Result<void, ServiceError> LaunchctlBackend::setStartAtLogin(const std::filesystem::path& engine, bool on) {
-    if (auto written = writeLaunchAgent(engine, on); !written) return written;
+    if (auto written = writeLaunchAgent(engine, on, app_); !written) return written;
     const auto service = launchServiceTarget();
     if (!runLaunchctl({"print", service}).ok()) return {};
     // Unloading stops the daemon; with the choice off it stays unloaded until the next start.

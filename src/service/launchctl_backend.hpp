@@ -14,8 +14,8 @@ class LaunchctlBackend final : public ServiceBackend {
 public:
     static constexpr std::string_view defaultProgram = "/bin/launchctl";
 
-    LaunchctlBackend(std::filesystem::path program, ServiceTimeouts timeouts)
-        : program_(std::move(program)), timeouts_(timeouts) {}
+    LaunchctlBackend(std::filesystem::path program, ServiceTimeouts timeouts, DaemonApp app)
+        : program_(std::move(program)), timeouts_(timeouts), app_(std::move(app)) {}
 
     Result<void, ServiceError> start(const std::filesystem::path& engine, bool runAtLoad) override;
     void stop() override;
@@ -29,6 +29,7 @@ public:
 private:
     std::filesystem::path program_;
     ServiceTimeouts timeouts_;
+    DaemonApp app_;
 };
 
 // The program a loaded agent runs, from the "program = ..." line of `launchctl print`; empty

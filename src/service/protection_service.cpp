@@ -25,12 +25,13 @@ ProtectionService::ProtectionService(ServiceOptions options)
     : options_(std::move(options)),
       kind_(chooseServiceBackend(VardexPaths::env("VARDEX_SKIP_LAUNCHCTL"), options_.platform)) {
     switch (kind_) {
-        case ServiceBackendKind::directChild: backend_ = std::make_unique<DirectDaemonBackend>(); break;
+        case ServiceBackendKind::directChild: backend_ = std::make_unique<DirectDaemonBackend>(options_.app); break;
         case ServiceBackendKind::launchctl:
-            backend_ = std::make_unique<LaunchctlBackend>(options_.launchctlProgram, options_.timeouts);
+            backend_ = std::make_unique<LaunchctlBackend>(options_.launchctlProgram, options_.timeouts, options_.app);
             break;
         case ServiceBackendKind::systemd:
-            backend_ = std::make_unique<SystemdBackend>(options_.systemctlProgram, options_.timeouts, options_.eventLog);
+            backend_ = std::make_unique<SystemdBackend>(options_.systemctlProgram, options_.timeouts, options_.eventLog,
+                                                        options_.app);
             break;
     }
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "bridge/vardex_paths.hpp"
 #include "common/result.hpp"
 #include "service/daemon_socket.hpp"
 #include "service/protection_error.hpp"
@@ -29,6 +30,8 @@ struct ServiceOptions {
     ServiceBackendKind platform = platformServiceBackend();
     // Called on the thread running `start`.
     ServiceEventLog eventLog;
+    // The app the daemon listens to: this very program unless told otherwise.
+    DaemonApp app{VardexPaths::runningExecutable(), false};
 };
 
 // Keeps the engine's daemon running as the user's login service and records whether it

@@ -4,6 +4,16 @@
 
 namespace vardex {
 
+std::vector<std::string> daemonArguments(const DaemonApp& app) {
+    std::vector<std::string> arguments{"daemon", "--foreground"};
+    if (app.executable) {
+        arguments.push_back("--app-executable");
+        arguments.push_back(app.executable->string());
+    }
+    if (app.testApprovers) arguments.push_back("--test-approvers");
+    return arguments;
+}
+
 CliResult runServiceManager(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
     auto run = VardexCli::runBinary(program, arguments);
     if (run) return std::move(run).value();

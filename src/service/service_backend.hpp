@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,18 @@
 #include "service/protection_error.hpp"
 
 namespace vardex {
+
+// What the daemon is told about the app when it is started: only a process running
+// `executable` may answer its questions (with none, no answer counts), and `testApprovers`
+// lets automation answer too, for a test daemon on its own socket.
+struct DaemonApp {
+    std::optional<std::filesystem::path> executable;
+    bool testApprovers = false;
+};
+
+// The engine's arguments after its path: "daemon", "--foreground", then "--app-executable"
+// and the app's path, and "--test-approvers" when asked for.
+std::vector<std::string> daemonArguments(const DaemonApp& app);
 
 // One way of keeping the engine's daemon running. `ProtectionService` picks one when it is
 // made and keeps it; the folders and the start-at-login choice are settled before any call.

@@ -45,14 +45,18 @@ std::filesystem::path systemdUnitURL() {
     return VardexPaths::homeDirectory() / ".config/systemd/user" / std::string(SystemdBackend::unitName);
 }
 
-std::string systemdUnit(const std::filesystem::path& engine) {
+std::string systemdUnit(const std::filesystem::path& engine, const DaemonApp& app) {
     const auto logs = VardexPaths::logsDirectory();
+    std::string command = quoted(engine.string(), true);
+    for (const auto& argument : daemonArguments(app)) {
+        command += " " + (argument.starts_with("--") || argument == "daemon" ? argument : quoted(argument, true));
+    }
     return "[Unit]\n"
            "Description=Vardex protection daemon\n"
            "\n"
            "[Service]\n"
            "Type=simple\n"
-           "ExecStart=" + quoted(engine.string(), true) + " daemon --foreground\n"
+           "ExecStart=" + command + "\n"
            "Environment=" + quoted("HOME=" + VardexPaths::homeDirectory().string(), false) + "\n"
            "Environment=" + quoted("VARDEX_SOCK=" + VardexPaths::socketPath(), false) + "\n"
            "WorkingDirectory=" + specifiersEscaped(logs.string()) + "\n"
@@ -74,6 +78,15 @@ std::string unitProgram(std::string_view showOutput) {
     return execStart.substr(from, execStart.find(" ;", from) - from);
 }
 
+std::string unitCommandLine(std::string_view showOutput) {
+    const auto execStart = valueOf(showOutput, "ExecStart");
+    constexpr std::string_view marker = "argv[]=";
+    const auto at = execStart.find(marker);
+    if (at == std::string::npos) return {};
+    const auto from = at + marker.size();
+    return execStart.substr(from, execStart.find(" ;", from) - from);
+}
+
 std::string unitActiveState(std::string_view showOutput) { return valueOf(showOutput, "ActiveState"); }
 
 CliResult SystemdBackend::runSystemctl(const std::vector<std::string>& arguments) const {
@@ -88,7 +101,7 @@ void SystemdBackend::fallBack(const CliResult& refusal) {
 }
 
 Result<void, ServiceError> SystemdBackend::installUnit(const std::filesystem::path& engine, bool runAtLoad) const {
-    if (auto written = writeServiceFile(systemdUnitURL(), systemdUnit(engine)); !written) return written;
+    if (auto written = writeServiceFile(systemdUnitURL(), systemdUnit(engine, app_)); !written) return written;
     (void)runSystemctl({"daemon-reload"});
     (void)runSystemctl({runAtLoad ? "enable" : "disable", std::string(unitName)});
     return {};
@@ -105,8 +118,11 @@ Result<void, ServiceError> SystemdBackend::start(const std::filesystem::path& en
     if (auto installed = installUnit(engine, runAtLoad); !installed) return installed;
 
     const auto socket = VardexPaths::socketPath();
+    // A daemon told about another app (or none) is restarted, so the app it trusts is this one.
+    std::string expectedCommand = engine.string();
+    for (const auto& argument : daemonArguments(app_)) expectedCommand += " " + argument;
     if (unitActiveState(shown.stdout) == "active" && unitProgram(shown.stdout) == engine.string() &&
-        probeSocket(socket, timeouts_.probeConnect)) {
+        unitCommandLine(shown.stdout) == expectedCommand && probeSocket(socket, timeouts_.probeConnect)) {
         return {};
     }
     removeStaleSocket(socket, timeouts_);

@@ -20,8 +20,8 @@ public:
     static constexpr std::string_view defaultProgram = "/usr/bin/systemctl";
     static constexpr std::string_view unitName = "vardex.service";
 
-    SystemdBackend(std::filesystem::path program, ServiceTimeouts timeouts, ServiceEventLog log)
-        : program_(std::move(program)), timeouts_(timeouts), log_(std::move(log)) {}
+    SystemdBackend(std::filesystem::path program, ServiceTimeouts timeouts, ServiceEventLog log, DaemonApp app)
+        : program_(std::move(program)), timeouts_(timeouts), log_(std::move(log)), app_(app), direct_(std::move(app)) {}
 
     Result<void, ServiceError> start(const std::filesystem::path& engine, bool runAtLoad) override;
     void stop() override;
@@ -36,6 +36,7 @@ private:
     std::filesystem::path program_;
     ServiceTimeouts timeouts_;
     ServiceEventLog log_;
+    DaemonApp app_;
     // Set by a start on a background thread, read by stop and the login setting.
     std::atomic<bool> fellBack_{false};
     DirectDaemonBackend direct_;
@@ -44,13 +45,17 @@ private:
 // "~/.config/systemd/user/vardex.service".
 std::filesystem::path systemdUnitURL();
 
-// The unit text for `engine`, with HOME, the socket and the log folder of the current
-// environment; values are quoted so spaces, quotes, "%" and "$" reach the daemon unchanged.
-std::string systemdUnit(const std::filesystem::path& engine);
+// The unit text for `engine` and the app the daemon is told about, with HOME, the socket and
+// the log folder of the current environment; values are quoted so spaces, quotes, "%" and "$"
+// reach the daemon unchanged.
+std::string systemdUnit(const std::filesystem::path& engine, const DaemonApp& app);
 
 // The program of the unit's ExecStart, from `systemctl show -p ExecStart` ("path=" up to
 // " ;"); empty when absent.
 std::string unitProgram(std::string_view showOutput);
+// The unit's command line from `systemctl show -p ExecStart` ("argv[]=" up to " ;"), the
+// words joined by single spaces as systemd shows them; empty when absent.
+std::string unitCommandLine(std::string_view showOutput);
 // The unit's ActiveState from `systemctl show -p ActiveState`.
 std::string unitActiveState(std::string_view showOutput);
 

@@ -2,6 +2,8 @@
 #include <signal.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "service/protection_service.hpp"
 #include "service/systemd_backend.hpp"
@@ -48,6 +50,39 @@ TEST_F(DirectDaemonTest, StartsTheDaemonAndStopEndsIt) {
     EXPECT_FALSE(probeSocket(home.socket(), std::chrono::milliseconds(200)));
 }
 
+struct AppCase {
+    const char* name;
+    DaemonApp app;
+    const char* arguments;  // what the daemon is started with, after the engine's path
+};
+
+class DirectDaemonApp : public DirectDaemonTest, public ::testing::WithParamInterface<AppCase> {};
+
+// The daemon hears which app it listens to on its command line.
+TEST_P(DirectDaemonApp, TellsTheDaemonWhichAppAnswers) {
+    const auto argumentsFile = scratch / "arguments";
+    // An engine that only notes how it was started; the start itself then times out.
+    testing::ServiceHome home("printf '%s|' \"$@\" > '" + argumentsFile.string() + "'\n");
+    ServiceOptions options{"/nonexistent", "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::systemd, {},
+                           GetParam().app};
+    ProtectionService protection(options);
+    (void)protection.start();
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (testing::readAll(argumentsFile).empty() && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(testing::readAll(argumentsFile), GetParam().arguments);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Apps, DirectDaemonApp,
+    ::testing::Values(AppCase{"none", {}, "daemon|--foreground|"},
+                      AppCase{"path_with_spaces", {"/opt/Vardex Bar/vardex-bar", false},
+                              "daemon|--foreground|--app-executable|/opt/Vardex Bar/vardex-bar|"},
+                      AppCase{"test_daemon", {"/b/vardex-bar", true},
+                              "daemon|--foreground|--app-executable|/b/vardex-bar|--test-approvers|"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 TEST_F(DirectDaemonTest, ClearsTheSocketOfADeadDaemon) {
     testing::ServiceHome home(testing::pythonDaemon(pidFile));
     testing::writeFile(home.socket(), "");
@@ -91,7 +126,7 @@ TEST_F(DirectDaemonTest, EngineThatCannotRunIsASystemError) {
     testing::ServiceHome home;
     fs::permissions(home.engine, fs::perms::owner_read | fs::perms::owner_write);
     ScopedEnv engine("VARDEX_BIN", home.engine.string());
-    DirectDaemonBackend backend;
+    DirectDaemonBackend backend({});
     const auto result = backend.spawnForegroundDaemon(home.engine);
     ASSERT_FALSE(result.ok());
     EXPECT_FALSE(result.error().protection().has_value());

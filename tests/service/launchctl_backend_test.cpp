@@ -147,7 +147,7 @@ TEST_P(LaunchctlLoginTest, StoresTheChoiceAndReloadsOnlyALoadedAgent) {
     EXPECT_EQ(home.calls(), expected);
     EXPECT_EQ(protection.loadStartAtLogin(), c.on);
     EXPECT_NE(testing::readAll(VardexPaths::settingsURL()).find("\"pauseMinutes\":15"), std::string::npos);
-    EXPECT_EQ(testing::readAll(VardexPaths::launchAgentPlistURL()), launchAgentPlist(home.engine, c.on));
+    EXPECT_EQ(testing::readAll(VardexPaths::launchAgentPlistURL()), launchAgentPlist(home.engine, c.on, ServiceOptions{}.app));
 }
 
 INSTANTIATE_TEST_SUITE_P(

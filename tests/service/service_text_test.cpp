@@ -24,20 +24,23 @@ protected:
 };
 
 TEST_F(ServiceTextTest, PropertyListMatchesGoldenFile) {
-    EXPECT_EQ(launchAgentPlist("/opt/vardex/bin/vardex", true), fixture("launch_agent.plist"));
+    EXPECT_EQ(launchAgentPlist("/opt/vardex/bin/vardex", true, {}), fixture("launch_agent.plist"));
 }
 
 TEST_F(ServiceTextTest, PropertyListCarriesTheLoginChoice) {
-    const auto off = launchAgentPlist("/opt/vardex/bin/vardex", false);
+    const auto off = launchAgentPlist("/opt/vardex/bin/vardex", false, {});
     EXPECT_NE(off.find("<key>RunAtLoad</key>\n    <false/>\n    <key>KeepAlive</key>\n    <true/>"), std::string::npos);
 }
 
 TEST_F(ServiceTextTest, PropertyListEscapesInsertedValuesButNotTheLabel) {
     ScopedEnv markedSocket("VARDEX_SOCK", "/tmp/\"it's\">.sock");
-    const auto text = launchAgentPlist("/opt/R&D/<new>/vardex", true);
+    const auto text = launchAgentPlist("/opt/R&D/<new>/vardex", true, {"/Apps/R&D/<bar>", true});
     EXPECT_NE(text.find("        <string>/opt/R&amp;D/&lt;new&gt;/vardex</string>\n"), std::string::npos);
     EXPECT_NE(text.find("        <string>/tmp/&quot;it's&quot;&gt;.sock</string>\n"), std::string::npos);
     EXPECT_NE(text.find("    <string>com.talvenor.vardex</string>\n"), std::string::npos);
+    EXPECT_NE(text.find("        <string>--foreground</string>\n        <string>--app-executable</string>\n"
+                        "        <string>/Apps/R&amp;D/&lt;bar&gt;</string>\n        <string>--test-approvers</string>\n"),
+              std::string::npos);
     EXPECT_FALSE(text.ends_with("\n"));
 }
 
@@ -47,12 +50,13 @@ TEST(EscapeXML, AmpersandFirstSoEntitiesAreNotEscapedTwice) {
 }
 
 TEST_F(ServiceTextTest, SystemdUnitMatchesGoldenFile) {
-    EXPECT_EQ(systemdUnit("/opt/vardex/bin/vardex"), fixture("vardex.service"));
+    EXPECT_EQ(systemdUnit("/opt/vardex/bin/vardex", {}), fixture("vardex.service"));
 }
 
 TEST_F(ServiceTextTest, SystemdUnitQuotesWhatSystemdWouldReadAsSyntax) {
-    const auto text = systemdUnit("/opt/my \"app\"/100%/$HOME\\vardex");
-    EXPECT_NE(text.find("ExecStart=\"/opt/my \\\"app\\\"/100%%/$$HOME\\\\vardex\" daemon --foreground\n"),
+    const auto text = systemdUnit("/opt/my \"app\"/100%/$HOME\\vardex", {"/opt/the bar/50%/$x", false});
+    EXPECT_NE(text.find("ExecStart=\"/opt/my \\\"app\\\"/100%%/$$HOME\\\\vardex\" daemon --foreground "
+                        "--app-executable \"/opt/the bar/50%%/$$x\"\n"),
               std::string::npos);
 }
 
@@ -63,7 +67,9 @@ TEST(SystemctlShow, ReadsStateAndProgram) {
         "ignore_errors=no ; start_time=[n/a] ; stop_time=[n/a] ; pid=0 ; code=(null) ; status=0/0 }\n";
     EXPECT_EQ(unitActiveState(shown), "active");
     EXPECT_EQ(unitProgram(shown), "/opt/vardex/bin/vardex");
+    EXPECT_EQ(unitCommandLine(shown), "/opt/vardex/bin/vardex daemon --foreground");
     EXPECT_EQ(unitProgram("ActiveState=inactive\nExecStart=\n"), "");
+    EXPECT_EQ(unitCommandLine("ActiveState=inactive\nExecStart=\n"), "");
 }
 
 struct PrintCase {

@@ -16,8 +16,13 @@ constexpr const char* show = "show vardex.service --property=ActiveState --prope
 constexpr const char* noManager = "show) echo 'Failed to connect to bus: No medium found' >&2; exit 1;;";
 constexpr const char* inactive = "show) printf 'ActiveState=inactive\\nExecStart=\\n';;";
 constexpr const char* activeSameEngine =
+    "show) printf 'ActiveState=active\\nExecStart={ path=%s ; argv[]=%s daemon --foreground --app-executable "
+    "/opt/bar/vardex-bar ; }\\n' \"$VARDEX_BIN\" \"$VARDEX_BIN\";;";
+// The same engine, told about another app: restarted so the daemon listens to this one.
+constexpr const char* activeOtherApp =
     "show) printf 'ActiveState=active\\nExecStart={ path=%s ; argv[]=%s daemon --foreground ; }\\n' \"$VARDEX_BIN\" "
     "\"$VARDEX_BIN\";;";
+const DaemonApp app{"/opt/bar/vardex-bar", false};
 constexpr const char* activeOtherEngine =
     "show) printf 'ActiveState=active\\nExecStart={ path=/usr/bin/vardex ; argv[]=/usr/bin/vardex daemon ; }\\n';;";
 
@@ -49,14 +54,14 @@ TEST_P(SystemdStartTest, FollowsTheUnitState) {
     if (c.daemonAnswers) daemon.emplace(home.socket(), testing::scripts::answerPing());
 
     ProtectionService protection({"/nonexistent/launchctl", systemctl, testing::quickTimeouts(),
-                                  ServiceBackendKind::systemd, {}});
+                                  ServiceBackendKind::systemd, {}, app});
     const auto started = protection.start();
 
     std::vector<std::string> expected;
     for (const auto& call : c.calls) expected.push_back(call == "socket present" ? call : "--user " + call);
     EXPECT_EQ(home.calls(), expected);
     testing::expectOutcome(started, c.error);
-    EXPECT_EQ(testing::readAll(systemdUnitURL()), systemdUnit(home.engine));
+    EXPECT_EQ(testing::readAll(systemdUnitURL()), systemdUnit(home.engine, app));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,6 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                     std::nullopt},
         SystemdCase{"activeSameEngineAnswering", activeSameEngine, "", true, true,
                     {show, "daemon-reload", "enable vardex.service"}, std::nullopt},
+        SystemdCase{"activeOtherApp", activeOtherApp, "", true, true,
+                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service", "socket present"},
+                    std::nullopt},
         SystemdCase{"activeOtherEngine", activeOtherEngine, "", true, true,
                     {show, "daemon-reload", "enable vardex.service", "restart vardex.service", "socket present"},
                     std::nullopt},

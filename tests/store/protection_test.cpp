@@ -374,7 +374,8 @@ TEST_P(StartProtectionTest, ShowsTheSentenceForHowTheStartEnded) {
     if (c.engine && !c.blockSupportFolder) {
         const auto calls = harness.engineCalls();
         ASSERT_FALSE(calls.empty());
-        EXPECT_EQ(calls.front(), "daemon --foreground");
+        // The daemon hears which app's answers count: this one.
+        EXPECT_EQ(calls.front(), "daemon --foreground --app-executable " + VardexPaths::runningExecutable()->string());
     }
 
     if (daemon) {

@@ -11,7 +11,9 @@
 #include "bridge/doctor_report.hpp"
 #include "bridge/protect_app_row.hpp"
 #include "bridge/vardex_cli.hpp"
+#include "bridge/vardex_paths.hpp"
 #include "support/temp_home.hpp"
+#include "support/test_daemon.hpp"
 
 namespace vardex {
 namespace {
@@ -108,7 +110,7 @@ TEST(InstallTest, AFileTheEngineCreatedGoesAwayWithItsFolder) {
     const auto settings = json::parse(bytesOf(home / ".claude/settings.json").value_or("null"));
     EXPECT_EQ(settings["hooks"]["PreToolUse"][0]["matcher"], "*");
     EXPECT_EQ(settings["hooks"]["PreToolUse"][0]["hooks"][0]["command"],
-              std::string(fs::canonical(VARDEX_ENGINE_EXE).string()) + " hook claude");
+              std::string(fs::canonical(VARDEX_ENGINE_EXE).string()) + " hook claude || exit 2");
 
     EXPECT_EQ(engine({"uninstall"}).exitCode, 0);
     EXPECT_FALSE(fs::exists(home / ".claude"));
@@ -152,6 +154,47 @@ TEST(DoctorTest, AHookWhoseProgramIsGoneIsReportedAndTheAgentIsNotConnected) {
     EXPECT_EQ(row(AgentInstallRow::Kind::claude).message, "Connected to Claude Code");
     EXPECT_EQ(report.daemon.status, DoctorStatus::error) << "no daemon listens in this home";
 }
+
+struct DaemonRecordCase {
+    const char* name;
+    std::optional<std::string> record;  // "APP" stands for an app file in HOME, which the user owns
+    const char* said;                   // a piece of the daemon check's sentence
+};
+
+class DoctorOnTheApp : public ::testing::TestWithParam<DaemonRecordCase> {};
+
+// A running daemon whose answers could come from a program the agents can replace, or from
+// nobody, or from automation, is a weakness the health report names.
+TEST_P(DoctorOnTheApp, NamesAWeakAppRecord) {
+    TempHome home;
+    const auto app = home / "apps/vardex-bar";
+    writeFile(app, "#!/bin/sh\n");
+    if (auto record = GetParam().record) {
+        for (auto at = record->find("APP"); at != std::string::npos; at = record->find("APP")) {
+            record->replace(at, 3, app.string());
+        }
+        writeFile(VardexPaths::supportDirectory() / "daemon.json", *record);
+    }
+    fs::create_directories(fs::path(VardexPaths::socketPath()).parent_path());
+    testing::TestDaemon daemon(VardexPaths::socketPath(), testing::scripts::answerPing());
+
+    const auto report = doctor();
+    EXPECT_EQ(report.daemon.status, DoctorStatus::warning) << report.daemon.message;
+    EXPECT_NE(report.daemon.message.find(GetParam().said), std::string::npos) << report.daemon.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, DoctorOnTheApp,
+    ::testing::Values(
+        DaemonRecordCase{"app_the_user_can_overwrite", R"({"pid":1,"app_executable":"APP","test_approvers":false})",
+                         "could be replaced by any program you run"},
+        DaemonRecordCase{"no_app_named", R"({"pid":1,"app_executable":null,"test_approvers":false})",
+                         "no app is named"},
+        DaemonRecordCase{"automation_counts", R"({"pid":1,"app_executable":"APP","test_approvers":true})",
+                         "counts answers from automation"},
+        DaemonRecordCase{"no_record", std::nullopt, "keeps no record"},
+        DaemonRecordCase{"damaged_record", "{\"pid\":", "keeps no record"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ProtectTest, SwitchesAreWhatTheAppReads) {
     TempHome home;

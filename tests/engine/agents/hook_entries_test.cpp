@@ -33,6 +33,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgramCase{"/opt/v/vardex-old hook claude", HookFamily::claude, std::nullopt},
                       ProgramCase{"my-linter hook claude", HookFamily::claude, std::nullopt},
                       ProgramCase{"'/unclosed/vardex hook claude", HookFamily::claude, std::nullopt},
+                      ProgramCase{"/opt/v/vardex hook claude || exit 2", HookFamily::claude, "/opt/v/vardex"},
+                      ProgramCase{"/opt/v/vardex hook claude  ||  exit  2 ", HookFamily::claude, "/opt/v/vardex"},
+                      ProgramCase{"/opt/v/vardex hook claude || exit 0", HookFamily::claude, std::nullopt},
+                      ProgramCase{"/opt/v/vardex hook claude || true", HookFamily::claude, std::nullopt},
+                      ProgramCase{"/opt/v/vardex hook claude || exit 2; my-linter", HookFamily::claude, std::nullopt},
+                      ProgramCase{"/opt/v/vardex hook claude || exit 2 && my-linter", HookFamily::claude, std::nullopt},
                       ProgramCase{"", HookFamily::claude, std::nullopt}));
 
 TEST(HookCommandTest, QuotesPathsTheShellWouldSplitAndReadsThemBack) {
@@ -40,7 +46,7 @@ TEST(HookCommandTest, QuotesPathsTheShellWouldSplitAndReadsThemBack) {
         const auto command = hookCommand(path, HookFamily::claude);
         EXPECT_EQ(hookProgram(command, HookFamily::claude), path) << command;
     }
-    EXPECT_EQ(hookCommand("/usr/bin/vardex", HookFamily::cursor), "/usr/bin/vardex hook cursor");
+    EXPECT_EQ(hookCommand("/usr/bin/vardex", HookFamily::cursor), "/usr/bin/vardex hook cursor || exit 2");
 }
 
 const std::string userClaudeSettings = R"({
@@ -60,7 +66,7 @@ TEST(HookEntriesTest, ClaudeHookJoinsTheUsersHooksAndLeavesWithoutATrace) {
     const auto j = json::parse(*installed);
     ASSERT_EQ(j["hooks"]["PreToolUse"].size(), 2u);
     EXPECT_EQ(j["hooks"]["PreToolUse"][1],
-              json::parse(R"({"matcher":"*","hooks":[{"type":"command","command":"/e/vardex hook claude"}]})"));
+              json::parse(R"({"matcher":"*","hooks":[{"type":"command","command":"/e/vardex hook claude","timeout":300}]})"));
     EXPECT_EQ(hookPrograms(*installed, HookFamily::claude), std::vector<std::string>{"/e/vardex"});
 
     const auto removed = withoutHook(*installed, HookFamily::claude);

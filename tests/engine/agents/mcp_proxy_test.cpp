@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "agents/mcp_proxy.hpp"
 #include "agents/mcp_proxy_entries.hpp"
+#include "agents/mcp_screen.hpp"
+#include "daemon/action_record.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -140,7 +144,18 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, ScreenAgentLineTest,
     ::testing::Values(
         ScreenCase{"initialize", R"({"jsonrpc":"2.0","id":1,"method":"initialize"})", std::nullopt, true, nullptr},
-        ScreenCase{"not_json", "hello", std::nullopt, true, nullptr},
+        ScreenCase{"not_json", "hello", std::nullopt, false,
+                   R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Vardex could not read this line, so it was not passed on."}})"},
+        ScreenCase{"blank", " \r\n", std::nullopt, false, nullptr},
+        ScreenCase{"not_an_object", "42", std::nullopt, false,
+                   R"({"jsonrpc":"2.0","id":null,"error":{"code":-32600,"message":"Vardex passes on JSON-RPC messages only."}})"},
+        ScreenCase{"method_not_text", R"({"jsonrpc":"2.0","id":9,"method":7})", std::nullopt, false,
+                   R"({"jsonrpc":"2.0","id":9,"error":{"code":-32600,"message":"This request names no method, so it was not passed on."}})"},
+        ScreenCase{"batch", R"([{"jsonrpc":"2.0","id":5,"method":"tools/call","params":{"name":"transfer"}},{"jsonrpc":"2.0","method":"notifications/x"}])",
+                   Outcome::allow, false,
+                   R"([{"jsonrpc":"2.0","id":5,"error":{"code":-32600,"message":"Vardex does not pass on batches; send each request on its own line."}}])"},
+        ScreenCase{"notification", R"({"jsonrpc":"2.0","method":"notifications/initialized"})", std::nullopt, true, nullptr},
+        ScreenCase{"response_to_the_server", R"({"jsonrpc":"2.0","id":"s1","result":{"roots":[]}})", std::nullopt, true, nullptr},
         ScreenCase{"allowed", R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"transfer","arguments":{"to":"x"}}})",
                    Outcome::allow, true, nullptr},
         ScreenCase{"denied", R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"transfer","arguments":{}}})",
@@ -152,6 +167,85 @@ INSTANTIATE_TEST_SUITE_P(
         ScreenCase{"nameless", R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":[]})", Outcome::allow, false,
                    R"({"jsonrpc":"2.0","id":4,"result":{"content":[{"type":"text","text":"Vardex could not tell which tool this is, so it was blocked."}],"isError":true}})"}),
     [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+}  // namespace
+}  // namespace vardex::engine
+
+namespace vardex::engine {
+namespace {
+
+struct RequestCase {
+    const char* name;
+    const char* line;
+    std::vector<std::string> asked;  // the summaries put to the daemon, in any order
+    bool forward;
+};
+
+class RequestScreening : public ::testing::TestWithParam<RequestCase> {};
+
+// Every file and address named anywhere in a request is put to the engine; one refusal stops
+// the request. The stand-in daemon refuses everything under "/.ssh/".
+TEST_P(RequestScreening, EveryNamedFileIsDecided) {
+    std::vector<std::string> asked;
+    const DecideAction decide = [&](const Action& action) -> Result<DecisionEvent, std::string> {
+        asked.push_back(summarizeAction(action));
+        DecisionEvent event;
+        event.decision = asked.back().find("/.ssh/") == std::string::npos ? Outcome::allow : Outcome::deny;
+        event.reasonAgent = "No keys.";
+        return event;
+    };
+    const auto step = screenAgentLine(GetParam().line, "files", "s1", decide);
+    EXPECT_EQ(step.forward, GetParam().forward) << step.reply.value_or("");
+    EXPECT_EQ(step.reply.has_value(), !GetParam().forward);
+    auto expected = GetParam().asked;
+    std::sort(expected.begin(), expected.end());
+    std::sort(asked.begin(), asked.end());
+    if (GetParam().forward) {
+        EXPECT_EQ(asked, expected);
+    } else {
+        // Deciding stops at the first refusal, so only part of the list may have been asked.
+        EXPECT_TRUE(std::includes(expected.begin(), expected.end(), asked.begin(), asked.end()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, RequestScreening,
+    ::testing::Values(
+        RequestCase{"ordinary_file", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"list_directory","arguments":{"path":"/w/src"}}})",
+                    {"mcp files.list_directory", "file_read /w/src"}, true},
+        RequestCase{"secret_in_an_array", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"read_multiple_files","arguments":{"paths":["/w/a","/h/.ssh/config"]}}})",
+                    {"mcp files.read_multiple_files", "file_read /w/a", "file_read /h/.ssh/config"}, false},
+        RequestCase{"secret_behind_dots", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"read_file","arguments":{"path":"/h/w/../.ssh/id_rsa"}}})",
+                    {"mcp files.read_file", "file_read /h/.ssh/id_rsa"}, false},
+        RequestCase{"secret_moved", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"move_file","arguments":{"source":"/h/.ssh/id_rsa","destination":"/tmp/k"}}})",
+                    {"mcp files.move_file", "file_read /h/.ssh/id_rsa", "file_write /h/.ssh/id_rsa", "file_read /tmp/k", "file_write /tmp/k"},
+                    false},
+        RequestCase{"written_file_is_decided_as_a_write", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"write_file","arguments":{"path":"/w/a.txt","content":"x"}}})",
+                    {"mcp files.write_file", "file_read /w/a.txt", "file_write /w/a.txt"}, true},
+        RequestCase{"percent_encoded_file_address", R"({"jsonrpc":"2.0","id":1,"method":"resources/read","params":{"uri":"file:///h/%2essh/id_rsa"}})",
+                    {"mcp files.resources/read", "file_read /h/.ssh/id_rsa"}, false},
+        RequestCase{"web_address", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"fetch","arguments":{"url":"https://x.example/a"}}})",
+                    {"mcp files.fetch", "https://x.example/a"}, true},
+        RequestCase{"prose_with_a_slash", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"search","arguments":{"query":"and/or this"}}})",
+                    {"mcp files.search"}, true},
+        RequestCase{"paths_in_another_method", R"({"jsonrpc":"2.0","id":1,"method":"prompts/get","params":{"name":"p","arguments":{"f":"/h/.ssh/id_rsa"}}})",
+                    {"file_read /h/.ssh/id_rsa"}, false}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(RequestScreening, TooManyNamesAreRefusedUnasked) {
+    nlohmann::json paths = nlohmann::json::array();
+    for (std::size_t i = 0; i <= maxScreenedNames; ++i) paths.push_back("/w/f" + std::to_string(i));
+    const auto line = nlohmann::json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"},
+                                     {"params", {{"name", "read_multiple_files"}, {"arguments", {{"paths", paths}}}}}}
+                          .dump();
+    int asked = 0;
+    const auto step = screenAgentLine(line, "files", "s1", [&](const Action&) -> Result<DecisionEvent, std::string> {
+        ++asked;
+        return DecisionEvent{};
+    });
+    EXPECT_FALSE(step.forward);
+    EXPECT_EQ(asked, 0);
+}
 
 }  // namespace
 }  // namespace vardex::engine

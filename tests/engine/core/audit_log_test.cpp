@@ -133,6 +133,68 @@ INSTANTIATE_TEST_SUITE_P(
         Tampering{"not_json", [](auto& l) { l[1] = "hello"; }, 2}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// A log made elsewhere from the same records: the same lines, hash for hash.
+std::filesystem::path sameLog(const std::filesystem::path& folder, int count, const std::string& session = "s1") {
+    const auto other = folder / ("other-" + session + std::to_string(count) + "/audit.jsonl");
+    for (int n = 1; n <= count; ++n) EXPECT_TRUE(appendAuditRecord(other, record(session, n)).ok());
+    return other;
+}
+
+void copyOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+}
+
+struct AnchorCase {
+    const char* name;
+    std::function<void(const std::filesystem::path& log, const std::filesystem::path& scratch)> change;
+    AnchorCheck expected;
+    std::size_t entries;  // what the chain holds afterwards
+};
+
+class LogAgainstItsAnchor : public AuditLog, public ::testing::WithParamInterface<AnchorCase> {};
+
+// Every way of losing lines without breaking the chain is told apart from an intact log.
+TEST_P(LogAgainstItsAnchor, TellsWhatHappenedSince) {
+    GetParam().change(log_, folder_.path());
+    const auto report = verifyAuditLog(log_);
+    ASSERT_TRUE(report.ok()) << report.error();
+    EXPECT_FALSE(report->badLine) << report->message();
+    EXPECT_EQ(report->anchor, GetParam().expected) << report->message();
+    EXPECT_EQ(report->entries, GetParam().entries);
+    EXPECT_EQ(report->intact(), GetParam().expected == AnchorCheck::matches) << report->message();
+    EXPECT_EQ(report->message().find("intact") != std::string::npos, report->intact()) << report->message();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LogAgainstItsAnchor,
+    ::testing::Values(
+        AnchorCase{"untouched", [](auto&, auto&) {}, AnchorCheck::matches, 4},
+        AnchorCase{"one_more_append", [](auto& log, auto&) { ASSERT_TRUE(appendAuditRecord(log, record("s1", 5)).ok()); },
+                   AnchorCheck::matches, 5},
+        AnchorCase{"last_lines_cut", [](auto& log, auto& scratch) { copyOver(sameLog(scratch, 2), log); },
+                   AnchorCheck::cutShort, 2},
+        AnchorCase{"cut_then_appended_to",
+                   [](auto& log, auto& scratch) {
+                       copyOver(sameLog(scratch, 2), log);
+                       ASSERT_TRUE(appendAuditRecord(log, record("s9", 9)).ok());
+                   },
+                   AnchorCheck::cutShort, 3},
+        AnchorCase{"emptied", [](auto& log, auto&) { testing::writeFile(log, ""); }, AnchorCheck::emptied, 0},
+        AnchorCase{"deleted", [](auto& log, auto&) { std::filesystem::remove(log); }, AnchorCheck::deleted, 0},
+        AnchorCase{"rechained", [](auto& log, auto& scratch) { copyOver(sameLog(scratch, 5, "forged"), log); },
+                   AnchorCheck::rechained, 5},
+        AnchorCase{"lines_added_outside", [](auto& log, auto& scratch) { copyOver(sameLog(scratch, 6), log); },
+                   AnchorCheck::extended, 6},
+        AnchorCase{"anchor_removed", [](auto& log, auto&) { std::filesystem::remove(anchorPathFor(log)); },
+                   AnchorCheck::none, 4},
+        AnchorCase{"anchor_damaged",
+                   [](auto& log, auto&) {
+                       testing::writeFile(anchorPathFor(log), "{\"entries\":4}");
+                       ASSERT_TRUE(appendAuditRecord(log, record("s1", 5)).ok());
+                   },
+                   AnchorCheck::unreadable, 5}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 TEST_F(AuditLog, ALineCutShortIsClosedOffBeforeTheNextAppend) {
     auto lines = readLines(log_);
     std::string text;

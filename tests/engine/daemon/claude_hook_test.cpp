@@ -1,4 +1,14 @@
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
 #include <nlohmann/json.hpp>
+
+#include "agents/hook_entries.hpp"
+#include "support/scoped_env.hpp"
+#include "support/temp_folder.hpp"
 
 #include "bridge/vardex_paths.hpp"
 #include "daemon/action_record.hpp"
@@ -125,6 +135,87 @@ TEST_F(Hook, FailsClosedOnInputItCannotRead) {
     const auto run = runEngine(runs(), {"hook", "claude"}, "{not json");
     ASSERT_EQ(run.exitCode, 0);
     EXPECT_EQ(nlohmann::json::parse(run.out)["hookSpecificOutput"]["permissionDecision"], "deny");
+}
+
+struct DyingEngineCase {
+    const char* name;
+    const char* script;  // the body of the program the hook entry runs; empty: no program at all
+    int exitCode;        // what the agent sees
+};
+
+class InstalledHookCommand : public DaemonFixture, public ::testing::WithParamInterface<DyingEngineCase> {};
+
+// The command written into the agent's settings, run as the agent runs it (by the shell), with
+// an engine that dies in every way it could: the agent must see the blocking status.
+TEST_P(InstalledHookCommand, FailsClosedWhenTheEngineDies) {
+    const auto program = home / "bin/vardex";
+    if (*GetParam().script != '\0') writeScript(program, GetParam().script);
+    const auto command = engine::hookCommand(program, engine::HookFamily::claude);
+    EngineRun run(runs(), "/bin/sh", {"sh", "-c", command}, hookInput("Bash", {{"command", "ls"}}).dump());
+    EXPECT_EQ(run.finish().exitCode, GetParam().exitCode) << command;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Deaths, InstalledHookCommand,
+    ::testing::Values(DyingEngineCase{"crashes", "kill -SEGV $$", 2}, DyingEngineCase{"is_killed", "kill -KILL $$", 2},
+                      DyingEngineCase{"aborts", "kill -ABRT $$", 2},
+                      DyingEngineCase{"fails_after_printing_an_allow",
+                                      "echo '{\"hookSpecificOutput\":{\"permissionDecision\":\"allow\"}}'; exit 1", 2},
+                      DyingEngineCase{"is_missing", "", 2}, DyingEngineCase{"answers", "cat >/dev/null; exit 0", 0}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A socket that takes connections and never says a word: a daemon stuck for good.
+class SilentSocket {
+public:
+    explicit SilentSocket(const std::string& path) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.data(), path.size());
+        EXPECT_EQ(::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::listen(fd_, 8), 0);
+    }
+    ~SilentSocket() { ::close(fd_); }
+
+private:
+    int fd_;
+};
+
+struct StuckCase {
+    const char* name;
+    const char* shell;  // runs the hook; $0 is the engine, $1 a scratch folder
+};
+
+class StuckHook : public DaemonFixture, public ::testing::WithParamInterface<StuckCase> {};
+
+// Whatever the hook waits on, it ends by itself with a deny, long before the agent's own
+// time-out would end it without one.
+TEST_P(StuckHook, DeniesAtItsOwnDeadline) {
+    std::filesystem::create_directories(std::filesystem::path(VardexPaths::socketPath()).parent_path());
+    SilentSocket daemonThatNeverAnswers(VardexPaths::socketPath());
+    ScopedEnv deadline("VARDEX_HOOK_SECONDS", "1");
+    const std::vector<std::string> argv{"sh", "-c", GetParam().shell, VARDEX_ENGINE_EXE, runs().string()};
+    const auto started = std::chrono::steady_clock::now();
+    const auto run = EngineRun(runs(), "/bin/sh", argv, hookInput("Bash", {{"command", "ls"}}).dump()).finish();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(engine::hookTimeoutSeconds));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const auto output = nlohmann::json::parse(run.out.substr(0, run.out.find('\n')), nullptr, false);
+    EXPECT_EQ(output["hookSpecificOutput"]["permissionDecision"], "deny") << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, StuckHook,
+    ::testing::Values(StuckCase{"daemon_never_answers", "exec \"$0\" hook claude"},
+                      // The hook itself holds the pipe's writing end, so its input never ends.
+                      StuckCase{"input_never_ends", "mkfifo \"$1/in\" && exec 3<>\"$1/in\" && exec \"$0\" hook claude <\"$1/in\""},
+                      StuckCase{"input_without_end", "exec \"$0\" hook claude </dev/zero"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(HookEntry, TheAgentWaitsLongerThanTheHookEverDoes) {
+    const auto text = engine::withHook(std::nullopt, engine::HookFamily::claude, "vardex hook claude || exit 2");
+    ASSERT_TRUE(text.ok());
+    const auto entry = nlohmann::json::parse(*text)["hooks"]["PreToolUse"][0]["hooks"][0];
+    EXPECT_GT(entry["timeout"].get<double>(),
+              engine::ClaudeHook::deadlineSeconds(1e9, std::nullopt) + 10) << entry.dump();
 }
 
 }  // namespace

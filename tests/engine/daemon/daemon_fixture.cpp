@@ -15,7 +15,16 @@ void DaemonFixture::TearDown() {
 }
 
 void DaemonFixture::startDaemon() {
-    daemon = std::make_unique<EngineRun>(runs(), std::vector<std::string>{"daemon", "--foreground"});
+    startDaemon({"--app-executable", VardexPaths::runningExecutable().value_or("").string()});
+}
+
+void DaemonFixture::startDaemon(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"daemon", "--foreground"});
+    waitForDaemon(std::make_unique<EngineRun>(runs(), std::move(arguments)));
+}
+
+void DaemonFixture::waitForDaemon(std::unique_ptr<EngineRun> run) {
+    daemon = std::move(run);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < limit) {
         JsonLinesClient probe(VardexPaths::socketPath());
@@ -30,6 +39,13 @@ int DaemonFixture::stopDaemon() {
     const int code = daemon->finish().exitCode;
     daemon.reset();
     return code;
+}
+
+std::string DaemonFixture::stopDaemonOutput() {
+    daemon->signal(SIGTERM);
+    auto err = daemon->finish().err;
+    daemon.reset();
+    return err;
 }
 
 std::unique_ptr<JsonLinesClient> DaemonFixture::subscribeUi() {

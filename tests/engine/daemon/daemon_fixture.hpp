@@ -20,9 +20,16 @@ class DaemonFixture : public ::testing::Test {
 protected:
     void TearDown() override;
 
+    // Started with this test program as the app whose answers count, unless `arguments`
+    // say otherwise.
     void startDaemon();
+    void startDaemon(std::vector<std::string> arguments);
+    // Waits until the daemon started as `run` answers a ping.
+    void waitForDaemon(std::unique_ptr<EngineRun> run);
     // SIGTERM, then the exit status.
     int stopDaemon();
+    // SIGTERM, then what the daemon wrote on standard error.
+    std::string stopDaemonOutput();
 
     // Hello as "ui" and subscribe; returns once the daemon has taken the subscription.
     std::unique_ptr<JsonLinesClient> subscribeUi();

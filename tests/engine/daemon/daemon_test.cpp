@@ -234,22 +234,27 @@ TEST_F(Daemon, AnUnansweredAskTimesOutWithThePolicysTimeout) {
     EXPECT_EQ(log[0].approver, "timeout");
 }
 
-TEST_F(Daemon, AllowForTheSessionCoversThatSessionOnly) {
+TEST_F(Daemon, AllowForTheSessionCoversThatActionInThatSessionOnly) {
     startDaemon();
     auto ui = subscribeUi();
-    auto agent = startAsk("s1", {"--shell", "sudo ls"});
+    const auto env = (home.path() / "app/.env").string();
+    auto agent = startAsk("s1", {"--read", env});
     ASSERT_TRUE(ui->respond(nextRequest(*ui).id, ApprovalVerdict::allowSession, "menubar"));
     EXPECT_EQ(agent->finish().exitCode, 0);
     EXPECT_EQ(nextEvent(*ui).decision, Outcome::allow);
 
-    // The same rule in the same session: no question, straight to the event.
-    EXPECT_EQ(ask("s1", {"--shell", "sudo apt update"}).exitCode, 0);
+    // The same action in the same session: no question, straight to the event.
+    EXPECT_EQ(ask("s1", {"--read", env}).exitCode, 0);
     EXPECT_EQ(nextEvent(*ui).decision, Outcome::allow);
     EXPECT_EQ(audit().at(0).approver, "session");
 
-    auto other = startAsk("s2", {"--shell", "sudo ls"});
-    ASSERT_TRUE(ui->respond(nextRequest(*ui).id, ApprovalVerdict::deny, "menubar"));
-    EXPECT_EQ(other->finish().exitCode, 2);
+    // Another file under the same rule, or the same file in another session, asks again.
+    for (const auto& [session, file] : {std::pair{"s1", (home.path() / "other/.env").string()}, std::pair{"s2", env}}) {
+        auto other = startAsk(session, {"--read", file});
+        ASSERT_TRUE(ui->respond(nextRequest(*ui).id, ApprovalVerdict::deny, "menubar"));
+        EXPECT_EQ(other->finish().exitCode, 2);
+        EXPECT_EQ(nextEvent(*ui).decision, Outcome::deny);
+    }
 }
 
 TEST_F(Daemon, AlwaysAllowIsKeptAcrossRestartsForThatExactAction) {

@@ -33,7 +33,14 @@ int statusCode(int status) {
 }  // namespace
 
 EngineRun::EngineRun(const std::filesystem::path& folder, std::vector<std::string> arguments,
-                     const std::string& input) {
+                     const std::string& input)
+    : EngineRun(folder, VARDEX_ENGINE_EXE, [&] {
+          arguments.insert(arguments.begin(), VARDEX_ENGINE_EXE);
+          return std::move(arguments);
+      }(), input) {}
+
+EngineRun::EngineRun(const std::filesystem::path& folder, const std::filesystem::path& program,
+                     std::vector<std::string> arguments, const std::string& input) {
     static std::atomic<int> counter{0};
     const std::string stem = "run" + std::to_string(counter++);
     const auto stdinFile = folder / (stem + ".in");
@@ -48,15 +55,14 @@ EngineRun::EngineRun(const std::filesystem::path& folder, std::vector<std::strin
     posix_spawn_file_actions_addopen(&files, 1, stdout_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&files, 2, stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
-    arguments.insert(arguments.begin(), VARDEX_ENGINE_EXE);
     std::vector<char*> argv;
     for (auto& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    const int spawned = posix_spawn(&pid_, VARDEX_ENGINE_EXE, &files, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid_, program.c_str(), &files, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
     if (spawned != 0) {
         pid_ = -1;
-        ADD_FAILURE() << "could not start " << VARDEX_ENGINE_EXE;
+        ADD_FAILURE() << "could not start " << program;
     }
 }
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace vardex::engine {
+
+// A file as the kernel names it: the same device and inode are the same file, whatever path
+// led to it, and a file replaced under the same path is another one.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path);
+
+// The process at the other end of a connected Unix socket, read once when the connection is
+// accepted: its user and process id from the kernel's credentials of the connection, the
+// program it runs, and when it started.
+struct PeerIdentity {
+    pid_t pid = 0;
+    uid_t uid = 0;
+    std::optional<FileIdentity> executable;  // absent when it could not be read for certain
+};
+
+// Reads the peer of `fd`. The program counts only when the process's start time, read before
+// and after it, is the same and is not later than `notAfterTicks` (clock ticks since boot,
+// taken before the call): a process id reused by a newer process does not pass.
+std::optional<PeerIdentity> peerIdentity(int fd, unsigned long long notAfterTicks);
+
+// Clock ticks since boot, on the clock /proc reports process start times in.
+unsigned long long ticksSinceBoot();
+
+// The start time of `pid` in clock ticks since boot (field 22 of /proc/PID/stat).
+std::optional<unsigned long long> processStartTicks(pid_t pid);
+
+}  // namespace vardex::engine

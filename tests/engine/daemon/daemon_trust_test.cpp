@@ -1,0 +1,226 @@
+#include <sys/socket.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "bridge/vardex_paths.hpp"
+#include "daemon/peer_identity.hpp"
+#include "daemon_fixture.hpp"
+#include "support/scoped_env.hpp"
+#include "support/temp_folder.hpp"
+
+namespace vardex::testing {
+namespace {
+
+std::string self() { return VardexPaths::runningExecutable().value_or("").string(); }
+
+struct TrustCase {
+    const char* name;
+    std::vector<std::string> daemonArguments;  // "SELF" stands for this test program
+    bool ownSocket;                            // a socket other than the default one
+    std::string by;                            // who the UI signs its answer as
+    bool uiIsAsked;
+    std::string approver;  // in the activity log
+    int agentExit;
+};
+
+class WhoseAnswersCount : public DaemonFixture, public ::testing::WithParamInterface<TrustCase> {};
+
+// Only the recorded app, as a running process, hears questions and settles them; automation
+// answers count only for a daemon started for tests.
+TEST_P(WhoseAnswersCount, OnlyTheRecordedAppDecides) {
+    const auto& row = GetParam();
+    std::optional<ScopedEnv> socket;
+    if (row.ownSocket) socket.emplace("VARDEX_SOCK", (home / "t.sock").string());
+    auto arguments = row.daemonArguments;
+    for (auto& argument : arguments) {
+        if (argument == "SELF") argument = self();
+    }
+    startDaemon(arguments);
+    writePolicy("version: 1\ndefaults:\n  ask_timeout_seconds: 2\n");
+    auto ui = subscribeUi();
+    auto agent = startAsk("s1", {"--shell", "sudo whoami"});
+
+    if (row.uiIsAsked) {
+        ASSERT_TRUE(ui->respond(nextRequest(*ui).id, ApprovalVerdict::allowOnce, row.by));
+    } else {
+        ui->setReceiveTimeout(1.0);
+        EXPECT_FALSE(ui->receive()) << "a program that is not the app heard the question";
+    }
+    EXPECT_EQ(agent->finish().exitCode, row.agentExit);
+    ASSERT_EQ(audit().size(), 1u);
+    EXPECT_EQ(audit().at(0).approver, row.approver);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WhoseAnswersCount,
+    ::testing::Values(
+        TrustCase{"recorded_app", {"--app-executable", "SELF"}, false, "menubar", true, "menubar", 0},
+        TrustCase{"no_app_recorded", {}, false, "menubar", false, "no_ui", 2},
+        TrustCase{"another_program_recorded", {"--app-executable", "/bin/sh"}, false, "menubar", false, "no_ui", 2},
+        TrustCase{"recorded_path_missing", {"--app-executable", "/nonexistent/vardex-bar"}, false, "menubar", false,
+                  "no_ui", 2},
+        TrustCase{"automation_without_the_test_switch", {"--app-executable", "SELF"}, false, "automation", true,
+                  "timeout", 2},
+        TrustCase{"automation_on_a_test_daemon", {"--app-executable", "SELF", "--test-approvers"}, true, "automation",
+                  true, "automation", 0}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(DaemonFixture, RefusesTestApproversOnTheDefaultSocket) {
+    const auto run = runEngine(runs(), {"daemon", "--foreground", "--test-approvers", "--app-executable", self()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("VARDEX_SOCK"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(VardexPaths::socketPath()));
+}
+
+// A copy of the app is another file: it does not pass for the app.
+TEST_F(DaemonFixture, ACopyOfTheAppIsNotTheApp) {
+    const auto copy = home / "vardex-bar";
+    std::filesystem::copy_file(self(), copy);
+    startDaemon({"--app-executable", copy.string()});
+    auto ui = subscribeUi();
+    const auto run = ask("s1", {"--shell", "sudo whoami"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(audit().at(0).approver, "no_ui");
+}
+
+struct NameCase {
+    const char* name;
+    const char* program;  // the file name of the script, which becomes the process's name
+};
+
+class ProcessStart : public ::testing::TestWithParam<NameCase> {};
+
+// The start time sits after the process's name, which may hold spaces and parentheses.
+TEST_P(ProcessStart, IsReadPastAnyProcessName) {
+    TempFolder folder;
+    // Waits on a pipe it holds itself, so it keeps its own name and leaves no child behind.
+    const auto script = writeScript(folder / GetParam().program, "mkfifo \"$0.in\" && exec 3<>\"$0.in\" && read x <&3\n");
+    const auto before = engine::ticksSinceBoot();
+    EngineRun run(folder.path(), script, {script.string()}, "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto started = engine::processStartTicks(run.pid());
+    ASSERT_TRUE(started);
+    EXPECT_GE(*started + 1, before);
+    EXPECT_LE(*started, engine::ticksSinceBoot());
+    EXPECT_LE(engine::processStartTicks(::getpid()).value_or(~0ULL), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ProcessStart,
+                         ::testing::Values(NameCase{"plain", "plain"}, NameCase{"spaces", "a b c d e"},
+                                           NameCase{"parentheses", "x) 1 2 (y"}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// ---- limits ----
+
+std::unique_ptr<JsonLinesClient> connectClient() {
+    auto client = std::make_unique<JsonLinesClient>(VardexPaths::socketPath());
+    EXPECT_TRUE(client->connect(5.0));
+    client->setReceiveTimeout(15.0);
+    return client;
+}
+
+void sendBytes(JsonLinesClient& client, const std::string& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const auto count = ::send(client.fd(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (count <= 0) return;
+        sent += static_cast<std::size_t>(count);
+    }
+}
+
+bool closedByDaemon(JsonLinesClient& client) {
+    auto reply = client.receive();
+    return !reply && reply.error().is(SocketClientError::Kind::closed);
+}
+
+using DaemonLimitsTest = DaemonFixture;
+
+TEST_F(DaemonLimitsTest, SixtyFourConnectionsAtMostAndTheRestAreTurnedAway) {
+    startDaemon();
+    // Lets the daemon see that the probe of startDaemon has gone.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::vector<std::unique_ptr<JsonLinesClient>> held;
+    for (int i = 0; i < 70; ++i) held.push_back(connectClient());
+    int served = 0;
+    for (auto& client : held) served += client->ping() ? 1 : 0;
+    EXPECT_EQ(served, 64);
+
+    held.clear();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto later = connectClient();
+    EXPECT_TRUE(later->ping()) << "freed places are given to the next ones";
+}
+
+TEST_F(DaemonLimitsTest, AHalfSentLineIsDroppedAfterTenQuietSeconds) {
+    startDaemon();
+    auto idle = connectClient();
+    sendBytes(*idle, R"({"type":"pi)");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(closedByDaemon(*idle));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(9));
+    auto other = connectClient();
+    EXPECT_TRUE(other->ping());
+}
+
+TEST_F(DaemonLimitsTest, HoldsSixteenMebibytesOverAllConnections) {
+    startDaemon();
+    const std::string almostALine = R"({"type":"ping","pad":")" + std::string(1000 * 1000, 'a');
+    std::vector<std::unique_ptr<JsonLinesClient>> peers;
+    for (int i = 0; i < 20; ++i) {
+        peers.push_back(connectClient());
+        sendBytes(*peers.back(), almostALine);
+    }
+    auto probe = connectClient();
+    ASSERT_TRUE(probe->ping());
+    int dropped = 0;
+    for (auto& peer : peers) {
+        peer->setReceiveTimeout(0.2);
+        if (closedByDaemon(*peer)) ++dropped;
+    }
+    // Sixteen lines of a million bytes fit in 16 MiB, twenty do not.
+    EXPECT_GE(dropped, 3);
+    EXPECT_LE(dropped, 5);
+}
+
+long cpuTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long total = 0;
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number == 14 || number == 15) total += std::stol(field);
+    }
+    return total;
+}
+
+// With every descriptor in use the daemon waits before accepting again instead of waking at
+// once, over and over, and says so once rather than filling its log.
+TEST_F(DaemonLimitsTest, RunningOutOfDescriptorsBacksOff) {
+    waitForDaemon(std::make_unique<EngineRun>(
+        runs(), "/bin/sh",
+        std::vector<std::string>{"sh", "-c", "ulimit -n 24 && exec \"$0\" daemon --foreground", VARDEX_ENGINE_EXE}, ""));
+    std::vector<std::unique_ptr<JsonLinesClient>> peers;
+    for (int i = 0; i < 40; ++i) peers.push_back(connectClient());
+    const long before = cpuTicks(daemon->pid());
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const long used = cpuTicks(daemon->pid()) - before;
+    EXPECT_LT(used, 50) << "clock ticks of CPU in two seconds";
+
+    peers.clear();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    auto after = connectClient();
+    EXPECT_TRUE(after->ping()) << "accepting resumes once descriptors are free";
+    const auto err = stopDaemonOutput();
+    std::size_t complaints = 0;
+    for (auto at = err.find("no descriptor left"); at != std::string::npos; at = err.find("no descriptor left", at + 1)) {
+        ++complaints;
+    }
+    EXPECT_GE(complaints, 1u);
+    EXPECT_LE(complaints, 10u) << err;
+}
+
+}  // namespace
+}  // namespace vardex::testing
