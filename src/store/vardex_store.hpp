@@ -83,6 +83,8 @@ public:
     void answer(const ApprovalRequest& request, ApprovalVerdict verdict);
     void respond(const ApprovalRequest& request, ApprovalVerdict verdict, const std::string& by);
     void openApprovalWindow();
+    void openDashboardWindow() { ports_.windows.openDashboardWindow(); }
+    void openLogWindow() { ports_.windows.openLogWindow(); }
 
     // ---- protection, pause, emergency stop, login (store_protection.cpp) --------------------
     void startProtection();
