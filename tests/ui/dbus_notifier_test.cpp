@@ -106,7 +106,7 @@ TEST_P(NotifierReplaces, SameIdentifierCarriesTheIdTheServerGaveBefore) {
     for (std::size_t i = 0; i < c.wantReplaces.size(); ++i) {
         const uint want = c.wantReplaces[i] < 0 ? 0U : server_.returned[static_cast<std::size_t>(c.wantReplaces[i])];
         EXPECT_EQ(server_.calls[i].replacesId, want) << "post " << i;
-        EXPECT_EQ(server_.calls[i].hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("vardex-bar"));
+        EXPECT_EQ(server_.calls[i].hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("com.talvenor.VardexBar"));
         EXPECT_TRUE(server_.calls[i].actions.contains(QStringLiteral("default")));
     }
     EXPECT_TRUE(fellBack.empty());

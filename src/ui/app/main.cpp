@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     }
     QApplication::setOrganizationName(QStringLiteral("Talvenor"));
     QApplication::setApplicationName(QStringLiteral("vardex-bar"));
-    QApplication::setDesktopFileName(QStringLiteral("vardex-bar"));
+    QApplication::setDesktopFileName(QStringLiteral("com.talvenor.VardexBar"));
     QApplication app(argc, argv);
     vardex::ui::VardexBarApp vardexBar;
     return QApplication::exec();

@@ -17,7 +17,7 @@ const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString defaultAction = QStringLiteral("default");
 // The installed desktop entry's name; servers use it to group notices and find the icon.
-const QString desktopEntry = QStringLiteral("vardex-bar");
+const QString desktopEntry = QStringLiteral("com.talvenor.VardexBar");
 
 }  // namespace
 
