@@ -2,6 +2,8 @@
 // answers nothing, and the exact verdict line that reaches the daemon.
 #include <functional>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -48,6 +50,7 @@ struct PanelCase {
     Input input;
     std::vector<std::string> wantAnswers;
     bool wantVisible;
+    friend void PrintTo(const PanelCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class ApprovalPanelTable : public ::testing::TestWithParam<PanelCase> {};

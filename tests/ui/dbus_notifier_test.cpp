@@ -1,5 +1,7 @@
 // The notifier against a fake notification service on the test's own session bus (each test
 // program runs inside its own dbus-run-session).
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
@@ -88,6 +90,7 @@ struct ReplaceCase {
     std::vector<std::string> identifiers;  // posted one after the other
     // For each post: the index of the earlier post whose id it must carry, or -1 for none.
     std::vector<int> wantReplaces;
+    friend void PrintTo(const ReplaceCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class NotifierReplaces : public NotifierTest, public ::testing::WithParamInterface<ReplaceCase> {};

@@ -1,6 +1,7 @@
 // The popover against a real store and a scripted daemon: what each control sends to the
 // daemon, and what it leaves in the store.
 #include <map>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,7 @@ struct PopoverCase {
     std::vector<std::string> wantAnswers;
     std::size_t wantWaiting;
     bool wantPaused;
+    friend void PrintTo(const PopoverCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class PopoverTable : public ::testing::TestWithParam<PopoverCase> {};

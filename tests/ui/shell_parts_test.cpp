@@ -2,6 +2,8 @@
 // they were written from a real settings file.
 #include <chrono>
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/fake_engine_store.hpp"
@@ -16,6 +18,7 @@ struct PlacementCase {
     const char* name;
     QRect icon;
     QPoint want;
+    friend void PrintTo(const PlacementCase& c, std::ostream* out) { *out << c.name; }
 };
 
 const QRect screen(0, 24, 1280, 776);  // a top panel of 24 px
@@ -43,6 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct PreferenceCase {
     const char* name;
     PreferenceValue value;
+    friend void PrintTo(const PreferenceCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class PreferencesReadBack : public ::testing::TestWithParam<PreferenceCase> {};

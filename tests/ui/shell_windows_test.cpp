@@ -1,5 +1,7 @@
 // When the shell brings the approval window up: at the popover's showing with a question
 // waiting, and whenever the waiting list goes from empty to not empty.
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include <QWidget>
@@ -20,6 +22,7 @@ struct ShowCase {
     const char* name;
     int waitingBeforeShow;
     std::vector<std::string> wantOpened;
+    friend void PrintTo(const ShowCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class PopoverShowing : public ::testing::TestWithParam<ShowCase> {};

@@ -40,7 +40,12 @@ VardexBarApp::VardexBarApp() : preferences_(SettingsPreferences::domainFromEnvir
                 if (status_ && status_->tray()) status_->tray()->showMessage(qs(content.title), qs(content.body));
             },
         });
-    store_ = VardexStore::make({queue_, background_, preferences_, *notifier_, windows_});
+    automation_ = makeAutomationHook(surfaces_);
+    StoreOptions options;
+    // A script's answers reach the daemon as the harness's, never as the user's.
+    if (automation_.port) options.approver = "automation";
+    store_ = VardexStore::make({queue_, background_, preferences_, *notifier_, windows_, automation_.port.get()}, options);
+    if (automation_.attach) automation_.attach(*store_);
     watcher_ = std::make_unique<StoreWatcher>(*store_);
     context_ = std::make_unique<ScreenContext>(ScreenContext{*store_, *watcher_, preferences_, helperModel_});
     colorScheme_ = std::make_unique<ColorSchemeFollower>(QDBusConnection::sessionBus());
@@ -52,12 +57,14 @@ VardexBarApp::VardexBarApp() : preferences_(SettingsPreferences::domainFromEnvir
     opener_ = std::make_unique<ApprovalOpener>(*watcher_);
     store_->start();
     status_ = std::make_unique<MenuBarStatus>(*context_);
+    surfaces_.setStatus(status_.get());
     QObject::connect(status_.get(), &MenuBarStatus::quitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 VardexBarApp::~VardexBarApp() {
     // Screens go first, while the store they read still stands; the store then stops its
     // connection worker, and the pool finishes its runs while the queue they post to lives.
+    surfaces_.setStatus(nullptr);
     status_.reset();
     opener_.reset();
     windows_.closeAll();

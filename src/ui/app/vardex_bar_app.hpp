@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "ui/app/app_surfaces.hpp"
+#include "ui/app/automation_hook.hpp"
 #include "ui/helper/helper_model.hpp"
 #include "ui/ports/pool_background.hpp"
 #include "ui/ports/qt_main_queue.hpp"
@@ -40,6 +42,8 @@ private:
     SettingsPreferences preferences_;
     std::unique_ptr<DbusNotifier> notifier_;
     QtWindowHost windows_;
+    AppSurfaces surfaces_{windows_};
+    AutomationHook automation_;
     NoHelperModel helperModel_;
     std::shared_ptr<VardexStore> store_;
     std::unique_ptr<StoreWatcher> watcher_;

@@ -11,7 +11,8 @@ runtime=$(mktemp -d)
 chmod 700 "$runtime"
 trap 'rm -rf "$runtime"' EXIT
 export XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=xcb TRAY_TEST_TRAYER=$trayer
-exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+# A random first display number: two runs started together do not both take :99.
+exec dbus-run-session -- xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x800x24" bash -c '
   if [ "$TRAY_TEST_TRAYER" = 1 ]; then
     trayer --edge top --align right --widthtype request --height 24 --SetDockType true &
     host=$!
