@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -36,12 +37,14 @@ TrayLook lookFor(VardexIconState state) {
 }  // namespace
 
 MenuBarStatus::MenuBarStatus(ScreenContext& context, QObject* parent)
-    : QObject(parent), context_(context), frame_(new QWidget), view_(new PopoverView(context, frame_)) {
+    : QObject(parent), context_(context), frame_(new QFrame), view_(new PopoverView(context, frame_)) {
     const bool trayHere = QSystemTrayIcon::isSystemTrayAvailable();
     // A popup closes when the user clicks elsewhere, like any tray panel; with no tray the same
     // content is an ordinary small window.
     frame_->setWindowFlags(trayHere ? Qt::Popup | Qt::FramelessWindowHint : Qt::Window);
     frame_->setObjectName(QStringLiteral("popoverFrame"));
+    // A hairline edge keeps the popup apart from whatever lies under it, light or dark.
+    if (trayHere) frame_->setFrameShape(QFrame::StyledPanel);
     frame_->setWindowTitle(qs(UIStrings::product));
     frame_->setAccessibleName(qs(UIStrings::product));
     auto* layout = new QVBoxLayout(frame_);

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QElapsedTimer>
+#include <QFrame>
 #include <QObject>
 #include <QRect>
 #include <QString>
@@ -56,7 +57,7 @@ private:
     ScreenContext& context_;
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* menu_ = nullptr;
-    QWidget* frame_;
+    QFrame* frame_;
     PopoverView* view_;
     std::optional<TrayLook> look_;
     QString toolTip_;
