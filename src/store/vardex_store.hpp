@@ -66,6 +66,9 @@ public:
     using Observer = std::function<void()>;
     void addObserver(Observer observer);
     void publish();
+    // The main queue the store runs on; screens time their own short delays (an arming second)
+    // on it, so they follow the same clock as the store's countdowns.
+    MainQueue& queue() const { return ports_.queue; }
 
     // ---- start-up, clock, icon (store_startup.cpp) -----------------------------------------
     void start();
@@ -80,6 +83,8 @@ public:
     void answer(const ApprovalRequest& request, ApprovalVerdict verdict);
     void respond(const ApprovalRequest& request, ApprovalVerdict verdict, const std::string& by);
     void openApprovalWindow();
+    void openDashboardWindow() { ports_.windows.openDashboardWindow(); }
+    void openLogWindow() { ports_.windows.openLogWindow(); }
 
     // ---- protection, pause, emergency stop, login (store_protection.cpp) --------------------
     void startProtection();

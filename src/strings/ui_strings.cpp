@@ -340,4 +340,30 @@ std::string markdownDocument() {
     return out;
 }
 
+std::string approvalQueueLine(long long waiting) {
+    return std::to_string(waiting) + " questions are waiting. The oldest is shown first.";
+}
+
+std::string_view severityName(Severity severity) {
+    switch (severity) {
+        case Severity::info: return "info";
+        case Severity::low: return "low";
+        case Severity::medium: return "medium";
+        case Severity::high: return "high";
+        case Severity::critical: return "critical";
+    }
+    return "info";
+}
+
+std::string popoverHelperPrompt(long long stopped) {
+    return "In one short sentence, tell me my AI apps are being watched and " + std::to_string(stopped) +
+           " risky things were stopped today.";
+}
+
+std::string approvalHelperPrompt(std::string_view headline) { return "Explain simply: " + std::string(headline); }
+
+std::string countdownLine(long long seconds) {
+    return std::to_string(seconds < 0 ? 0 : seconds) + " " + std::string(countdown);
+}
+
 }  // namespace vardex::UIStrings

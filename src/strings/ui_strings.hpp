@@ -513,4 +513,28 @@ std::string markdownDocument();
 // One table cell of the review document: bars escaped, line feeds turned into spaces.
 std::string markdownCell(std::string_view text);
 
+// --- Desktop shell: tray, popover, approval panel ---------------------------------------
+
+inline constexpr std::string_view popoverOpen = "Open";
+inline constexpr std::string_view popoverHelperFallback = "All good. Tap Open to see more.";
+inline constexpr std::string_view approvalArming = "Take a second to read it. The answers unlock in a moment.";
+inline constexpr std::string_view approvalWorkingFolder = "Working in";
+inline constexpr std::string_view approvalRiskLevel = "Risk";
+inline constexpr std::string_view approvalAnswerKeys = "Alt+A allows this time · Alt+D does not allow · Esc answers later";
+inline constexpr std::string_view notificationOpen = "Open";
+inline constexpr std::string_view runUnderXvfb =
+    "No display was found. To try Vardex Bar without one, run it under a virtual display:\n"
+    "  dbus-run-session -- xvfb-run -a -s \"-screen 0 1280x800x24\" scripts/run-app.sh";
+
+// "3 questions are waiting. The oldest is shown first."
+std::string approvalQueueLine(long long waiting);
+// The severity as one word ("low", "high", "critical").
+std::string_view severityName(Severity severity);
+// What the popover's helper card asks the model, with today's stopped count.
+std::string popoverHelperPrompt(long long stopped);
+// What the approval panel's helper card asks the model about the rule's risk story.
+std::string approvalHelperPrompt(std::string_view headline);
+// The seconds left on a waiting question, as its countdown line reads.
+std::string countdownLine(long long seconds);
+
 }  // namespace vardex::UIStrings

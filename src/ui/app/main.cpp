@@ -1,7 +1,23 @@
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <QApplication>
+
+#include "strings/ui_strings.hpp"
+#include "ui/app/vardex_bar_app.hpp"
+
+namespace {
+
+bool hasDisplay() {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+}  // namespace
 
 // The desktop app's entry; the shell (tray, popover, windows) is built in VardexBarApp.
 int main(int argc, char** argv) {
@@ -11,6 +27,15 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    if (!hasDisplay()) {
+        const auto text = vardex::UIStrings::runUnderXvfb;
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+        return 2;
+    }
+    QApplication::setOrganizationName(QStringLiteral("Talvenor"));
+    QApplication::setApplicationName(QStringLiteral("vardex-bar"));
+    QApplication::setDesktopFileName(QStringLiteral("com.talvenor.VardexBar"));
     QApplication app(argc, argv);
-    return 0;
+    vardex::ui::VardexBarApp vardexBar;
+    return QApplication::exec();
 }

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "store/automation.hpp"
+
+namespace vardex {
+class VardexStore;
+}
+
+namespace vardex::ui {
+
+class ShellSurfaces;
+
+// The command-file harness when this run is driven by a script: a build made for scripts, a
+// command file named by VARDEX_COMMAND_FILE, and a HOME that is not the account's own.
+// Otherwise both members are empty.
+struct AutomationHook {
+    std::unique_ptr<Automation> port;
+    // Hands the store to the harness once it exists.
+    std::function<void(VardexStore&)> attach;
+};
+
+AutomationHook makeAutomationHook(ShellSurfaces& shell);
+
+}  // namespace vardex::ui

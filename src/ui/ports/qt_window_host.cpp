@@ -1,0 +1,82 @@
+#include "ui/ports/qt_window_host.hpp"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QUrl>
+
+#include "ui/widgets/qt_text.hpp"
+
+namespace vardex::ui {
+
+namespace {
+
+std::size_t slot(WindowKind kind) { return static_cast<std::size_t>(kind); }
+
+QString filterFor(const std::vector<std::string>& contentTypes) {
+    QStringList patterns;
+    for (const auto& type : contentTypes) {
+        if (type == "json") patterns << QStringLiteral("*.json") << QStringLiteral("*.jsonl");
+        else if (type == "text") patterns << QStringLiteral("*.txt") << QStringLiteral("*.csv");
+        else if (type == "png") patterns << QStringLiteral("*.png");
+    }
+    return patterns.isEmpty() ? QString() : QStringLiteral("(%1)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+}  // namespace
+
+QtWindowHost::~QtWindowHost() { closeAll(); }
+
+void QtWindowHost::setFactory(WindowKind kind, Factory factory) { factories_[slot(kind)] = std::move(factory); }
+
+QWidget* QtWindowHost::existing(WindowKind kind) const { return windows_[slot(kind)].get(); }
+
+void QtWindowHost::setMoveOfferHandler(std::function<void()> handler) { moveOffer_ = std::move(handler); }
+
+void QtWindowHost::setShownHandler(std::function<void(WindowKind)> handler) { shown_ = std::move(handler); }
+
+void QtWindowHost::closeAll() {
+    for (auto& window : windows_) window.reset();
+}
+
+void QtWindowHost::show(WindowKind kind) {
+    auto& window = windows_[slot(kind)];
+    if (!window) {
+        const auto& factory = factories_[slot(kind)];
+        if (!factory) return;
+        window = factory();
+        if (!window) return;
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->setAttribute(Qt::WA_QuitOnClose, false);
+    }
+    if (window->isMinimized()) window->showNormal();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    if (shown_) shown_(kind);
+}
+
+void QtWindowHost::offerMoveToApplications() {
+    if (moveOffer_) moveOffer_();
+}
+
+std::optional<std::filesystem::path> QtWindowHost::chooseSaveLocation(const SavePanelRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDirectory(QDir::home());
+    dialog.selectFile(qs(request.suggestedName));
+    if (const QString filter = filterFor(request.contentTypes); !filter.isEmpty()) dialog.setNameFilter(filter);
+    if (!request.canCreateFolders) dialog.setOption(QFileDialog::ReadOnly, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
+}
+
+bool QtWindowHost::openURL(const std::string& url) { return QDesktopServices::openUrl(QUrl(qs(url))); }
+
+bool QtWindowHost::openFile(const std::filesystem::path& file) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+}
+
+}  // namespace vardex::ui

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QFrame>
+
+#include "store/pending_ask.hpp"
+
+class QLabel;
+class QPushButton;
+
+namespace vardex {
+class VardexStore;
+}
+
+namespace vardex::ui {
+
+class ArmingGate;
+
+// One waiting question in the popover: the agent, what it wants to do, the seconds left and the
+// three answers. The answers stay shut for the arming second after the row appears.
+class PendingRow final : public QFrame {
+    Q_OBJECT
+public:
+    PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* parent = nullptr);
+
+    const std::string& requestId() const { return request_.id; }
+    void redraw(const PendingAsk& ask, TimePoint now);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void answer(ApprovalVerdict verdict);
+    void syncButtons();
+
+    VardexStore& store_;
+    ApprovalRequest request_;
+    ArmingGate* gate_;
+    QLabel* agent_;
+    QLabel* summary_;
+    QLabel* countdown_;
+    QPushButton* allowOnce_;
+    QPushButton* alwaysAllow_;
+    QPushButton* block_;
+    QLabel* alwaysWhy_;
+};
+
+}  // namespace vardex::ui

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include <QWidget>
+
+class QGridLayout;
+class QLabel;
+class QProgressBar;
+class QToolButton;
+class QVBoxLayout;
+
+namespace vardex::ui {
+
+struct ScreenContext;
+class ConfirmationBar;
+class HelperCard;
+class PendingRow;
+
+// The tray popover's content: the status line with the helper, the waiting questions, today's
+// latest stop, the actions for the status, and Quit. It redraws from the store while shown.
+class PopoverView final : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int preferredWidth = 380;
+
+    PopoverView(ScreenContext& context, QWidget* parent = nullptr);
+
+    void redraw();
+
+Q_SIGNALS:
+    // The user confirmed Quit.
+    void quitRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    enum class Confirm { none, pause, deleteToday, quit };
+    void buildHeader(QVBoxLayout* column);
+    void buildActions(QVBoxLayout* column);
+    void redrawHeader();
+    void redrawPending();
+    void redrawLatest();
+    void redrawActions();
+    void arrangeActions();
+    void askToConfirm(Confirm what);
+    void confirmed();
+
+    ScreenContext& context_;
+    QLabel* statusIcon_;
+    QLabel* statusTitle_;
+    QLabel* statusSubtitle_;
+    QProgressBar* progress_;
+    HelperCard* helper_;
+    QWidget* pendingSection_;
+    QVBoxLayout* pendingRows_;
+    std::map<std::string, PendingRow*> rows_;
+    QWidget* latestSection_;
+    QLabel* latestLine_;
+    QLabel* latestWhat_;
+    QGridLayout* actions_ = nullptr;
+    QToolButton* fix_;
+    QToolButton* turnOn_;
+    QToolButton* stop_;
+    QToolButton* pause_;
+    QToolButton* delete_;
+    QToolButton* open_;
+    QToolButton* quit_;
+    ConfirmationBar* confirmation_;
+    Confirm confirming_ = Confirm::none;
+};
+
+}  // namespace vardex::ui

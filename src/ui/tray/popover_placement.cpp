@@ -1,0 +1,27 @@
+#include "ui/tray/popover_placement.hpp"
+
+#include <algorithm>
+
+namespace vardex::ui {
+
+namespace {
+
+// Keeps [start, start + length) inside [low, high); a span longer than the room starts at low.
+int clampSpan(int start, int length, int low, int high) { return std::max(low, std::min(start, high - length)); }
+
+}  // namespace
+
+QPoint popoverPosition(const QRect& icon, const QSize& size, const QRect& available) {
+    if (!icon.isValid() || icon.isEmpty()) {
+        const QPoint centre = available.center();
+        return {clampSpan(centre.x() - size.width() / 2, size.width(), available.left(), available.right() + 1),
+                clampSpan(centre.y() - size.height() / 2, size.height(), available.top(), available.bottom() + 1)};
+    }
+    const bool iconInUpperHalf = icon.center().y() < available.center().y();
+    const int y = iconInUpperHalf ? icon.bottom() + 1 + popoverGap : icon.top() - popoverGap - size.height();
+    const int x = icon.center().x() - size.width() / 2;
+    return {clampSpan(x, size.width(), available.left(), available.right() + 1),
+            clampSpan(y, size.height(), available.top(), available.bottom() + 1)};
+}
+
+}  // namespace vardex::ui

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace vardex::ui {
+
+// The gap between the tray icon and the popover.
+inline constexpr int popoverGap = 6;
+
+// Where a popover of `size` goes for a tray icon at `icon` (global coordinates): under an icon in
+// the upper half of the screen, over one in the lower half, centred on the icon across, and always
+// inside `available` (the screen without its panels). An empty `icon` (the host does not say where
+// it is) centres the popover on `available`.
+QPoint popoverPosition(const QRect& icon, const QSize& size, const QRect& available);
+
+}  // namespace vardex::ui

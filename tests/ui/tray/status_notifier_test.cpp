@@ -1,0 +1,182 @@
+// The tray item with a StatusNotifierItem host: a fake StatusNotifierWatcher, with a host
+// registered, is on the bus before the first tray icon is made (Qt looks for one once per
+// process). The item registers, and its tool-tip and icon are readable over D-Bus.
+#include <gtest/gtest.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QMutex>
+#include <QSemaphore>
+#include <QThread>
+#include <QTest>
+
+#include "store/vardex_store.hpp"
+#include "ui/support/connected_store.hpp"
+#include "ui/tray/menu_bar_status.hpp"
+
+namespace vardex::ui {
+namespace {
+
+class FakeWatcher final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+public:
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const { return items_; }
+
+    // Where the registered item answers: its bus name and object path (empty until then).
+    std::pair<QString, QString> item() const {
+        QMutexLocker lock(&mutex_);
+        return item_;
+    }
+
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& serviceOrPath, const QDBusMessage& message) {
+        const bool isPath = serviceOrPath.startsWith(QLatin1Char('/'));
+        QMutexLocker lock(&mutex_);
+        item_ = {isPath ? message.service() : serviceOrPath, isPath ? serviceOrPath : QStringLiteral("/StatusNotifierItem")};
+        items_ << item_.first + item_.second;
+    }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+private:
+    mutable QMutex mutex_;
+    std::pair<QString, QString> item_;
+    QStringList items_;
+};
+
+// Qt asks the watcher with blocking calls from the GUI thread, so the fake answers from a thread
+// of its own, on a connection of its own.
+class WatcherThread final : public QThread {
+public:
+    ~WatcherThread() override {
+        quit();
+        wait();
+    }
+    bool startAndRegister() {
+        start();
+        ready_.acquire();
+        return registered_;
+    }
+    FakeWatcher* watcher() const { return watcher_; }
+
+protected:
+    void run() override {
+        FakeWatcher watcher;
+        watcher_ = &watcher;
+        {
+            auto bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-watcher"));
+            registered_ = bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
+                                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+                          bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+        }
+        ready_.release();
+        exec();
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake-watcher"));
+        watcher_ = nullptr;
+    }
+
+private:
+    QSemaphore ready_;
+    bool registered_ = false;
+    FakeWatcher* watcher_ = nullptr;
+};
+
+// Read the way a host reads it: over the bus, from a connection of its own (a call on the
+// app's own connection would be short-cut in process), without blocking the item's thread.
+QVariant itemProperty(const FakeWatcher& watcher, const QString& name) {
+    const auto [service, path] = watcher.item();
+    static QDBusConnection reader = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("host-reader"));
+    QDBusMessage get = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << QStringLiteral("org.kde.StatusNotifierItem") << name;
+    QDBusPendingCall call = reader.asyncCall(get, 5000);
+    if (!QTest::qWaitFor([&] { return call.isFinished(); }, 6000)) return {};
+    const QDBusMessage reply = call.reply();
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
+    return reply.arguments().constFirst().value<QDBusVariant>().variant();
+}
+
+struct Pixmap {
+    int width = 0;
+    int height = 0;
+    QByteArray argb;
+};
+
+std::vector<Pixmap> pixmapsOf(const QVariant& value) {
+    std::vector<Pixmap> pixmaps;
+    const auto argument = value.value<QDBusArgument>();
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        Pixmap pixmap;
+        argument.beginStructure();
+        argument >> pixmap.width >> pixmap.height >> pixmap.argb;
+        argument.endStructure();
+        pixmaps.push_back(pixmap);
+    }
+    argument.endArray();
+    return pixmaps;
+}
+
+QString toolTipTitle(const QVariant& value) {
+    const auto argument = value.value<QDBusArgument>();
+    QString icon;
+    QString title;
+    QString text;
+    argument.beginStructure();
+    argument >> icon;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        Pixmap skipped;
+        argument.beginStructure();
+        argument >> skipped.width >> skipped.height >> skipped.argb;
+        argument.endStructure();
+    }
+    argument.endArray();
+    argument >> title >> text;
+    argument.endStructure();
+    return title.isEmpty() ? text : title;
+}
+
+TEST(StatusNotifierTray, ItemRegistersWithItsToolTipAndIcon) {
+    WatcherThread thread;
+    ASSERT_TRUE(thread.startAndRegister());
+    const FakeWatcher& watcher = *thread.watcher();
+
+    testing::ConnectedStore connected;
+    MenuBarStatus status(connected.context());
+    ASSERT_TRUE(status.hasTray()) << "a registered host makes a tray";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.item().first.isEmpty(); }, 5000)) << "the item registers";
+
+    EXPECT_EQ(toolTipTitle(itemProperty(watcher, QStringLiteral("ToolTip"))), status.toolTip());
+    EXPECT_TRUE(status.toolTip().startsWith(QStringLiteral("Vardex \u2014 ")));
+    const auto pixmaps = pixmapsOf(itemProperty(watcher, QStringLiteral("IconPixmap")));
+    ASSERT_FALSE(pixmaps.empty());
+    bool someInk = false;
+    for (const auto& pixmap : pixmaps) {
+        EXPECT_EQ(pixmap.argb.size(), pixmap.width * pixmap.height * 4);
+        for (qsizetype i = 0; i < pixmap.argb.size(); i += 4) someInk = someInk || pixmap.argb[i] != 0;
+    }
+    EXPECT_TRUE(someInk) << "the icon is not blank";
+
+    // The store disconnects: the tool-tip follows on the item.
+    connected.store().connected = false;
+    connected.store().pausedUntil = connected.store().now + std::chrono::hours(1);
+    connected.store().publish();
+    connected.settle();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return toolTipTitle(itemProperty(watcher, QStringLiteral("ToolTip"))) == status.toolTip(); }, 5000));
+    EXPECT_TRUE(status.toolTip().endsWith(QStringLiteral("Paused")));
+}
+
+}  // namespace
+}  // namespace vardex::ui
+
+#include "status_notifier_test.moc"
