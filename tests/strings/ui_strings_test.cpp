@@ -140,7 +140,7 @@ TEST(AskSentence, NamesAgentVerbAndQuestion) {
 }
 
 TEST(RiskStories, ExactRuleIdOrFallback) {
-    EXPECT_EQ(S::riskStories().size(), 19u);
+    EXPECT_EQ(S::riskStories().size(), 21u);
     EXPECT_EQ(S::riskStory(std::optional<std::string>("secrets.dotenv")).headline,
               "An AI app tried to read a secrets file.");
     EXPECT_EQ(S::riskStory(std::optional<std::string>("SECRETS.DOTENV")), S::fallbackRiskStory);
