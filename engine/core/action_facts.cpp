@@ -295,6 +295,15 @@ public:
         facts_.paths.push_back({std::move(path), writes});
     }
 
+    // A bare name that is a link in the working folder counts as a path: "cat notes.txt" may
+    // read a key the link points at.
+    bool isLinkHere(std::string_view name) {
+        if (cwd_.empty() || resolved_ >= maxResolved || name.find_first_of("*?[$`") != std::string_view::npos) return false;
+        ++resolved_;
+        std::error_code error;
+        return std::filesystem::is_symlink(std::filesystem::path(cwd_) / name, error);
+    }
+
     void addUrl(std::string_view text) {
         facts_.urls.emplace_back(text);
         addHost(urlHost(text));
@@ -668,7 +677,7 @@ private:
                 continue;
             }
             // After a "cd" in the line, bare names are files in that other folder.
-            if (looksLikePath(arg) || cwd_ != facts_.cwd) {
+            if (looksLikePath(arg) || cwd_ != facts_.cwd || isLinkHere(arg)) {
                 addPath(arg, writes);
             } else if (network && looksLikeHost(arg)) {
                 auto host = arg;
