@@ -290,9 +290,12 @@ public:
             ++resolved_;
             std::error_code error;
             const auto real = std::filesystem::weakly_canonical(path, error);
-            if (!error && real.string() != path) facts_.paths.push_back({real.string(), writes});
+            if (!error && real.string() != path) {
+                facts_.paths.push_back({real.string(), writes, secretKind(real.string(), facts_.home)});
+            }
         }
-        facts_.paths.push_back({std::move(path), writes});
+        const auto secret = secretKind(path, facts_.home);
+        facts_.paths.push_back({std::move(path), writes, secret});
     }
 
     // A bare name that is a link in the working folder counts as a path: "cat notes.txt" may
@@ -676,8 +679,8 @@ private:
                 addHost(host);
                 continue;
             }
-            // After a "cd" in the line, bare names are files in that other folder.
-            if (looksLikePath(arg) || cwd_ != facts_.cwd || isLinkHere(arg)) {
+            // After a "cd" out of the project, bare names are files in that other folder.
+            if (looksLikePath(arg) || (cwd_ != facts_.cwd && !isUnder(cwd_, facts_.cwd)) || isLinkHere(arg)) {
                 addPath(arg, writes);
             } else if (network && looksLikeHost(arg)) {
                 auto host = arg;
@@ -861,8 +864,9 @@ ActionFacts factsOf(const Action& action, const std::string& home) {
                        facts.obfuscation = shell.obfuscation;
                        // The agent's own tree is not trusted: the line is parsed here again.
                        if (!shell.raw.empty()) {
-                           collector.walk(parseShell(shell.raw), 0);
-                           for (auto flag : obfuscationFlags(shell.raw)) {
+                           const auto tree = parseShell(shell.raw);
+                           collector.walk(tree, 0);
+                           for (auto flag : obfuscationFlags(shell.raw, tree)) {
                                if (!std::count(facts.obfuscation.begin(), facts.obfuscation.end(), flag)) {
                                    facts.obfuscation.push_back(flag);
                                }

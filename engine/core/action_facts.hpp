@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/secret_paths.hpp"
 #include "protocol/action.hpp"
 
 namespace vardex::engine {
@@ -14,6 +15,7 @@ namespace vardex::engine {
 struct PathUse {
     std::string path;
     bool writes = false;  // written, moved, deleted or otherwise changed rather than only read
+    SecretKind secret = SecretKind::none;  // what kind of secret it names, for the home folder
 };
 
 // One simple command as the rules see it: the real program behind any wrappers.

@@ -35,21 +35,6 @@ const Names privilegePrograms{"sudo", "doas", "su", "pkexec", "run0"};
 
 using PathTest = std::function<bool(const std::string&)>;
 
-// True when a path the action names passes the test. Commands of the listed programs are
-// passed over: they use such files for what they are meant for.
-bool anyPath(const ActionFacts& facts, const PathTest& test, Names skipped = {}) {
-    if (facts.kind != "shell") {
-        return std::any_of(facts.paths.begin(), facts.paths.end(), [&](const PathUse& use) { return test(use.path); });
-    }
-    for (const auto* command : facts.commands()) {
-        if (oneOf(command->program, skipped)) continue;
-        for (const auto& use : command->paths) {
-            if (test(use.path)) return true;
-        }
-    }
-    return false;
-}
-
 bool anyWrite(const ActionFacts& facts, const PathTest& test) {
     return std::any_of(facts.paths.begin(), facts.paths.end(),
                        [&](const PathUse& use) { return use.writes && test(use.path); });
@@ -99,16 +84,16 @@ std::vector<std::string> inHome(const std::string& home, Names relative) {
     return out;
 }
 
-// Secret files of one kind, for the home folder the rules were made for.
-PathTest secretTest(const std::string& home, std::initializer_list<SecretKind> kinds) {
-    return [home, wanted = std::vector<SecretKind>(kinds)](const std::string& path) {
-        return std::find(wanted.begin(), wanted.end(), secretKind(path, home)) != wanted.end();
+// Secret files of some kinds, as the facts classified them for the home folder.
+using SecretTest = std::function<bool(const PathUse&)>;
+
+SecretTest secretTest(std::initializer_list<SecretKind> kinds) {
+    return [wanted = std::vector<SecretKind>(kinds)](const PathUse& use) {
+        return std::find(wanted.begin(), wanted.end(), use.secret) != wanted.end();
     };
 }
 
-PathTest anySecretTest(const std::string& home) {
-    return [home](const std::string& path) { return secretKind(path, home) != SecretKind::none; };
-}
+bool anySecret(const PathUse& use) { return use.secret != SecretKind::none; }
 
 // Programs that name a secret file without reading what is in it.
 const Names nonReaders{"ls", "mkdir", "chmod", "chown", "stat", "test", "[", "cd", "pushd", "du", "touch", "rmdir",
@@ -116,14 +101,12 @@ const Names nonReaders{"ls", "mkdir", "chmod", "chown", "stat", "test", "[", "cd
 
 // A secret read: any path of the kind, except a whole secret folder that is only listed or
 // created.
-bool readsSecret(const ActionFacts& f, const PathTest& test) {
-    if (f.kind != "shell") {
-        return std::any_of(f.paths.begin(), f.paths.end(), [&](const PathUse& use) { return test(use.path); });
-    }
+bool readsSecret(const ActionFacts& f, const SecretTest& test) {
+    if (f.kind != "shell") return std::any_of(f.paths.begin(), f.paths.end(), test);
     for (const auto* command : f.commands()) {
         if (oneOf(command->program, nonReaders)) continue;
         for (const auto& use : command->paths) {
-            if (test(use.path)) return true;
+            if (test(use)) return true;
         }
     }
     return false;
@@ -603,7 +586,6 @@ SelfPaths selfPaths(const std::string& home) {
 }
 
 std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
-    const auto secret = anySecretTest(home);
     // The agents' settings files guard the agent wherever they are: a project's own
     // ".claude/settings.json" can switch the hook off as well as the one at home.
     const auto agentSettings = [](const std::string& path) {
@@ -635,22 +617,22 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
     rules.push_back(rule(
         "exfil.secret_to_network", "Sending a secret file over the network", Severity::critical, Outcome::deny,
         "An AI app tried to send a secret file to another computer.",
-        "Never send key or credential files over the network.", [secret](const ActionFacts& f) {
-            if (f.kind == "network") return anyPath(f, secret);
+        "Never send key or credential files over the network.", [](const ActionFacts& f) {
+            const auto inFacts = [&] { return std::any_of(f.paths.begin(), f.paths.end(), anySecret); };
+            if (f.kind == "network") return inFacts();
             // Moving or copying a secret through a tool takes it out of its guarded place.
             if (f.kind == "mcp_tool_call") {
                 const auto tool = asciiLower(f.mcpTool);
                 return (tool.find("move") != std::string::npos || tool.find("copy") != std::string::npos ||
                         tool.find("upload") != std::string::npos || tool.find("send") != std::string::npos) &&
-                       anyPath(f, secret);
+                       inFacts();
             }
             for (const auto& pipeline : f.pipelines) {
                 bool sends = false;
                 bool secretSeen = false;
                 for (const auto& command : pipeline) {
                     sends = sends || oneOf(command.program, sendingPrograms);
-                    secretSeen = secretSeen || std::any_of(command.paths.begin(), command.paths.end(),
-                                                           [&](const PathUse& u) { return secret(u.path); });
+                    secretSeen = secretSeen || std::any_of(command.paths.begin(), command.paths.end(), anySecret);
                     // The environment holds the tokens the user exported.
                     secretSeen = secretSeen || (oneOf(command.program, {"env", "printenv", "set", "export"}) &&
                                                 command.operands().empty());
@@ -663,30 +645,30 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
         "secrets.ssh_private_key", "Reading an SSH private key (anything in ~/.ssh but public keys and host lists)",
         Severity::critical, Outcome::deny, "An AI app tried to read a private SSH key.",
         "Do not read private SSH keys. Use the public key (.pub) or ask the user to run the ssh step themselves.",
-        [test = secretTest(home, {SecretKind::sshKey})](const ActionFacts& f) { return readsSecret(f, test); }));
+        [test = secretTest({SecretKind::sshKey})](const ActionFacts& f) { return readsSecret(f, test); }));
     rules.push_back(rule("secrets.dotenv", "Reading a .env secrets file", Severity::high, Outcome::ask,
                          "An AI app wants to read a .env file, which often holds passwords and API keys.",
                          "Prefer .env.example or ask the user for the one value you need.",
-                         [test = secretTest(home, {SecretKind::dotenv})](const ActionFacts& f) {
+                         [test = secretTest({SecretKind::dotenv})](const ActionFacts& f) {
                              // Writing a .env (from .env.example, say) reveals nothing.
                              return std::any_of(f.paths.begin(), f.paths.end(),
-                                                [&](const PathUse& u) { return !u.writes && test(u.path); });
+                                                [&](const PathUse& u) { return !u.writes && test(u); });
                          }));
     rules.push_back(rule("secrets.cloud_credentials", "Reading cloud credentials (AWS, Google Cloud, Azure, Kubernetes)",
                          Severity::critical, Outcome::deny, "An AI app tried to read your cloud account keys.",
                          "Do not read cloud credential files. Ask the user to run the cloud command themselves.",
-                         [test = secretTest(home, {SecretKind::cloud})](const ActionFacts& f) { return readsSecret(f, test); }));
+                         [test = secretTest({SecretKind::cloud})](const ActionFacts& f) { return readsSecret(f, test); }));
     rules.push_back(rule("secrets.package_tokens", "Reading package or code-hosting tokens (.npmrc, .pypirc, .netrc, gh)",
                          Severity::high, Outcome::ask, "An AI app wants to read a sign-in token for your code accounts.",
                          "Avoid reading token files; ask the user to publish or authenticate themselves.",
-                         [test = secretTest(home, {SecretKind::packageToken})](const ActionFacts& f) {
+                         [test = secretTest({SecretKind::packageToken})](const ActionFacts& f) {
                              return readsSecret(f, test);
                          }));
     rules.push_back(rule(
         "secrets.keychain", "Reading saved passwords (keychains, keyrings, password stores, GnuPG keys)",
         Severity::critical, Outcome::deny, "An AI app tried to read your saved passwords.",
         "Do not read saved passwords. Ask the user for the credential you need.",
-        [test = secretTest(home, {SecretKind::keychain})](const ActionFacts& f) {
+        [test = secretTest({SecretKind::keychain})](const ActionFacts& f) {
             return readsSecret(f, test) || anyCommand(f, [](const CommandFacts& c) {
                        if (c.program == "security") {
                            return std::any_of(c.args.begin(), c.args.end(), [](const std::string& a) {
@@ -703,7 +685,7 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
     rules.push_back(rule("secrets.browser_data", "Reading browser passwords, cookies or history", Severity::critical,
                          Outcome::deny, "An AI app tried to read your browser's passwords or cookies.",
                          "Do not read browser profiles. Ask the user to sign in for you instead.",
-                         [test = secretTest(home, {SecretKind::browser})](const ActionFacts& f) { return readsSecret(f, test); }));
+                         [test = secretTest({SecretKind::browser})](const ActionFacts& f) { return readsSecret(f, test); }));
     rules.push_back(rule("secrets.content_in_args", "A key or token written into a command or tool call",
                          Severity::high, Outcome::ask, "A command looks like it contains a secret key or token.",
                          "Do not paste secrets into commands; read them from the environment the user set up.",

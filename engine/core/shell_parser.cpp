@@ -855,7 +855,9 @@ std::vector<std::string> splitBlanks(std::string_view text) {
     return words;
 }
 
-std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line) {
+std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line) { return obfuscationFlags(line, parseShell(line)); }
+
+std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line, const ArgvTree& tree) {
     std::vector<ObfuscationFlag> flags;
     const auto lower = asciiLower(line);
     if (contains(lower, "base64 -d") || contains(lower, "base64 --decode") || contains(line, "base64 -D") ||
@@ -865,7 +867,7 @@ std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line) {
     if (hasHexEscape(line) || contains(lower, "xxd -r")) flags.push_back(ObfuscationFlag::hexEscape);
     bool indirection = contains(line, "${!");
     bool dynamicEval = false;
-    treeFlags(parseShell(line), indirection, dynamicEval);
+    treeFlags(tree, indirection, dynamicEval);
     if (indirection) flags.push_back(ObfuscationFlag::varIndirection);
     if (dynamicEval) flags.push_back(ObfuscationFlag::evalDynamic);
     return flags;
@@ -876,7 +878,7 @@ ShellAction shellAction(std::string_view line, std::string_view cwd) {
     action.raw = std::string(line);
     action.cwd = std::string(cwd);
     action.argvTree = parseShell(line);
-    action.obfuscation = obfuscationFlags(line);
+    action.obfuscation = obfuscationFlags(line, action.argvTree);
     return action;
 }
 

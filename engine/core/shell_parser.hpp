@@ -24,6 +24,8 @@ std::vector<std::string> splitBlanks(std::string_view text);
 
 // Signs that the line hides what it runs.
 std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line);
+// The same, for a line already parsed into `tree`.
+std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line, const ArgvTree& tree);
 
 // The shell action for a line typed in `cwd`, with its tree and signs filled in.
 ShellAction shellAction(std::string_view line, std::string_view cwd);
