@@ -382,7 +382,28 @@ private:
         return out;
     }
 
-    std::string substituteVariables(const std::string& word, bool& split) const {
+    // "$(echo WORDS)" and "`echo WORDS`" stand for WORDS.
+    static std::string substituteEchoes(std::string word, bool& split) {
+        for (const auto& [open, close] : {std::pair<std::string_view, char>{"$(echo ", ')'}, {"`echo ", '`'}}) {
+            for (auto at = word.find(open); at != std::string::npos; at = word.find(open, at)) {
+                const auto end = word.find(close, at + open.size());
+                if (end == std::string::npos) break;
+                const auto inner = word.substr(at + open.size(), end - at - open.size());
+                if (inner.find_first_of("$`()|;&<>") != std::string::npos) {
+                    at = end;
+                    continue;
+                }
+                word.replace(at, end + 1 - at, inner);
+                split = true;
+                at += inner.size();
+            }
+        }
+        return word;
+    }
+
+    std::string substituteVariables(const std::string& original, bool& split) const {
+        if (original.find_first_of("$`") == std::string::npos) return original;
+        const auto word = substituteEchoes(original, split);
         if (word.find('$') == std::string::npos) return word;
         std::string out;
         for (std::size_t i = 0; i < word.size(); ++i) {

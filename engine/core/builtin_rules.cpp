@@ -636,6 +636,11 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                     // The environment holds the tokens the user exported.
                     secretSeen = secretSeen || (oneOf(command.program, {"env", "printenv", "set", "export"}) &&
                                                 command.operands().empty());
+                    // An archive or copy of the whole home folder takes every secret in it.
+                    secretSeen = secretSeen ||
+                                 (oneOf(command.program, {"tar", "zip", "7z", "rsync", "scp", "cp", "cpio", "rclone"}) &&
+                                  std::any_of(command.paths.begin(), command.paths.end(),
+                                              [&](const PathUse& u) { return isUnder(f.home, u.path); }));
                 }
                 if (sends && secretSeen) return true;
             }
@@ -790,7 +795,23 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                 const bool scratch = (isUnder(target, "/tmp") || isUnder(target, "/var/tmp")) && !isUnder(target, f.home);
                 return !isUnder(target, f.cwd) && !scratch;
             };
+            // A target the line does not spell out (a variable, a substitution, what xargs
+            // reads) could be anywhere.
+            const auto unknown = [](std::string_view op) {
+                std::string_view rest = op;
+                for (std::string_view prefix : {"${HOME}", "$HOME"}) {
+                    if (startsWith(rest, prefix)) rest.remove_prefix(prefix.size());
+                }
+                return rest.find_first_of("$`") != std::string_view::npos && !startsWith(op, "${HOME:");
+            };
             return anyCommand(f, [&](const CommandFacts& c) {
+                if (isRecursiveRemove(c)) {
+                    const auto operands = c.operands();
+                    const bool fedByXargs = std::find(c.wrappers.begin(), c.wrappers.end(), "xargs") != c.wrappers.end();
+                    if ((fedByXargs && operands.empty()) || std::any_of(operands.begin(), operands.end(), unknown)) {
+                        return true;
+                    }
+                }
                 std::vector<std::string_view> targets;
                 if (isRecursiveRemove(c)) targets = c.operands();
                 const auto starts = findDeletionStarts(c);

@@ -10,6 +10,17 @@ namespace {
 
 // Strips a leading home reference, returning what follows it ("" or "/...").
 bool stripHome(std::string_view& path) {
+    // "${HOME:?}" and "${HOME:-x}" are the home folder whenever HOME is set.
+    if (path.substr(0, 7) == "${HOME:") {
+        const auto close = path.find('}');
+        if (close != std::string_view::npos) {
+            const auto rest = path.substr(close + 1);
+            if (rest.empty() || rest.front() == '/') {
+                path = rest;
+                return true;
+            }
+        }
+    }
     for (std::string_view prefix : {"${HOME}", "$HOME", "~"}) {
         if (path.substr(0, prefix.size()) != prefix) continue;
         const auto rest = path.substr(prefix.size());
