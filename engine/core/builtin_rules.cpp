@@ -579,9 +579,10 @@ SelfPaths selfPaths(const std::string& home) {
     self.files = inHome(home, {".claude/settings.json", ".claude/settings.local.json", ".claude.json",
                                ".cursor/hooks.json", ".cursor/mcp.json", ".codex/hooks.json", ".codex/config.toml",
                                ".gemini/settings.json"});
+    // The socket and the stop flag may be placed anywhere (VARDEX_SOCK, VARDEX_STATE_DIR): only
+    // the files themselves are guarded, never a shared folder such as /tmp that holds them.
     self.files.push_back(socket);
-    self.folders.push_back(std::string(socket.substr(0, socket.rfind('/'))));
-    self.folders.push_back(absolutePath(AgentStop::flagURL().parent_path().string(), home, ""));
+    self.files.push_back(absolutePath(AgentStop::flagURL().string(), home, ""));
     return self;
 }
 
