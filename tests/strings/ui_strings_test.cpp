@@ -203,7 +203,7 @@ TEST(Markdown, HeadTablesAndSortedStories) {
     EXPECT_EQ(lines[109],
               "| `destructive.disk` | An AI app tried to erase a disk. | Disk erase cannot be "
               "undone. | Do not allow this unless you are wiping a disk on purpose. |");
-    EXPECT_EQ(lines.size(), 109u + 19u);
+    EXPECT_EQ(lines.size(), 109u + 21u);
     EXPECT_LT(doc.find("`destructive.disk`"), doc.find("`destructive.rm_home_root`"));
     EXPECT_NE(doc.back(), '\n');
 }
