@@ -449,7 +449,8 @@ PathTest persistenceTest(const std::string& home) {
 // Files that let someone log in over ssh or reroute the user's connections.
 bool isSshAccessFile(const std::string& path) {
     const auto name = baseName(path);
-    const auto parent = baseName(path.substr(0, path.size() - std::min(path.size(), name.size() + 1)));
+    const std::string_view whole = path;
+    const auto parent = baseName(whole.substr(0, whole.size() - std::min(whole.size(), name.size() + 1)));
     return parent == ".ssh" && (startsWith(name, "authorized_keys") || name == "config" || name == "rc" ||
                                 name == "environment");
 }
