@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <optional>
 
 #include "core/path_match.hpp"
 #include "core/shell_parser.hpp"
@@ -19,15 +24,23 @@ Overloaded(Ts...) -> Overloaded<Ts...>;
 
 constexpr std::array<std::string_view, 8> shells{"sh", "bash", "zsh", "dash", "ksh", "fish", "ash", "busybox"};
 // Programs whose path arguments are changed rather than read.
-constexpr std::array<std::string_view, 17> changingPrograms{
+constexpr std::array<std::string_view, 18> changingPrograms{
     "rm", "rmdir", "mv", "cp", "tee", "truncate", "shred", "chmod", "chown", "ln",
-    "install", "touch", "unlink", "rsync", "dd", "mkdir", "srm"};
+    "install", "touch", "unlink", "rsync", "dd", "mkdir", "srm", "sponge"};
+// Of these, only the last operand is changed; the others are read.
+constexpr std::array<std::string_view, 4> copyingPrograms{"cp", "install", "rsync", "ln"};
 constexpr std::array<std::string_view, 15> networkPrograms{
     "curl", "wget", "ssh", "scp", "sftp", "rsync", "nc", "ncat", "netcat", "socat", "telnet", "ftp", "http",
     "https", "xh"};
+constexpr std::array<std::string_view, 7> fetchPrograms{"curl", "wget", "fetch", "http", "https", "xh", "aria2c"};
 
-// Programs that use a private key given with "-i" rather than read it out.
+// Programs that use a private key or configuration given with "-i" or "-F" rather than read it out.
 constexpr std::array<std::string_view, 5> sshFamily{"ssh", "scp", "sftp", "ssh-add", "ssh-copy-id"};
+
+// Programs whose `eval "$(program ...)"` output is the usual way to set up a shell.
+constexpr std::array<std::string_view, 17> shellSetupPrograms{
+    "ssh-agent", "direnv", "pyenv", "rbenv", "nodenv", "goenv", "jenv", "fnm", "zoxide", "starship",
+    "brew", "opam", "conda", "mise", "rtx", "keychain", "dircolors"};
 
 bool contains(const auto& set, std::string_view value) {
     return std::find(set.begin(), set.end(), value) != set.end();
@@ -35,6 +48,9 @@ bool contains(const auto& set, std::string_view value) {
 
 // A nested shell body is parsed again; past this depth the body is left as it stands.
 constexpr int maxNesting = 8;
+// Paths that exist are followed through links; past this many in one action the rest are taken
+// as written, so a huge line costs no more file-system calls than this.
+constexpr std::size_t maxResolved = 256;
 
 bool looksLikePath(std::string_view text) {
     if (text.empty()) return false;
@@ -51,20 +67,206 @@ bool looksLikeHost(std::string_view text) {
     });
 }
 
+bool isInterpreter(std::string_view program) {
+    for (std::string_view prefix : {"python", "perl", "ruby", "php", "lua", "node", "pypy"}) {
+        if (program.substr(0, prefix.size()) == prefix) return true;
+    }
+    return contains(std::array<std::string_view, 11>{"nodejs", "Rscript", "osascript", "pwsh", "powershell", "deno",
+                                                     "bun", "tclsh", "irb", "jshell", "groovy"},
+                    program);
+}
+
+bool isAwk(std::string_view program) { return program == "awk" || program == "gawk" || program == "mawk" || program == "nawk"; }
+
+// The letters of the options that give an interpreter its program as text.
+std::string_view codeOptionLetters(std::string_view program) {
+    if (program.substr(0, 6) == "python" || program.substr(0, 4) == "pypy") return "c";
+    if (program == "pwsh" || program == "powershell") return "c";
+    if (program.substr(0, 3) == "php") return "r";
+    if (program == "node" || program == "nodejs") return "ep";
+    return "eE";
+}
+
+// The program text an interpreter is given on its command line.
+std::vector<std::string> inlineCode(const CommandFacts& command) {
+    std::vector<std::string> code;
+    const auto& args = command.args;
+    if (isAwk(command.program)) {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const auto& arg = args[i];
+            if (arg == "-f" || arg.starts_with("--file")) return code;
+            if (arg == "-F" || arg == "-v") {
+                ++i;
+            } else if (arg.empty() || arg.front() != '-') {
+                code.push_back(arg);
+                return code;
+            }
+        }
+        return code;
+    }
+    if (!isInterpreter(command.program)) return code;
+    if (command.program == "deno" && args.size() >= 2 && args[0] == "eval") code.push_back(args[1]);
+    const auto letters = codeOptionLetters(command.program);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view arg = args[i];
+        if (arg == "--") break;
+        if (arg == "--eval" || arg == "--print" || arg == "-Command" || arg == "--command") {
+            if (i + 1 < args.size()) code.push_back(args[++i]);
+            continue;
+        }
+        if (arg.size() < 2 || arg[0] != '-' || arg[1] == '-') {
+            // The first operand is a script file: what follows are its arguments.
+            if (arg.empty() || arg[0] != '-') break;
+            continue;
+        }
+        const auto at = arg.find_first_of(letters, 1);
+        if (at == std::string_view::npos) continue;
+        if (at + 1 < arg.size()) {
+            code.emplace_back(arg.substr(at + 1));
+        } else if (i + 1 < args.size()) {
+            code.push_back(args[++i]);
+        }
+    }
+    return code;
+}
+
+// True for a shell or interpreter that takes its program from standard input: no script named,
+// no program given as text.
+bool readsProgramFromStdin(const CommandFacts& command) {
+    const bool shell = contains(shells, command.program);
+    if (!shell && !isInterpreter(command.program)) return false;
+    if (!inlineCode(command).empty()) return false;
+    const auto& args = command.args;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const auto& arg = args[i];
+        if (arg == "-" || arg == "-s" || arg == "--") return true;
+        if (arg.size() > 1 && (arg[0] == '-' || arg[0] == '+')) {
+            if (shell && arg.find('c') != std::string::npos && arg[1] != '-') return false;
+            if (!shell && (arg == "-m" || arg == "-c")) return false;
+            if (arg == "-o" || arg == "+o" || arg == "-O" || arg == "+O" || arg == "--rcfile" || arg == "--init-file" ||
+                arg == "-W" || arg == "-X") {
+                ++i;
+            }
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+// Words in interpreter code that touch files, run programs or reach the network.
+bool codeTouches(std::string_view code) {
+    static constexpr std::array<std::string_view, 48> words{
+        "system", "exec", "spawn", "popen", "subprocess", "child_process", "shell_exec", "passthru", "proc_open",
+        "`", "qx", "%x", "os.remove", "os.unlink", "os.rmdir", "os.rename", "os.replace", "os.write", "os.open",
+        "os.kill", "os.chmod", "os.chown", "os.symlink", "os.makedirs", "shutil", "pathlib", "open(", "open my",
+        "unlink", "rmtree", "socket", "urllib", "requests", "http", "__import__", "eval(", "importlib", "ctypes",
+        "fs.", "fs'", "fs\"", "node:", "fileutils", "file.", "io.", "dir.", "file_put_contents", "file_get_contents"};
+    const auto lower = asciiLower(code);
+    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
+}
+
+bool codeRunsPrograms(std::string_view code) {
+    static constexpr std::array<std::string_view, 12> words{"system", "exec", "spawn", "popen", "subprocess",
+                                                            "child_process", "shell_exec", "passthru", "proc_open",
+                                                            "`", "qx", "%x"};
+    const auto lower = asciiLower(code);
+    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
+}
+
+bool codeWrites(std::string_view code) {
+    static constexpr std::array<std::string_view, 12> words{"'w'", "\"w\"", "'a'", "\"a\"", "write", "remove", "unlink",
+                                                            "rmtree", "rename", "replace", "truncate", "'>"};
+    const auto lower = asciiLower(code);
+    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
+}
+
+// The quoted string literals of a piece of code.
+std::vector<std::string> stringLiterals(std::string_view code) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        const char quote = code[i];
+        if (quote != '\'' && quote != '"') continue;
+        std::string literal;
+        std::size_t j = i + 1;
+        for (; j < code.size() && code[j] != quote; ++j) {
+            if (code[j] == '\\' && j + 1 < code.size()) ++j;
+            literal += code[j];
+        }
+        out.push_back(std::move(literal));
+        i = j;
+    }
+    return out;
+}
+
+// The path part of a URL ("https://x/a/b.sh?x=1" gives "/a/b.sh").
+std::string urlPath(std::string_view url) {
+    const auto scheme = url.find("://");
+    auto rest = url.substr(scheme + 3);
+    const auto slash = rest.find('/');
+    if (slash == std::string_view::npos) return {};
+    rest = rest.substr(slash);
+    return std::string(rest.substr(0, rest.find_first_of("?#")));
+}
+
+// A program word that comes from an expansion: a variable, a substitution, a wildcard, or a
+// brace list the shell would turn into other words.
+bool isComputedWord(std::string_view word) {
+    for (std::string_view home : {"${HOME}", "$HOME"}) {
+        if (word.substr(0, home.size()) == home) word.remove_prefix(home.size());
+    }
+    if (word.empty() || word == "[" || word == "[[") return false;
+    return word.find_first_of("$`*?[") != std::string_view::npos || word.front() == '{' || word.substr(0, 2) == "<(";
+}
+
+// "{rm,-rf,~}" and "pre{a,b}post": the words the shell makes of a brace list.
+std::vector<std::string> braceExpansion(const std::string& word) {
+    const auto open = word.find('{');
+    if (open == std::string::npos) return {word};
+    int depth = 0;
+    std::size_t close = std::string::npos;
+    std::vector<std::size_t> commas;
+    for (auto i = open; i < word.size(); ++i) {
+        if (word[i] == '{') ++depth;
+        if (word[i] == '}' && --depth == 0) {
+            close = i;
+            break;
+        }
+        if (word[i] == ',' && depth == 1) commas.push_back(i);
+    }
+    if (close == std::string::npos || commas.empty()) return {word};
+    std::vector<std::string> out;
+    auto from = open + 1;
+    commas.push_back(close);
+    for (auto comma : commas) {
+        out.push_back(word.substr(0, open) + word.substr(from, comma - from) + word.substr(close + 1));
+        from = comma + 1;
+    }
+    return out;
+}
+
 class Collector {
 public:
-    explicit Collector(ActionFacts& facts) : facts_(facts) {}
+    explicit Collector(ActionFacts& facts) : facts_(facts), cwd_(facts.cwd) {}
 
     void walk(const ArgvTree& tree, int depth) {
         std::visit(Overloaded{
-                       [&](const ArgvTree::Command& command) { facts_.pipelines.push_back({commandFacts(command, depth)}); },
+                       [&](const ArgvTree::Command& command) {
+                           facts_.pipelines.push_back({commandFacts(command, depth, Feed{})});
+                       },
                        [&](const ArgvTree::Pipeline& pipeline) {
                            std::vector<CommandFacts> stages;
-                           for (const auto& stage : pipeline.commands) {
+                           Feed feed;
+                           for (std::size_t i = 0; i < pipeline.commands.size(); ++i) {
+                               const auto& stage = pipeline.commands[i];
+                               feed.fed = i > 0;
                                if (const auto* command = lone(stage)) {
-                                   stages.push_back(commandFacts(*command, depth));
+                                   stages.push_back(commandFacts(*command, depth, feed));
+                                   feed.text = feedText(*command, stages.back());
+                                   feed.fetched = feed.fetched || contains(fetchPrograms, stages.back().program);
                                } else {
                                    walk(stage, depth);
+                                   feed.text.reset();
                                }
                            }
                            if (!stages.empty()) facts_.pipelines.push_back(std::move(stages));
@@ -81,12 +283,34 @@ public:
 
     void addPath(std::string_view text, bool writes) {
         if (text.empty()) return;
-        facts_.paths.push_back({absolutePath(text, facts_.home, facts_.cwd), writes});
+        auto path = absolutePath(text, facts_.home, cwd_);
+        // A link is judged by what it points at as well as by its own name.
+        if (resolved_ < maxResolved && !path.empty() && path.front() == '/' &&
+            path.find_first_of("*?[$`") == std::string::npos) {
+            ++resolved_;
+            std::error_code error;
+            const auto real = std::filesystem::weakly_canonical(path, error);
+            if (!error && real.string() != path) {
+                facts_.paths.push_back({real.string(), writes, secretKind(real.string(), facts_.home)});
+            }
+        }
+        const auto secret = secretKind(path, facts_.home);
+        facts_.paths.push_back({std::move(path), writes, secret});
+    }
+
+    // A bare name that is a link in the working folder counts as a path: "cat notes.txt" may
+    // read a key the link points at.
+    bool isLinkHere(std::string_view name) {
+        if (cwd_.empty() || resolved_ >= maxResolved || name.find_first_of("*?[$`") != std::string_view::npos) return false;
+        ++resolved_;
+        std::error_code error;
+        return std::filesystem::is_symlink(std::filesystem::path(cwd_) / name, error);
     }
 
     void addUrl(std::string_view text) {
         facts_.urls.emplace_back(text);
         addHost(urlHost(text));
+        if (text.substr(0, 7) == "file://") addPath(text.substr(7), false);
     }
 
     void addHost(std::string_view host) {
@@ -94,6 +318,13 @@ public:
     }
 
 private:
+    // What a pipeline stage passes on to the next one.
+    struct Feed {
+        bool fed = false;                 // its input comes from an earlier stage
+        bool fetched = false;             // an earlier stage downloads
+        std::optional<std::string> text;  // the text it receives, when the line shows it
+    };
+
     // The command a pipeline stage stands for when it is one command, bare or in a group.
     static const ArgvTree::Command* lone(const ArgvTree& tree) {
         if (const auto* command = std::get_if<ArgvTree::Command>(&tree.node)) return command;
@@ -101,23 +332,145 @@ private:
         return nullptr;
     }
 
+    // The text a command writes out, when the line shows it: echo and printf arguments, the
+    // here-document a cat passes on.
+    static std::optional<std::string> feedText(const ArgvTree::Command& command, const CommandFacts& facts) {
+        if (facts.program == "echo" || facts.program == "printf") {
+            std::string text;
+            for (const auto& arg : facts.args) {
+                if (!text.empty() || arg.empty() || arg.front() != '-') text += (text.empty() ? "" : " ") + arg;
+            }
+            return text;
+        }
+        if (facts.program == "cat" || command.argv.empty()) return hereText(command);
+        return std::nullopt;
+    }
+
+    static std::optional<std::string> hereText(const ArgvTree::Command& command) {
+        for (const auto& redirect : command.redirects) {
+            if ((redirect.op == RedirectOp::hereDoc || redirect.op == RedirectOp::hereString) && redirect.body) {
+                return *redirect.body;
+            }
+        }
+        return std::nullopt;
+    }
+
     void rough(const std::string& raw) {
         facts_.unparsed = true;
         for (auto& words : roughCommands(raw)) {
             ArgvTree::Command command;
             command.argv = std::move(words);
-            facts_.pipelines.push_back({commandFacts(command, maxNesting)});
+            facts_.pipelines.push_back({commandFacts(command, maxNesting, Feed{})});
         }
     }
 
-    CommandFacts commandFacts(const ArgvTree::Command& command, int depth) {
+    // Replaces variables the line set earlier ("X=rm; $X -rf ~") and "${IFS}" separators, and
+    // expands a brace list in command position, so the rules see what would run.
+    std::vector<std::string> expandWords(const std::vector<std::string>& argv) const {
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < argv.size(); ++i) {
+            bool split = false;
+            auto word = substituteVariables(argv[i], split);
+            auto words = split ? splitBlanks(word) : std::vector<std::string>{word};
+            if (i == 0 && !words.empty()) {
+                auto expanded = braceExpansion(words.front());
+                words.erase(words.begin());
+                words.insert(words.begin(), expanded.begin(), expanded.end());
+            }
+            std::move(words.begin(), words.end(), std::back_inserter(out));
+        }
+        return out;
+    }
+
+    // "$(echo WORDS)" and "`echo WORDS`" stand for WORDS.
+    static std::string substituteEchoes(std::string word, bool& split) {
+        for (const auto& [open, close] : {std::pair<std::string_view, char>{"$(echo ", ')'}, {"`echo ", '`'}}) {
+            for (auto at = word.find(open); at != std::string::npos; at = word.find(open, at)) {
+                const auto end = word.find(close, at + open.size());
+                if (end == std::string::npos) break;
+                const auto inner = word.substr(at + open.size(), end - at - open.size());
+                if (inner.find_first_of("$`()|;&<>") != std::string::npos) {
+                    at = end;
+                    continue;
+                }
+                word.replace(at, end + 1 - at, inner);
+                split = true;
+                at += inner.size();
+            }
+        }
+        return word;
+    }
+
+    std::string substituteVariables(const std::string& original, bool& split) const {
+        if (original.find_first_of("$`") == std::string::npos) return original;
+        const auto word = substituteEchoes(original, split);
+        if (word.find('$') == std::string::npos) return word;
+        std::string out;
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            if (word[i] != '$' || i + 1 >= word.size()) {
+                out += word[i];
+                continue;
+            }
+            std::size_t end = i + 1;
+            std::string name;
+            if (word[end] == '{') {
+                const auto close = word.find('}', end);
+                if (close == std::string::npos) {
+                    out += word[i];
+                    continue;
+                }
+                name = word.substr(end + 1, close - end - 1);
+                end = close + 1;
+            } else {
+                while (end < word.size() && (std::isalnum(static_cast<unsigned char>(word[end])) || word[end] == '_')) ++end;
+                name = word.substr(i + 1, end - i - 1);
+            }
+            const auto known = variables_.find(name);
+            if (name == "IFS" || name.starts_with("IFS:") || name.starts_with("IFS%")) {
+                out += ' ';
+                split = true;
+            } else if (known != variables_.end()) {
+                out += known->second;
+                split = true;
+            } else {
+                out.append(word, i, end - i);
+            }
+            i = end - 1;
+        }
+        return out;
+    }
+
+    // Plain assignments ("X=rm", "export X=rm") that later words of the line may use.
+    void rememberAssignments(const std::vector<std::string>& assignments) {
+        for (const auto& assignment : assignments) {
+            const auto equals = assignment.find('=');
+            if (equals == std::string::npos || equals == 0) continue;
+            auto value = assignment.substr(equals + 1);
+            const auto name = assignment.substr(0, equals);
+            if (value.find_first_of("$`") != std::string::npos) {
+                variables_.erase(name);
+            } else if (variables_.size() < 64 || variables_.count(name)) {
+                variables_[name] = std::move(value);
+            }
+        }
+    }
+
+    CommandFacts commandFacts(const ArgvTree::Command& command, int depth, const Feed& feed) {
         CommandFacts out;
         out.wrappers = command.wrappers;
         out.env = command.env;
         out.redirects = command.redirects;
-        if (!command.argv.empty()) {
-            out.program = std::string(baseName(command.argv.front()));
-            out.args.assign(command.argv.begin() + 1, command.argv.end());
+        out.cwd = cwd_;
+        auto words = expandWords(command.argv);
+        // xargs hands what it reads to its command as more arguments.
+        if (feed.text && std::find(command.wrappers.begin(), command.wrappers.end(), "xargs") != command.wrappers.end()) {
+            auto extra = splitBlanks(*feed.text);
+            if (extra.size() <= 256) std::move(extra.begin(), extra.end(), std::back_inserter(words));
+        }
+        if (!words.empty()) {
+            out.computed = isComputedWord(words.front());
+            out.program = std::string(baseName(words.front()));
+            out.args.assign(words.begin() + 1, words.end());
         }
         const auto firstPath = facts_.paths.size();
         const auto firstPipeline = facts_.pipelines.size();
@@ -125,30 +478,214 @@ private:
         for (auto i = firstPipeline; i < facts_.pipelines.size(); ++i) {
             for (const auto& inner : facts_.pipelines[i]) out.substitutionPrograms.push_back(inner.program);
         }
+        bool inputRedirected = false;
         for (const auto& redirect : command.redirects) {
+            if (redirect.op == RedirectOp::hereDoc || redirect.op == RedirectOp::hereString) inputRedirected = true;
             if (redirect.op == RedirectOp::dup || redirect.op == RedirectOp::hereDoc ||
                 redirect.op == RedirectOp::hereString) {
                 continue;
             }
+            if (redirect.op == RedirectOp::read && (!redirect.fd || *redirect.fd == 0)) inputRedirected = true;
             addPath(redirect.target, redirect.op != RedirectOp::read);
         }
         collectArguments(out);
-        if (depth < maxNesting) nested(out, depth + 1);
+        if (words.empty()) rememberAssignments(command.env);
+        if (oneOf(out.program, {"export", "declare", "typeset", "readonly", "local"})) rememberAssignments(out.args);
+        // A loop variable stands for every word of its list.
+        if (out.program == "for" && out.args.size() >= 3 && out.args[1] == "in") {
+            std::string values;
+            for (std::size_t i = 2; i < out.args.size(); ++i) values += (values.empty() ? "" : " ") + out.args[i];
+            rememberAssignments({out.args[0] + "=" + values});
+        }
+
+        const bool fedByXargs = std::find(out.wrappers.begin(), out.wrappers.end(), "xargs") != out.wrappers.end();
+        const bool interpreter = contains(shells, out.program) || isInterpreter(out.program);
+        if (readsProgramFromStdin(out) && (feed.fed || inputRedirected)) out.runsFedText = true;
+        if (fedByXargs && (interpreter || out.computed || out.program == "eval")) out.runsFedText = true;
+        if ((runsScripts(out) || isInterpreter(out.program)) && !out.args.empty() && out.args.front().substr(0, 2) == "<(") {
+            out.runsFedText = true;
+        }
+        if (!words.empty()) checkWrittenFileRun(out, words.front());
+        if (depth < maxNesting) {
+            nested(out, depth + 1);
+            if (out.runsFedText && contains(shells, out.program)) {
+                if (auto text = hereText(command)) walk(parseShell(*text), depth + 1);
+                if (feed.text) walk(parseShell(*feed.text), depth + 1);
+            }
+            if (isInterpreter(out.program) || isAwk(out.program)) {
+                auto code = inlineCode(out);
+                if (out.runsFedText) {
+                    if (auto text = hereText(command)) code.push_back(*text);
+                    if (feed.text) code.push_back(*feed.text);
+                }
+                for (const auto& text : code) script(out, text, depth + 1);
+            }
+            if (out.program == "find") findExec(out, depth + 1);
+        }
+        rememberWrites(out, feed);
+        followDirectory(out);
         out.paths.assign(facts_.paths.begin() + static_cast<std::ptrdiff_t>(firstPath), facts_.paths.end());
         return out;
     }
 
+    static bool oneOf(std::string_view value, std::initializer_list<std::string_view> names) {
+        return std::find(names.begin(), names.end(), value) != names.end();
+    }
+
+    static bool runsScripts(const CommandFacts& command) {
+        return contains(shells, command.program) || command.program == "source" || command.program == ".";
+    }
+
+    // Interpreter code: the paths it names count, and the commands it hands to a shell are
+    // parsed as shell lines.
+    void script(CommandFacts& command, const std::string& code, int depth) {
+        // Code that is itself computed ("python3 -c "$(curl ...)"") could do anything.
+        if (codeTouches(code) || code.find("$(") != std::string::npos || code.find('`') != std::string::npos ||
+            (!code.empty() && code.front() == '$')) {
+            command.scriptTouches = true;
+        }
+        const bool writes = codeWrites(code);
+        const auto literals = stringLiterals(code);
+        for (const auto& literal : literals) {
+            if (looksLikePath(literal) && literal.find(' ') == std::string::npos) addPath(literal, writes);
+        }
+        if (!codeRunsPrograms(code)) return;
+        std::string joined;
+        for (const auto& literal : literals) {
+            walk(parseShell(literal), depth);
+            joined += (joined.empty() ? "" : " ") + literal;
+        }
+        if (literals.size() > 1) walk(parseShell(joined), depth);
+    }
+
+    // find's -exec, -execdir, -ok and -okdir run a command for each file found; "{}" stands for
+    // a file below the first starting point.
+    void findExec(const CommandFacts& command, int depth) {
+        std::string start = ".";
+        for (const auto& arg : command.args) {
+            if (arg.empty() || arg.front() == '-' || arg == "(" || arg == "!") break;
+            start = arg;
+            break;
+        }
+        const auto& args = command.args;
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (!oneOf(args[i], {"-exec", "-execdir", "-ok", "-okdir"})) continue;
+            ArgvTree::Command inner;
+            for (++i; i < args.size() && args[i] != ";" && args[i] != "+"; ++i) {
+                auto word = args[i];
+                for (auto at = word.find("{}"); at != std::string::npos; at = word.find("{}", at + start.size() + 3)) {
+                    word.replace(at, 2, start + "/{}");
+                }
+                inner.argv.push_back(std::move(word));
+            }
+            if (inner.argv.empty()) continue;
+            unwrapWrappers(inner);
+            if (inner.argv.empty()) continue;
+            auto facts = commandFacts(inner, depth, Feed{});
+            if (inner.argv.front().find("{}") != std::string::npos) facts.computed = true;
+            facts_.pipelines.push_back({std::move(facts)});
+        }
+    }
+
+    // Files this command writes, so that running one later in the line is noticed.
+    void rememberWrites(const CommandFacts& command, const Feed& feed) {
+        const bool fetches = feed.fetched || contains(fetchPrograms, command.program);
+        const auto remember = [&](std::string_view path) {
+            if (path.empty() || path == "-" || written_.size() >= 256) return;
+            auto& fetched = written_[absolutePath(path, facts_.home, cwd_)];
+            fetched = fetched || fetches;
+        };
+        for (const auto& redirect : command.redirects) {
+            if (redirect.op == RedirectOp::write || redirect.op == RedirectOp::append) remember(redirect.target);
+        }
+        const auto urlNames = [&] {
+            for (const auto& arg : command.args) {
+                if (arg.find("://") == std::string::npos) continue;
+                auto path = urlPath(arg);
+                if (!path.empty()) remember(baseName(path));
+            }
+        };
+        if (command.program == "curl") {
+            for (auto value : command.optionValues("output", 'o')) remember(value);
+            if (command.hasFlag("remote-name", 'O') || command.hasFlag("remote-name-all", 0)) urlNames();
+        }
+        if (command.program == "wget") {
+            const auto named = command.optionValues("output-document", 'O');
+            for (auto value : named) remember(value);
+            if (named.empty()) urlNames();
+        }
+        if (command.program == "tee") {
+            for (auto operand : command.operands()) remember(operand);
+        }
+        if (contains(copyingPrograms, command.program) || command.program == "mv") {
+            const auto operands = command.operands();
+            if (operands.size() >= 2) remember(operands.back());
+        }
+    }
+
+    void checkWrittenFileRun(CommandFacts& command, std::string_view programWord) {
+        if (written_.empty()) return;
+        const auto check = [&](std::string_view path) {
+            const auto found = written_.find(absolutePath(path, facts_.home, cwd_));
+            if (found == written_.end()) return;
+            command.runsWrittenFile = true;
+            command.runsFetchedFile = command.runsFetchedFile || found->second;
+        };
+        if (programWord.find('/') != std::string_view::npos) check(programWord);
+        if (runsScripts(command) || isInterpreter(command.program)) {
+            const auto operands = command.operands();
+            if (!operands.empty()) check(operands.front());
+        }
+    }
+
+    // "cd DIR" changes the folder the rest of the line works in.
+    void followDirectory(const CommandFacts& command) {
+        if (command.program == "popd") {
+            cwd_.clear();
+            return;
+        }
+        if (command.program != "cd" && command.program != "pushd") return;
+        const auto operands = command.operands();
+        if (operands.empty()) {
+            cwd_ = facts_.home;
+            return;
+        }
+        const auto target = operands.front();
+        if (target == "-" || target.find_first_of("`*?[") != std::string_view::npos ||
+            (target.find('$') != std::string_view::npos && target.substr(0, 5) != "$HOME" && target.substr(0, 7) != "${HOME}")) {
+            cwd_.clear();
+            return;
+        }
+        auto next = absolutePath(target, facts_.home, cwd_);
+        cwd_ = !next.empty() && next.front() == '/' ? std::move(next) : std::string();
+    }
+
     void collectArguments(const CommandFacts& command) {
-        const bool changes = contains(changingPrograms, command.program) ||
-                             (command.program == "sed" && command.hasFlag("in-place", 'i'));
+        const bool findDeletes = command.program == "find" &&
+                                 std::any_of(command.args.begin(), command.args.end(), [](const std::string& a) {
+                                     return a == "-delete" || a == "-exec" || a == "-execdir";
+                                 });
+        const bool changes = contains(changingPrograms, command.program) || findDeletes ||
+                             (command.program == "sed" && command.hasFlag("in-place", 'i')) ||
+                             (command.program == "perl" && command.hasFlag("in-place", 'i'));
+        const bool copies = contains(copyingPrograms, command.program);
         const bool network = contains(networkPrograms, command.program);
+        std::size_t lastOperand = command.args.size();
+        for (std::size_t i = 0; i < command.args.size(); ++i) {
+            if (!command.args[i].empty() && command.args[i].front() != '-') lastOperand = i;
+        }
         for (std::size_t i = 0; i < command.args.size(); ++i) {
             std::string_view arg = command.args[i];
-            if (i > 0 && command.args[i - 1] == "-i" && contains(sshFamily, command.program)) continue;
-            if (arg.find("://") != std::string_view::npos) {
-                addUrl(arg.substr(arg.find_first_not_of("'\"@=")));
+            if (i > 0 && (command.args[i - 1] == "-i" || command.args[i - 1] == "-F") && contains(sshFamily, command.program)) {
                 continue;
             }
+            if (arg.find("://") != std::string_view::npos) {
+                const auto start = arg.find_first_not_of("'\"@=");
+                if (start != std::string_view::npos) addUrl(arg.substr(start));
+                continue;
+            }
+            bool writes = changes && (!copies || i == lastOperand);
+            if (command.program == "dd" && arg.substr(0, 3) == "if=") writes = false;
             // "--file=x", "of=x" and curl's "@x" carry a path after their marker.
             if (const auto equals = arg.find('='); equals != std::string_view::npos && arg.front() != '/') {
                 arg = arg.substr(equals + 1);
@@ -163,8 +700,9 @@ private:
                 addHost(host);
                 continue;
             }
-            if (looksLikePath(arg)) {
-                addPath(arg, changes);
+            // After a "cd" out of the project, bare names are files in that other folder.
+            if (looksLikePath(arg) || (cwd_ != facts_.cwd && !isUnder(cwd_, facts_.cwd)) || isLinkHere(arg)) {
+                addPath(arg, writes);
             } else if (network && looksLikeHost(arg)) {
                 auto host = arg;
                 if (const auto at = host.find('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
@@ -173,54 +711,85 @@ private:
         }
     }
 
-    // `sh -c BODY` and `eval WORDS` run a line of their own: its commands count too.
+    // `sh -c BODY`, `su -c BODY`, `watch BODY` and `eval WORDS` run a line of their own: its
+    // commands count too.
     void nested(const CommandFacts& command, int depth) {
-        if (contains(shells, command.program)) {
+        if (contains(shells, command.program) || command.program == "su" || command.program == "runuser") {
             for (std::size_t i = 0; i + 1 < command.args.size(); ++i) {
                 const auto& arg = command.args[i];
-                if (arg.size() >= 2 && arg.front() == '-' && arg.find('c') != std::string::npos && arg[1] != '-') {
+                if ((arg.size() >= 2 && arg.front() == '-' && arg.find('c') != std::string::npos && arg[1] != '-') ||
+                    arg == "--command") {
                     walk(parseShell(command.args[i + 1]), depth);
                     return;
                 }
             }
         }
         if (command.program == "eval" && !command.args.empty()) {
+            // `eval "$(ssh-agent -s)"` sets up the shell the usual way.
+            const bool setup = !command.substitutionPrograms.empty() &&
+                               std::all_of(command.substitutionPrograms.begin(), command.substitutionPrograms.end(),
+                                           [](const std::string& p) { return contains(shellSetupPrograms, p); });
+            if (setup) return;
             std::string line;
             for (const auto& arg : command.args) line += (line.empty() ? "" : " ") + arg;
             walk(parseShell(line), depth);
         }
+        if (command.program == "watch" || command.program == "script") {
+            std::string line;
+            for (std::size_t i = 0; i < command.args.size(); ++i) {
+                const auto& arg = command.args[i];
+                if (command.program == "script" && arg != "-c" && arg != "--command") continue;
+                if (command.program == "script") {
+                    if (i + 1 < command.args.size()) line = command.args[i + 1];
+                    break;
+                }
+                if (arg.size() > 1 && arg.front() == '-') {
+                    if (oneOf(arg, {"-n", "--interval", "-d"}) && i + 1 < command.args.size()) ++i;
+                    continue;
+                }
+                line += (line.empty() ? "" : " ") + arg;
+            }
+            if (!line.empty()) walk(parseShell(line), depth);
+        }
     }
 
     ActionFacts& facts_;
+    std::string cwd_;
+    std::map<std::string, std::string> variables_;
+    std::map<std::string, bool> written_;
+    std::size_t resolved_ = 0;
 };
 
-void collectMcpArguments(const nlohmann::json& value, Collector& collector, bool writes, int depth) {
+// Every string anywhere in the arguments is looked at: a URL, a path under a path-like key, or
+// any text that starts like an absolute or home path.
+void collectMcpArguments(const nlohmann::json& value, Collector& collector, bool writes, int depth,
+                         std::string_view key) {
     if (depth > json_form::maxDepth) return;
+    static constexpr std::array<std::string_view, 11> pathKeys{
+        "path", "file_path", "filepath", "filename", "file", "directory", "dir", "source", "destination", "paths",
+        "target"};
     if (value.is_array()) {
-        for (const auto& element : value) collectMcpArguments(element, collector, writes, depth + 1);
+        for (const auto& element : value) collectMcpArguments(element, collector, writes, depth + 1, key);
         return;
     }
-    if (!value.is_object()) return;
-    static constexpr std::array<std::string_view, 7> pathKeys{"path",      "file_path", "filepath", "filename",
-                                                              "file",      "directory", "dir"};
-    for (const auto& [key, member] : value.items()) {
-        if (member.is_string()) {
-            const auto& text = member.get_ref<const std::string&>();
-            const auto lower = asciiLower(key);
-            if (lower == "url" || lower == "uri" || text.find("://") != std::string::npos) {
-                collector.addUrl(text);
-            } else if (contains(pathKeys, lower)) {
-                collector.addPath(text, writes);
-            }
-        } else {
-            collectMcpArguments(member, collector, writes, depth + 1);
-        }
+    if (value.is_object()) {
+        for (const auto& [name, member] : value.items()) collectMcpArguments(member, collector, writes, depth + 1, name);
+        return;
+    }
+    if (!value.is_string()) return;
+    const auto& text = value.get_ref<const std::string&>();
+    const auto lower = asciiLower(key);
+    if (lower == "url" || lower == "uri" || text.find("://") != std::string::npos) {
+        collector.addUrl(text);
+    } else if (contains(pathKeys, lower) || (!text.empty() && (text.front() == '/' || text.front() == '~')) ||
+               text.starts_with("$HOME")) {
+        collector.addPath(text, writes);
     }
 }
 
 bool toolChanges(std::string_view tool) {
     const auto lower = asciiLower(tool);
-    for (std::string_view verb : {"write", "edit", "delete", "remove", "move", "create", "update", "rename"}) {
+    for (std::string_view verb : {"write", "edit", "delete", "remove", "move", "create", "update", "rename", "copy"}) {
         if (lower.find(verb) != std::string::npos) return true;
     }
     return false;
@@ -316,8 +885,9 @@ ActionFacts factsOf(const Action& action, const std::string& home) {
                        facts.obfuscation = shell.obfuscation;
                        // The agent's own tree is not trusted: the line is parsed here again.
                        if (!shell.raw.empty()) {
-                           collector.walk(parseShell(shell.raw), 0);
-                           for (auto flag : obfuscationFlags(shell.raw)) {
+                           const auto tree = parseShell(shell.raw);
+                           collector.walk(tree, 0);
+                           for (auto flag : obfuscationFlags(shell.raw, tree)) {
                                if (!std::count(facts.obfuscation.begin(), facts.obfuscation.end(), flag)) {
                                    facts.obfuscation.push_back(flag);
                                }
@@ -358,7 +928,7 @@ ActionFacts factsOf(const Action& action, const std::string& home) {
                        facts.mcpTool = call.tool;
                        facts.mcpArgs = json_form::toJson(call.argsJson);
                        facts.raw = call.server + " " + call.tool + " " + facts.mcpArgs.dump();
-                       collectMcpArguments(facts.mcpArgs, collector, toolChanges(call.tool), 0);
+                       collectMcpArguments(facts.mcpArgs, collector, toolChanges(call.tool), 0, "");
                    },
                },
                action.kind);

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/secret_paths.hpp"
 #include "protocol/action.hpp"
 
 namespace vardex::engine {
@@ -14,6 +15,7 @@ namespace vardex::engine {
 struct PathUse {
     std::string path;
     bool writes = false;  // written, moved, deleted or otherwise changed rather than only read
+    SecretKind secret = SecretKind::none;  // what kind of secret it names, for the home folder
 };
 
 // One simple command as the rules see it: the real program behind any wrappers.
@@ -27,6 +29,20 @@ struct CommandFacts {
     std::vector<PathUse> paths;
     // Programs run inside its "$( )" substitutions.
     std::vector<std::string> substitutionPrograms;
+    // The folder it runs in, after any "cd" earlier in the line; empty when that cannot be known.
+    std::string cwd;
+    // The program comes from an expansion (a variable, a substitution, a wildcard) and cannot
+    // be read from the line.
+    bool computed = false;
+    // A shell or interpreter that runs text fed to it (a pipe, a here-document, a file on its
+    // input, xargs) rather than a script it names.
+    bool runsFedText = false;
+    // Runs a file written earlier in the same line; `runsFetchedFile` when it was downloaded.
+    bool runsWrittenFile = false;
+    bool runsFetchedFile = false;
+    // An interpreter one-liner (python3 -c, perl -e, node -e, ...) that touches files or runs
+    // programs.
+    bool scriptTouches = false;
 
     bool hasFlag(std::string_view longFlag, char shortFlag) const;
     // The values given to an option, as "-F v", "-Fv", "--form v" or "--form=v".

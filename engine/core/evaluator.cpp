@@ -42,13 +42,18 @@ Decision evaluate(const Action& action, const EnginePolicy& policy) {
 
     const auto facts = factsOf(action, policy.home);
     const Rule* deciding = nullptr;
+    Outcome outcome = Outcome::allow;
     Decision decision;
     double highest = 0.0;
     for (const auto& rule : policy.rules) {
         if (!rule.matches || !rule.matches(facts)) continue;
         decision.matchedRuleIds.push_back(rule.id);
         highest = std::max(highest, severityRisk(rule.severity));
-        if (!deciding || strictness(rule.decision) > strictness(deciding->decision)) deciding = &rule;
+        const auto own = rule.decides ? rule.decides(facts) : rule.decision;
+        if (!deciding || strictness(own) > strictness(outcome)) {
+            deciding = &rule;
+            outcome = own;
+        }
     }
     decision.riskScore = risk(highest);
     if (!deciding) {
@@ -58,7 +63,7 @@ Decision evaluate(const Action& action, const EnginePolicy& policy) {
         decision.reasonAgent = decision.outcome == Outcome::allow ? "Allowed." : "Not allowed by the policy's default.";
         return decision;
     }
-    decision.outcome = deciding->decision;
+    decision.outcome = outcome;
     // A risky action that only allow rules matched is still put to the user.
     if (decision.outcome == Outcome::allow && highest >= policy.askThreshold) decision.outcome = Outcome::ask;
     decision.ruleId = deciding->id;

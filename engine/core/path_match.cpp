@@ -1,5 +1,8 @@
 #include "core/path_match.hpp"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <vector>
 
 namespace vardex::engine {
@@ -7,6 +10,17 @@ namespace {
 
 // Strips a leading home reference, returning what follows it ("" or "/...").
 bool stripHome(std::string_view& path) {
+    // "${HOME:?}" and "${HOME:-x}" are the home folder whenever HOME is set.
+    if (path.substr(0, 7) == "${HOME:") {
+        const auto close = path.find('}');
+        if (close != std::string_view::npos) {
+            const auto rest = path.substr(close + 1);
+            if (rest.empty() || rest.front() == '/') {
+                path = rest;
+                return true;
+            }
+        }
+    }
     for (std::string_view prefix : {"${HOME}", "$HOME", "~"}) {
         if (path.substr(0, prefix.size()) != prefix) continue;
         const auto rest = path.substr(prefix.size());
@@ -18,12 +32,43 @@ bool stripHome(std::string_view& path) {
     return false;
 }
 
+// "~name/rest": the home folder of that user, and what follows it.
+bool stripUserHome(std::string_view& path, std::string_view home, std::string& userHome) {
+    if (path.size() < 2 || path.front() != '~') return false;
+    const auto slash = path.find('/');
+    const auto name = path.substr(1, slash == std::string_view::npos ? std::string_view::npos : slash - 1);
+    if (name.empty() || name.find_first_of("$`*?[") != std::string_view::npos) return false;
+    userHome = homeOfUser(name, home);
+    path = slash == std::string_view::npos ? std::string_view{} : path.substr(slash);
+    return true;
+}
+
 }  // namespace
+
+std::string homeOfUser(std::string_view name, std::string_view home) {
+    // The user the rules protect may be named by the last part of their home folder or by the
+    // account the engine runs as; both mean `home`.
+    if (name == baseName(home)) return std::string(home);
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && name == found->pw_name) {
+        return std::string(home);
+    }
+    const std::string wanted(name);
+    if (getpwnam_r(wanted.c_str(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir) {
+        return found->pw_dir;
+    }
+    return wanted == "root" ? "/root" : "/home/" + wanted;
+}
 
 std::string absolutePath(std::string_view path, std::string_view home, std::string_view cwd) {
     std::string joined;
+    std::string userHome;
     if (stripHome(path)) {
         joined = std::string(home) + std::string(path);
+    } else if (stripUserHome(path, home, userHome)) {
+        joined = userHome + std::string(path);
     } else if (!path.empty() && path.front() == '/') {
         joined = std::string(path);
     } else if (!cwd.empty()) {
@@ -57,10 +102,38 @@ std::string absolutePath(std::string_view path, std::string_view home, std::stri
 
 namespace {
 
+// Matches one character against the bracket expression starting at `pattern[p]` ("[abc]",
+// "[a-z]", "[!x]"), returning the position after it; npos when the bracket is not closed, in
+// which case "[" is an ordinary character.
+std::size_t bracketEnd(std::string_view pattern, std::size_t p) {
+    auto at = p + 1;
+    if (at < pattern.size() && (pattern[at] == '!' || pattern[at] == '^')) ++at;
+    if (at < pattern.size() && pattern[at] == ']') ++at;
+    const auto close = pattern.find(']', at);
+    return close == std::string_view::npos ? close : close + 1;
+}
+
+bool bracketMatches(std::string_view set, char c) {
+    set = set.substr(1, set.size() - 2);
+    const bool negated = !set.empty() && (set.front() == '!' || set.front() == '^');
+    if (negated) set.remove_prefix(1);
+    bool found = false;
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        if (i + 2 < set.size() && set[i + 1] == '-') {
+            found = found || (set[i] <= c && c <= set[i + 2]);
+            i += 2;
+        } else {
+            found = found || set[i] == c;
+        }
+    }
+    return found != negated;
+}
+
 // Matches from the given positions. A "**" in path mode tries every split point recursively
 // (patterns hold few of them); every other star uses the single back-track point of the classic
-// matcher, which is exact when all stars behave alike.
-bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode) {
+// matcher, which is exact when all stars behave alike. `budget` bounds the work a pattern with
+// many "**" can cause on a long text.
+bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode, std::size_t& budget) {
     std::size_t p = 0;
     std::size_t t = 0;
     std::size_t starP = std::string_view::npos;
@@ -70,13 +143,30 @@ bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode) {
             if (pathMode && p + 1 < pattern.size() && pattern[p + 1] == '*') {
                 const auto rest = pattern.substr(p + 2);
                 for (std::size_t k = t; k <= text.size(); ++k) {
-                    if (matchFrom(rest, text.substr(k), pathMode)) return true;
+                    if (budget == 0 || --budget == 0) return false;
+                    if (matchFrom(rest, text.substr(k), pathMode, budget)) return true;
                 }
                 return false;
             }
             starP = ++p;
             starT = t;
             continue;
+        }
+        if (t < text.size() && p < pattern.size() && pattern[p] == '[' && !(pathMode && text[t] == '/')) {
+            const auto end = bracketEnd(pattern, p);
+            if (end != std::string_view::npos) {
+                if (bracketMatches(pattern.substr(p, end - p), text[t])) {
+                    p = end;
+                    ++t;
+                    continue;
+                }
+                if (starP != std::string_view::npos && starT < text.size() && !(pathMode && text[starT] == '/')) {
+                    p = starP;
+                    t = ++starT;
+                    continue;
+                }
+                return false;
+            }
         }
         if (t < text.size() && p < pattern.size() &&
             (pattern[p] == text[t] || (pattern[p] == '?' && !(pathMode && text[t] == '/')))) {
@@ -97,7 +187,8 @@ bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode) {
 }  // namespace
 
 bool globMatch(std::string_view pattern, std::string_view text, bool pathMode) {
-    return matchFrom(pattern, text, pathMode);
+    std::size_t budget = 1u << 20;
+    return matchFrom(pattern, text, pathMode, budget);
 }
 
 bool isUnder(std::string_view path, std::string_view folder) {

@@ -22,6 +22,10 @@ struct Rule {
     std::string reasonUser;          // a plain sentence for the person
     std::string reasonAgent;         // what the agent should do instead
     std::function<bool(const ActionFacts&)> matches;
+    // When set, the outcome for an action the rule matched (a rule may ask about the doubtful
+    // forms of its story and block the plain ones); otherwise `decision`, which is the
+    // outcome the listing shows.
+    std::function<Outcome(const ActionFacts&)> decides;
 };
 
 // The risk a rule of this severity carries, in 0..1.

@@ -14,8 +14,12 @@ namespace {
 // becomes one "unparsed" node. It never leaves this file.
 struct Unsupported {};
 
-// Nested groups and substitutions deeper than this are refused rather than risking the stack.
-constexpr int maxDepth = 64;
+// Nested groups, compound commands and substitutions deeper than this are refused rather than
+// risking the stack; so is a line that chains more commands than this with ";", "&&", "||"
+// and newlines. Every walk over a tree the parser returns is therefore bounded, and the tree
+// still fits the wire format's nesting limit when it is sent on.
+constexpr int maxDepth = 32;
+constexpr int maxLinks = 128;
 
 enum class TokenKind { word, op, newline, end };
 
@@ -33,7 +37,7 @@ struct Wrapper {
     bool takesOperand = false;  // a first operand before the command (timeout's duration)
 };
 
-const std::array<Wrapper, 17> wrappers{{
+const std::array<Wrapper, 36> wrappers{{
     {"env", {"-u", "--unset", "-C", "--chdir", "-S", "--split-string"}},
     {"nohup", {}},
     {"time", {"-f", "--format", "-o", "--output"}},
@@ -53,6 +57,28 @@ const std::array<Wrapper, 17> wrappers{{
     {"caffeinate", {"-t", "-w"}},
     {"chronic", {}},
     {"unbuffer", {}},
+    {"pkexec", {"--user"}},
+    {"run0", {"-u", "--user", "-D", "--chdir"}},
+    {"busybox", {}},
+    {"flock", {"-w", "--timeout", "-E", "--conflict-exit-code"}, true},
+    {"chrt", {}, true},
+    {"taskset", {}, true},
+    {"nsenter", {"-t", "--target", "-S", "--setuid", "-G", "--setgid"}},
+    {"unshare", {}},
+    {"systemd-run", {"-u", "--unit", "-p", "--property", "-E", "--setenv", "--on-calendar", "--on-active",
+                     "--on-boot", "--on-startup", "--on-unit-active", "--on-unit-inactive", "--description",
+                     "--slice", "-M", "--machine", "--working-directory", "--uid", "--gid", "--nice"}},
+    {"dbus-run-session", {"--config-file"}},
+    {"xvfb-run", {"-s", "--server-args", "-n", "--server-num", "-f", "--auth-file", "-e", "--error-file", "-p",
+                  "--xauth-protocol", "-w", "--wait"}},
+    {"strace", {"-o", "-e", "-s", "-E", "-u", "-a", "-b", "-I", "-O", "-S", "-X", "-P", "-p"}},
+    {"ltrace", {"-o", "-e", "-s", "-E", "-u", "-a", "-n", "-l", "-p"}},
+    {"valgrind", {}},
+    {"torsocks", {}},
+    {"proxychains", {"-f"}},
+    {"proxychains4", {"-f"}},
+    {"firejail", {}},
+    {"catchsegv", {}},
 }};
 
 const Wrapper* wrapperNamed(std::string_view program) {
@@ -72,7 +98,7 @@ bool isAssignment(const Token& token) {
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
 }
 
-// Words that open compound commands this parser does not model.
+// The shell's reserved words.
 bool isUnsupportedKeyword(std::string_view word) {
     static constexpr std::array<std::string_view, 17> keywords{
         "if", "then", "else", "elif", "fi", "for", "while", "until", "do", "done", "case", "esac",
@@ -80,9 +106,20 @@ bool isUnsupportedKeyword(std::string_view word) {
     return std::find(keywords.begin(), keywords.end(), word) != keywords.end();
 }
 
+// Reserved words that close a list in a compound command ("then" after the condition of "if").
+bool endsList(std::string_view word) {
+    static constexpr std::array<std::string_view, 8> closers{"}", "then", "else", "elif", "fi", "do", "done", "esac"};
+    return std::find(closers.begin(), closers.end(), word) != closers.end();
+}
+
+// Counts what one line may build, shared by the parsers of its substitutions.
+struct Budget {
+    int links = 0;
+};
+
 class Parser {
 public:
-    Parser(std::string_view text, int depth) : text_(text), depth_(depth) {
+    Parser(std::string_view text, int depth, Budget& budget) : text_(text), depth_(depth), budget_(budget) {
         if (depth_ > maxDepth) throw Unsupported{};
     }
 
@@ -142,13 +179,12 @@ private:
     }
 
     std::string lexOperator() {
-        static constexpr std::array<std::string_view, 19> operators{
-            "&>>", "<<<", "<<-", ";;", "&&", "||", "|&", ">>", "<<", "<>", ">&", "<&", ">|", "&>",
+        static constexpr std::array<std::string_view, 21> operators{
+            "&>>", "<<<", "<<-", ";;&", ";;", ";&", "&&", "||", "|&", ">>", "<<", "<>", ">&", "<&", ">|", "&>",
             "|", "&", ";", "<", ">"};
         for (auto op : operators) {
             if (text_.substr(pos_, op.size()) == op) {
                 pos_ += op.size();
-                if (op == ";;") throw Unsupported{};
                 return std::string(op);
             }
         }
@@ -256,7 +292,7 @@ private:
         pos_ = end + 1;
         const auto inner = text_.substr(start, end - start);
         if (unicodeBlank(inner)) return ArgvTree{ArgvTree::Unparsed{std::string()}};
-        return Parser(inner, depth_ + 1).parseAll();
+        return Parser(inner, depth_ + 1, budget_).parseAll();
     }
 
     static bool unicodeBlank(std::string_view text) {
@@ -319,6 +355,35 @@ private:
     // ---- grammar ----
 
     bool isOp(std::string_view op) const { return current_.kind == TokenKind::op && current_.text == op; }
+    bool isWord(std::string_view word) const {
+        return current_.kind == TokenKind::word && !current_.quoted && current_.text == word;
+    }
+    bool isCaseEnd() const { return isOp(";;") || isOp(";&") || isOp(";;&"); }
+    bool atListEnd() const {
+        return current_.kind == TokenKind::end || isOp(")") || isCaseEnd() ||
+               (current_.kind == TokenKind::word && !current_.quoted && endsList(current_.text));
+    }
+
+    ArgvTree link(ListOp op, ArgvTree left, ArgvTree right) {
+        if (++budget_.links > maxLinks) throw Unsupported{};
+        return ArgvTree{ArgvTree::List{op, Indirect<ArgvTree>(std::move(left)), Indirect<ArgvTree>(std::move(right))}};
+    }
+
+    void expectWord(std::string_view word) {
+        if (!isWord(word)) throw Unsupported{};
+        advance();
+    }
+
+    // Entered for every nested body, so that nesting stays within `maxDepth`.
+    struct Nest {
+        explicit Nest(int& nesting) : nesting_(nesting) {
+            if (++nesting_ > maxDepth) throw Unsupported{};
+        }
+        ~Nest() { --nesting_; }
+        Nest(const Nest&) = delete;
+        Nest& operator=(const Nest&) = delete;
+        int& nesting_;
+    };
 
     void skipNewlines() {
         while (current_.kind == TokenKind::newline) advance();
@@ -340,11 +405,9 @@ private:
             skipNewlines();
             // A trailing separator ends the list; a command sent to the background alone is
             // still just that command.
-            if (current_.kind == TokenKind::end || isOp(")") || (current_.kind == TokenKind::word && current_.text == "}" && !current_.quoted)) {
-                return left;
-            }
+            if (atListEnd()) return left;
             auto right = parseAndOr();
-            left = ArgvTree{ArgvTree::List{op, Indirect<ArgvTree>(std::move(left)), Indirect<ArgvTree>(std::move(right))}};
+            left = link(op, std::move(left), std::move(right));
         }
     }
 
@@ -355,7 +418,7 @@ private:
             advance();
             skipNewlines();
             auto right = parsePipeline();
-            left = ArgvTree{ArgvTree::List{op, Indirect<ArgvTree>(std::move(left)), Indirect<ArgvTree>(std::move(right))}};
+            left = link(op, std::move(left), std::move(right));
         }
         return left;
     }
@@ -380,24 +443,171 @@ private:
             advance();
             return groupWithRedirects(std::move(body));
         }
-        if (current_.kind == TokenKind::word && current_.text == "{" && !current_.quoted) {
+        if (isWord("{")) {
             advance();
-            auto body = parseGroupBody([&] { return current_.kind == TokenKind::word && current_.text == "}" && !current_.quoted; });
+            auto body = parseGroupBody([&] { return isWord("}"); });
             advance();
             return groupWithRedirects(std::move(body));
         }
+        if (isWord("if")) return compound([&] { return parseIf(); });
+        if (isWord("while") || isWord("until")) return compound([&] { return parseLoop(); });
+        if (isWord("for")) return compound([&] { return parseFor(); });
+        if (isWord("case")) return compound([&] { return parseCase(); });
+        if (isWord("function")) {
+            advance();
+            if (current_.kind != TokenKind::word) throw Unsupported{};
+            advance();
+            return functionBody();
+        }
+        if (isWord("[[")) return parseTest();
         return parseSimple();
     }
 
     template <class IsClose>
     ArgvTree parseGroupBody(IsClose isClose) {
-        if (++nesting_ > maxDepth) throw Unsupported{};
+        const Nest nest(nesting_);
+        auto body = parseBody();
+        if (!isClose()) throw Unsupported{};
+        return body;
+    }
+
+    // A list inside a compound command, up to the reserved word that closes it.
+    ArgvTree parseBody() {
         skipNewlines();
+        if (atListEnd()) throw Unsupported{};
         auto body = parseList();
         skipNewlines();
-        if (!isClose()) throw Unsupported{};
-        --nesting_;
         return body;
+    }
+
+    template <class Parse>
+    ArgvTree compound(Parse parse) {
+        const Nest nest(nesting_);
+        return groupWithRedirects(parse());
+    }
+
+    // if LIST then LIST [elif LIST then LIST]... [else LIST] fi: every branch may run.
+    ArgvTree parseIf() {
+        advance();
+        auto tree = parseBody();
+        expectWord("then");
+        tree = link(ListOp::andOp, std::move(tree), parseBody());
+        while (isWord("elif")) {
+            advance();
+            auto condition = parseBody();
+            expectWord("then");
+            tree = link(ListOp::orOp, std::move(tree), link(ListOp::andOp, std::move(condition), parseBody()));
+        }
+        if (isWord("else")) {
+            advance();
+            tree = link(ListOp::orOp, std::move(tree), parseBody());
+        }
+        expectWord("fi");
+        return tree;
+    }
+
+    // while|until LIST do LIST done
+    ArgvTree parseLoop() {
+        advance();
+        auto condition = parseBody();
+        expectWord("do");
+        auto tree = link(ListOp::andOp, std::move(condition), parseBody());
+        expectWord("done");
+        return tree;
+    }
+
+    // for NAME [in WORDS] do LIST done. The header is kept as a command "for NAME in WORDS" so
+    // that the paths and substitutions of its words stay visible.
+    ArgvTree parseFor() {
+        ArgvTree::Command header;
+        header.argv.push_back(current_.text);
+        advance();
+        if (current_.kind != TokenKind::word) throw Unsupported{};
+        header.argv.push_back(current_.text);
+        advance();
+        skipNewlines();
+        if (isWord("in")) {
+            header.argv.push_back(current_.text);
+            advance();
+            while (current_.kind == TokenKind::word) {
+                header.argv.push_back(current_.text);
+                for (auto& s : current_.substitutions) header.substitutions.push_back(std::move(s));
+                advance();
+            }
+        }
+        if (isOp(";")) advance();
+        skipNewlines();
+        expectWord("do");
+        auto tree = link(ListOp::then, ArgvTree{std::move(header)}, parseBody());
+        expectWord("done");
+        return tree;
+    }
+
+    // case WORD in [(]PATTERN[|PATTERN]...) LIST ;; ... esac. The subject is kept as a command
+    // "case WORD" for its substitutions; every branch may run.
+    ArgvTree parseCase() {
+        ArgvTree::Command header;
+        header.argv.push_back(current_.text);
+        advance();
+        if (current_.kind != TokenKind::word) throw Unsupported{};
+        header.argv.push_back(current_.text);
+        header.substitutions = std::move(current_.substitutions);
+        advance();
+        skipNewlines();
+        expectWord("in");
+        ArgvTree tree{std::move(header)};
+        for (;;) {
+            skipNewlines();
+            if (isWord("esac")) break;
+            if (isOp("(")) advance();
+            for (;;) {
+                if (current_.kind != TokenKind::word) throw Unsupported{};
+                advance();
+                if (!isOp("|")) break;
+                advance();
+            }
+            if (!isOp(")")) throw Unsupported{};
+            advance();
+            skipNewlines();
+            if (!isCaseEnd() && !isWord("esac")) tree = link(ListOp::then, std::move(tree), parseList());
+            skipNewlines();
+            if (isCaseEnd()) {
+                advance();
+            } else if (!isWord("esac")) {
+                throw Unsupported{};
+            }
+        }
+        advance();
+        return tree;
+    }
+
+    // A function's body is taken as run: the line may call it.
+    ArgvTree functionBody() {
+        if (isOp("(")) {
+            advance();
+            if (!isOp(")")) throw Unsupported{};
+            advance();
+        }
+        skipNewlines();
+        if (!isOp("(") && !isWord("{") && !isWord("if") && !isWord("while") && !isWord("until") && !isWord("for") &&
+            !isWord("case")) {
+            throw Unsupported{};
+        }
+        return parseCommand();
+    }
+
+    // [[ EXPRESSION ]]: its operators are words here, not list or redirection operators.
+    ArgvTree parseTest() {
+        ArgvTree::Command test;
+        for (;;) {
+            if (current_.kind == TokenKind::end) throw Unsupported{};
+            if (current_.kind != TokenKind::newline) test.argv.push_back(current_.text);
+            for (auto& s : current_.substitutions) test.substitutions.push_back(std::move(s));
+            const bool closing = isWord("]]");
+            advance();
+            if (closing) break;
+        }
+        return ArgvTree{std::move(test)};
     }
 
     ArgvTree groupWithRedirects(ArgvTree body) {
@@ -490,7 +700,9 @@ private:
             for (auto& s : current_.substitutions) command.substitutions.push_back(std::move(s));
             advance();
             // "name() { ... }" defines a function.
-            if (sawWord && command.argv.size() == 1 && isOp("(")) throw Unsupported{};
+            if (sawWord && command.argv.size() == 1 && command.env.empty() && command.redirects.empty() && isOp("(")) {
+                return functionBody();
+            }
         }
         if (!sawWord && command.env.empty() && command.redirects.empty()) throw Unsupported{};
         unwrap(command);
@@ -502,6 +714,12 @@ private:
         pendingSubstitutions_.clear();
     }
 
+    static bool splitsString(std::string_view arg) {
+        return arg == "-S" || arg == "--split-string" || arg.starts_with("--split-string=") ||
+               (arg.size() > 2 && arg.starts_with("-S"));
+    }
+
+public:
     // Moves wrapper commands (and their options) out of argv, so argv starts with the real
     // program; `env NAME=value` assignments join the command's own.
     static void unwrap(ArgvTree::Command& command) {
@@ -517,6 +735,18 @@ private:
                 if (arg == "--") {
                     ++next;
                     break;
+                }
+                // "env -S 'a b'" runs the words of its value.
+                if (wrapper->name == "env" && splitsString(arg)) {
+                    auto value = arg == "-S" || arg == "--split-string"
+                                     ? (next + 1 < argv.size() ? argv[next + 1] : std::string())
+                                     : arg.substr(arg[1] == 'S' ? 2 : std::string_view("--split-string=").size());
+                    const auto taken = (arg == "-S" || arg == "--split-string") ? 2 : 1;
+                    const auto words = splitBlanks(value);
+                    const auto end = std::min(argv.size(), next + static_cast<std::size_t>(taken));
+                    argv.erase(argv.begin() + static_cast<std::ptrdiff_t>(next), argv.begin() + static_cast<std::ptrdiff_t>(end));
+                    argv.insert(argv.begin() + static_cast<std::ptrdiff_t>(next), words.begin(), words.end());
+                    continue;
                 }
                 if (arg.size() > 1 && arg.front() == '-') {
                     const bool takesValue = std::find(wrapper->valueOptions.begin(), wrapper->valueOptions.end(), arg) !=
@@ -548,9 +778,11 @@ private:
         argv.erase(argv.begin(), argv.begin() + static_cast<std::ptrdiff_t>(at));
     }
 
+private:
     std::string_view text_;
     std::size_t pos_ = 0;
     int depth_ = 0;
+    Budget& budget_;
     int nesting_ = 0;
     Token current_;
     std::vector<ArgvTree> pendingSubstitutions_;
@@ -597,7 +829,8 @@ void treeFlags(const ArgvTree& tree, bool& indirection, bool& dynamicEval) {
 
 ArgvTree parseShell(std::string_view line) {
     try {
-        return Parser(line, 0).parseAll();
+        Budget budget;
+        return Parser(line, 0, budget).parseAll();
     } catch (const Unsupported&) {
         return ArgvTree{ArgvTree::Unparsed{std::string(line)}};
     } catch (const std::out_of_range&) {
@@ -605,7 +838,26 @@ ArgvTree parseShell(std::string_view line) {
     }
 }
 
-std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line) {
+void unwrapWrappers(ArgvTree::Command& command) { Parser::unwrap(command); }
+
+std::vector<std::string> splitBlanks(std::string_view text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n') {
+            if (!word.empty()) words.push_back(std::move(word));
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line) { return obfuscationFlags(line, parseShell(line)); }
+
+std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line, const ArgvTree& tree) {
     std::vector<ObfuscationFlag> flags;
     const auto lower = asciiLower(line);
     if (contains(lower, "base64 -d") || contains(lower, "base64 --decode") || contains(line, "base64 -D") ||
@@ -615,7 +867,7 @@ std::vector<ObfuscationFlag> obfuscationFlags(std::string_view line) {
     if (hasHexEscape(line) || contains(lower, "xxd -r")) flags.push_back(ObfuscationFlag::hexEscape);
     bool indirection = contains(line, "${!");
     bool dynamicEval = false;
-    treeFlags(parseShell(line), indirection, dynamicEval);
+    treeFlags(tree, indirection, dynamicEval);
     if (indirection) flags.push_back(ObfuscationFlag::varIndirection);
     if (dynamicEval) flags.push_back(ObfuscationFlag::evalDynamic);
     return flags;
@@ -626,7 +878,7 @@ ShellAction shellAction(std::string_view line, std::string_view cwd) {
     action.raw = std::string(line);
     action.cwd = std::string(cwd);
     action.argvTree = parseShell(line);
-    action.obfuscation = obfuscationFlags(line);
+    action.obfuscation = obfuscationFlags(line, action.argvTree);
     return action;
 }
 

@@ -140,7 +140,7 @@ TEST(AskSentence, NamesAgentVerbAndQuestion) {
 }
 
 TEST(RiskStories, ExactRuleIdOrFallback) {
-    EXPECT_EQ(S::riskStories().size(), 19u);
+    EXPECT_EQ(S::riskStories().size(), 21u);
     EXPECT_EQ(S::riskStory(std::optional<std::string>("secrets.dotenv")).headline,
               "An AI app tried to read a secrets file.");
     EXPECT_EQ(S::riskStory(std::optional<std::string>("SECRETS.DOTENV")), S::fallbackRiskStory);
@@ -203,7 +203,7 @@ TEST(Markdown, HeadTablesAndSortedStories) {
     EXPECT_EQ(lines[109],
               "| `destructive.disk` | An AI app tried to erase a disk. | Disk erase cannot be "
               "undone. | Do not allow this unless you are wiping a disk on purpose. |");
-    EXPECT_EQ(lines.size(), 109u + 19u);
+    EXPECT_EQ(lines.size(), 109u + 21u);
     EXPECT_LT(doc.find("`destructive.disk`"), doc.find("`destructive.rm_home_root`"));
     EXPECT_NE(doc.back(), '\n');
 }

@@ -92,7 +92,7 @@ TEST_F(CoreCommands, TheRuleListingReadsAsTheAppsCatalogue) {
     ASSERT_TRUE(catalog.ok()) << catalog.error().description();
     EXPECT_EQ(catalog->defaults.askTimeoutSeconds, 9u);
     EXPECT_EQ(catalog->defaults.onNoUI, "deny");
-    ASSERT_EQ(catalog->rules.size(), 19u);  // 18 built-ins left on, and the site
+    ASSERT_EQ(catalog->rules.size(), 21u);  // 20 built-ins left on, and the site
     const auto& first = catalog->rules.front();
     EXPECT_EQ(first.layer, "embedded");
     EXPECT_FALSE(first.canDisable());

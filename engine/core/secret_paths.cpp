@@ -1,0 +1,205 @@
+#include "core/secret_paths.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <optional>
+#include <vector>
+
+#include "core/path_match.hpp"
+
+namespace vardex::engine {
+namespace {
+
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+struct Place {
+    std::string_view relative;  // below a home folder
+    SecretKind kind;
+    bool folder;  // everything beneath counts
+};
+
+// Folders are matched before single files, the first match names the kind.
+constexpr std::array<Place, 38> places{{
+    {".ssh", SecretKind::sshKey, true},
+    {".gnupg", SecretKind::keychain, true},
+    {".aws", SecretKind::cloud, true},
+    {".kube", SecretKind::cloud, true},
+    {".config/gcloud", SecretKind::cloud, true},
+    {".azure", SecretKind::cloud, true},
+    {".oci", SecretKind::cloud, true},
+    {".config/doctl", SecretKind::cloud, true},
+    {".terraform.d/credentials.tfrc.json", SecretKind::cloud, false},
+    {".config/hcloud", SecretKind::cloud, true},
+    {".local/share/keyrings", SecretKind::keychain, true},
+    {".password-store", SecretKind::keychain, true},
+    {"Library/Keychains", SecretKind::keychain, true},
+    {".mozilla", SecretKind::browser, true},
+    {".config/google-chrome", SecretKind::browser, true},
+    {".config/chromium", SecretKind::browser, true},
+    {".config/BraveSoftware", SecretKind::browser, true},
+    {".config/microsoft-edge", SecretKind::browser, true},
+    {".config/vivaldi", SecretKind::browser, true},
+    {"snap/firefox", SecretKind::browser, true},
+    {"Library/Application Support/Google/Chrome", SecretKind::browser, true},
+    {"Library/Application Support/Firefox", SecretKind::browser, true},
+    {"Library/Application Support/BraveSoftware", SecretKind::browser, true},
+    {"Library/Cookies", SecretKind::browser, true},
+    {"Library/Safari", SecretKind::browser, true},
+    {".npmrc", SecretKind::packageToken, false},
+    {".pypirc", SecretKind::packageToken, false},
+    {".netrc", SecretKind::packageToken, false},
+    {".git-credentials", SecretKind::packageToken, false},
+    {".config/gh/hosts.yml", SecretKind::packageToken, false},
+    {".docker/config.json", SecretKind::packageToken, false},
+    {".cargo/credentials", SecretKind::packageToken, false},
+    {".cargo/credentials.toml", SecretKind::packageToken, false},
+    {".gem/credentials", SecretKind::packageToken, false},
+    {".config/hub", SecretKind::packageToken, false},
+    {".yarnrc.yml", SecretKind::packageToken, false},
+    {".composer/auth.json", SecretKind::packageToken, false},
+    {".m2/settings-security.xml", SecretKind::packageToken, false},
+}};
+
+// Files in ~/.ssh that hold no secret: public halves and lists of hosts or keys that may log in.
+bool sshPublic(std::string_view name) {
+    return endsWith(name, ".pub") || startsWith(name, "known_hosts") || name == "authorized_keys" ||
+           name == "config";
+}
+
+// The part of `path` below a home folder, when it lies in one.
+std::optional<std::string_view> belowHome(std::string_view path, std::string_view home) {
+    if (!home.empty() && home != "/" && isUnder(path, home)) {
+        return path.size() == home.size() ? std::string_view{} : path.substr(home.size() + 1);
+    }
+    for (std::string_view root : {"/home/", "/Users/"}) {
+        if (!startsWith(path, root)) continue;
+        const auto rest = path.substr(root.size());
+        const auto slash = rest.find('/');
+        if (slash == std::string_view::npos) return std::string_view{};
+        return rest.substr(slash + 1);
+    }
+    if (isUnder(path, "/root")) return path.size() == 5 ? std::string_view{} : path.substr(6);
+    return std::nullopt;
+}
+
+bool isDotenv(std::string_view name) {
+    if (name == ".env") return true;
+    if (startsWith(name, ".env.")) {
+        const auto suffix = name.substr(5);
+        return !(suffix == "example" || suffix == "sample" || suffix == "template" || suffix == "dist" ||
+                 suffix == "defaults" || suffix == "schema");
+    }
+    return endsWith(name, ".env") && name.size() > 4;
+}
+
+SecretKind literalKind(std::string_view path, std::string_view home) {
+    const auto name = baseName(path);
+    if (isUnder(path, "/etc/ssh") && startsWith(name, "ssh_host_") && endsWith(name, "_key")) return SecretKind::sshKey;
+    if (const auto rest = belowHome(path, home)) {
+        for (const auto& place : places) {
+            if (place.folder ? isUnder(*rest, place.relative) : *rest == place.relative) {
+                if (place.kind == SecretKind::sshKey && *rest != place.relative && sshPublic(name)) return SecretKind::none;
+                return place.kind;
+            }
+        }
+    }
+    return isDotenv(name) ? SecretKind::dotenv : SecretKind::none;
+}
+
+bool hasWildcard(std::string_view path) { return path.find_first_of("*?[") != std::string_view::npos; }
+
+// Variables and substitutions left in a path could stand for anything within one component.
+std::string variablesAsWildcards(std::string_view path) {
+    std::string out;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] != '$' && path[i] != '`') {
+            out += path[i];
+            continue;
+        }
+        if (path[i] == '`') {
+            const auto close = path.find('`', i + 1);
+            i = close == std::string_view::npos ? path.size() : close;
+        } else if (i + 1 < path.size() && (path[i + 1] == '{' || path[i + 1] == '(')) {
+            const char close = path[i + 1] == '{' ? '}' : ')';
+            const auto end = path.find(close, i + 2);
+            i = end == std::string_view::npos ? path.size() : end;
+        } else {
+            while (i + 1 < path.size() && (std::isalnum(static_cast<unsigned char>(path[i + 1])) || path[i + 1] == '_')) ++i;
+        }
+        out += '*';
+    }
+    return out;
+}
+
+// Secret files a wildcard path is tried against, below each home folder.
+constexpr std::array<std::string_view, 26> samples{
+    ".ssh/id_rsa", ".ssh/deploy_key", ".ssh/key.pem", ".ssh/id_ed25519", ".ssh/id_ecdsa", ".ssh/id_dsa", ".ssh/identity",
+    ".aws/credentials", ".aws/config", ".kube/config", ".gnupg/private-keys-v1.d/k.key",
+    ".config/gcloud/credentials.db", ".config/gcloud/application_default_credentials.json",
+    ".azure/accessTokens.json", ".local/share/keyrings/login.keyring", ".password-store/p.gpg",
+    ".mozilla/firefox/p.default/logins.json", ".config/google-chrome/Default/Login Data",
+    ".config/chromium/Default/Cookies", ".npmrc", ".pypirc", ".netrc", ".git-credentials",
+    ".config/gh/hosts.yml", ".docker/config.json", ".cargo/credentials.toml"};
+
+std::vector<std::string_view> components(std::string_view path) {
+    std::vector<std::string_view> parts;
+    while (!path.empty()) {
+        const auto slash = path.find('/');
+        if (slash != 0) parts.push_back(path.substr(0, slash));
+        if (slash == std::string_view::npos) break;
+        path.remove_prefix(slash + 1);
+    }
+    return parts;
+}
+
+// The shell's wildcards do not match a leading dot: "~/*" lists no hidden files.
+bool globReaches(const std::string& pattern, std::string_view candidate) {
+    if (!globMatch(pattern, candidate, true)) return false;
+    if (pattern.find("**") != std::string::npos) return true;
+    const auto wanted = components(pattern);
+    const auto found = components(candidate);
+    if (wanted.size() != found.size()) return true;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (!found[i].empty() && found[i].front() == '.' && (wanted[i].empty() || wanted[i].front() != '.')) return false;
+    }
+    return true;
+}
+
+SecretKind wildcardKind(const std::string& pattern, std::string_view home) {
+    const auto name = baseName(pattern);
+    if (!name.empty() && name.front() == '.') {
+        for (std::string_view env : {".env", ".env.local", ".env.production"}) {
+            if (globMatch(name, env, true)) return SecretKind::dotenv;
+        }
+    }
+    for (std::string_view base : {std::string_view(home), std::string_view("/home/user"), std::string_view("/root")}) {
+        for (auto sample : samples) {
+            const auto candidate = std::string(base) + "/" + std::string(sample);
+            if (globReaches(pattern, candidate)) return literalKind(candidate, home);
+        }
+    }
+    return SecretKind::none;
+}
+
+}  // namespace
+
+SecretKind secretKind(std::string_view path, std::string_view home) {
+    if (path.find_first_of("$`") != std::string_view::npos) {
+        const auto pattern = variablesAsWildcards(path);
+        return hasWildcard(pattern) ? wildcardKind(pattern, home) : literalKind(pattern, home);
+    }
+    if (hasWildcard(path)) return wildcardKind(std::string(path), home);
+    return literalKind(path, home);
+}
+
+bool isSecretFolder(std::string_view path, std::string_view home) {
+    const auto rest = belowHome(path, home);
+    if (!rest) return false;
+    return std::any_of(places.begin(), places.end(), [&](const Place& p) { return p.folder && *rest == p.relative; });
+}
+
+}  // namespace vardex::engine

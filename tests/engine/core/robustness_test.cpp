@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "core/engine_policy.hpp"
+#include "core/evaluator.hpp"
+#include "core/path_match.hpp"
+#include "core/shell_parser.hpp"
+#include "protocol/protocol_json.hpp"
+#include "support/temp_home.hpp"
+
+namespace vardex::engine {
+namespace {
+
+std::string repeat(std::string_view part, std::size_t times) {
+    std::string out;
+    out.reserve(part.size() * times);
+    for (std::size_t i = 0; i < times; ++i) out += part;
+    return out;
+}
+
+// Lines an agent could send to wear the engine down: each must get an answer, and the answer
+// must never let through what it could not read.
+struct HugeCase {
+    const char* name;
+    std::function<std::string()> line;
+    Outcome outcome;
+};
+
+void PrintTo(const HugeCase& c, std::ostream* os) { *os << c.name; }
+
+class HugeLines : public ::testing::TestWithParam<HugeCase> {
+protected:
+    testing::TempHome home_;
+};
+
+TEST_P(HugeLines, GetAnAnswer) {
+    const auto home = absolutePath(home_.path().string(), "", "/");
+    const auto policy = makeEnginePolicy(home, UserPolicyFile::empty, "policy.yaml");
+    const auto line = GetParam().line();
+    Action action;
+    action.context = AgentContext{AgentKind::claude, "s1", home + "/project", false};
+    action.kind = shellAction(line, home + "/project");
+    EXPECT_EQ(evaluate(action, policy).outcome, GetParam().outcome);
+
+    // Whatever tree the parser keeps must also cross the wire to the daemon and the app.
+    const auto& shell = std::get<ShellAction>(action.kind);
+    const auto encoded = ProtocolJSON::encode(shell.argvTree);
+    ASSERT_TRUE(encoded.ok());
+    const auto decoded = ProtocolJSON::decode<ArgvTree>(encoded.value());
+    ASSERT_TRUE(decoded.ok()) << decoded.error().description();
+    EXPECT_EQ(decoded.value(), shell.argvTree);
+}
+
+constexpr std::size_t many = 100000;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HugeLines,
+    ::testing::Values(
+        HugeCase{"one_megabyte_word", [] { return "echo " + repeat("a", 1 << 20); }, Outcome::allow},
+        HugeCase{"one_megabyte_of_arguments", [] { return "ls" + repeat(" src/x.c", 1 << 17); }, Outcome::allow},
+        HugeCase{"chained_commands", [] { return repeat("true; ", many) + "true"; }, Outcome::ask},
+        HugeCase{"chained_commands_hiding_a_wipe", [] { return repeat("true && ", many) + "rm -rf ~"; }, Outcome::deny},
+        HugeCase{"longest_chain_still_read", [] { return repeat("true; ", 120) + "true"; }, Outcome::allow},
+        HugeCase{"piped_commands", [] { return repeat("cat | ", many) + "cat"; }, Outcome::allow},
+        HugeCase{"nested_groups", [] { return repeat("(", many) + "ls" + repeat(")", many); }, Outcome::ask},
+        HugeCase{"nested_braces", [] { return repeat("{ ", many) + "ls" + repeat("; }", many); }, Outcome::ask},
+        HugeCase{"nested_substitutions", [] { return "echo " + repeat("$(", many) + repeat(")", many); }, Outcome::ask},
+        HugeCase{"nested_back_quotes", [] { return "echo " + repeat("`", many); }, Outcome::ask},
+        HugeCase{"nested_ifs", [] { return repeat("if true; then ", many) + "ls" + repeat("; fi", many); }, Outcome::ask},
+        HugeCase{"nested_shells", [] { return repeat("sh -c \"", 40) + "ls" + repeat("\"", 40); }, Outcome::allow},
+        HugeCase{"unclosed_quotes", [] { return repeat("'a' \"b\" ", many) + "'"; }, Outcome::ask},
+        HugeCase{"here_document_of_many_lines", [] { return "cat <<EOF\n" + repeat("line\n", many) + "EOF"; },
+                 Outcome::allow},
+        HugeCase{"many_here_documents", [] { return repeat("cat <<E\nx\nE\n", 5000); }, Outcome::ask},
+        HugeCase{"many_wildcards", [] { return "cat ~/.ss" + repeat("*", many) + "/id_rsa"; }, Outcome::deny}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(GlobMatch, ManyDoubleStarsOnALongPathGiveUpInsteadOfHanging) {
+    const auto pattern = repeat("/**", 12) + "/x";
+    const auto path = repeat("/a", 50000);
+    EXPECT_FALSE(globMatch(pattern, path, true));
+}
+
+}  // namespace
+}  // namespace vardex::engine
