@@ -39,8 +39,8 @@ bool scrollsInside(const QWidget* widget) {
            parent == static_cast<const QScrollArea*>(parent->parentWidget())->viewport();
 }
 
-// Every visible widget under `root` that reaches outside its parent, and every label that does
-// not wrap and is narrower than its text.
+// Every visible widget under `root` that reaches outside its parent, every label that does not
+// wrap and is narrower than its text, and every wrapping label shorter than its lines.
 std::vector<std::string> layoutFaults(const QWidget& root) {
     std::vector<std::string> faults;
     const auto name = [](const QWidget* widget) {
@@ -62,6 +62,10 @@ std::vector<std::string> layoutFaults(const QWidget& root) {
         if (const auto* label = qobject_cast<const QLabel*>(widget);
             label && !label->wordWrap() && label->pixmap().isNull() && label->sizeHint().width() > label->width() + 1) {
             faults.push_back(name(widget) + " is cut off");
+        }
+        if (const auto* label = qobject_cast<const QLabel*>(widget);
+            label && label->wordWrap() && !label->text().isEmpty() && label->heightForWidth(label->width()) > label->height() + 1) {
+            faults.push_back(name(widget) + " has lines cut off");
         }
     }
     return faults;

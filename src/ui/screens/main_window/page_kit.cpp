@@ -13,6 +13,13 @@
 
 namespace vardex::ui::kit {
 
+void tint(QWidget* label, const QColor& color) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    label->setPalette(palette);
+}
+
 QLabel* heading(std::string_view text, QWidget* parent, int pointDelta) {
     auto* label = new QLabel(qs(text), parent);
     QFont font = label->font();
@@ -26,11 +33,7 @@ QLabel* heading(std::string_view text, QWidget* parent, int pointDelta) {
 QLabel* paragraph(std::string_view text, QWidget* parent, bool secondary) {
     auto* label = new QLabel(qs(text), parent);
     label->setWordWrap(true);
-    if (secondary) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, theme::secondaryText(palette));
-        label->setPalette(palette);
-    }
+    if (secondary) tint(label, theme::secondaryText(label->palette()));
     return label;
 }
 
@@ -40,9 +43,7 @@ QLabel* errorLine(const char* objectName, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(objectName));
     label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, theme::denyColor());
-    label->setPalette(palette);
+    tint(label, theme::denyColor());
     label->hide();
     return label;
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 class QBoxLayout;
+class QColor;
 class QFrame;
 class QLabel;
 class QLayout;
@@ -17,6 +18,10 @@ namespace vardex::ui::kit {
 // The main window's pages share one look: 8-px grid, a title with its subtitle, content in
 // rounded cards, secondary text softened from the window text. These builders keep it one look.
 inline constexpr int grid = 8;
+
+// Colours a label's text wherever it stands: inside a card the text is drawn in the Text role,
+// elsewhere in WindowText, so both are set.
+void tint(QWidget* label, const QColor& color);
 
 QLabel* heading(std::string_view text, QWidget* parent, int pointDelta = 8);
 // A wrapping paragraph; `secondary` softens it.

@@ -11,6 +11,19 @@ namespace vardex::ui {
 
 namespace {
 
+// A glyph in the accent colour, turning to the highlighted-text colour on the selected row so it
+// never vanishes into the selection.
+QIcon entryIcon(std::string_view symbol, const QPalette& palette) {
+    QIcon icon;
+    for (const int side : {18, 36}) {
+        icon.addPixmap(symbolIcon(symbol, palette.color(QPalette::Highlight)).pixmap(side, side), QIcon::Normal);
+        icon.addPixmap(symbolIcon(symbol, palette.color(QPalette::HighlightedText), palette.color(QPalette::Highlight))
+                           .pixmap(side, side),
+                       QIcon::Selected);
+    }
+    return icon;
+}
+
 constexpr int pageRole = Qt::UserRole + 1;
 
 bool preferenceSet(const Preferences& preferences, const std::string& key) {
@@ -32,15 +45,14 @@ Sidebar::Sidebar(const Preferences& preferences, QWidget* parent) : QListWidget(
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     viewport()->setBackgroundRole(QPalette::Window);
-    const QColor tint = palette().color(QPalette::Highlight);
     for (const auto page : VardexPages::visiblePages) {
-        auto* item = new QListWidgetItem(symbolIcon(symbolName(page), tint), qs(UIStrings::pageTitle(page)), this);
+        auto* item = new QListWidgetItem(entryIcon(symbolName(page), palette()), qs(UIStrings::pageTitle(page)), this);
         item->setData(pageRole, static_cast<int>(page));
         item->setSizeHint(QSize(0, 36));
     }
     if (preferenceSet(preferences, "talkPreview")) {
         const QString text = qs(UIStrings::v3Talk) + QStringLiteral(" · ") + qs(UIStrings::v3ComingSoon);
-        auto* talk = new QListWidgetItem(symbolIcon("sparkles", tint), text, this);
+        auto* talk = new QListWidgetItem(entryIcon("sparkles", palette()), text, this);
         talk->setFlags(Qt::NoItemFlags);
         talk->setData(pageRole, -1);
         talk->setSizeHint(QSize(0, 36));

@@ -23,6 +23,7 @@ namespace {
 const QColor paper{0xfb, 0xfa, 0xf6};
 const QColor ink{0x1d, 0x1d, 0x1f};
 const QColor faded{0x6e, 0x6e, 0x73};
+constexpr int margin = 24;
 
 QLabel* inked(QWidget* parent, const QColor& color, int pointDelta, bool bold, const char* name) {
     auto* label = new QLabel(parent);
@@ -54,7 +55,7 @@ ReceiptCard::ReceiptCard(QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::Box);
 
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 24, 24, 24);
+    column->setContentsMargins(margin, margin, margin, margin);
     column->setSpacing(8);
     auto* title = inked(this, faded, 0, true, "receiptTitle");
     title->setText(qs(UIStrings::v2DailyReceipt));
@@ -102,6 +103,9 @@ void ReceiptCard::setData(const ReceiptData& receipt) {
     agents_->setText(names.isEmpty() ? qs(UIStrings::receiptAgentsNone)
                                      : qs(UIStrings::v2Agents) + QStringLiteral(": ") + names.join(QStringLiteral(", ")));
     topCatch_->setText(qs(receipt.topCatch ? std::string_view(*receipt.topCatch) : UIStrings::v2NoCatch));
+    // The wrapped lines keep the height they take at the card's width, wherever the card stands.
+    const int textWidth = cardWidth - 2 * margin;
+    for (QLabel* wrapped : {date_, agents_, topCatch_}) wrapped->setMinimumHeight(wrapped->heightForWidth(textWidth));
     adjustSize();
 }
 

@@ -134,9 +134,7 @@ void CheckPage::redraw() {
     outcome_->setVisible(outcome.decision.has_value() || outcome.error.has_value());
     if (outcome.decision) {
         verdict_->setText(qs(UIStrings::v2Pill(outcome.decision->outcome)));
-        QPalette tint = verdict_->palette();
-        tint.setColor(QPalette::WindowText, outcomeTint(outcome.decision->outcome));
-        verdict_->setPalette(tint);
+        kit::tint(verdict_, outcomeTint(outcome.decision->outcome));
         std::string reason = outcome.decision->reasonUser;
         if (outcome.decision->ruleId) reason += std::string(UIStrings::logCountSeparator) + *outcome.decision->ruleId;
         reason_->setText(qs(reason));

@@ -25,9 +25,7 @@ QLabel* stateLine(const char* objectName, QWidget* parent) {
 
 void setState(QLabel* label, std::string_view text, bool ok) {
     label->setText(qs(text));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, ok ? label->parentWidget()->palette().color(QPalette::WindowText) : theme::denyColor());
-    label->setPalette(palette);
+    kit::tint(label, ok ? label->parentWidget()->palette().color(QPalette::Text) : theme::denyColor());
 }
 
 QWidget* agentRow(const AgentInstallRow& row, QWidget* parent, QPushButton** action) {
@@ -95,6 +93,7 @@ HealthPage::HealthPage(ScreenContext& context, QWidget* parent) : Page(context, 
     addColumn->setSpacing(2 * kit::grid);
     QVBoxLayout* otherColumn = nullptr;
     auto* otherCard = kit::card(addBox_, &otherColumn);
+    otherCard_ = otherCard;
     otherColumn->addWidget(kit::sectionTitle(UIStrings::toolsMissing, otherCard));
     otherApps_ = new QVBoxLayout;
     otherApps_->setSpacing(kit::grid);
@@ -177,7 +176,9 @@ void HealthPage::redraw() {
     kit::clear(otherApps_);
     kit::clear(protectApps_);
     if (s.showAddAppList) {
-        for (const auto& row : s.undetectedCodingAgents()) {
+        const auto missing = s.undetectedCodingAgents();
+        otherCard_->setVisible(!missing.empty());
+        for (const auto& row : missing) {
             QPushButton* action = nullptr;
             otherApps_->addWidget(agentRow(row, this, &action));
             wire(row, action);

@@ -28,6 +28,7 @@ private:
     QPushButton* refresh_;
     QPushButton* addApp_;
     QWidget* addBox_;
+    QWidget* otherCard_;
     QVBoxLayout* otherApps_;
     QVBoxLayout* protectApps_;
     QLabel* message_;

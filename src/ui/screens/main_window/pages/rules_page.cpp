@@ -33,6 +33,8 @@ std::string_view decisionWord(const std::string& decision) {
     return UIStrings::v2Pill(Outcome::deny);
 }
 
+constexpr int switchColumn = 12 * kit::grid;
+
 }  // namespace
 
 RulesPage::RulesPage(ScreenContext& context, QWidget* parent) : Page(context, VardexPage::rules, parent) {
@@ -124,25 +126,30 @@ void RulesPage::redraw() {
         texts->addWidget(id);
         auto* decision = new QLabel(qs(decisionWord(rule.decision)), row);
         decision->setObjectName(QStringLiteral("ruleDecision"));
-        QPalette tint = decision->palette();
-        tint.setColor(QPalette::WindowText, decisionTint(rule.decision));
-        decision->setPalette(tint);
+        kit::tint(decision, decisionTint(rule.decision));
         line->addLayout(texts, 1);
         line->addWidget(decision);
         const auto& switchedOff = s.userPolicy.disable;
         const bool on = !rule.disabled && std::find(switchedOff.begin(), switchedOff.end(), rule.id) == switchedOff.end();
+        // The switches and the "Always on" notes line up in one column.
+        auto* cell = new QWidget(row);
+        cell->setFixedWidth(switchColumn);
+        auto* cellRow = new QHBoxLayout(cell);
+        cellRow->setContentsMargins(0, 0, 0, 0);
+        line->addWidget(cell);
+        cellRow->addStretch(1);
         if (rule.canDisable()) {
-            auto* toggle = new QCheckBox(qs(UIStrings::on), row);
+            auto* toggle = new QCheckBox(qs(UIStrings::on), cell);
             toggle->setObjectName(QStringLiteral("ruleSwitch"));
             toggle->setAccessibleName(qs(rule.id));
             toggle->setChecked(on);
             connect(toggle, &QCheckBox::clicked, this, [this, id = rule.id](bool checked) { store().setDisabled(id, !checked); });
-            line->addWidget(toggle);
+            cellRow->insertWidget(0, toggle);
         } else {
-            auto* always = kit::paragraph(UIStrings::alwaysOn, row, true);
+            auto* always = kit::paragraph(UIStrings::alwaysOn, cell, true);
             always->setObjectName(QStringLiteral("ruleAlwaysOn"));
             always->setWordWrap(false);
-            line->addWidget(always);
+            cellRow->insertWidget(0, always);
         }
         rules_->addWidget(row);
     }
