@@ -26,10 +26,11 @@ std::filesystem::path userDataFolder();
 
 class AppMenuOffer {
 public:
+    // The same names the installed package gives its desktop entry and icon.
     // Asks the user; true when they choose to add the entry.
     using Ask = std::function<bool()>;
     static constexpr std::string_view offeredKey = "appMenuOffered";
-    static constexpr std::string_view entryName = "vardex-bar";
+    static constexpr std::string_view entryName = "com.talvenor.VardexBar";
 
     AppMenuOffer(Preferences& preferences, std::filesystem::path executable, std::filesystem::path installPrefix, Ask ask);
 

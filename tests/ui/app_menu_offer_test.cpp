@@ -54,13 +54,13 @@ TEST_P(AppMenuOfferTest, OffersOnceFromOutsideThePrefixAndWritesTheEntry) {
 
     EXPECT_EQ(offer.offerIfNeeded(), c.wantEntry);
     EXPECT_EQ(asked, c.wantAsked ? 1 : 0);
-    const auto entry = folder / "data/applications/vardex-bar.desktop";
+    const auto entry = folder / "data/applications/com.talvenor.VardexBar.desktop";
     ASSERT_EQ(std::filesystem::exists(entry), c.wantEntry);
-    EXPECT_EQ(std::filesystem::exists(folder / "data/icons/hicolor/scalable/apps/vardex-bar.svg"), c.wantEntry);
+    EXPECT_EQ(std::filesystem::exists(folder / "data/icons/hicolor/scalable/apps/com.talvenor.VardexBar.svg"), c.wantEntry);
     if (c.wantEntry) {
         const auto text = contents(entry);
         EXPECT_NE(text.find("\nExec=\"" + std::filesystem::canonical(program).string() + "\"\n"), std::string::npos) << text;
-        EXPECT_NE(text.find("\nIcon=vardex-bar\n"), std::string::npos);
+        EXPECT_NE(text.find("\nIcon=com.talvenor.VardexBar\n"), std::string::npos);
     }
     if (c.wantAsked) {
         // Asked once ever: a second start does not ask again, whatever the answer was.

@@ -57,6 +57,7 @@ AboutPage::AboutPage(ScreenContext& context, QWidget* parent) : Page(context, Va
     auto* guide = kit::button("openGuide", UIStrings::openGuide, actionCard);
     auto* cli = kit::button("installTerminalTool", UIStrings::installTerminalTool, actionCard);
     auto* turnOff = kit::button("turnOffEveryApp", UIStrings::turnOffEveryApp, actionCard);
+    turnOff_ = turnOff;
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(kit::grid);
     buttons->addWidget(guide);
@@ -95,6 +96,7 @@ AboutPage::AboutPage(ScreenContext& context, QWidget* parent) : Page(context, Va
 
 void AboutPage::redraw() {
     confirm_->setVisible(store().confirmUninstallAll);
+    turnOff_->setVisible(!store().confirmUninstallAll);
     kit::showError(message_, store().lastMessage ? qs(*store().lastMessage) : QString());
 }
 

@@ -17,6 +17,7 @@ private:
     void redraw() override;
 
     QWidget* confirm_;
+    QWidget* turnOff_;
     QLabel* message_;
 };
 

@@ -124,6 +124,12 @@ void CheckPage::redraw() {
     const int kindIndex = kind_->findData(static_cast<int>(s.checkKind));
     kind_->setCurrentIndex(kindIndex);
     inputs_->setCurrentIndex(kindIndex);
+    // The stack is as tall as the chosen kind's inputs, not as the tallest kind's.
+    for (int index = 0; index < inputs_->count(); ++index) {
+        inputs_->widget(index)->setSizePolicy(QSizePolicy::Preferred,
+                                              index == kindIndex ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+    }
+    inputs_->adjustSize();
     kit::setTextKeepingCursor(shell_, qs(s.checkShell));
     kit::setTextKeepingCursor(read_, qs(s.checkRead));
     kit::setTextKeepingCursor(server_, qs(s.checkMcpServer));
