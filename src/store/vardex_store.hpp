@@ -183,6 +183,12 @@ public:
     // ---- trial checks and receipt (store_check.cpp, store_receipt.cpp) ----------------------
     void runCheck();
     ReceiptData receiptData() const;
+    // Saves the rendered receipt card: to `to` when given, else beside VARDEX_EXPORT_FILE, else
+    // where the save panel says. Nothing drawn, a cancelled panel or a failed write change nothing.
+    void exportReceiptPNG(const std::optional<std::filesystem::path>& to = std::nullopt);
+    // Opens the user guide with the desktop's viewer (store_guide.cpp); a missing guide is said
+    // in `lastMessage`.
+    void openReadme(const std::filesystem::path& guide);
 
     // ======================================================================================
     // Published fields, by group, with their initial values.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "activity/receipt_data.hpp"
+
 namespace vardex {
 
 struct SavePanelRequest {
@@ -28,6 +30,9 @@ public:
     // False when nothing could open it.
     virtual bool openURL(const std::string& url) = 0;
     virtual bool openFile(const std::filesystem::path& file) = 0;
+    // The receipt card drawn at two device pixels per point, as PNG bytes (the example badge
+    // included when the data says so); absent when nothing could be drawn or encoded.
+    virtual std::optional<std::string> receiptPNG(const ReceiptData& data) = 0;
 };
 
 }  // namespace vardex

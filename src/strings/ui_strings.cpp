@@ -364,6 +364,27 @@ std::string approvalHelperPrompt(std::string_view headline) { return "Explain si
 
 std::string countdownLine(long long seconds) {
     return std::to_string(seconds < 0 ? 0 : seconds) + " " + std::string(countdown);
+
+std::string homeHelperPrompt(long long stoppedToday) {
+    return "What does Vardex do for me today? It stopped " + std::to_string(stoppedToday) + " risky things.";
+}
+
+std::string blockedRowHelperPrompt(std::string_view headline) {
+    return "In one or two plain sentences, why was this stopped: " + std::string(headline);
+}
+
+std::string blockedDetailHelperPrompt(std::string_view headline) {
+    return "Explain why stopping this was good: " + std::string(headline);
+}
+
+std::string storyFallback(const RiskStory& story) { return std::string(story.why) + " " + std::string(story.allowOnce); }
+
+std::string blockedEntrySentence(std::string_view what, std::string_view agentTitle) {
+    return "We stopped " + std::string(what) + " from " + std::string(agentTitle) + ".";
+}
+
+std::string logCount(long long shown, long long total) {
+    return std::to_string(shown) + " of " + std::to_string(total);
 }
 
 }  // namespace vardex::UIStrings

@@ -537,4 +537,72 @@ std::string approvalHelperPrompt(std::string_view headline);
 // The seconds left on a waiting question, as its countdown line reads.
 std::string countdownLine(long long seconds);
 
+// --- The main window, its pages and the activity window ----------------------------------
+
+inline constexpr std::string_view appIsProtected = " is protected";
+inline constexpr std::string_view appIsNotProtected = " is not protected yet";
+inline constexpr std::string_view runsOnYourDevice = "Vardex runs on your device.";
+inline constexpr std::string_view nothingLeftYourMac = "Nothing left your Mac.";
+inline constexpr std::string_view activityNothingHere = "Nothing here yet. When your AI apps do something, it shows up here.";
+inline constexpr std::string_view activityFootnote = "The log is kept on this Mac and is tamper-evident.";
+inline constexpr std::string_view toastRemoved = "Removed from this list.";
+inline constexpr std::string_view toastLogKept = "Your safety log is kept.";
+inline constexpr std::string_view onboardKeepSafe = "Keep your AI apps safe";
+inline constexpr std::string_view onboardAllSet = "All set";
+inline constexpr std::string_view onboardNoneYet = "No AI apps found yet. You can add them later.";
+inline constexpr std::string_view stopAgentAsk = "Also close the running AI app?";
+inline constexpr std::string_view closeIt = "Close it";
+inline constexpr std::string_view alwaysOn = "Always on";
+inline constexpr std::string_view finishSetup = "Finish setting up";
+inline constexpr std::string_view setupNothingDue = "Nothing left to set up on this computer.";
+inline constexpr std::string_view openSystemSettings = "Open System Settings";
+inline constexpr std::string_view turnOffEveryApp = "Turn off for every app";
+inline constexpr std::string_view turnOffEveryAppConfirm = "Disconnect Vardex from every AI app on this Mac?";
+inline constexpr std::string_view installTerminalTool = "Install the Terminal tool (optional)";
+inline constexpr std::string_view addSafetyRule = "Add a safety rule";
+inline constexpr std::string_view addAnotherAppPlus = "+ Add another app";
+inline constexpr std::string_view ruleName = "Name";
+inline constexpr std::string_view ruleWatch = "What to watch";
+inline constexpr std::string_view ruleMatchKind = "Match";
+inline constexpr std::string_view notifications = "Notifications";
+inline constexpr std::string_view notificationsOn = "Show notifications";
+inline constexpr std::string_view commandLineTool = "Command-line tool";
+inline constexpr std::string_view protectionHeading = "Protection";
+inline constexpr std::string_view chooseFolder = "Choose a folder to protect";
+inline constexpr std::string_view testOutcomeHeading = "What Vardex would do";
+inline constexpr std::string_view decisionAll = "All decisions";
+inline constexpr std::string_view decisionAsk = "Ask first";
+inline constexpr std::string_view checkShellExample = "rm -rf ~/Documents";
+inline constexpr std::string_view checkReadExample = "~/.ssh/id_ed25519";
+inline constexpr std::string_view checkServerExample = "payments";
+inline constexpr std::string_view checkToolExample = "send_money";
+inline constexpr std::string_view checkJsonExample = "{}";
+inline constexpr std::string_view columnTime = "Time";
+inline constexpr std::string_view columnAction = "Action";
+inline constexpr std::string_view backgroundServiceOn = "Background protection is running.";
+inline constexpr std::string_view thisAppState = "This app";
+inline constexpr std::string_view exampleBadge = "EXAMPLE";
+inline constexpr std::string_view receiptAgentsNone = "No AI apps connected yet.";
+inline constexpr std::string_view menuOfferTitle = "Add Vardex to your applications menu?";
+inline constexpr std::string_view menuOfferBody = "Vardex is running from a folder outside the installed programs. Add it to the applications menu to start it like any other app.";
+inline constexpr std::string_view menuOfferButton = "Add to menu";
+inline constexpr std::string_view menuOfferComment = "Checks what AI coding apps do before it happens";
+inline constexpr std::string_view homeHelperFallback = "Vardex watches what your AI apps try to do. If something looks risky, it stops it or asks you first.";
+inline constexpr std::string_view activityHelperPrompt = "Explain this list of what my AI apps did today in plain words.";
+inline constexpr std::string_view activityHelperFallback = "Each line is one thing an AI app tried. A hand means we stopped it. A tick means it was safe.";
+inline constexpr std::string_view pauseHelperPrompt = "Explain what pausing Vardex does, for a child.";
+inline constexpr std::string_view pauseHelperFallback = "Pausing turns protection off for one hour. It turns back on by itself.";
+
+// "What does Vardex do for me today? It stopped 3 risky things."
+std::string homeHelperPrompt(long long stoppedToday);
+// The prompts of a stopped action's card: in the activity list and in its detail.
+std::string blockedRowHelperPrompt(std::string_view headline);
+std::string blockedDetailHelperPrompt(std::string_view headline);
+// The story's reason and its advice on allowing once, as the cards' fallback.
+std::string storyFallback(const RiskStory& story);
+// "We stopped the command “rm -rf ~” from Claude Code."
+std::string blockedEntrySentence(std::string_view what, std::string_view agentTitle);
+// "12 of 40"
+std::string logCount(long long shown, long long total);
+
 }  // namespace vardex::UIStrings

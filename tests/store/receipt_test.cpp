@@ -2,7 +2,10 @@
 
 #include "activity/timestamp.hpp"
 #include "activity/zone.hpp"
+#include "policy/text_file.hpp"
+#include "support/scoped_env.hpp"
 #include "support/store_harness.hpp"
+#include "support/temp_folder.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -73,6 +76,75 @@ INSTANTIATE_TEST_SUITE_P(
                      logged("2026-03-01T23:50:00+09:00", AgentKind::cursor, Outcome::deny, "secrets.dotenv"),
                      logged("2026-03-01T14:50:00Z", AgentKind::cursor, Outcome::deny, "secrets.dotenv")},
                     std::nullopt, 1, 0, 0}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+
+// ---- saving the rendered card ---------------------------------------------------------------
+
+struct ExportCase {
+    const char* name;
+    const char* given;         // relative to the test folder; empty: none
+    const char* exportFile;    // VARDEX_EXPORT_FILE, relative; empty: unset
+    const char* panelAnswer;   // the save panel's choice, relative; empty: cancelled
+    bool drawn;                // the window host could render the card
+    const char* wantFile;      // where the image lands, relative; empty: nowhere
+    bool wantPanel;
+};
+
+std::string readFile(const std::filesystem::path& file) {
+    const auto bytes = readFileBytes(file);
+    return bytes ? *bytes : std::string("(missing)");
+}
+
+class ReceiptExport : public ::testing::TestWithParam<ExportCase> {};
+
+TEST_P(ReceiptExport, LandsWhereItShouldAndSaysSo) {
+    const auto& c = GetParam();
+    TempFolder folder;
+    const auto at = [&](const char* relative) { return folder.path() / relative; };
+    std::filesystem::create_directories(at("out"));
+    writeFile(at("out/old.png"), "old image");
+    StoreHarness harness;
+    ScopedEnv exportFile("VARDEX_EXPORT_FILE", *c.exportFile ? std::optional(at(c.exportFile).string()) : std::nullopt);
+    auto& store = harness.make();
+    store.exampleData = true;
+    harness.windows.saveLocation = *c.panelAnswer ? std::optional(at(c.panelAnswer)) : std::nullopt;
+    if (!c.drawn) harness.windows.receiptBytes.reset();
+
+    store.exportReceiptPNG(*c.given ? std::optional(at(c.given)) : std::nullopt);
+
+    EXPECT_EQ(harness.windows.saveRequests.size(), c.wantPanel ? 1U : 0U);
+    if (c.wantPanel) {
+        EXPECT_EQ(harness.windows.saveRequests.front().suggestedName, "vardex-receipt.png");
+        EXPECT_EQ(harness.windows.saveRequests.front().contentTypes, std::vector<std::string>{"png"});
+    }
+    if (c.drawn) {
+        ASSERT_EQ(harness.windows.receipts.size(), 1U);
+        EXPECT_TRUE(harness.windows.receipts.front().example) << "the example badge follows the store";
+    }
+    if (*c.wantFile) {
+        EXPECT_EQ(readFile(at(c.wantFile)), *harness.windows.receiptBytes);
+        EXPECT_EQ(store.lastMessage, "Saved receipt image: " + at(c.wantFile).filename().string());
+    } else {
+        EXPECT_FALSE(store.lastMessage.has_value());
+    }
+    EXPECT_EQ(readFile(at("out/old.png")), c.wantFile == std::string_view("out/old.png") ? *harness.windows.receiptBytes : "old image");
+    // Nothing but the image and the old file: no temporary file is left behind.
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(at("out"))) ++files;
+    EXPECT_EQ(files, 1U + (*c.wantFile && c.wantFile != std::string_view("out/old.png") ? 1U : 0U));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReceiptExport,
+    ::testing::Values(
+        ExportCase{"givenPlace", "out/today.png", "out/log.jsonl", "", true, "out/today.png", false},
+        ExportCase{"besideTheExportFileWhateverItsName", "", "out/activity.jsonl", "", true, "out/vardex-receipt.png", false},
+        ExportCase{"savePanelChoice", "", "", "out/mine.png", true, "out/mine.png", true},
+        ExportCase{"replacesAnOldImageWhole", "out/old.png", "", "", true, "out/old.png", false},
+        ExportCase{"cancelledPanelChangesNothing", "", "", "", true, "", true},
+        ExportCase{"nothingDrawnAsksNothing", "", "", "out/mine.png", false, "", false},
+        ExportCase{"aFailedWriteLeavesWhatWasThere", "out", "", "", true, "", false}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

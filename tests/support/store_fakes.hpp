@@ -87,9 +87,16 @@ public:
         files.push_back(file);
         return true;
     }
+    std::optional<std::string> receiptPNG(const ReceiptData& data) override {
+        receipts.push_back(data);
+        return receiptBytes;
+    }
 
     std::vector<std::string> opened;
     std::vector<SavePanelRequest> saveRequests;
+    std::vector<ReceiptData> receipts;
+    // What the receipt renderer answers; absent: nothing could be drawn.
+    std::optional<std::string> receiptBytes = std::string("\x89PNG receipt");
     std::optional<std::filesystem::path> saveLocation;
     std::vector<std::string> urls;
     std::vector<std::filesystem::path> files;

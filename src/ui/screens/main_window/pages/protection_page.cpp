@@ -1,0 +1,125 @@
+#include "ui/screens/main_window/pages/protection_page.hpp"
+
+#include <functional>
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "store/vardex_store.hpp"
+#include "strings/ui_strings.hpp"
+#include "ui/screens/main_window/page_kit.hpp"
+#include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/symbol_icon.hpp"
+#include "ui/widgets/theme.hpp"
+
+namespace vardex::ui {
+
+namespace {
+
+void fillRules(QVBoxLayout* list, const std::vector<UserRule>& rules, std::string_view emptyText, std::string_view symbol,
+               QWidget* parent, const std::function<void(const std::string&)>& remove) {
+    kit::clear(list);
+    if (rules.empty()) {
+        auto* none = kit::paragraph(emptyText, parent, true);
+        none->setObjectName(QStringLiteral("emptyList"));
+        list->addWidget(none);
+        return;
+    }
+    for (const auto& rule : rules) {
+        auto* row = new QWidget(parent);
+        row->setObjectName(QStringLiteral("rule_") + qs(rule.id));
+        auto* line = new QHBoxLayout(row);
+        line->setContentsMargins(0, 0, 0, 0);
+        line->setSpacing(kit::grid);
+        auto* mark = new QLabel(row);
+        mark->setPixmap(symbolIcon(symbol, theme::secondaryText(parent->palette())).pixmap(18, 18));
+        auto* name = kit::paragraph(rule.values.empty() ? rule.displayName() : rule.values.front(), row);
+        name->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto* removeButton = kit::button("removeRule", UIStrings::remove, row);
+        line->addWidget(mark);
+        line->addWidget(name, 1);
+        line->addWidget(removeButton);
+        QObject::connect(removeButton, &QPushButton::clicked, row, [remove, id = rule.id] { remove(id); });
+        list->addWidget(row);
+    }
+}
+
+}  // namespace
+
+ProtectionPage::ProtectionPage(ScreenContext& context, QWidget* parent) : Page(context, VardexPage::protection, parent) {
+    QVBoxLayout* folderColumn = nullptr;
+    auto* folderCard = kit::card(this, &folderColumn);
+    folderCard->setObjectName(QStringLiteral("foldersCard"));
+    auto* folderHead = new QHBoxLayout;
+    auto* folderTitles = new QVBoxLayout;
+    folderTitles->addWidget(kit::sectionTitle(UIStrings::foldersHeading, folderCard));
+    folderTitles->addWidget(kit::paragraph(UIStrings::foldersWhy, folderCard, true));
+    auto* addFolder = kit::symbolButton("addFolder", UIStrings::addFolder, "plus", folderCard);
+    folderHead->addLayout(folderTitles, 1);
+    folderHead->addWidget(addFolder, 0, Qt::AlignTop);
+    folderColumn->addLayout(folderHead);
+    folders_ = new QVBoxLayout;
+    folders_->setSpacing(kit::grid);
+    folderColumn->addLayout(folders_);
+    column().addWidget(folderCard);
+
+    QVBoxLayout* siteColumn = nullptr;
+    auto* siteCard = kit::card(this, &siteColumn);
+    siteCard->setObjectName(QStringLiteral("sitesCard"));
+    siteColumn->addWidget(kit::sectionTitle(UIStrings::sitesHeading, siteCard));
+    siteColumn->addWidget(kit::paragraph(UIStrings::sitesWhy, siteCard, true));
+    sites_ = new QVBoxLayout;
+    sites_->setSpacing(kit::grid);
+    siteColumn->addLayout(sites_);
+    auto* addRow = new QHBoxLayout;
+    site_ = new QLineEdit(siteCard);
+    site_->setObjectName(QStringLiteral("newSite"));
+    site_->setAccessibleName(qs(UIStrings::addSite));
+    site_->setPlaceholderText(qs(UIStrings::sitePlaceholder));
+    auto* addSite = kit::button("addSite", UIStrings::addSite, siteCard, true);
+    addRow->addWidget(site_, 1);
+    addRow->addWidget(addSite);
+    siteColumn->addLayout(addRow);
+    column().addWidget(siteCard);
+    error_ = kit::errorLine("policyError", this);
+    column().addWidget(error_);
+
+    connect(addFolder, &QPushButton::clicked, this, &ProtectionPage::pickFolder);
+    connect(site_, &QLineEdit::textEdited, this, [this](const QString& text) { store().newDomain = utf8(text); });
+    const auto add = [this] {
+        store().newDomain = utf8(site_->text());
+        store().addSite();
+    };
+    connect(addSite, &QPushButton::clicked, this, add);
+    connect(site_, &QLineEdit::returnPressed, this, add);
+    ready();
+}
+
+// The picker is a child window that answers later, so the page never waits on it.
+void ProtectionPage::pickFolder() {
+    auto* dialog = new QFileDialog(this, qs(UIStrings::chooseFolder), QDir::homePath());
+    dialog->setObjectName(QStringLiteral("folderPicker"));
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
+        if (!folder.isEmpty()) store().addFolder(utf8(folder));
+    });
+    dialog->open();
+}
+
+void ProtectionPage::redraw() {
+    auto& s = store();
+    const auto remove = [this](const std::string& id) { store().removeRule(id); };
+    fillRules(folders_, s.userPolicy.folders(), UIStrings::noFolders, "folder", this, remove);
+    fillRules(sites_, s.userPolicy.sites(), UIStrings::noSites, "globe", this, remove);
+    kit::setTextKeepingCursor(site_, qs(s.newDomain));
+    kit::showError(error_, s.policyError ? qs(*s.policyError) : QString());
+}
+
+}  // namespace vardex::ui

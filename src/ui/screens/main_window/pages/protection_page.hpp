@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/screens/main_window/pages/page.hpp"
+
+class QLabel;
+class QLineEdit;
+class QVBoxLayout;
+
+namespace vardex::ui {
+
+// The folders and web sites AI apps may not touch: each list with its rows and "Remove", a
+// folder picker for adding a folder, a field for adding a site, the store's refusal beside them.
+class ProtectionPage final : public Page {
+    Q_OBJECT
+public:
+    ProtectionPage(ScreenContext& context, QWidget* parent);
+
+private:
+    void redraw() override;
+    void pickFolder();
+
+    QVBoxLayout* folders_;
+    QVBoxLayout* sites_;
+    QLineEdit* site_;
+    QLabel* error_;
+};
+
+}  // namespace vardex::ui
