@@ -7,21 +7,13 @@ if [ ! -x "$app" ]; then
   echo "No desktop app in $build yet: run 'make run' to build it first."
   exit 1
 fi
+# With no display at all, the same app plays a short scripted demo on a virtual display.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  cat <<'TEXT'
-No display was found, so Vardex Bar has nowhere to show its tray icon.
-To try it on a virtual display, with a tray and a notification service:
-
-  dbus-run-session -- xvfb-run -a -s "-screen 0 1280x800x24" \
-    sh -c 'trayer --edge top --align right --widthtype request --height 24 & dunst & sleep 1; scripts/run-app.sh'
-
-and, from a shell on the same display, let an agent ask something:
-
-  build/dev/engine/vardex ask --agent claude --session S --shell "sudo ls"
-TEXT
-  exit 0
+  exec "$(dirname "$0")/demo.sh" "$build"
 fi
 export VARDEX_BIN=${VARDEX_BIN:-$PWD/$build/engine/vardex}
+# A build folder is no place to offer adding the app to the applications menu from.
+export VARDEX_SKIP_MOVE_PROMPT=${VARDEX_SKIP_MOVE_PROMPT:-1}
 # Without a user service manager (containers, a bare Xvfb session) the app runs the daemon itself.
 if [ -z "${VARDEX_SKIP_LAUNCHCTL:-}" ] && ! systemctl --user show-environment >/dev/null 2>&1; then
   export VARDEX_SKIP_LAUNCHCTL=1

@@ -364,6 +364,7 @@ std::string approvalHelperPrompt(std::string_view headline) { return "Explain si
 
 std::string countdownLine(long long seconds) {
     return std::to_string(seconds < 0 ? 0 : seconds) + " " + std::string(countdown);
+}
 
 std::string homeHelperPrompt(long long stoppedToday) {
     return "What does Vardex do for me today? It stopped " + std::to_string(stoppedToday) + " risky things.";

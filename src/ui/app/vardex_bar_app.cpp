@@ -10,25 +10,15 @@
 #include "ui/app/color_scheme.hpp"
 #include "ui/app/screen_context.hpp"
 #include "ui/ports/dbus_notifier.hpp"
+#include "ui/app_menu_offer.hpp"
+#include "ui/screens/activity/activity_window.hpp"
 #include "ui/screens/approval/approval_panel.hpp"
+#include "ui/screens/main_window/main_window.hpp"
 #include "ui/tray/menu_bar_status.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/store_watcher.hpp"
 
 namespace vardex::ui {
-
-namespace {
-
-// Stands in for a window whose screens are not part of this app yet.
-std::unique_ptr<QWidget> plainWindow(std::string_view title, QSize size) {
-    auto window = std::make_unique<QWidget>();
-    window->setWindowTitle(qs(title));
-    window->setAccessibleName(qs(title));
-    window->resize(size);
-    return window;
-}
-
-}  // namespace
 
 VardexBarApp::VardexBarApp() : preferences_(SettingsPreferences::domainFromEnvironment()) {
     QApplication::setQuitOnLastWindowClosed(false);
@@ -43,7 +33,11 @@ VardexBarApp::VardexBarApp() : preferences_(SettingsPreferences::domainFromEnvir
     automation_ = makeAutomationHook(surfaces_);
     StoreOptions options;
     // A script's answers reach the daemon as the harness's, never as the user's.
-    if (automation_.port) options.approver = "automation";
+    // The daemon this app starts counts them only because it is told to (on a socket of its own).
+    if (automation_.port) {
+        options.approver = "automation";
+        options.service.app.testApprovers = true;
+    }
     store_ = VardexStore::make({queue_, background_, preferences_, *notifier_, windows_, automation_.port.get()}, options);
     if (automation_.attach) automation_.attach(*store_);
     watcher_ = std::make_unique<StoreWatcher>(*store_);
@@ -51,8 +45,12 @@ VardexBarApp::VardexBarApp() : preferences_(SettingsPreferences::domainFromEnvir
     colorScheme_ = std::make_unique<ColorSchemeFollower>(QDBusConnection::sessionBus());
 
     windows_.setFactory(WindowKind::approval, [this] { return std::make_unique<ApprovalPanel>(*context_); });
-    windows_.setFactory(WindowKind::dashboard, [] { return plainWindow(UIStrings::product, {960, 640}); });
-    windows_.setFactory(WindowKind::log, [] { return plainWindow(UIStrings::navActivity, {760, 500}); });
+    windows_.setFactory(WindowKind::dashboard, [this] { return std::make_unique<MainWindow>(*context_); });
+    windows_.setFactory(WindowKind::log, [this] { return std::make_unique<ActivityWindow>(*context_); });
+    windows_.setMoveOfferHandler([this] {
+        AppMenuOffer(preferences_, QCoreApplication::applicationFilePath().toStdString(), VARDEX_INSTALL_PREFIX, askToAddToMenu)
+            .offerIfNeeded();
+    });
 
     opener_ = std::make_unique<ApprovalOpener>(*watcher_);
     store_->start();

@@ -173,6 +173,11 @@ std::optional<AutomationHarness::Reply> AutomationHarness::run(const std::vector
         store.writeExport(words[1]);
         return Reply{true, {}, Json{{"message", store.lastMessage.value_or("")}}};
     }
+    if (name == "export-receipt") {
+        if (argc != 1) return usage("PATH");
+        store.exportReceiptPNG(std::filesystem::path(words[1]));
+        return Reply{true, {}, Json{{"message", store.lastMessage.value_or("")}}};
+    }
     if (name == "capture") return argc == 1 ? capture(words[1]) : usage("NAME");
     if (argc == 0 && name == "state") return Reply{true, {}, state()};
     if (name == "wait-until") {

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QUrl>
 
+#include "ui/screens/receipt/receipt_card.hpp"
 #include "ui/widgets/qt_text.hpp"
 
 namespace vardex::ui {
@@ -78,5 +79,7 @@ bool QtWindowHost::openURL(const std::string& url) { return QDesktopServices::op
 bool QtWindowHost::openFile(const std::filesystem::path& file) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
 }
+
+std::optional<std::string> QtWindowHost::receiptPNG(const ReceiptData& data) { return renderReceiptPng(data); }
 
 }  // namespace vardex::ui

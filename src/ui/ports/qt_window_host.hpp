@@ -39,6 +39,7 @@ public:
     std::optional<std::filesystem::path> chooseSaveLocation(const SavePanelRequest& request) override;
     bool openURL(const std::string& url) override;
     bool openFile(const std::filesystem::path& file) override;
+    std::optional<std::string> receiptPNG(const ReceiptData& data) override;
 
 private:
     static constexpr std::size_t kinds = 3;
