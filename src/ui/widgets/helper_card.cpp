@@ -9,6 +9,7 @@
 #include "ui/helper/local_helper.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/symbol_icon.hpp"
+#include "ui/widgets/theme.hpp"
 
 namespace vardex::ui {
 
@@ -46,7 +47,9 @@ HelperCard::HelperCard(HelperModel& model, const Preferences& preferences, Texts
         auto* note = new QLabel(qs(UIStrings::v3HelperNote), this);
         note->setObjectName(QStringLiteral("helperNote"));
         note->setWordWrap(true);
-        note->setEnabled(false);
+        QPalette soft = note->palette();
+        soft.setColor(QPalette::WindowText, theme::secondaryText(soft));
+        note->setPalette(soft);
         column->addWidget(heading);
         column->addWidget(note);
         column->addWidget(ask_, 0, Qt::AlignLeft);
