@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPalette>
 
+#include "protocol/decision.hpp"
 #include "store/home_status.hpp"
 
 namespace vardex::ui::theme {
@@ -21,6 +22,15 @@ inline QColor statusColor(HomeStatusKind kind) {
 inline QColor allowColor() { return {0x2e, 0x9d, 0x5b}; }
 inline QColor askColor() { return {0xd9, 0x8a, 0x1c}; }
 inline QColor denyColor() { return {0xd2, 0x3c, 0x3c}; }
+
+inline QColor outcomeColor(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::allow: return allowColor();
+        case Outcome::ask: return askColor();
+        case Outcome::deny: return denyColor();
+    }
+    return denyColor();
+}
 
 // The approval panel keeps one dark background in both schemes, so its texts are drawn light.
 inline QColor approvalBackground() { return {21, 18, 16}; }

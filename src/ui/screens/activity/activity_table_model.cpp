@@ -22,15 +22,6 @@ QString localTime(const std::string& ts) {
     return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QColor tint(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::allow: return theme::allowColor();
-        case Outcome::ask: return theme::askColor();
-        case Outcome::deny: return theme::denyColor();
-    }
-    return theme::denyColor();
-}
-
 }  // namespace
 
 void ActivityTableModel::setEntries(std::vector<AuditLogEntry> entries) {
@@ -59,7 +50,7 @@ QVariant ActivityTableModel::data(const QModelIndex& index, int role) const {
             default: return {};
         }
     }
-    if (role == Qt::ForegroundRole && index.column() == decision) return QVariant::fromValue(QBrush(tint(entry.decision)));
+    if (role == Qt::ForegroundRole && index.column() == decision) return QVariant::fromValue(QBrush(theme::outcomeColor(entry.decision)));
     return {};
 }
 

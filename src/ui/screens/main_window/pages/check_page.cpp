@@ -40,15 +40,6 @@ QWidget* formPage(QWidget* parent, std::initializer_list<std::pair<std::string_v
     return page;
 }
 
-QColor outcomeTint(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::allow: return theme::allowColor();
-        case Outcome::ask: return theme::askColor();
-        case Outcome::deny: return theme::denyColor();
-    }
-    return theme::denyColor();
-}
-
 }  // namespace
 
 CheckPage::CheckPage(ScreenContext& context, QWidget* parent) : Page(context, VardexPage::check, parent) {
@@ -140,7 +131,7 @@ void CheckPage::redraw() {
     outcome_->setVisible(outcome.decision.has_value() || outcome.error.has_value());
     if (outcome.decision) {
         verdict_->setText(qs(UIStrings::v2Pill(outcome.decision->outcome)));
-        kit::tint(verdict_, outcomeTint(outcome.decision->outcome));
+        kit::tint(verdict_, theme::outcomeColor(outcome.decision->outcome));
         std::string reason = outcome.decision->reasonUser;
         if (outcome.decision->ruleId) reason += std::string(UIStrings::logCountSeparator) + *outcome.decision->ruleId;
         reason_->setText(qs(reason));
