@@ -132,8 +132,12 @@ bool bracketMatches(std::string_view set, char c) {
 // Matches from the given positions. A "**" in path mode tries every split point recursively
 // (patterns hold few of them); every other star uses the single back-track point of the classic
 // matcher, which is exact when all stars behave alike. `budget` bounds the work a pattern with
-// many "**" can cause on a long text.
-bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode, std::size_t& budget) {
+// many "**" can cause on a long text, and `depth` the recursion: a match through more than
+// `maxDoubleStars` of them would need as many named folders in the text, which no path checked
+// here has.
+constexpr std::size_t maxDoubleStars = 64;
+
+bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode, std::size_t& budget, std::size_t depth = 0) {
     std::size_t p = 0;
     std::size_t t = 0;
     std::size_t starP = std::string_view::npos;
@@ -142,9 +146,10 @@ bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode, s
         if (p < pattern.size() && pattern[p] == '*') {
             if (pathMode && p + 1 < pattern.size() && pattern[p + 1] == '*') {
                 const auto rest = pattern.substr(p + 2);
+                if (depth >= maxDoubleStars) return false;
                 for (std::size_t k = t; k <= text.size(); ++k) {
                     if (budget == 0 || --budget == 0) return false;
-                    if (matchFrom(rest, text.substr(k), pathMode, budget)) return true;
+                    if (matchFrom(rest, text.substr(k), pathMode, budget, depth + 1)) return true;
                 }
                 return false;
             }
@@ -184,11 +189,33 @@ bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode, s
     return true;
 }
 
+// In path mode a run of stars is one "**", and "**/**" is "**": folding them keeps the matcher's
+// recursion (one level per "**") as shallow as the pattern's real structure, whatever an agent
+// types.
+std::string foldDoubleStars(std::string_view pattern) {
+    std::string folded;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '*' && i + 1 < pattern.size() && pattern[i + 1] == '*') {
+            while (i + 1 < pattern.size() && pattern[i + 1] == '*') ++i;
+            if (folded.ends_with("**/")) {
+                folded.pop_back();
+                continue;
+            }
+            folded += "**";
+            continue;
+        }
+        folded += pattern[i];
+    }
+    return folded;
+}
+
 }  // namespace
 
 bool globMatch(std::string_view pattern, std::string_view text, bool pathMode) {
     std::size_t budget = 1u << 20;
-    return matchFrom(pattern, text, pathMode, budget);
+    if (!pathMode) return matchFrom(pattern, text, pathMode, budget);
+    const std::string folded = foldDoubleStars(pattern);
+    return matchFrom(folded, text, pathMode, budget);
 }
 
 bool isUnder(std::string_view path, std::string_view folder) {

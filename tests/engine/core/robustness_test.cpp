@@ -82,5 +82,11 @@ TEST(GlobMatch, ManyDoubleStarsOnALongPathGiveUpInsteadOfHanging) {
     EXPECT_FALSE(globMatch(pattern, path, true));
 }
 
+TEST(GlobMatch, RunsOfStarsFoldIntoOneAndDeepPatternsStayShallow) {
+    EXPECT_TRUE(globMatch("/h/" + repeat("**/", 100000) + ".ssh/id_rsa", "/h/a/b/.ssh/id_rsa", true));
+    EXPECT_TRUE(globMatch("/h/.ss" + repeat("*", 100000) + "/id_rsa", "/h/.ssh/id_rsa", true));
+    EXPECT_FALSE(globMatch(repeat("/**/a", 100000), "/a/a", true)) << "no stack overflow, only no match";
+}
+
 }  // namespace
 }  // namespace vardex::engine
