@@ -142,6 +142,13 @@ bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode, s
     std::size_t t = 0;
     std::size_t starP = std::string_view::npos;
     std::size_t starT = 0;
+    // Lets the last single star take one more character, when it may (never a "/" in path mode).
+    const auto backtrack = [&] {
+        if (starP == std::string_view::npos || starT >= text.size() || (pathMode && text[starT] == '/')) return false;
+        p = starP;
+        t = ++starT;
+        return true;
+    };
     while (t < text.size() || p < pattern.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
             if (pathMode && p + 1 < pattern.size() && pattern[p + 1] == '*') {
@@ -165,11 +172,7 @@ bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode, s
                     ++t;
                     continue;
                 }
-                if (starP != std::string_view::npos && starT < text.size() && !(pathMode && text[starT] == '/')) {
-                    p = starP;
-                    t = ++starT;
-                    continue;
-                }
+                if (backtrack()) continue;
                 return false;
             }
         }
@@ -179,11 +182,7 @@ bool matchFrom(std::string_view pattern, std::string_view text, bool pathMode, s
             ++t;
             continue;
         }
-        if (starP != std::string_view::npos && starT < text.size() && !(pathMode && text[starT] == '/')) {
-            p = starP;
-            t = ++starT;
-            continue;
-        }
+        if (backtrack()) continue;
         return false;
     }
     return true;
