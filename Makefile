@@ -1,6 +1,6 @@
 # Thin wrapper over the CMake presets. `make run` starts the app, `make test` runs every test;
 # both install missing Debian packages first.
-.PHONY: run test deps build build-asan test-asan fuzz bench package clean
+.PHONY: run test deps build build-asan test-asan fuzz bench package coverage clean
 
 FUZZ_SECONDS ?= 60
 
@@ -31,6 +31,18 @@ fuzz: deps
 
 bench: build
 	@for b in build/dev/bench/bench_*; do echo "== $$b"; "$$b"; done
+
+# Line and branch coverage of the whole suite, per folder of src/ and engine/; the full
+# report is left in build/coverage/coverage.html.
+coverage: deps
+	cmake --preset coverage
+	cmake --build --preset coverage
+	find build/coverage -name '*.gcda' -delete
+	ctest --preset coverage
+	cd build/coverage && gcovr -r ../.. --filter '../../src/' --filter '../../engine/' \
+		--exclude-unreachable-branches --exclude-throw-branches -j 2 \
+		--json-summary coverage.json --html-details coverage.html . >/dev/null
+	@scripts/coverage-summary.py build/coverage/coverage.json
 
 # The Debian package of a release build without the automation harness.
 package: deps

@@ -17,6 +17,8 @@ packages=(
   libnotify-bin xdotool trayer imagemagick
   # packaging and its validators
   dpkg-dev desktop-file-utils appstream
+  # coverage report
+  gcovr
 )
 
 missing=()
