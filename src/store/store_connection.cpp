@@ -83,7 +83,10 @@ void VardexStore::askUser(const ApprovalRequest& request) {
     }
     const auto sameId = [&](const PendingAsk& ask) { return ask.request.id == request.id; };
     if (std::any_of(pending.begin(), pending.end(), sameId)) return;
-    pending.push_back({request, ports_.queue.now() + askLifetime});
+    // The screens count down from `now`; taken afresh so a new question shows its whole
+    // waiting time rather than a second more (the last tick may be up to a second old).
+    now = ports_.queue.now();
+    pending.push_back({request, now + askLifetime});
     ports_.notifier.post(VardexNotifications::ask(request));
     publish();
 }

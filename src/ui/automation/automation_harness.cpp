@@ -55,7 +55,11 @@ std::string joined(const std::vector<std::string>& words, std::size_t from) {
 
 AutomationHarness::AutomationHarness(std::filesystem::path commandFile, std::optional<std::filesystem::path> captureDir,
                                      ShellSurfaces& shell)
-    : file_(std::move(commandFile)), captureDir_(std::move(captureDir)), shell_(shell) {}
+    : file_(std::move(commandFile)), captureDir_(std::move(captureDir)), shell_(shell) {
+    pace_.setInterval(100);
+    QObject::connect(&pace_, &QTimer::timeout, &pace_, [this] { poll(); });
+    pace_.start();
+}
 
 bool AutomationHarness::homeIsSafe() {
     const auto home = VardexPaths::env("HOME");
@@ -187,7 +191,12 @@ std::optional<AutomationHarness::Reply> AutomationHarness::run(const std::vector
         if (condition == "connected") {
             done = [&store] { return store.connected; };
         } else if (condition == "idle") {
-            done = [&store] { return !store.busy && !store.refreshing && !store.fixingAll && !store.startingProtection; };
+            // Nothing in flight: no engine run, no save, no service change.
+            done = [&store] {
+                return !store.busy && !store.refreshing && !store.fixingAll && !store.startingProtection &&
+                       !store.checkingHealth && !store.savingPolicy && !store.verifyingLog &&
+                       !store.changingStartAtLogin;
+            };
         } else if (condition.starts_with("pending>=")) {
             if (const auto count = readCount(std::string_view(condition).substr(9))) {
                 done = [&store, count = *count] { return store.pending.size() >= count; };

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <QTimer>
 #include <nlohmann/json.hpp>
 
 #include "store/automation.hpp"
@@ -68,6 +69,8 @@ private:
     VardexStore* store_ = nullptr;
     std::deque<std::string> queue_;
     std::optional<Wait> wait_;
+    // Between the store's once-a-second ticks, so a script hears back within a tenth of a second.
+    QTimer pace_;
 };
 
 }  // namespace vardex::ui

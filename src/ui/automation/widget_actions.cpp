@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -97,6 +99,19 @@ Result<void, std::string> select(const std::string& objectName, const std::strin
         if (items.isEmpty()) return fail(objectName + " has no entry " + text);
         list->setCurrentItem(items.front());
         Q_EMIT list->itemClicked(items.front());
+        return {};
+    }
+    if (auto* dialog = qobject_cast<QFileDialog*>(*widget)) {
+        // As a user picking the path and pressing the dialog's accept button.
+        // A folder picker answers with the folder it shows; a file is picked by its name.
+        const QFileInfo picked(qs(text));
+        if (dialog->fileMode() == QFileDialog::Directory && picked.isDir()) {
+            dialog->setDirectory(picked.absoluteFilePath());
+        } else {
+            dialog->selectFile(qs(text));
+        }
+        // accept() is a protected slot: reached through the dialog's slot table, as its button does.
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         return {};
     }
     return fail(objectName + " is not a list of choices");

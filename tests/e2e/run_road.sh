@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Runs one end-to-end road the way a person's desktop runs the product: a virtual display of its
+# own with a tray host and a notification service, a session bus of its own, a temporary home,
+# the real app and the real reference engine. The road drives the app only through its command
+# file, the engine's socket and files. Every notice sent to the notification service is recorded.
+#   run_road.sh ROAD.sh    with VARDEX_APP_EXE and VARDEX_ENGINE_EXE naming the programs
+# A failed road keeps its folder (app log, command replies, screenshots) and says where; with
+# ROAD_KEEP=1 a road that passes keeps it too.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ -z "${ROAD_DIR:-}" ]; then
+    ROAD_DIR=$(mktemp -d /tmp/vardex-road.XXXXXX)
+    export ROAD_DIR
+    mkdir -m 700 "$ROAD_DIR/runtime"
+    export XDG_RUNTIME_DIR="$ROAD_DIR/runtime"
+    status=0
+    dbus-run-session -- "$0" "$@" || status=$?
+    if [ "$status" -eq 0 ] && [ -z "${ROAD_KEEP:-}" ]; then
+        rm -rf "$ROAD_DIR"
+    else
+        echo "The road's files are kept in $ROAD_DIR"
+    fi
+    exit "$status"
+fi
+
+cd "$ROAD_DIR"
+mkdir -p home screens
+
+fail() {
+    echo "FAIL: $*" >&2
+    echo "--- app log" >&2
+    tail -n 30 "$ROAD_DIR/app.log" >&2 2>/dev/null || true
+    exit 1
+}
+
+# The server picks a free display itself and names it once it listens, so roads run side by side.
+Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$ROAD_DIR/display" 2>/dev/null &
+helpers=($!)
+trap 'kill "${helpers[@]}" ${app_pid:-} 2>/dev/null || true; wait 2>/dev/null || true' EXIT
+for _ in $(seq 100); do grep -q '^[0-9]' "$ROAD_DIR/display" 2>/dev/null && break; sleep 0.05; done
+DISPLAY=":$(head -n 1 "$ROAD_DIR/display")"
+export DISPLAY
+[ "$DISPLAY" != ":" ] || fail "the virtual display did not start"
+
+dbus-monitor --session "type='method_call',interface='org.freedesktop.Notifications',member='Notify'" \
+    >"$ROAD_DIR/notices.txt" 2>/dev/null &
+helpers+=($!)
+trayer --edge top --align right --widthtype request --height 28 --SetDockType true >/dev/null 2>&1 &
+helpers+=($!)
+dunst >/dev/null 2>&1 &
+helpers+=($!)
+for _ in $(seq 100); do xdotool search --class trayer >/dev/null 2>&1 && break; sleep 0.05; done
+
+export HOME="$ROAD_DIR/home"
+export VARDEX_BIN="$VARDEX_ENGINE_EXE"
+export VARDEX_SOCK="$ROAD_DIR/vardex.sock"
+export VARDEX_COMMAND_FILE="$ROAD_DIR/commands"
+export VARDEX_CAPTURE_DIR="$ROAD_DIR/screens"
+export VARDEX_EXPORT_FILE="$ROAD_DIR/export.jsonl"
+export VARDEX_SKIP_ONBOARDING=1 VARDEX_SKIP_CONSENT=1 VARDEX_SKIP_LAUNCHCTL=1 VARDEX_SKIP_MOVE_PROMPT=1
+export VARDEX_V2_EXAMPLE=1 QT_QPA_PLATFORM=xcb
+unset VARDEX_STATUS_FILE
+
+sent=0
+reply=
+# Starts the app; its log goes on across restarts.
+app_start() {
+    "$VARDEX_APP_EXE" >>"$ROAD_DIR/app.log" 2>&1 &
+    app_pid=$!
+}
+
+# Hands one command to the app and waits for its reply line, kept in $reply. A refusal ends the
+# road unless the command is marked to be allowed to fail (step -may-fail ...).
+step() {
+    local must=1
+    if [ "$1" = "-may-fail" ]; then must=0; shift; fi
+    sent=$((sent + 1))
+    printf '%s\n' "$*" >>"$VARDEX_COMMAND_FILE"
+    for _ in $(seq 900); do
+        if [ -f "$VARDEX_COMMAND_FILE.out" ] && [ "$(wc -l <"$VARDEX_COMMAND_FILE.out")" -ge "$sent" ]; then
+            reply=$(sed -n "${sent}p" "$VARDEX_COMMAND_FILE.out")
+            echo "  $* -> $reply"
+            case "$reply" in
+                *'"ok":true'*) return 0 ;;
+                *) [ "$must" = 0 ] || fail "the app refused: $*"; return 1 ;;
+            esac
+        fi
+        kill -0 "$app_pid" 2>/dev/null || fail "the app ended before answering: $*"
+        sleep 0.1
+    done
+    fail "the app did not answer: $*"
+}
+
+app_quit() {
+    step quit
+    wait "$app_pid" || fail "the app ended with a failure"
+    app_pid=
+}
+
+# An agent asking the daemon about a shell command, in the background; its answer goes to FILE.
+agent_asks() {  # SESSION COMMAND FILE
+    "$VARDEX_ENGINE_EXE" ask --agent claude --session "$1" --shell "$2" >"$3" 2>&1 &
+    agent_pid=$!
+}
+
+# The named member of the last reply's result (a dotted path), printed as JSON.
+result() {
+    REPLY_JSON="$reply" python3 -c '
+import json, os, sys
+value = json.loads(os.environ["REPLY_JSON"]).get("result")
+for key in sys.argv[1].split(".") if sys.argv[1] else []:
+    value = value[int(key)] if isinstance(value, list) else value[key]
+print(json.dumps(value))' "${1:-}"
+}
+
+expect_in() {  # FILE TEXT WHAT
+    grep -qF -- "$2" "$1" || fail "$3: \"$2\" not found in $(basename "$1"): $(head -c 600 "$1")"
+}
+
+expect_eq() {  # ACTUAL EXPECTED WHAT
+    [ "$1" = "$2" ] || fail "$3: expected $2, got $1"
+}
+
+echo "Road $(basename "$1")"
+# shellcheck source=/dev/null
+. "$here/$1"
+echo "The road was walked to its end."
