@@ -35,10 +35,12 @@ export VARDEX_SKIP_ONBOARDING=1 VARDEX_SKIP_CONSENT=1 VARDEX_SKIP_LAUNCHCTL=1 VA
 export VARDEX_V2_EXAMPLE=1
 
 trayer --edge top --align right --widthtype request --height 28 >/dev/null 2>&1 &
+helpers=($!)
 dunst >/dev/null 2>&1 &
+helpers+=($!)
 "$app" >"$out/app.log" 2>&1 &
 app_pid=$!
-trap 'kill "$app_pid" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
+trap 'kill "$app_pid" "${helpers[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
 
 sent=0
 # Hands one command to the app and waits for its answer line; stops the demo on a refusal.

@@ -37,7 +37,9 @@ fail() {
 # The server picks a free display itself and names it once it listens, so roads run side by side.
 Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$ROAD_DIR/display" 2>/dev/null &
 helpers=($!)
-trap 'kill "${helpers[@]}" ${app_pid:-} 2>/dev/null || true; wait 2>/dev/null || true' EXIT
+# An app stopped by force leaves its daemon behind: the app's children go first.
+trap '[ -z "${app_pid:-}" ] || pkill -P "$app_pid" 2>/dev/null
+      kill "${helpers[@]}" ${app_pid:-} ${agent_pid:-} 2>/dev/null || true; wait 2>/dev/null || true' EXIT
 for _ in $(seq 100); do grep -q '^[0-9]' "$ROAD_DIR/display" 2>/dev/null && break; sleep 0.05; done
 DISPLAY=":$(head -n 1 "$ROAD_DIR/display")"
 export DISPLAY
