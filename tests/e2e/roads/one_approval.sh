@@ -15,11 +15,20 @@ expect_in "$ROAD_DIR/agent.txt" "allow (priv.sudo)" "the agent's answer"
 step state
 expect_eq "$(result pending)" "[]" "questions still waiting"
 
+# A secret is refused by the engine itself: nothing is asked, and the refusal is listed too.
+if "$VARDEX_ENGINE_EXE" ask --agent claude --session road-1 --shell "cat ~/.ssh/id_rsa" >"$ROAD_DIR/agent-2.txt"; then
+    fail "reading a private key was let through"
+fi
+expect_in "$ROAD_DIR/agent-2.txt" "deny (secrets.ssh_private_key)" "the agent's answer for a private key"
+step state
+expect_eq "$(result pending)" "[]" "questions waiting after a refusal by rule"
+
 step refresh
 step wait-until idle 20
 step export-log "$ROAD_DIR/activity.jsonl"
 expect_in "$ROAD_DIR/activity.jsonl" '"decision":"allow"' "the activity list"
 expect_in "$ROAD_DIR/activity.jsonl" 'sudo ls /root' "the activity list"
+expect_in "$ROAD_DIR/activity.jsonl" '"rule_id":"secrets.ssh_private_key"' "the activity list"
 step page activity
 step capture activity
 app_quit
