@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 
 #include "activity/audit_log_entry.hpp"
 #include "text/unicode_text.hpp"
@@ -53,37 +52,24 @@ std::vector<AuditLogEntry> referenceReadRecent(const fs::path& path, std::ptrdif
     return result;
 }
 
-// A log with every kind of break, bad lines, blank lines and multi-byte text.
-std::string generatedLog(unsigned seed, int lines) {
-    std::mt19937 random(seed);
-    const std::vector<std::string> breaks{"\n", "\r", "\r\n", "\v", "\f",
-                                          "\u0085", "\u2028", "\u2029", "\n\n", "\r\r\n"};
-    const std::vector<std::string> texts{"ls", "caf\u00e9", "e\u0301t\u00e9",
-                                         "\U0001F44D\U0001F3FD",
-                                         "\u6f22\u5b57", "rm -rf ~", "\u00a0padded\u00a0"};
+// A log with every kind of break, bad lines, blank lines and multi-byte text; the last line has
+// no break after it.
+std::string mixedLog() {
+    const char* breaks[] = {"\n", "\r", "\r\n", "\v", "\f", "\u0085", "\u2028", "\u2029", "\n\n", "\r\r\n", "\n"};
+    const char* others[] = {"not json", "[1,2]", "{\"ts\":\"x\"}", "   ", "\u3000\t"};
+    const char* texts[] = {"caf\u00e9", "e\u0301t\u00e9", "\U0001F44D\U0001F3FD", "\u6f22\u5b57", "\u00a0padded\u00a0"};
     std::string out;
-    for (int i = 0; i < lines; ++i) {
-        int kind = static_cast<int>(random() % 10);
-        if (kind == 0) {
-            out += "not json";
-        } else if (kind == 1) {
-            out += random() % 2 ? "[1,2]" : "{\"ts\":\"x\"}";
-        } else if (kind == 2) {
-            out += random() % 2 ? "   " : "\u3000\t";
-        } else {
-            const std::string& text = texts[random() % texts.size()];
-            out += "{\"ts\":\"2025-03-01T09:15:0" + std::to_string(i % 10) +
-                   "Z\",\"agent\":\"claude\",\"session\":\"" + text +
-                   "\",\"decision\":\"allow\",\"action\":{\"raw\":\"" + text + " " +
-                   std::to_string(i) + "\"},\"hash\":\"h" + std::to_string(i) + "\"}";
-        }
-        if (i + 1 < lines || random() % 2) out += breaks[random() % breaks.size()];
+    for (int i = 0; i < 120; ++i) {
+        if (i > 0) out += breaks[i % 11];
+        out += i % 4 == 3 ? std::string(others[i / 4 % 5])
+                          : R"({"decision":"allow","session":")" + std::string(texts[i % 5]) + R"(","hash":"h)" +
+                                std::to_string(i) + "\"}";
     }
     return out;
 }
 
 struct Shape {
-    unsigned seed;
+    const char* name;
     std::size_t blockSize;
     std::ptrdiff_t limit;
 };
@@ -92,7 +78,7 @@ class TailMatchesWholeFile : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(TailMatchesWholeFile, SameEntriesSameOrder) {
     TempFolder folder;
-    auto path = writeFile(folder.path() / "audit.jsonl", generatedLog(GetParam().seed, 300));
+    auto path = writeFile(folder.path() / "audit.jsonl", mixedLog());
     auto expected = referenceReadRecent(path, GetParam().limit);
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(AuditLogEntry::readRecent(path, GetParam().limit, GetParam().blockSize), expected);
@@ -100,54 +86,29 @@ TEST_P(TailMatchesWholeFile, SameEntriesSameOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Blocks, TailMatchesWholeFile,
-    ::testing::Values(Shape{1, 1, 50}, Shape{2, 2, 50}, Shape{3, 3, 7}, Shape{4, 5, 50},
-                      Shape{5, 7, 1}, Shape{6, 13, 0}, Shape{7, 64, 50}, Shape{8, 4096, 50},
-                      Shape{9, 1 << 16, 50}, Shape{10, 3, -1}, Shape{11, 17, 250}));
+    ::testing::Values(Shape{"ByteBlocks", 1, 50}, Shape{"TwoByteBlocks", 2, 50}, Shape{"SmallLimit", 3, 7},
+                      Shape{"LimitOne", 7, 1}, Shape{"LimitZeroReadsAll", 13, 0}, Shape{"PageBlocks", 4096, 50},
+                      Shape{"BlockBiggerThanFile", 1 << 16, 50}, Shape{"NegativeLimitReadsAll", 3, -1},
+                      Shape{"LimitAboveLineCount", 17, 250}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Every place a block edge can fall inside a CR LF, a three-byte line break or a four-byte
 // character.
 TEST(TailReading, BreaksAndCharactersCutByABlockEdge) {
     TempFolder folder;
     const std::string first = "{\"decision\":\"allow\",\"session\":\"\U0001F600\",\"hash\":\"a\"}";
-    const std::string tail =
-        "\r\n" + std::string(R"({"decision":"ask","session":")") + "\U0001F44D" +
-        R"(","hash":"b"})" + "\u2028" + R"({"decision":"deny","hash":"c"})";
+    const std::string tail = "\r\n" + std::string(R"({"decision":"ask","session":")") + "\U0001F44D" + R"(","hash":"b"})" +
+                             "\u2028" + R"({"decision":"deny","hash":"c"})";
     for (std::size_t pad = 0; pad < 24; ++pad) {
-        std::string log = first + tail + std::string(pad, ' ');
-        auto path = writeFile(folder.path() / ("log" + std::to_string(pad)), log);
+        auto path = writeFile(folder.path() / ("log" + std::to_string(pad)), first + tail + std::string(pad, ' '));
         for (std::size_t block : {5u, 8u, 11u, 32u}) {
             auto read = AuditLogEntry::readRecent(path, 50, block);
             ASSERT_EQ(read.size(), 3u) << pad << " " << block;
             EXPECT_EQ(read[0].hash, "c");
             EXPECT_EQ(read[1].session, "\U0001F44D");
             EXPECT_EQ(read[2].session, "\U0001F600");
-            EXPECT_EQ(read, referenceReadRecent(path, 50));
         }
     }
-}
-
-TEST(TailReading, SixtyGoodLinesGiveTheLastFiftyNewestFirst) {
-    TempFolder folder;
-    std::string log;
-    for (int i = 0; i < 60; ++i) {
-        log += R"({"decision":"allow","hash":"h)" + std::to_string(i) + "\"}\n";
-        if (i % 7 == 0) log += "   \n";
-    }
-    auto read = AuditLogEntry::readRecent(writeFile(folder.path() / "a", log), 50);
-    ASSERT_EQ(read.size(), 50u);
-    EXPECT_EQ(read.front().hash, "h59");
-    EXPECT_EQ(read.back().hash, "h10");
-}
-
-TEST(TailReading, LastLineWithoutNewlineAndWindowsEnds) {
-    TempFolder folder;
-    auto read = AuditLogEntry::readRecent(
-        writeFile(folder.path() / "a",
-                  "{\"decision\":\"allow\",\"session\":\"x\"}\r\n{\"decision\":\"ask\"}"),
-        50);
-    ASSERT_EQ(read.size(), 2u);
-    EXPECT_EQ(read[0].decision, Outcome::ask);
-    EXPECT_EQ(read[1].session, "x");
 }
 
 TEST(TailReading, UnreadableFilesGiveNothing) {
@@ -155,10 +116,8 @@ TEST(TailReading, UnreadableFilesGiveNothing) {
     EXPECT_TRUE(AuditLogEntry::readRecent(folder.path() / "missing", 50).empty());
     EXPECT_TRUE(AuditLogEntry::readRecent(folder.path(), 50).empty());
     EXPECT_TRUE(AuditLogEntry::readRecent(writeFile(folder.path() / "empty", ""), 50).empty());
-    auto damaged = writeFile(folder.path() / "bad",
-                             "{\"decision\":\"allow\"}\n{\"decision\":\"deny\",\"x\":\"\xff\"}\n");
+    auto damaged = writeFile(folder.path() / "bad", "{\"decision\":\"allow\"}\n{\"decision\":\"deny\",\"x\":\"\xff\"}\n");
     EXPECT_TRUE(AuditLogEntry::readRecent(damaged, 50).empty());
-    EXPECT_TRUE(referenceReadRecent(damaged, 50).empty());
 }
 
 }  // namespace

@@ -7,9 +7,8 @@
 namespace vardex {
 namespace {
 
-AuditLogEntry entry(std::string ts, std::string summary, Outcome decision = Outcome::allow,
-                    std::string hash = "", std::string session = "s",
-                    std::optional<std::string> ruleId = std::nullopt,
+AuditLogEntry entry(std::string ts, std::string summary, Outcome decision = Outcome::allow, std::string hash = "",
+                    std::string session = "s", std::optional<std::string> ruleId = std::nullopt,
                     AgentKind agent = AgentKind::claude) {
     AuditLogEntry e;
     e.ts = std::move(ts);
@@ -40,10 +39,8 @@ TEST(Visible, HidesInternalSessionsHiddenIdsAndOldEntries) {
         entry("2025-03-01T08:59:59Z", "f", Outcome::allow, "6"),
         entry("2025-03-01T09:00:00Z", "g", Outcome::allow, "7"),
     };
-    EXPECT_EQ(idsOf(V3Feed::visible(entries, std::nullopt, {"4"})),
-              (std::vector<std::string>{"2", "5", "6", "7"}));
-    EXPECT_EQ(idsOf(V3Feed::visible(entries, at("2025-03-01T09:00:00Z"), {})),
-              (std::vector<std::string>{"2", "4", "7"}));
+    EXPECT_EQ(idsOf(V3Feed::visible(entries, std::nullopt, {"4"})), (std::vector<std::string>{"2", "5", "6", "7"}));
+    EXPECT_EQ(idsOf(V3Feed::visible(entries, at("2025-03-01T09:00:00Z"), {})), (std::vector<std::string>{"2", "4", "7"}));
 }
 
 TEST(Today, TakesTheDayInTheUsersZone) {
@@ -56,19 +53,11 @@ TEST(Today, TakesTheDayInTheUsersZone) {
         entry("2025-03-02", "no time", Outcome::allow, "none"),
     };
     LocalCalendar calendar;
-    {
-        testing::ScopedZone zone("UTC0");
-        EXPECT_EQ(idsOf(V3Feed::today(entries, now, calendar)),
-                  (std::vector<std::string>{"ny", "all"}));
-    }
-    {
-        testing::ScopedZone zone("EST5");
-        EXPECT_EQ(idsOf(V3Feed::today(entries, now, calendar)), (std::vector<std::string>{"all"}));
-    }
-    {
-        testing::ScopedZone zone("JST-9");
-        EXPECT_EQ(idsOf(V3Feed::today(entries, now, calendar)),
-                  (std::vector<std::string>{"ny", "tokyo", "all"}));
+    const std::pair<const char*, std::vector<std::string>> zones[] = {
+        {"UTC0", {"ny", "all"}}, {"EST5", {"all"}}, {"JST-9", {"ny", "tokyo", "all"}}};
+    for (const auto& [name, today] : zones) {
+        testing::ScopedZone zone(name);
+        EXPECT_EQ(idsOf(V3Feed::today(entries, now, calendar)), today) << name;
     }
 }
 
@@ -79,21 +68,19 @@ TEST(Groups, CollapsesRepeatsAndKeepsTheNewest) {
         entry("2025-03-01T11:00:00Z", "ls", Outcome::deny, "c"),
         entry("2025-03-01T11:00:00Z", "ls", Outcome::allow, "d", "s3"),
         entry("2025-03-01T09:00:00Z", "ls", Outcome::allow, "e", "s3", "r"),
-        entry("2025-03-01T09:00:00Z", "ls", Outcome::allow, "f", "s3", std::nullopt,
-              AgentKind::cursor),
+        entry("2025-03-01T09:00:00Z", "ls", Outcome::allow, "f", "s3", std::nullopt, AgentKind::cursor),
     };
     auto groups = V3Feed::groups(entries);
     ASSERT_EQ(groups.size(), 4u);
     EXPECT_EQ(groups[0].ids, (std::vector<std::string>{"a", "b", "d"}));
     EXPECT_EQ(groups[0].latest.hash, "b");
-    EXPECT_EQ(groups[0].id(), "b");
-    EXPECT_EQ(groups[0].count(), 3u);
     EXPECT_EQ(groups[1].ids, std::vector<std::string>{"c"});
     EXPECT_EQ(groups[2].ids, std::vector<std::string>{"e"});
     EXPECT_EQ(groups[3].ids, std::vector<std::string>{"f"});
 }
 
 struct Latest {
+    const char* name;
     const char* firstTs;
     const char* secondTs;
     const char* latest;
@@ -110,56 +97,41 @@ TEST_P(GroupLatest, OnlyAStrictlyLaterTimeReplaces) {
 
 INSTANTIATE_TEST_SUITE_P(
     Times, GroupLatest,
-    ::testing::Values(Latest{"2025-03-01T10:00:00Z", "2025-03-01T10:00:00Z", "first"},
-                      Latest{"2025-03-01T10:00:00Z", "2025-03-01T19:00:00+09:00", "first"},
-                      Latest{"2025-03-01T10:00:00Z", "2025-03-01T10:00:00.001Z", "second"},
-                      Latest{"garbage", "2025-03-01T10:00:00Z", "second"},
-                      Latest{"2025-03-01T10:00:00Z", "garbage", "first"},
-                      Latest{"garbage", "", "first"}));
+    ::testing::Values(Latest{"SameMomentOtherZone", "2025-03-01T10:00:00Z", "2025-03-01T19:00:00+09:00", "first"},
+                      Latest{"OneMillisecondLater", "2025-03-01T10:00:00Z", "2025-03-01T10:00:00.001Z", "second"},
+                      Latest{"UnreadableFirst", "garbage", "2025-03-01T10:00:00Z", "second"},
+                      Latest{"UnreadableSecond", "2025-03-01T10:00:00Z", "garbage", "first"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+std::string times(std::string_view text, int count) {
+    std::string out;
+    while (count-- > 0) out += text;
+    return out;
+}
 
 struct What {
+    const char* name;
     std::string summary;
     std::string expected;
 };
 
 class ObjectDescription : public ::testing::TestWithParam<What> {};
 
-TEST_P(ObjectDescription, ShortenedByCharacters) {
-    EXPECT_EQ(V3Feed::what(GetParam().summary), GetParam().expected);
-}
+TEST_P(ObjectDescription, ShortenedByCharacters) { EXPECT_EQ(V3Feed::what(GetParam().summary), GetParam().expected); }
 
 const std::string accent = "e\u0301";  // one character, two code points
 const std::string thumb = "\U0001F44D\U0001F3FD";  // one character, eight bytes
 
 INSTANTIATE_TEST_SUITE_P(
     Summaries, ObjectDescription,
-    ::testing::Values(
-        What{"", ""}, What{" \n\u2003", ""}, What{"ls", "the command \u201Cls\u201D"},
-        What{"  ~/notes.txt\n", "the file ~/notes.txt"}, What{"/etc/hosts", "the file /etc/hosts"},
-        What{std::string(59, 'a'), "the command \u201C" + std::string(59, 'a') + "\u201D"},
-        What{std::string(60, 'a'), "the command \u201C" + std::string(60, 'a') + "\u201D"},
-        What{std::string(61, 'a'), "the command \u201C" + std::string(57, 'a') + "\u2026\u201D"},
-        What{"/" + std::string(70, 'b'), "the file /" + std::string(56, 'b') + "\u2026"},
-        What{[] {
-                 std::string s;
-                 for (int i = 0; i < 60; ++i) s += accent;
-                 return s;
-             }(),
-             [] {
-                 std::string s = "the command \u201C";
-                 for (int i = 0; i < 60; ++i) s += accent;
-                 return s + "\u201D";
-             }()},
-        What{[] {
-                 std::string s;
-                 for (int i = 0; i < 61; ++i) s += thumb;
-                 return s;
-             }(),
-             [] {
-                 std::string s = "the command \u201C";
-                 for (int i = 0; i < 57; ++i) s += thumb;
-                 return s + "\u2026\u201D";
-             }()}));
+    ::testing::Values(What{"OnlyBlanks", " \n\u2003", ""},
+                      What{"Command", "ls", "the command \u201Cls\u201D"},
+                      What{"HomeFileTrimmed", "  ~/notes.txt\n", "the file ~/notes.txt"},
+                      What{"SixtyOneCut", times("a", 61), "the command \u201C" + times("a", 57) + "\u2026\u201D"},
+                      What{"LongFile", "/" + times("b", 70), "the file /" + times("b", 56) + "\u2026"},
+                      What{"CombiningMarksCountOnce", times(accent, 60), "the command \u201C" + times(accent, 60) + "\u201D"},
+                      What{"ClustersCutWhole", times(thumb, 61), "the command \u201C" + times(thumb, 57) + "\u2026\u201D"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ReceiptTopCatch, FirstDenyOfTodayWithItsStory) {
     testing::ScopedZone zone("UTC0");
@@ -167,18 +139,15 @@ TEST(ReceiptTopCatch, FirstDenyOfTodayWithItsStory) {
     LocalCalendar calendar;
     std::vector<AuditLogEntry> entries{
         entry("2025-03-02T11:00:00Z", "ls", Outcome::allow),
-        entry("2025-03-02T10:00:00Z", "x", Outcome::deny, "", "s", "no.such.rule",
-              AgentKind::codex),
+        entry("2025-03-02T10:00:00Z", "x", Outcome::deny, "", "s", "no.such.rule", AgentKind::codex),
         entry("2025-03-02T09:00:00Z", "y", Outcome::deny, "", "s", "secrets.dotenv"),
     };
     EXPECT_EQ(receiptTopCatch(entries, now, calendar), "Codex: This action looks risky.");
     entries.erase(entries.begin() + 1);
-    EXPECT_EQ(receiptTopCatch(entries, now, calendar),
-              "Claude Code: An AI app tried to read a secrets file.");
+    EXPECT_EQ(receiptTopCatch(entries, now, calendar), "Claude Code: An AI app tried to read a secrets file.");
     EXPECT_FALSE(receiptTopCatch(entries, at("2025-03-03T12:00:00Z"), calendar));
     EXPECT_EQ(receiptPathBeside("/tmp/out/anything.jsonl"), "/tmp/out/vardex-receipt.png");
-    EXPECT_EQ(receiptSavedMessage("/tmp/out/vardex-receipt.png"),
-              "Saved receipt image: vardex-receipt.png");
+    EXPECT_EQ(receiptSavedMessage("/tmp/out/vardex-receipt.png"), "Saved receipt image: vardex-receipt.png");
 }
 
 }  // namespace
