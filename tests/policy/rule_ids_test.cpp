@@ -55,6 +55,7 @@ TEST(SlugHash, IsStableWithinTheProcessAndCoversTheWholePath) {
 }
 
 struct DomainCase {
+    const char* name;
     const char* typed;
     const char* bare;
 };
@@ -65,17 +66,17 @@ TEST_P(Domain, IsTheBareLowerCaseHost) { EXPECT_EQ(normalisedDomain(GetParam().t
 
 INSTANTIATE_TEST_SUITE_P(
     Typed, Domain,
-    ::testing::Values(DomainCase{"https://www.Example.com/path?q=1", "example.com"},
-                      DomainCase{"  *.GitHub.com\n", "github.com"},
-                      DomainCase{"*.www.example.org", "example.org"},
-                      DomainCase{"www.*.example.org", "*.example.org"},
-                      DomainCase{"localhost:8080/admin", "localhost:8080"},
-                      DomainCase{"..example.com..", "example.com"},
-                      DomainCase{"ftp://user@host/x://y", "user@host"},
-                      DomainCase{"\xC2\xA0\xC3\x89XAMPLE.fr\xE2\x80\xA8", "\xC3\xA9xample.fr"},
-                      DomainCase{"https://www.", ""},
-                      DomainCase{"https:///", ""},
-                      DomainCase{" \t\n", ""}));
+    ::testing::Values(DomainCase{"UrlWithPath", "https://www.Example.com/path?q=1", "example.com"},
+                      DomainCase{"WildcardAndBlanks", "  *.GitHub.com\n", "github.com"},
+                      DomainCase{"WildcardThenWww", "*.www.example.org", "example.org"},
+                      DomainCase{"InnerWildcardStays", "www.*.example.org", "*.example.org"},
+                      DomainCase{"PortKept", "localhost:8080/admin", "localhost:8080"},
+                      DomainCase{"OuterDots", "..example.com..", "example.com"},
+                      DomainCase{"FirstSchemeOnly", "ftp://user@host/x://y", "user@host"},
+                      DomainCase{"UnicodeBlanksAndCase", "\xC2\xA0\xC3\x89XAMPLE.fr\xE2\x80\xA8", "\xC3\xA9xample.fr"},
+                      DomainCase{"NothingAfterWww", "https://www.", ""}, DomainCase{"NoHost", "https:///", ""},
+                      DomainCase{"OnlyBlanks", " \t\n", ""}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace vardex

@@ -17,24 +17,10 @@ std::vector<std::string> ids(const std::vector<UserRule>& rules) {
     return out;
 }
 
-TEST(MatchKind, RawValuesInOrderAndNothingElse) {
-    EXPECT_EQ(parseWireText<Kind>("raw"), Kind::raw);
-    EXPECT_EQ(wireText(Kind::site), "site");
-    EXPECT_EQ(parseWireText<Kind>("raw_any"), std::nullopt);
-    EXPECT_EQ(parseWireText<Kind>("Paths"), std::nullopt);
-    EXPECT_EQ(allCases<Kind>(), (std::array{Kind::paths, Kind::program, Kind::raw, Kind::site}));
-}
-
-TEST(UserRuleBuilders, FolderDropsOneTrailingSlash) {
-    const UserRule rule = UserRule::folder("f", "/srv/data//");
-    EXPECT_EQ(rule.description, "Protected folder /srv/data/");
-    EXPECT_EQ(rule.values, (std::vector<std::string>{"/srv/data/", "/srv/data//**"}));
-    EXPECT_EQ(rule.severity, "critical");
-    EXPECT_EQ(rule.decision, "deny");
-}
-
-TEST(UserRuleBuilders, DisplayNamePrefersDescriptionThenFirstValueThenId) {
-    EXPECT_EQ(UserRule::custom("r", "Stop it", "high", "deny", Kind::raw, "rm").displayName(), "Stop it");
+TEST(UserRuleBuilders, FolderDropsOneTrailingSlashAndDisplayNamePrefersDescriptionThenValueThenId) {
+    const UserRule folder = UserRule::folder("f", "/srv/data//");
+    EXPECT_EQ(folder.displayName(), "Protected folder /srv/data/");
+    EXPECT_EQ(folder.values, (std::vector<std::string>{"/srv/data/", "/srv/data//**"}));
     EXPECT_EQ(UserRule::custom("r", "", "high", "deny", Kind::raw, "rm").displayName(), "rm");
     UserRule bare = UserRule::custom("r", "", "high", "deny", Kind::raw, "");
     EXPECT_EQ(bare.displayName(), "");
@@ -54,56 +40,37 @@ protected:
 };
 
 TEST_F(WorkingDirectory, AddFolderMakesTheTypedPathAbsolute) {
-    struct Case {
-        const char* typed;
-        std::string folder;
-    };
     const std::string cwd = std::filesystem::current_path().string();
-    const Case cases[] = {
-        {"  /srv/data/  \n", "/srv/data"},
-        {"/srv/./a/../data//", "/srv/data"},
-        {"projects/../notes/", cwd + "/notes"},
-        {"~/secrets", cwd + "/~/secrets"},
-        {"/..", ""},
-    };
-    for (const Case& c : cases) {
+    const std::pair<const char*, std::string> cases[] = {{"  /srv/data/  \n", "/srv/data"}, {"/srv/./a/../data//", "/srv/data"},
+                                                         {"projects/../notes/", cwd + "/notes"}, {"~/secrets", cwd + "/~/secrets"},
+                                                         {"/..", ""}};
+    for (const auto& [typed, folder] : cases) {
         UserPolicyFile policy;
-        policy.addFolder(c.typed);
-        ASSERT_EQ(policy.rules.size(), 1u) << c.typed;
-        const UserRule& rule = policy.rules.front();
-        EXPECT_EQ(rule.values, (std::vector<std::string>{c.folder, c.folder + "/**"})) << c.typed;
-        EXPECT_EQ(rule.id, "user.protected.folder." + slug(c.folder.empty() ? "/" : c.folder)) << c.typed;
-        EXPECT_EQ(rule.matchKind, Kind::paths);
+        policy.addFolder(typed);
+        ASSERT_EQ(policy.rules.size(), 1u) << typed;
+        EXPECT_EQ(policy.rules.front(), UserRule::folder("user.protected.folder." + slug(folder.empty() ? "/" : folder), folder))
+            << typed;
     }
 }
 
-TEST(UserPolicyEdits, AddingTheSameFolderOrSiteAgainKeepsOneRuleAtTheEnd) {
+TEST(UserPolicyEdits, AddingTheSameFolderOrSiteAgainKeepsOneRuleAtTheEndAndBlanksAddNothing) {
     UserPolicyFile policy;
+    policy.addFolder(" \t\n");
+    policy.addSite("https://www./");
+    EXPECT_EQ(policy, UserPolicyFile::empty);
     policy.addFolder("/srv/data");
     policy.addSite("example.com");
     policy.addFolder("/srv/data/");
-    EXPECT_EQ(policy.rules.size(), 2u);
-    EXPECT_EQ(policy.rules.back().values.front(), "/srv/data");
+    EXPECT_EQ(ids(policy.rules), (std::vector<std::string>{"user.protected.site.example.com", "user.protected.folder." + slug("/srv/data")}));
     policy.addSite("HTTPS://www.example.com/login");
     ASSERT_EQ(policy.rules.size(), 2u);
     EXPECT_EQ(policy.rules.back(), UserRule::site("user.protected.site.example.com", "example.com"));
 }
 
-TEST(UserPolicyEdits, BlankFolderAndEmptyDomainChangeNothing) {
-    UserPolicyFile policy;
-    policy.addFolder(" \t\n");
-    policy.addSite("https://www./");
-    EXPECT_EQ(policy, UserPolicyFile::empty);
-}
-
-TEST(UserPolicyEdits, RemoveRuleRemovesEveryCopy) {
-    UserPolicyFile policy = UserPolicyFile::parse("rules:\n  - id: a\n  - id: b\n  - id: a\n");
+TEST(UserPolicyEdits, RemovingARuleOrAnExceptionRemovesEveryCopy) {
+    UserPolicyFile policy = UserPolicyFile::parse("disable:\n  - x\n  - y\n  - x\nrules:\n  - id: a\n  - id: b\n  - id: a\n");
     policy.removeRule("a");
     EXPECT_EQ(ids(policy.rules), std::vector<std::string>{"b"});
-}
-
-TEST(UserPolicyEdits, SetDisabledKeepsOneEntryAndRemovesEveryCopy) {
-    UserPolicyFile policy = UserPolicyFile::parse("disable:\n  - x\n  - y\n  - x\n");
     policy.setDisabled("y", true);
     policy.setDisabled("z", true);
     policy.setDisabled("z", true);
