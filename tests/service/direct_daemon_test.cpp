@@ -30,8 +30,10 @@ protected:
     fs::path pidFile = scratch / "daemon.pid";
 };
 
-TEST_F(DirectDaemonTest, StartsTheDaemonAndStopEndsIt) {
+// The daemon never removes a socket file it finds, so the stale one must be cleared first.
+TEST_F(DirectDaemonTest, ClearsAStaleSocketStartsTheDaemonAndStopEndsIt) {
     testing::ServiceHome home(testing::pythonDaemon(pidFile));
+    testing::writeFile(home.socket(), "");
     ProtectionService protection({"/nonexistent/launchctl", "/nonexistent/systemctl", testing::patientTimeouts(),
                                   ServiceBackendKind::launchctl, {}});
     ASSERT_EQ(protection.backendKind(), ServiceBackendKind::directChild);
@@ -83,16 +85,6 @@ INSTANTIATE_TEST_SUITE_P(
                               "daemon|--foreground|--app-executable|/b/vardex-bar|--test-approvers|"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(DirectDaemonTest, ClearsTheSocketOfADeadDaemon) {
-    testing::ServiceHome home(testing::pythonDaemon(pidFile));
-    testing::writeFile(home.socket(), "");
-    ProtectionService protection({"/nonexistent", "/nonexistent", testing::patientTimeouts(),
-                                  ServiceBackendKind::systemd, {}});
-    const auto result = protection.start();
-    ASSERT_TRUE(result.ok()) << result.error().description();
-    EXPECT_TRUE(probeSocket(home.socket(), std::chrono::milliseconds(400)));
-}
-
 struct SilentCase {
     const char* name;
     const char* engine;
@@ -134,7 +126,8 @@ TEST_F(DirectDaemonTest, EngineThatCannotRunIsASystemError) {
 }
 
 struct ChoiceCase {
-    std::optional<const char*> value;
+    const char* name;
+    std::optional<std::string> value;
     ServiceBackendKind platform;
     ServiceBackendKind chosen;
 };
@@ -142,20 +135,18 @@ struct ChoiceCase {
 class BackendChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
 
 TEST_P(BackendChoiceTest, OnlyExactlyOneMeansADirectChild) {
-    const auto& c = GetParam();
-    const auto value = c.value ? std::optional<std::string>(*c.value) : std::nullopt;
-    EXPECT_EQ(chooseServiceBackend(value, c.platform), c.chosen);
+    EXPECT_EQ(chooseServiceBackend(GetParam().value, GetParam().platform), GetParam().chosen);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Switch, BackendChoiceTest,
-    ::testing::Values(ChoiceCase{"1", ServiceBackendKind::launchctl, ServiceBackendKind::directChild},
-                      ChoiceCase{"1", ServiceBackendKind::systemd, ServiceBackendKind::directChild},
-                      ChoiceCase{"true", ServiceBackendKind::launchctl, ServiceBackendKind::launchctl},
-                      ChoiceCase{"yes", ServiceBackendKind::systemd, ServiceBackendKind::systemd},
-                      ChoiceCase{"2", ServiceBackendKind::launchctl, ServiceBackendKind::launchctl},
-                      ChoiceCase{" 1", ServiceBackendKind::launchctl, ServiceBackendKind::launchctl},
-                      ChoiceCase{std::nullopt, ServiceBackendKind::systemd, ServiceBackendKind::systemd}));
+using enum ServiceBackendKind;
+
+INSTANTIATE_TEST_SUITE_P(Switch, BackendChoiceTest,
+                         ::testing::Values(ChoiceCase{"OneOnLaunchctl", "1", launchctl, directChild},
+                                           ChoiceCase{"OneOnSystemd", "1", systemd, directChild},
+                                           ChoiceCase{"True", "true", launchctl, launchctl}, ChoiceCase{"Two", "2", systemd, systemd},
+                                           ChoiceCase{"Blank", " 1", launchctl, launchctl},
+                                           ChoiceCase{"Unset", std::nullopt, systemd, systemd}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace vardex

@@ -19,15 +19,12 @@ const std::string domain = "gui/" + std::to_string(::getuid());
 constexpr const char* notLoaded = "print) echo 'Could not find service' >&2; exit 113;;";
 constexpr const char* loadedSameEngine = "print) printf 'x = {\\n\\tprogram = %s\\n}\\n' \"$VARDEX_BIN\";;";
 constexpr const char* loadedOtherEngine = "print) printf 'x = {\\n\\tprogram = /usr/local/bin/vardex\\n}\\n';;";
-constexpr const char* loadedNoProgram = "print) printf 'x = {\\n\\tstate = running\\n}\\n';;";
 
 struct LaunchctlCase {
     const char* name;
     const char* print;
     const char* bootstrap;  // empty: bootstrap succeeds
-    bool daemonAnswers;
-    bool staleSocket;  // a socket file nobody answers on
-    std::optional<const char*> skipSwitch;
+    bool answering;  // a daemon answers on the socket; else a socket file nobody answers on
     // "print", "bootout", "bootstrap", "kickstart" in the order they must run.
     std::vector<std::string> calls;
     std::optional<ProtectionError> error;
@@ -45,21 +42,16 @@ std::string fullCall(const std::string& verb) {
     return verb;
 }
 
-void PrintTo(const LaunchctlCase& c, std::ostream* out) { *out << c.name; }
-
 TEST_P(LaunchctlStartTest, FollowsTheServiceState) {
     const auto& c = GetParam();
-    std::optional<ScopedEnv> skip;
-    if (c.skipSwitch) skip.emplace("VARDEX_SKIP_LAUNCHCTL", *c.skipSwitch);
     const auto launchctl = home.serviceManager("launchctl", std::string("case \"$1\" in\n") + c.print + "\n" +
                                                                 (*c.bootstrap ? c.bootstrap : "") + "\nesac");
     fs::create_directories(fs::path(home.socket()).parent_path());
     std::optional<testing::TestDaemon> daemon;
-    if (c.daemonAnswers) daemon.emplace(home.socket(), testing::scripts::answerPing());
-    if (c.staleSocket) testing::writeFile(home.socket(), "");
+    if (c.answering) daemon.emplace(home.socket(), testing::scripts::answerPing());
+    if (!c.answering) testing::writeFile(home.socket(), "");
 
-    ProtectionService protection({launchctl, "/nonexistent/systemctl", testing::quickTimeouts(),
-                                  ServiceBackendKind::launchctl, {}});
+    ProtectionService protection({launchctl, "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
     ASSERT_EQ(protection.backendKind(), ServiceBackendKind::launchctl);
     const auto started = protection.start();
 
@@ -79,26 +71,19 @@ const std::vector<std::string> refused{"print", "bootout", "bootstrap", "socket 
 INSTANTIATE_TEST_SUITE_P(
     States, LaunchctlStartTest,
     ::testing::Values(
-        LaunchctlCase{"notLoaded", notLoaded, "", true, false, std::nullopt, reload, std::nullopt},
-        LaunchctlCase{"loadedSameEngineAnswering", loadedSameEngine, "", true, false, std::nullopt, {"print"}, std::nullopt},
-        LaunchctlCase{"loadedOtherEngine", loadedOtherEngine, "", true, false, std::nullopt, reload, std::nullopt},
-        LaunchctlCase{"loadedWithoutProgramLine", loadedNoProgram, "", true, false, std::nullopt, reload, std::nullopt},
+        LaunchctlCase{"notLoaded", notLoaded, "", true, reload, std::nullopt},
+        LaunchctlCase{"loadedSameEngineAnswering", loadedSameEngine, "", true, {"print"}, std::nullopt},
+        LaunchctlCase{"loadedOtherEngine", loadedOtherEngine, "", true, reload, std::nullopt},
         // The stale file is gone before bootstrap (no "socket present"), and nobody ever answers.
-        LaunchctlCase{"loadedNotAnswering", loadedSameEngine, "", false, true, std::nullopt, reloadCleared,
-                      ProtectionError::daemonDidNotStart()},
+        LaunchctlCase{"loadedNotAnswering", loadedSameEngine, "", false, reloadCleared, ProtectionError::daemonDidNotStart()},
         LaunchctlCase{"bootstrapInputOutputError", notLoaded,
-                      "bootstrap) echo 'Bootstrap failed: 5: Input/output error' >&2; exit 5;;", true, false,
-                      std::nullopt, reload, std::nullopt},
-        LaunchctlCase{"bootstrapAlreadyLoaded", notLoaded, "bootstrap) echo 'service Already loaded'; exit 37;;", true,
-                      false, std::nullopt, reload, std::nullopt},
-        LaunchctlCase{"bootstrapFailsSilently", notLoaded, "bootstrap) exit 1;;", true, false, std::nullopt,
-                      refused, ProtectionError::launchctlFailed("launchctl bootstrap failed")},
-        LaunchctlCase{"bootstrapRefused", notLoaded,
-                      "bootstrap) echo 'err;' >&2; echo 'out'; exit 1;;", true, false, std::nullopt,
-                      refused, ProtectionError::launchctlFailed("err;\nout\n")},
-        LaunchctlCase{"skipSwitchTrueIsNotTheSwitch", loadedSameEngine, "", true, false, "true", {"print"},
+                      "bootstrap) echo 'Bootstrap failed: 5: Input/output error' >&2; exit 5;;", true, reload, std::nullopt},
+        LaunchctlCase{"bootstrapAlreadyLoaded", notLoaded, "bootstrap) echo 'service Already loaded'; exit 37;;", true, reload,
                       std::nullopt},
-        LaunchctlCase{"skipSwitchTwoIsNotTheSwitch", notLoaded, "", true, false, "2", reload, std::nullopt}),
+        LaunchctlCase{"bootstrapFailsSilently", notLoaded, "bootstrap) exit 1;;", true, refused,
+                      ProtectionError::launchctlFailed("launchctl bootstrap failed")},
+        LaunchctlCase{"bootstrapRefused", notLoaded, "bootstrap) echo 'err;' >&2; echo 'out'; exit 1;;", true, refused,
+                      ProtectionError::launchctlFailed("err;\nout\n")}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(LaunchctlStart, MissingEngineWritesNothing) {
@@ -152,8 +137,7 @@ TEST_P(LaunchctlLoginTest, StoresTheChoiceAndReloadsOnlyALoadedAgent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Login, LaunchctlLoginTest,
-    ::testing::Values(LoginCase{"notLoadedOff", notLoaded, false, {"print"}},
-                      LoginCase{"notLoadedOn", notLoaded, true, {"print"}},
+    ::testing::Values(LoginCase{"notLoadedOn", notLoaded, true, {"print"}},
                       LoginCase{"loadedOffUnloads", loadedSameEngine, false, {"print", "bootout"}},
                       LoginCase{"loadedOnReloads", loadedSameEngine, true, {"print", "bootout", "bootstrap"}}),
     [](const auto& param) { return std::string(param.param.name); });

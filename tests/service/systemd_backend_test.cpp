@@ -37,7 +37,10 @@ struct SystemdCase {
     std::optional<ProtectionError> error;
 };
 
-void PrintTo(const SystemdCase& c, std::ostream* out) { *out << c.name; }
+// A restart of the unit, with the daemon's socket found in place by the time it runs.
+std::vector<std::string> restarted(const char* atLogin) {
+    return {show, "daemon-reload", std::string(atLogin) + " vardex.service", "restart vardex.service", "socket present"};
+}
 
 class SystemdStartTest : public ::testing::TestWithParam<SystemdCase> {
 protected:
@@ -66,28 +69,18 @@ TEST_P(SystemdStartTest, FollowsTheUnitState) {
 
 INSTANTIATE_TEST_SUITE_P(
     States, SystemdStartTest,
-    ::testing::Values(
-        SystemdCase{"inactive", inactive, "", true, true,
-                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service", "socket present"},
-                    std::nullopt},
-        SystemdCase{"inactiveNotAtLogin", inactive, "", false, true,
-                    {show, "daemon-reload", "disable vardex.service", "restart vardex.service", "socket present"},
-                    std::nullopt},
-        SystemdCase{"activeSameEngineAnswering", activeSameEngine, "", true, true,
-                    {show, "daemon-reload", "enable vardex.service"}, std::nullopt},
-        SystemdCase{"activeOtherApp", activeOtherApp, "", true, true,
-                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service", "socket present"},
-                    std::nullopt},
-        SystemdCase{"activeOtherEngine", activeOtherEngine, "", true, true,
-                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service", "socket present"},
-                    std::nullopt},
-        SystemdCase{"activeNotAnswering", activeSameEngine, "", true, false,
-                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service"},
-                    ProtectionError::daemonDidNotStart()},
-        SystemdCase{"restartRefused", inactive, "restart) echo 'Unit vardex.service has a bad setting.' >&2; exit 1;;",
-                    true, true,
-                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service", "socket present"},
-                    ProtectionError::launchctlFailed("Unit vardex.service has a bad setting.\n")}),
+    ::testing::Values(SystemdCase{"inactive", inactive, "", true, true, restarted("enable"), std::nullopt},
+                      SystemdCase{"inactiveNotAtLogin", inactive, "", false, true, restarted("disable"), std::nullopt},
+                      SystemdCase{"activeSameEngineAnswering", activeSameEngine, "", true, true,
+                                  {show, "daemon-reload", "enable vardex.service"}, std::nullopt},
+                      SystemdCase{"activeOtherApp", activeOtherApp, "", true, true, restarted("enable"), std::nullopt},
+                      SystemdCase{"activeOtherEngine", activeOtherEngine, "", true, true, restarted("enable"), std::nullopt},
+                      SystemdCase{"activeNotAnswering", activeSameEngine, "", true, false,
+                                  {show, "daemon-reload", "enable vardex.service", "restart vardex.service"},
+                                  ProtectionError::daemonDidNotStart()},
+                      SystemdCase{"restartRefused", inactive,
+                                  "restart) echo 'Unit vardex.service has a bad setting.' >&2; exit 1;;", true, true,
+                                  restarted("enable"), ProtectionError::launchctlFailed("Unit vardex.service has a bad setting.\n")}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(SystemdStart, WithoutAUserManagerFallsBackToADirectChildAndSaysSo) {
@@ -114,32 +107,20 @@ TEST(SystemdStart, WithoutAUserManagerFallsBackToADirectChildAndSaysSo) {
     EXPECT_EQ(events.size(), 1u);
 }
 
-struct LoginCase {
-    const char* name;
-    bool on;
-    const char* verb;
-};
-
-class SystemdLoginTest : public ::testing::TestWithParam<LoginCase> {};
-
-TEST_P(SystemdLoginTest, RewritesTheUnitAndEnablesOrDisables) {
+TEST(SystemdLogin, RewritesTheUnitAndEnablesOrDisablesIt) {
     testing::ServiceHome home;
     const auto systemctl = home.serviceManager("systemctl", "");
-    ProtectionService protection({"/nonexistent/launchctl", systemctl, testing::quickTimeouts(),
-                                  ServiceBackendKind::systemd, {}});
-    ASSERT_TRUE(protection.setStartAtLogin(GetParam().on).ok());
-    EXPECT_EQ(home.calls(), (std::vector<std::string>{"--user daemon-reload",
-                                                      std::string("--user ") + GetParam().verb + " vardex.service"}));
-    EXPECT_EQ(protection.loadStartAtLogin(), GetParam().on);
+    ProtectionService protection({"/nonexistent", systemctl, testing::quickTimeouts(), ServiceBackendKind::systemd, {}});
+    for (const bool on : {false, true}) {
+        ASSERT_TRUE(protection.setStartAtLogin(on).ok());
+        EXPECT_EQ(protection.loadStartAtLogin(), on);
+    }
+    EXPECT_EQ(home.calls(), (std::vector<std::string>{"--user daemon-reload", "--user disable vardex.service",
+                                                      "--user daemon-reload", "--user enable vardex.service"}));
     EXPECT_TRUE(fs::exists(systemdUnitURL()));
-
     protection.stop();
     EXPECT_EQ(home.calls().back(), "--user stop vardex.service");
 }
-
-INSTANTIATE_TEST_SUITE_P(Login, SystemdLoginTest,
-                         ::testing::Values(LoginCase{"on", true, "enable"}, LoginCase{"off", false, "disable"}),
-                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace vardex
