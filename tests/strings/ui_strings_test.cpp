@@ -50,25 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
         Composed{"AskNoRule", S::v3AskSentence("Codex", std::nullopt), "Codex wants to do something risky. Is that OK?"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-struct Thing {
-    const char* name;
-    std::optional<std::string> ruleId;
-    std::string_view thing;
-};
-
-class ThingStopped : public ::testing::TestWithParam<Thing> {};
-
-TEST_P(ThingStopped, FirstFragmentDecides) { EXPECT_EQ(S::v3Thing(GetParam().ruleId), GetParam().thing); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Fragments, ThingStopped,
-    // The first fragment of the list found anywhere in the id decides, case-sensitively.
-    ::testing::Values(Thing{"SshBeforeSecret", "secrets.ssh_private_key", "reading your secret key"},
-                      Thing{"FragmentInTheMiddle", "supply.rce.fetch", "running a program from the internet"},
-                      Thing{"CapitalsMatchNothing", "SECRETS.SSH", "doing something risky"},
-                      Thing{"NoRule", std::nullopt, "doing something risky"}),
-    [](const auto& row) { return std::string(row.param.name); });
-
 struct Sentence {
     const char* name;
     Outcome outcome;
@@ -96,6 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Sentence{"DenyKnownRule", Outcome::deny, "destructive.rm_home_root", 1,
                                "We stopped Cursor from deleting your files."},
                       Sentence{"DenyNoRule", Outcome::deny, std::nullopt, 1, "We stopped Cursor from doing something risky."},
+                      // The first fragment of the list found anywhere in the id decides, case-sensitively.
+                      Sentence{"DenySshBeforeSecret", Outcome::deny, "secrets.ssh_key", 1, "We stopped Cursor from reading your secret key."},
+                      Sentence{"DenyCapitalsMatchNothing", Outcome::deny, "SECRETS.SSH", 1, "We stopped Cursor from doing something risky."},
                       Sentence{"DenyMany", Outcome::deny, "rce.pipe_to_shell", 5,
                                "Stopped Cursor 5 times from running a program from the internet."}),
     [](const auto& row) { return std::string(row.param.name); });
