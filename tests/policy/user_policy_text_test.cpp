@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <yaml-cpp/yaml.h>
 
 #include <algorithm>
 #include <fstream>
@@ -165,32 +164,6 @@ const ReadCase readCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Quirks, Reading, ::testing::ValuesIn(readCases),
                          [](const auto& param) { return std::string(param.param.name); });
-
-// ---- YAML oracle ----
-
-// The writer quotes every text; whatever punctuation a text holds, a YAML reader and ours must
-// both read the text itself back.
-TEST(YamlOracle, QuotedTextsMeanThemselves) {
-    const std::vector<std::string> texts{"#", "a: b", "- x", "{x}", "[x]", "|", "'", "~", "*/", "é数🙂", R"(\"\\)", "id:"};
-    const Kind kinds[] = {Kind::paths, Kind::program, Kind::raw};
-    UserPolicyFile policy;
-    policy.disable = texts;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        policy.rules.push_back(rule("r" + texts[i], texts[i], "high", "ask", kinds[i % 3], {texts[i], "v"}));
-    }
-    const std::string text = policy.yaml();
-    EXPECT_EQ(UserPolicyFile::parse(text), policy) << text;
-
-    const YAML::Node root = YAML::Load(text);
-    EXPECT_EQ(root["disable"].as<std::vector<std::string>>(), texts);
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        const YAML::Node node = root["rules"][i];
-        EXPECT_EQ(node["id"].as<std::string>(), "r" + texts[i]);
-        EXPECT_EQ(node["description"].as<std::string>(), texts[i]);
-        const char* key = kinds[i % 3] == Kind::program ? "program" : kinds[i % 3] == Kind::raw ? "raw_any" : "paths";
-        EXPECT_EQ(node["match"][key].as<std::vector<std::string>>(), (std::vector<std::string>{texts[i], "v"})) << text;
-    }
-}
 
 }  // namespace
 }  // namespace vardex
