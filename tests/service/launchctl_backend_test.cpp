@@ -118,7 +118,7 @@ struct LoginCase {
 
 class LaunchctlLoginTest : public ::testing::TestWithParam<LoginCase> {};
 
-TEST_P(LaunchctlLoginTest, StoresTheChoiceAndReloadsOnlyALoadedAgent) {
+TEST_P(LaunchctlLoginTest, StoresTheChoiceReloadsOnlyALoadedAgentAndStopBootsOut) {
     const auto& c = GetParam();
     testing::ServiceHome home;
     testing::writeFile(VardexPaths::settingsURL(), R"({"pauseMinutes":15})");
@@ -133,6 +133,10 @@ TEST_P(LaunchctlLoginTest, StoresTheChoiceAndReloadsOnlyALoadedAgent) {
     EXPECT_EQ(protection.loadStartAtLogin(), c.on);
     EXPECT_NE(testing::readAll(VardexPaths::settingsURL()).find("\"pauseMinutes\":15"), std::string::npos);
     EXPECT_EQ(testing::readAll(VardexPaths::launchAgentPlistURL()), launchAgentPlist(home.engine, c.on, ServiceOptions{}.app));
+    // Stopping boots the agent out and keeps its property list for the next start.
+    protection.stop();
+    EXPECT_EQ(home.calls().back(), fullCall("bootout"));
+    EXPECT_TRUE(fs::exists(VardexPaths::launchAgentPlistURL()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -141,16 +145,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LoginCase{"loadedOffUnloads", loadedSameEngine, false, {"print", "bootout"}},
                       LoginCase{"loadedOnReloads", loadedSameEngine, true, {"print", "bootout", "bootstrap"}}),
     [](const auto& param) { return std::string(param.param.name); });
-
-TEST(LaunchctlStop, BootsOutAndKeepsThePropertyList) {
-    testing::ServiceHome home;
-    const auto launchctl = home.serviceManager("launchctl", "exit 3");
-    testing::writeFile(VardexPaths::launchAgentPlistURL(), "kept");
-    ProtectionService protection({launchctl, "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
-    protection.stop();
-    EXPECT_EQ(home.calls(), std::vector<std::string>{fullCall("bootout")});
-    EXPECT_EQ(testing::readAll(VardexPaths::launchAgentPlistURL()), "kept");
-}
 
 }  // namespace
 }  // namespace vardex

@@ -24,22 +24,16 @@ namespace vardex::testing {
 inline std::string pythonDaemon(const std::filesystem::path& pidFile) {
     return "echo $$ > '" + pidFile.string() + "'\n" + R"(exec python3 -c '
 import os, socket, time
-path = os.environ["VARDEX_SOCK"]
 server = socket.socket(socket.AF_UNIX)
 while True:
-    try:
-        server.bind(path)
-        break
-    except OSError:
-        time.sleep(0.02)
+    try: server.bind(os.environ["VARDEX_SOCK"]); break
+    except OSError: time.sleep(0.02)
 server.listen(4)
 while True:
     connection, _ = server.accept()
     stream = connection.makefile("rwb")
     for line in stream:
-        if b"\"type\":\"ping\"" in line.replace(b" ", b""):
-            stream.write(b"{\"type\":\"ping\"}\n")
-            stream.flush()
+        if b"\"type\":\"ping\"" in line.replace(b" ", b""): stream.write(b"{\"type\":\"ping\"}\n"); stream.flush()
     connection.close()
 ')";
 }
