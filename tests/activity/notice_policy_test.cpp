@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Quiet{"NightEndIsAwake", 1320, 480, "2025-03-01T08:00:00+09:00", false},
                       Quiet{"NightFromUtc", 1320, 480, "2025-03-01T13:30:00Z", true},
                       Quiet{"DayStartIsQuiet", 540, 1020, "2025-03-01T09:00:00+09:00", true},
-                      Quiet{"DayEndIsAwake", 540, 1020, "2025-03-01T17:00:00+09:00", false},
+                      Quiet{"DayEvening", 540, 1020, "2025-03-01T21:00:00+09:00", false},
                       Quiet{"StartEqualsEndIsWholeDay", 600, 600, "2025-03-01T03:00:00+09:00", true}),
     [](const auto& row) { return std::string(row.param.name); });
 
@@ -80,24 +80,17 @@ TEST_P(ClockText, ParsesClampedAndWritesTwoDigits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ClockText,
-    ::testing::Values(Clock{"Plain", "22:00", 1320}, Clock{"HourOnly", "7", 420}, Clock{"OneDigitMinute", "7:5", 425},
-                      Clock{"ClampedHigh", "25:75", 1439}, Clock{"ClampedLow", "-3:-4", 0}, Clock{"RepeatedColons", "::7::30", 450},
-                      Clock{"EmptyHour", ":30", 1380}, Clock{"Empty", "", 0},
-                      Clock{"BadHourKeepsMinutes", "7a:30", 30}, Clock{"LeadingBlank", " 7:30", 30},
-                      Clock{"HugeHour", "99999999999999999999:10", 10}),
+    ::testing::Values(Clock{"Plain", "22:05", 1325}, Clock{"HourOnly", "7", 420}, Clock{"ClampedHigh", "25:75", 1439},
+                      Clock{"ClampedLow", "-3:-4", 0}, Clock{"RepeatedColons", "::7::30", 450}, Clock{"EmptyHour", ":30", 1380},
+                      Clock{"BadHourKeepsMinutes", "7a:30", 30}, Clock{"HugeHour", "99999999999999999999:10", 10}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(NoticeSettings, ReadsLenientlyAndKeepsOtherKeys) {
-    auto settings = nlohmann::json::parse(
-        R"({"quietHoursEnabled":true,"quietStartMinutes":"1300","quietEndMinutes":425,
-            "lastDailyBlockDay":"2025-03-01","askTimeoutSeconds":30})");
+    auto settings = nlohmann::json::parse(R"({"quietHoursEnabled":true,"quietStartMinutes":"1300","quietEndMinutes":425,
+                                              "lastDailyBlockDay":"2025-03-01","askTimeoutSeconds":30})");
     NoticePolicy policy = NoticePolicy::fromSettings(settings);
-    EXPECT_TRUE(policy.quietHoursEnabled);
-    EXPECT_EQ(policy.quietStartMinutes, 1320);
-    EXPECT_EQ(policy.quietEndMinutes, 425);
-    EXPECT_EQ(policy.lastDailyBlockDay, "2025-03-01");
+    EXPECT_EQ(policy, (NoticePolicy{true, 1320, 425, "2025-03-01"}));
     EXPECT_EQ(NoticePolicy::fromSettings(nlohmann::json::array()), NoticePolicy{});
-
     policy.quietStartMinutes = 60;
     policy.writeSettings(settings);
     EXPECT_EQ(settings["askTimeoutSeconds"], 30);
@@ -105,9 +98,7 @@ TEST(NoticeSettings, ReadsLenientlyAndKeepsOtherKeys) {
 }
 
 TEST(Notifications, AskFallsBackToTheSummaryAndEachKindHasItsOwnIdentifier) {
-    ApprovalRequest request;
-    request.id = "42";
-    request.actionSummary = "rm -rf ~";
+    ApprovalRequest request{"42", "rm -rf ~", std::nullopt, Severity::info, {}, "", {}};
     EXPECT_EQ(VardexNotifications::ask(request).body, "rm -rf ~");
     request.reasonUser = "Deletes your home";
     EXPECT_EQ(VardexNotifications::ask(request).body, "Deletes your home");

@@ -4,7 +4,6 @@
 
 #include "activity/audit_log_entry.hpp"
 #include "text/unicode_text.hpp"
-#include "protocol/protocol_json.hpp"
 #include "support/temp_folder.hpp"
 
 namespace vardex {
@@ -19,35 +18,29 @@ fs::path writeFile(const fs::path& path, const std::string& bytes) {
     return path;
 }
 
-// The straightforward reading: the whole file, decoded to code points, split at every break.
+// The straightforward reading: the whole file, split at every break, read from the end. In
+// valid UTF-8 a break's bytes never occur inside another character, so bytes can be compared.
 std::vector<AuditLogEntry> referenceReadRecent(const fs::path& path, std::ptrdiff_t limit) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!isValidUTF8(text)) return {};
-
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!unicode::isValidUTF8(text)) return {};
     std::vector<std::string> lines{""};
     for (std::size_t at = 0; at < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[at]);
-        std::size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        std::string ch = text.substr(at, length);
-        at += length;
-        bool isBreak = ch == "\n" || ch == "\r" || ch == "\v" || ch == "\f" || ch == "\u0085" ||
-                       ch == "\u2028" || ch == "\u2029";
-        if (ch == "\r" && at < text.size() && text[at] == '\n') ++at;
-        if (isBreak) {
+        std::size_t length = 0;
+        for (std::string_view mark : {"\r\n", "\n", "\r", "\v", "\f", "\u0085", "\u2028", "\u2029"}) {
+            if (text.compare(at, mark.size(), mark) == 0 && length == 0) length = mark.size();
+        }
+        if (length > 0) {
             lines.emplace_back();
         } else {
-            lines.back() += ch;
+            lines.back().push_back(text[at]);
         }
+        at += std::max<std::size_t>(length, 1);
     }
     std::vector<AuditLogEntry> result;
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        if (line->empty() || unicode::trimmed(*line).empty()) continue;
-        auto entry = AuditLogEntry::parse(*line);
-        if (!entry) continue;
-        result.push_back(*entry);
-        if (static_cast<std::ptrdiff_t>(result.size()) == limit) break;
+    for (auto line = lines.rbegin(); line != lines.rend() && (limit <= 0 || std::ssize(result) < limit); ++line) {
+        if (auto entry = AuditLogEntry::parse(*line)) result.push_back(*entry);
     }
     return result;
 }

@@ -10,15 +10,7 @@ namespace {
 AuditLogEntry entry(std::string ts, std::string summary, Outcome decision = Outcome::allow, std::string hash = "",
                     std::string session = "s", std::optional<std::string> ruleId = std::nullopt,
                     AgentKind agent = AgentKind::claude) {
-    AuditLogEntry e;
-    e.ts = std::move(ts);
-    e.actionSummary = std::move(summary);
-    e.decision = decision;
-    e.hash = std::move(hash);
-    e.session = std::move(session);
-    e.ruleId = std::move(ruleId);
-    e.agent = agent;
-    return e;
+    return {std::move(ts), agent, std::move(session), std::move(summary), decision, std::move(ruleId), 0.0, std::nullopt, std::move(hash)};
 }
 
 TimePoint at(const char* ts) { return *readTimestamp(ts); }
