@@ -75,8 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
     Print, LoadedProgramTest,
     ::testing::Values(PrintCase{"tabsAndSpaces", "x = {\n\tactive count = 1\n\tprogram = /opt/v x/vardex \t\n}\n", "/opt/v x/vardex"},
                       PrintCase{"firstOfTwo", "\n\n  program = /a\n  program = /b\n", "/a"},
-                      PrintCase{"markerMidLine", "\tsub program = /c\n", "/c"},
-                      PrintCase{"none", "state = running\narguments = {\n", ""}, PrintCase{"emptyValue", "program =\n", ""}),
+                      PrintCase{"markerMidLine", "\tsub program = /c\n", "/c"}, PrintCase{"emptyValue", "program =\n", ""}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct SettingsCase {
@@ -103,14 +102,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(StoreStartAtLogin, KeepsOtherKeysAndStartsAfreshFromJunk) {
     testing::TempFolder folder;
     const auto settings = folder / "support/menubar-settings.json";
-    storeStartAtLogin(settings, false);
-    EXPECT_EQ(testing::readAll(settings), R"({"startAtLogin":false})");
-    testing::writeFile(settings, R"({"pauseMinutes":15,"startAtLogin":false,"theme":{"dark":true}})");
-    storeStartAtLogin(settings, true);
-    EXPECT_EQ(testing::readAll(settings), R"({"pauseMinutes":15,"startAtLogin":true,"theme":{"dark":true}})");
-    testing::writeFile(settings, "[1,2");
-    storeStartAtLogin(settings, false);
-    EXPECT_EQ(testing::readAll(settings), R"({"startAtLogin":false})");
+    for (const auto& [before, after] : {std::pair{"", R"({"startAtLogin":true})"},
+                                        {R"({"pauseMinutes":15,"startAtLogin":false,"theme":{"dark":true}})",
+                                         R"({"pauseMinutes":15,"startAtLogin":true,"theme":{"dark":true}})"},
+                                        {"[1,2", R"({"startAtLogin":true})"}}) {
+        if (*before != '\0') testing::writeFile(settings, before);
+        storeStartAtLogin(settings, true);
+        EXPECT_EQ(testing::readAll(settings), after);
+    }
 }
 
 }  // namespace
