@@ -122,8 +122,6 @@ const ReadCase readCases[] = {
     {"UnreadableVersionIsOne", "version: 4294967296\n", UserPolicyFile::empty},
     {"UnreadableDefaultsAreAbsent",
      "defaults:\n  ask_timeout_seconds: -5\n  ask_threshold: high\n  ask_threshold: nan\n", UserPolicyFile::empty},
-    {"LaterDefaultWins", "defaults:\n  ask_threshold: 0.3\n  ask_threshold: \"0.9\"\n  other: 1\n",
-     policyOf([](auto& p) { p.askThreshold = 0.9; })},
     {"DefaultAtIndentZeroEndsTheSection", "defaults:\nask_timeout_seconds: 5\n  ask_timeout_seconds: 6\n", UserPolicyFile::empty},
     {"TabIndentCountsAsNone", "disable:\n  - a\n\t- b\n  - c\n", policyOf([](auto& p) { p.disable = {"a"}; })},
     {"DisableKeepsRepeatsAndEmpties", "disable:\n  - a\n  - \"\"\n  - a\n  -\n",
@@ -138,8 +136,6 @@ const ReadCase readCases[] = {
      "    decision: ' ask '\n", rulesOf({rule(" spaced ", "hi", "low", "' ask '", Kind::paths, {})})},
     {"BlanksJustInsideQuotesAreLost", "rules:\n  - id: \" r \"\n    description: \"  hi there\t\"\n",
      rulesOf({rule("r", "hi there", "critical", "deny", Kind::paths, {})})},
-    {"EmptyDescriptionStaysPresent", "rules:\n  - id: r\n    description: \"  \"\n",
-     rulesOf({rule("r", "", "critical", "deny", Kind::paths, {})})},
     {"SiteDomainComesFromTheId",
      "rules:\n  - id: \"user.protected.site.example.org\"\n    match:\n      any:\n        - raw_any:\n"
      "            - \"*other.net*\"\n",
@@ -154,10 +150,6 @@ const ReadCase readCases[] = {
      rulesOf({bare("r", Kind::raw, {"b"})})},
     {"InlineProgramIsUnquotedTwice", "rules:\n  - id: r\n    program: \"\\\"git\\\"\"\n  - id: s\n    program: |\n        - \"make\"\n",
      rulesOf({bare("r", Kind::program, {"git"}), bare("s", Kind::program, {"make"})})},
-    {"ArgsListKeepsTheKind", "rules:\n  - id: r\n    raw_any:\n    args_any:\n        - a\n",
-     rulesOf({bare("r", Kind::raw, {"a"})})},
-    {"TopLevelKeyEndsTheRule", "rules:\n  - id: r\nversion: 2\n    severity: low\n",
-     rulesOf({bare("r", Kind::paths, {})}, 2)},
     {"UnknownTopLevelLinesAreSkipped", "version: 2\nname: x\n  - id: r\nrules:\nfoo: bar\n  - id: s\n",
      rulesOf({bare("s", Kind::paths, {})}, 2)},
 };
