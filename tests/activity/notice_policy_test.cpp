@@ -82,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, ClockText,
     ::testing::Values(Clock{"Plain", "22:05", 1325}, Clock{"HourOnly", "7", 420}, Clock{"ClampedHigh", "25:75", 1439},
                       Clock{"ClampedLow", "-3:-4", 0}, Clock{"RepeatedColons", "::7::30", 450}, Clock{"EmptyHour", ":30", 1380},
-                      Clock{"BadHourKeepsMinutes", "7a:30", 30}, Clock{"HugeHour", "99999999999999999999:10", 10}),
+                      Clock{"BadHourKeepsMinutes", "7a:30", 30}, Clock{"HugeHour", "99999999999999999999:10", 10},
+                      Clock{"PlusSigns", "+7:+5", 425}, Clock{"PlusThenMinus", "+-7:30", 30}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(NoticeSettings, ReadsLenientlyAndKeepsOtherKeys) {

@@ -150,6 +150,7 @@ const ReadCase readCases[] = {
      rulesOf({bare("r", Kind::raw, {"b"})})},
     {"InlineProgramIsUnquotedTwice", "rules:\n  - id: r\n    program: \"\\\"git\\\"\"\n  - id: s\n    program: |\n        - \"make\"\n",
      rulesOf({bare("r", Kind::program, {"git"}), bare("s", Kind::program, {"make"})})},
+    {"ArgsListKeepsTheKind", "rules:\n  - id: r\n    raw_any:\n    args_any:\n        - a\n", rulesOf({bare("r", Kind::raw, {"a"})})},
     {"UnknownTopLevelLinesAreSkipped", "version: 2\nname: x\n  - id: r\nrules:\nfoo: bar\n  - id: s\n",
      rulesOf({bare("s", Kind::paths, {})}, 2)},
 };

@@ -94,6 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"/b/vardex-bar", true}, "daemon|--foreground|--app-executable|/b/vardex-bar|--test-approvers|"}),
     [](const auto& param) { return std::string(param.param.name); });
 
+TEST_F(DirectDaemonTest, EngineThatCannotBeSpawnedIsASystemError) {
+    testing::ServiceHome home;
+    fs::permissions(home.engine, fs::perms::owner_read | fs::perms::owner_write);
+    const auto result = DirectDaemonBackend({}).spawnForegroundDaemon(home.engine);
+    ASSERT_FALSE(result.ok());
+    EXPECT_FALSE(result.error().protection().has_value());
+    EXPECT_NE(result.error().description().find("Permission denied"), std::string::npos);
+}
+
 struct ChoiceCase {
     const char* name;
     std::optional<std::string> value;

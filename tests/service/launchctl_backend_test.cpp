@@ -99,6 +99,15 @@ TEST(LaunchctlStart, MissingEngineWritesNothing) {
     EXPECT_TRUE(home.calls().empty());
 }
 
+TEST(LaunchctlStart, LaunchctlThatCannotRunIsARefusedBootstrap) {
+    testing::ServiceHome home;
+    ProtectionService protection({home.home / "no-launchctl", "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
+    const auto started = protection.start();
+    ASSERT_FALSE(started.ok());
+    ASSERT_TRUE(started.error().is(ProtectionError::Kind::launchctlFailed));
+    EXPECT_NE(started.error().protection()->output().find("No such file"), std::string::npos);
+}
+
 struct LoginCase {
     const char* name;
     const char* print;
