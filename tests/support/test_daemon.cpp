@@ -183,18 +183,6 @@ DaemonScript sendThenClose(std::string bytes) {
     return [bytes = std::move(bytes)](DaemonConnection& connection) { connection.sendRaw(bytes); };
 }
 
-DaemonScript sendAfter(std::size_t afterLines, std::vector<std::string> lines) {
-    return [afterLines, lines = std::move(lines)](DaemonConnection& connection) {
-        for (std::size_t i = 0; i < afterLines; ++i) {
-            if (!connection.readLine()) return;
-        }
-        for (const auto& line : lines) {
-            if (!connection.sendLine(line)) return;
-        }
-        connection.drainUntilClosed();
-    };
-}
-
 }  // namespace scripts
 
 }  // namespace vardex::testing

@@ -99,9 +99,6 @@ DaemonScript closeAtOnce();
 // Sends the bytes exactly as given, then closes: a line without its final line feed, a
 // carriage return in mid-line, an endless line.
 DaemonScript sendThenClose(std::string bytes);
-// Sends each of `lines` with a line feed after the peer has sent `afterLines` lines, then
-// keeps reading until the peer closes.
-DaemonScript sendAfter(std::size_t afterLines, std::vector<std::string> lines);
 
 }  // namespace scripts
 
