@@ -15,6 +15,7 @@ namespace vardex::testing {
 namespace {
 
 using Kind = AgentInstallRow::Kind;
+using Strings = std::vector<std::string>;
 
 AgentInstallRow row(std::string id, Kind kind, bool detected, bool installed) {
     return {id, "Title of " + id, detected, installed, "", kind};
@@ -34,21 +35,19 @@ nlohmann::json settingsFile() {
     return nlohmann::json::parse(in, nullptr, false);
 }
 
-std::vector<std::string> ids(const std::vector<AgentInstallRow>& rows) {
-    std::vector<std::string> out;
+Strings ids(const std::vector<AgentInstallRow>& rows) {
+    Strings out;
     for (const auto& r : rows) out.push_back(r.id);
     return out;
 }
 
-// ---- auto-connect guards -------------------------------------------------------------------
+// ---- auto-connect ----------------------------------------------------------------------------
 
 struct ScanCase {
     const char* name;
     bool consented;
-    std::optional<std::string> skipConsent;
-    std::optional<std::string> skipOnboarding;
-    bool autoProtectNew;
-    bool scans;
+    std::optional<std::string> skipConsent, skipOnboarding;
+    bool autoProtectNew, scans;
 };
 
 class AutoConnectScan : public FakeEngineStoreTest, public ::testing::WithParamInterface<ScanCase> {};
@@ -65,29 +64,23 @@ TEST_P(AutoConnectScan, RunsTheConnectCommandOnlyPastItsThreeGuards) {
     store.scanAutoConnect();
     harness.queue.runPending();
 
-    EXPECT_EQ(harness.engineCalls(), c.scans ? std::vector<std::string>{"connect --json"} : std::vector<std::string>{});
-    if (c.scans) {
-        EXPECT_EQ(harness.background.priorities, std::vector<WorkPriority>{WorkPriority::utility});
-    }
+    EXPECT_EQ(harness.engineCalls(), c.scans ? Strings{"connect --json"} : Strings{});
+    EXPECT_EQ(harness.background.priorities, c.scans ? std::vector{WorkPriority::utility} : std::vector<WorkPriority>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Guards, AutoConnectScan,
-    ::testing::Values(ScanCase{"noConsentYet", false, std::nullopt, std::nullopt, true, false},
-                      ScanCase{"consented", true, std::nullopt, std::nullopt, true, true},
-                      ScanCase{"consentSwitchedOff", false, "1", std::nullopt, true, true},
-                      ScanCase{"consentSwitchNotExactlyOne", false, "true", std::nullopt, true, false},
-                      ScanCase{"autoProtectOff", true, std::nullopt, std::nullopt, false, false},
-                      ScanCase{"onboardingSkipped", true, std::nullopt, "1", true, false}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Guards, AutoConnectScan,
+                         ::testing::Values(ScanCase{"noConsentYet", false, {}, {}, true, false},
+                                           ScanCase{"consented", true, {}, {}, true, true},
+                                           ScanCase{"consentSwitchedOff", false, "1", {}, true, true},
+                                           ScanCase{"consentSwitchNotExactlyOne", false, "true", {}, true, false},
+                                           ScanCase{"autoProtectOff", true, {}, {}, false, false},
+                                           ScanCase{"onboardingSkipped", true, {}, "1", true, false}),
+                         caseName);
 
-using AutoConnectWatch = FakeEngineStoreTest;
-
-TEST_F(AutoConnectWatch, ScansOnceAfterASecondAndAFifthThenEveryEightSeconds) {
+TEST_F(FakeEngineStoreTest, AutoConnectScansAfterASecondAndAFifthThenEveryEightSecondsWhileTheStoreLives) {
     ScopedEnv skipConsent("VARDEX_SKIP_CONSENT", "1");
     harness.writeEngine(std::string(quietEngine));
-    auto& store = harness.make();
-    store.startAutoConnectWatch();
+    harness.make().startAutoConnectWatch();
 
     const auto scansAfter = [&](double seconds) {
         harness.queue.advance(seconds);
@@ -98,41 +91,19 @@ TEST_F(AutoConnectWatch, ScansOnceAfterASecondAndAFifthThenEveryEightSeconds) {
     EXPECT_EQ(scansAfter(6.7), 1u);  // 7.9 s
     EXPECT_EQ(scansAfter(0.1), 2u);  // 8 s
     EXPECT_EQ(scansAfter(8.0), 3u);  // 16 s
-}
-
-TEST_F(AutoConnectWatch, StartsNoProcessBeforeConsent) {
-    harness.writeEngine(std::string(quietEngine));
-    auto& store = harness.make();
-    ASSERT_TRUE(store.showConnectConsent);
-    store.startAutoConnectWatch();
-
-    harness.queue.advance(30.0);
-
-    EXPECT_TRUE(harness.engineCalls().empty());
-}
-
-TEST_F(AutoConnectWatch, StopsWhenTheStoreIsGone) {
-    ScopedEnv skipConsent("VARDEX_SKIP_CONSENT", "1");
-    harness.writeEngine(std::string(quietEngine));
-    harness.make().startAutoConnectWatch();
     harness.storePointer().reset();
-
-    harness.queue.advance(20.0);
-
-    EXPECT_TRUE(harness.engineCalls().empty());
+    EXPECT_EQ(scansAfter(20.0), 3u);
 }
-
-// ---- connect results -----------------------------------------------------------------------
 
 struct ConnectResultCase {
     const char* name;
-    std::string stdout;
-    std::string stderr;
-    std::int32_t exitCode;
-    std::vector<std::string> announced;  // agent names
+    Result<CliResult, CliError> run;
+    Strings announced;  // agent names
     std::optional<std::string> lastMessage;
     bool autoProtectNewAfter;
 };
+
+CliResult printed(std::string out, std::int32_t exitCode = 0, std::string err = "") { return {exitCode, std::move(out), std::move(err)}; }
 
 class ConnectResult : public FakeEngineStoreTest, public ::testing::WithParamInterface<ConnectResultCase> {};
 
@@ -140,7 +111,7 @@ TEST_P(ConnectResult, AnnouncesNewlyProtectedAgentsAndFollowsTheEnginesSwitch) {
     const auto& c = GetParam();
     auto& store = harness.make();
 
-    store.noteConnectResult(CliResult{c.exitCode, c.stdout, c.stderr});
+    store.noteConnectResult(c.run);
 
     std::vector<NotificationContent> expected;
     for (const auto& name : c.announced) expected.push_back(VardexNotifications::nowProtecting(name));
@@ -154,34 +125,19 @@ TEST_P(ConnectResult, AnnouncesNewlyProtectedAgentsAndFollowsTheEnginesSwitch) {
 INSTANTIATE_TEST_SUITE_P(
     Outputs, ConnectResult,
     ::testing::Values(
-        ConnectResultCase{"oneAgent", R"({"notifications":["Now protecting Cursor"]})", "", 0, {"Cursor"},
-                          "Now protecting Cursor", true},
         ConnectResultCase{"otherSentencesSkipped",
-                          R"({"notifications":["Scanned 3 apps","Now protecting Codex","Now protecting Claude Code"]})",
-                          "", 0, {"Codex", "Claude Code"}, "Now protecting Claude Code", true},
-        ConnectResultCase{"notAllStrings", R"({"notifications":["Now protecting Cursor", 3]})", "", 0, {}, std::nullopt,
-                          true},
-        ConnectResultCase{"switchedOffByEngine", R"({"auto_protect_new":false})", "", 0, {}, std::nullopt, false},
-        ConnectResultCase{"switchNotABoolean", R"({"auto_protect_new":"false"})", "", 0, {}, std::nullopt, true},
-        ConnectResultCase{"failedRunStillRead", R"({"auto_protect_new":false,"notifications":["Now protecting Zed"]})",
-                          "", 2, {"Zed"}, "Now protecting Zed", false},
-        ConnectResultCase{"warningSpoilsTheJSON", R"({"auto_protect_new":false})", "warning: slow disk", 0, {},
-                          std::nullopt, true},
-        ConnectResultCase{"notAnObject", R"(["Now protecting Cursor"])", "", 0, {}, std::nullopt, true}),
+                          printed(R"({"notifications":["Scanned 3 apps","Now protecting Codex","Now protecting Claude Code"]})"),
+                          {"Codex", "Claude Code"}, "Now protecting Claude Code", true},
+        ConnectResultCase{"notAllStrings", printed(R"({"notifications":["Now protecting Cursor", 3]})"), {}, {}, true},
+        ConnectResultCase{"switchNotABoolean", printed(R"({"auto_protect_new":"false"})"), {}, {}, true},
+        ConnectResultCase{"failedRunStillRead", printed(R"({"auto_protect_new":false,"notifications":["Now protecting Zed"]})", 2),
+                          {"Zed"}, "Now protecting Zed", false},
+        ConnectResultCase{"warningSpoilsTheJSON", printed(R"({"auto_protect_new":false})", 0, "warning: slow disk"), {}, {}, true},
+        ConnectResultCase{"notAnObject", printed(R"(["Now protecting Cursor"])"), {}, {}, true},
+        ConnectResultCase{"engineCouldNotRun", fail(CliError::spawnFailed("no such file")), {}, {}, true}),
     caseName);
 
-using ConnectRuns = FakeEngineStoreTest;
-
-TEST_F(ConnectRuns, IgnoresAnEngineThatCouldNotRun) {
-    auto& store = harness.make();
-    store.noteConnectResult(fail(CliError::binaryMissing()));
-    store.noteConnectResult(fail(CliError::spawnFailed("no such file")));
-    EXPECT_TRUE(harness.notifier.posted.empty());
-    EXPECT_EQ(store.lastMessage, std::nullopt);
-    EXPECT_TRUE(store.autoProtectNew);
-}
-
-TEST_F(ConnectRuns, ConsentIsRecordedThenTheEngineConnectsAndTheDashboardFollows) {
+TEST_F(FakeEngineStoreTest, ConsentIsRecordedThenTheEngineConnectsAndTheDashboardFollows) {
     harness.writeEngine(R"(case "$1" in
   connect) echo '{"notifications":["Now protecting Cursor"]}' ;;
   doctor) echo '{}' ;;
@@ -197,86 +153,57 @@ esac)");
     const auto calls = harness.engineCalls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front(), "connect --consent --json");
-    EXPECT_EQ(callsStartingWith("doctor"), std::vector<std::string>{"doctor --json"});
+    EXPECT_EQ(callsStartingWith("doctor"), Strings{"doctor --json"});
     EXPECT_EQ(harness.notifier.posted, std::vector{VardexNotifications::nowProtecting("Cursor")});
     EXPECT_EQ(store.lastMessage, "Now protecting Cursor");
-    EXPECT_EQ(harness.background.priorities.at(0), WorkPriority::userInitiated);
     EXPECT_FALSE(store.refreshing);
 }
 
-struct SwitchCase {
-    bool on;
-    const char* command;
-    nlohmann::json settings;
-};
-
-class AutoProtectSwitch : public FakeEngineStoreTest, public ::testing::WithParamInterface<SwitchCase> {};
+class AutoProtectSwitch : public FakeEngineStoreTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(AutoProtectSwitch, SavesTheChoiceAndTellsTheEngine) {
-    const auto& c = GetParam();
+    const bool on = GetParam();
     harness.writeEngine(std::string(quietEngine));
     writeFile(VardexPaths::settingsURL(), R"({"quietHoursEnabled":true})");
     auto& store = harness.make();
 
-    store.setAutoProtectNew(c.on);
+    store.setAutoProtectNew(on);
     harness.queue.runPending();
 
-    EXPECT_EQ(store.autoProtectNew, c.on);
-    EXPECT_EQ(settingsFile(), c.settings);
-    ASSERT_FALSE(harness.engineCalls().empty());
-    EXPECT_EQ(harness.engineCalls().front(), c.command);
+    // Switching on also counts as consent to connect.
+    auto expected = nlohmann::json{{"quietHoursEnabled", true}, {"autoProtectNew", on}};
+    if (on) expected["connectConsented"] = true;
+    EXPECT_EQ(settingsFile(), expected);
+    EXPECT_EQ(harness.engineCalls().at(0), std::string("connect --auto-protect ") + (on ? "on" : "off") + " --json");
     EXPECT_EQ(callsStartingWith("doctor").size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Both, AutoProtectSwitch,
-    ::testing::Values(
-        SwitchCase{true, "connect --auto-protect on --json",
-                   {{"quietHoursEnabled", true}, {"autoProtectNew", true}, {"connectConsented", true}}},
-        SwitchCase{false, "connect --auto-protect off --json", {{"quietHoursEnabled", true}, {"autoProtectNew", false}}}),
-    [](const auto& test) { return test.param.on ? std::string("on") : std::string("off"); });
+INSTANTIATE_TEST_SUITE_P(Both, AutoProtectSwitch, ::testing::Bool(),
+                         [](const auto& test) { return std::string(test.param ? "on" : "off"); });
 
-// ---- onboarding and repairs ----------------------------------------------------------------
+// ---- onboarding and repairs ------------------------------------------------------------------
 
-struct SelectionCase {
-    const char* name;
-    std::set<std::string> ticked;
-    std::vector<std::string> installs;
-};
-
-class ProtectSelectedApps : public FakeEngineStoreTest, public ::testing::WithParamInterface<SelectionCase> {};
-
-TEST_P(ProtectSelectedApps, InstallsTheTickedFamiliesInTheirFixedOrderAndMovesOn) {
-    const auto& c = GetParam();
+TEST_F(FakeEngineStoreTest, ProtectingTheSelectedAppsInstallsTheTickedFamiliesInTheirFixedOrderAndMovesOn) {
     harness.writeEngine(std::string(quietEngine));
     auto& store = harness.make();
-    store.onboardingEnabled = c.ticked;
+    store.onboardingEnabled = {"zed", "codex", "claude", "cursor"};
 
     store.protectSelectedApps();
     EXPECT_TRUE(store.busy);
     harness.queue.runPending();
 
-    EXPECT_EQ(callsStartingWith("install"), c.installs);
+    EXPECT_EQ(callsStartingWith("install"), (Strings{"install --cursor", "install --claude", "install --codex"}));
     EXPECT_FALSE(store.busy);
     EXPECT_EQ(store.onboardingStep, 3);
     EXPECT_EQ(store.userPolicy.folders().size(), OnboardingFolders::defaultGuardPaths().size());
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Selections, ProtectSelectedApps,
-    ::testing::Values(SelectionCase{"onlyClaude", {"claude"}, {"install --claude"}},
-                      SelectionCase{"allThree", {"codex", "claude", "cursor"},
-                                    {"install --cursor", "install --claude", "install --codex"}},
-                      SelectionCase{"extraNamesAreNotInstalled", {"zed", "codex"}, {"install --codex"}},
-                      SelectionCase{"nothingTicked", {}, {}}),
-    caseName);
 
 struct RepairCase {
     const char* name;
     std::vector<AgentInstallRow> agents;
     std::vector<AuditLogEntry> seen;
     bool automation;
-    std::vector<std::string> installs;
+    Strings installs;
 };
 
 class FixAll : public FakeEngineStoreTest, public ::testing::WithParamInterface<RepairCase> {};
@@ -296,9 +223,7 @@ TEST_P(FixAll, RepairsWhatNeedsItOrEverythingAndReportsWhenDone) {
     harness.queue.runPending();
 
     EXPECT_EQ(callsStartingWith("install"), c.installs);
-    if (c.automation) {
-        EXPECT_TRUE(callsStartingWith("daemon").empty());
-    }
+    EXPECT_EQ(callsStartingWith("daemon").empty(), c.automation);
     EXPECT_FALSE(store.fixingAll);
     EXPECT_EQ(store.lastMessage, "Repair finished.");
     EXPECT_EQ(callsStartingWith("doctor").size(), 1u);
@@ -306,72 +231,44 @@ TEST_P(FixAll, RepairsWhatNeedsItOrEverythingAndReportsWhenDone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Repairs, FixAll,
-    ::testing::Values(
-        RepairCase{"eachAgentNeedingAFix",
-                   {row("cursor", Kind::cursor, true, false), row("claude", Kind::claude, true, true),
-                    row("codex", Kind::codex, true, false), row("mcp", Kind::mcp, true, false)},
-                   {},
-                   false,
-                   {"install --cursor", "install --codex"}},
-        RepairCase{"toolServersSeenInTheLog",
-                   {row("cursor", Kind::cursor, false, false), row("mcp", Kind::mcp, true, false)},
-                   {logged(AgentKind::mcp, "s1", "h1")},
-                   false,
-                   {"install --mcp"}},
-        RepairCase{"nothingToRepair",
-                   {row("cursor", Kind::cursor, true, true), row("codex", Kind::codex, false, false)},
-                   {},
-                   false,
-                   {"install --all"}},
-        RepairCase{"automationRunsNothing", {row("cursor", Kind::cursor, true, false)}, {}, true, {}}),
+    ::testing::Values(RepairCase{"eachAgentNeedingAFix",
+                                 {row("cursor", Kind::cursor, true, false), row("claude", Kind::claude, true, true),
+                                  row("codex", Kind::codex, true, false), row("mcp", Kind::mcp, true, false)},
+                                 {}, false, {"install --cursor", "install --codex"}},
+                      RepairCase{"toolServersSeenInTheLog",
+                                 {row("cursor", Kind::cursor, false, false), row("mcp", Kind::mcp, true, false)},
+                                 {logged(AgentKind::mcp, "s1", "h1")}, false, {"install --mcp"}},
+                      RepairCase{"nothingToRepair", {row("cursor", Kind::cursor, true, true)}, {}, false, {"install --all"}},
+                      RepairCase{"automationRunsNothing", {row("cursor", Kind::cursor, true, false)}, {}, true, {}}),
     caseName);
 
-using FixIt = FakeEngineStoreTest;
+class FixIt : public FakeEngineStoreTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_F(FixIt, WhileDisconnectedOnlyStartsProtection) {
+TEST_P(FixIt, WhileConnectedInstallsTheFirstCodingAgentNeedingItAndOtherwiseOnlyStartsProtection) {
+    const bool connected = GetParam();
     harness.writeEngine(std::string(quietEngine));
     auto& store = harness.make();
-    store.agents = {row("claude", Kind::claude, true, false)};
-
-    store.fixIt();
-    harness.queue.runPending();
-
-    EXPECT_TRUE(callsStartingWith("install").empty());
-}
-
-TEST_F(FixIt, WhileConnectedInstallsTheFirstCodingAgentNeedingIt) {
-    harness.writeEngine(std::string(quietEngine));
-    auto& store = harness.make();
-    store.connected = true;
+    store.connected = connected;
     store.agents = {row("mcp", Kind::mcp, true, false), row("cursor", Kind::cursor, false, false),
                     row("claude", Kind::claude, true, false), row("codex", Kind::codex, true, false)};
 
     store.fixIt();
     harness.queue.runPending();
 
-    EXPECT_EQ(callsStartingWith("install"), std::vector<std::string>{"install --claude"});
+    EXPECT_EQ(callsStartingWith("install"), connected ? Strings{"install --claude"} : Strings{});
 }
 
-TEST_F(FixIt, DisconnectingAnAgentNamesItsFamily) {
-    harness.writeEngine(std::string(quietEngine));
-    auto& store = harness.make();
+INSTANTIATE_TEST_SUITE_P(Connection, FixIt, ::testing::Bool(),
+                         [](const auto& test) { return std::string(test.param ? "connected" : "disconnected"); });
 
-    store.disconnectAgent(Kind::codex);
-    harness.queue.runPending();
-
-    EXPECT_EQ(callsStartingWith("connect"), std::vector<std::string>{"connect --disconnect codex"});
-}
-
-// ---- derived lists -------------------------------------------------------------------------
+// ---- derived lists ---------------------------------------------------------------------------
 
 struct ListsCase {
     const char* name;
     std::vector<AgentInstallRow> agents;
     std::vector<AuditLogEntry> seen;
     std::set<std::string> enabled;
-    std::vector<std::string> extraNames;
-    std::vector<std::string> detected, undetected, needingFix, onboarding;
-    std::vector<std::string> watching;
+    Strings extraNames, detected, undetected, needingFix, onboarding, watching;
 };
 
 class DerivedLists : public FakeEngineStoreTest, public ::testing::WithParamInterface<ListsCase> {};
@@ -393,74 +290,28 @@ TEST_P(DerivedLists, FollowTheRowsAndTheAgentsSeenInTheLog) {
 
 const std::vector<AgentInstallRow> fourRows{row("cursor", Kind::cursor, true, true), row("claude", Kind::claude, false, false),
                                             row("codex", Kind::codex, true, false), row("mcp", Kind::mcp, true, false)};
+const Strings cursorWatched{"Title of cursor"};
 
+// Columns: detected, undetected, needing a fix, onboarding rows, watching.
 INSTANTIATE_TEST_SUITE_P(
     Cases, DerivedLists,
     ::testing::Values(
-        ListsCase{"onDiskOnly", fourRows, {}, {}, {}, {"cursor", "codex"}, {"claude"}, {"codex"}, {"cursor", "codex"},
-                  {"Title of cursor"}},
-        ListsCase{"aToolServerAloneWatchesNoAgent",
-                  {row("cursor", Kind::cursor, true, false), row("mcp", Kind::mcp, true, true)},
-                  {},
-                  {},
-                  {},
-                  {"cursor"},
-                  {},
-                  {"cursor"},
-                  {"cursor"},
-                  {}},
-        ListsCase{"seenInTheLog",
-                  fourRows,
-                  {logged(AgentKind::claude, "s1", "a"), logged(AgentKind::mcp, "s2", "b")},
-                  {},
-                  {},
-                  {"cursor", "claude", "codex", "mcp"},
-                  {"claude"},
-                  {"claude", "codex", "mcp"},
-                  {"cursor", "codex", "mcp"},
-                  {"Title of cursor"}},
-        ListsCase{"internalSessionsDoNotCount",
-                  fourRows,
-                  {logged(AgentKind::claude, "Canary", "a"), logged(AgentKind::claude, "demo", "b")},
-                  {},
-                  {},
-                  {"cursor", "codex"},
-                  {"claude"},
-                  {"codex"},
-                  {"cursor", "codex"},
-                  {"Title of cursor"}},
-        ListsCase{"seenAndTickedDuringOnboarding",
-                  fourRows,
-                  {logged(AgentKind::claude, "s1", "a")},
-                  {"claude"},
-                  {},
-                  {"cursor", "claude", "codex"},
-                  {"claude"},
-                  {"claude", "codex"},
-                  {"cursor", "claude", "codex"},
-                  {"Title of cursor"}},
-        ListsCase{"extraNamesOnceEach",
-                  fourRows,
-                  {},
-                  {},
-                  {"Zed", "title of CURSOR", "zed", "Aider"},
-                  {"cursor", "codex"},
-                  {"claude"},
-                  {"codex"},
-                  {"cursor", "codex", "zed", "aider"},
-                  {"Title of cursor"}}),
+        ListsCase{"onDiskOnly", fourRows, {}, {}, {}, {"cursor", "codex"}, {"claude"}, {"codex"}, {"cursor", "codex"}, cursorWatched},
+        ListsCase{"aToolServerAloneWatchesNoAgent", {row("cursor", Kind::cursor, true, false), row("mcp", Kind::mcp, true, true)},
+                  {}, {}, {}, {"cursor"}, {}, {"cursor"}, {"cursor"}, {}},
+        ListsCase{"seenInTheLog", fourRows, {logged(AgentKind::claude, "s1", "a"), logged(AgentKind::mcp, "s2", "b")}, {}, {},
+                  {"cursor", "claude", "codex", "mcp"}, {"claude"}, {"claude", "codex", "mcp"}, {"cursor", "codex", "mcp"},
+                  cursorWatched},
+        ListsCase{"internalSessionsDoNotCount", fourRows,
+                  {logged(AgentKind::claude, "Canary", "a"), logged(AgentKind::claude, "demo", "b")}, {}, {},
+                  {"cursor", "codex"}, {"claude"}, {"codex"}, {"cursor", "codex"}, cursorWatched},
+        ListsCase{"seenAndTickedDuringOnboarding", fourRows, {logged(AgentKind::claude, "s1", "a")}, {"claude"}, {},
+                  {"cursor", "claude", "codex"}, {"claude"}, {"claude", "codex"}, {"cursor", "claude", "codex"}, cursorWatched},
+        ListsCase{"extraNamesOnceEach", fourRows, {}, {}, {"Zed", "title of CURSOR", "zed", "Aider"}, {"cursor", "codex"},
+                  {"claude"}, {"codex"}, {"cursor", "codex", "zed", "aider"}, cursorWatched}),
     caseName);
 
-using ExtraAgentRows = FakeEngineStoreTest;
-
-TEST_F(ExtraAgentRows, AreDetectedCursorRowsWithTheTypedName) {
-    auto& store = harness.make();
-    store.onboardingExtraNames = {"Zed Editor"};
-    const std::vector<AgentInstallRow> expected{{"zed editor", "Zed Editor", true, false, "", Kind::cursor}};
-    EXPECT_EQ(store.onboardingAppRows(), expected);
-}
-
-// ---- dashboard -----------------------------------------------------------------------------
+// ---- dashboard -------------------------------------------------------------------------------
 
 // Claude Code is on disk with its hook connected; Cursor is on disk without one.
 constexpr std::string_view healthyEngine = R"(case "$1 $2" in
@@ -476,8 +327,7 @@ TEST_F(Dashboard, RefreshReadsTheEngineAndTheDiskOffTheMainThreadAndAppliesItAll
     harness.writeEngine(std::string(healthyEngine));
     std::filesystem::create_directories(harness.home / ".claude");
     std::filesystem::create_directories(harness.home / ".cursor");
-    AuditLogEntry entry = logged(AgentKind::cursor, "s9", "hash-1");
-    writeFile(VardexPaths::auditLogURL(), json_form::encodeAuditLogEntry(entry) + "\n");
+    writeFile(VardexPaths::auditLogURL(), json_form::encodeAuditLogEntry(logged(AgentKind::cursor, "s9", "hash-1")) + "\n");
     writeFile(VardexPaths::userPolicyURL(), "version: 1\ndisable:\n  - \"net.upload\"\n");
     writeFile(VardexPaths::settingsURL(), R"({"startAtLogin":false})");
     auto& store = harness.make();
@@ -491,13 +341,13 @@ TEST_F(Dashboard, RefreshReadsTheEngineAndTheDiskOffTheMainThreadAndAppliesItAll
 
     ASSERT_TRUE(store.doctor.has_value());
     EXPECT_EQ(store.doctorError, std::nullopt);
-    EXPECT_EQ(ids(store.agents), (std::vector<std::string>{"cursor", "claude", "codex", "mcp"}));
-    EXPECT_EQ(store.watchingNames(), std::vector<std::string>{"Claude Code"});
-    EXPECT_EQ(ids(store.appsNeedingFix()), std::vector<std::string>{"cursor"});
+    EXPECT_EQ(ids(store.agents), (Strings{"cursor", "claude", "codex", "mcp"}));
+    EXPECT_EQ(store.watchingNames(), Strings{"Claude Code"});
+    EXPECT_EQ(ids(store.appsNeedingFix()), Strings{"cursor"});
     ASSERT_EQ(store.auditEntries.size(), 1u);
     EXPECT_EQ(store.auditEntries.front().hash, "hash-1");
     EXPECT_FALSE(store.exampleData);
-    EXPECT_EQ(store.userPolicy.disable, std::vector<std::string>{"net.upload"});
+    EXPECT_EQ(store.userPolicy.disable, Strings{"net.upload"});
     EXPECT_EQ(store.catalog.rules.size(), 1u);
     EXPECT_EQ(store.askTimeoutText, "45");
     EXPECT_EQ(store.askThresholdText, "0.50");
@@ -585,14 +435,11 @@ TEST_F(Dashboard, OnboardingSelectionTicksTheAgentsFoundBeforeTheRefreshLands) {
     harness.queue.runPending();
     EXPECT_EQ(store.onboardingEnabled, (std::set<std::string>{"cursor", "codex"}));
 
-    store.onboardingEnabled = {"claude"};
-    store.prepareOnboardingSelection();
-    harness.queue.runPending();
-    EXPECT_EQ(store.onboardingEnabled, std::set<std::string>{"claude"});
-    EXPECT_EQ(callsStartingWith("doctor").size(), 2u);
+    EXPECT_EQ(callsStartingWith("doctor").size(), 1u);
 }
 
 struct SetupLinkCase {
+    const char* name;
     std::string link;
     bool opened;
 };
@@ -608,21 +455,19 @@ TEST_P(OpenSetupLink, OpensOnlyAUrlButAlwaysProbesAgain) {
     store.openSetupLink(GetParam().link);
     harness.queue.runPending();
 
-    EXPECT_EQ(harness.windows.urls, GetParam().opened ? std::vector{GetParam().link} : std::vector<std::string>{});
+    EXPECT_EQ(harness.windows.urls, GetParam().opened ? Strings{GetParam().link} : Strings{});
     EXPECT_EQ(store.macSetup, MacSetupStatus::probe());
     EXPECT_FALSE(store.macSetup.networkFilter);
     EXPECT_EQ(store.protectApps.size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, OpenSetupLink,
-                         ::testing::Values(SetupLinkCase{std::string(MacSetupStatus::fullDiskAccessLink), true},
-                                           SetupLinkCase{"https://example.org/setup?step=2", true},
-                                           SetupLinkCase{"not a link", false}, SetupLinkCase{"", false},
-                                           SetupLinkCase{"1http://x", false}));
+                         ::testing::Values(SetupLinkCase{"webLink", "https://example.org/setup?step=2", true},
+                                           SetupLinkCase{"words", "not a link", false},
+                                           SetupLinkCase{"schemeStartsWithADigit", "1http://x", false}),
+                         caseName);
 
-using FinishOnboarding = FakeEngineStoreTest;
-
-TEST_F(FinishOnboarding, GuardsTheDefaultFoldersAndOpensTheDashboard) {
+TEST_F(FakeEngineStoreTest, FinishingOnboardingGuardsTheDefaultFoldersAndOpensTheDashboard) {
     ScopedEnv noAutostart("VARDEX_NO_AUTOSTART", "1");
     harness.writeEngine(std::string(quietEngine));
     auto& store = harness.make();
@@ -631,7 +476,7 @@ TEST_F(FinishOnboarding, GuardsTheDefaultFoldersAndOpensTheDashboard) {
     harness.queue.runPending();
 
     EXPECT_EQ(store.userPolicy.folders().size(), OnboardingFolders::defaultGuardPaths().size());
-    EXPECT_EQ(harness.windows.opened, std::vector<std::string>{"dashboard"});
+    EXPECT_EQ(harness.windows.opened, Strings{"dashboard"});
     EXPECT_TRUE(callsStartingWith("daemon").empty());
     EXPECT_TRUE(callsStartingWith("install").empty());
 }
