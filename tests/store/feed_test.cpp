@@ -1,76 +1,29 @@
 #include <chrono>
-#include <fstream>
 #include <limits>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
-#include "bridge/vardex_paths.hpp"
-#include "support/store_harness.hpp"
 #include "activity/zone.hpp"
+#include "bridge/vardex_paths.hpp"
+#include "service/service_home.hpp"
+#include "support/store_harness.hpp"
 
 namespace vardex::testing {
 namespace {
 
 using namespace std::chrono_literals;
+using Strings = std::vector<std::string>;
 
 // 2030-03-01T09:15:02Z: a whole second, so the virtual clock's ts text is known exactly.
 constexpr auto fixedNow = TimePoint(std::chrono::sys_days(std::chrono::year{2030} / 3 / 1).time_since_epoch() + 9h + 15min + 2s);
 
-void advanceTo(ManualQueue& queue, TimePoint when) {
-    queue.advance(std::chrono::duration<double>(when - queue.now()).count());
-}
-
-std::string readAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-DecisionEvent liveEvent(std::string session, std::optional<std::string> summary, Outcome decision,
-                        std::string reason = "") {
+DecisionEvent liveEvent(std::string session, std::optional<std::string> summary, Outcome decision, std::string reason = "") {
     DecisionEvent event;
     event.session = std::move(session);
     event.actionSummary = std::move(summary);
     event.decision = decision;
     event.reasonUser = std::move(reason);
     return event;
-}
-
-// ---- live events -----------------------------------------------------------------------------
-
-TEST(FeedLiveEvents, SameEventTwiceIsListedOnceAtTheTop) {
-    StoreHarness harness;
-    auto& store = harness.make();
-    store.insertFeed(liveEvent("s1", "ls", Outcome::allow, "ok"));
-    store.insertFeed(liveEvent("s2", "pwd", Outcome::allow));
-    store.insertFeed(liveEvent("s1", "ls", Outcome::allow, "ok"));
-
-    ASSERT_EQ(store.feed.size(), 2u);
-    EXPECT_EQ(store.feed[0].session, "s1");
-    EXPECT_EQ(store.feed[1].session, "s2");
-}
-
-TEST(FeedLiveEvents, DifferentUserReasonOrAbsentSummaryKeepsBoth) {
-    StoreHarness harness;
-    auto& store = harness.make();
-    store.insertFeed(liveEvent("s1", "ls", Outcome::deny, "one"));
-    store.insertFeed(liveEvent("s1", "ls", Outcome::deny, "two"));
-    store.insertFeed(liveEvent("s1", std::nullopt, Outcome::deny, "two"));
-    store.insertFeed(liveEvent("s1", std::nullopt, Outcome::deny, "two"));
-
-    EXPECT_EQ(store.feed.size(), 3u);
-}
-
-TEST(FeedLiveEvents, KeepsTheNewestFifty) {
-    StoreHarness harness;
-    auto& store = harness.make();
-    for (int i = 0; i < 55; ++i) store.insertFeed(liveEvent("s", "cmd " + std::to_string(i), Outcome::allow));
-
-    ASSERT_EQ(store.feed.size(), 50u);
-    EXPECT_EQ(store.feed.front().actionSummary, "cmd 54");
-    EXPECT_EQ(store.feed.back().actionSummary, "cmd 5");
 }
 
 AuditLogEntry logEntry(std::string hash, std::string ts, AgentKind agent, Outcome decision, std::string summary,
@@ -86,22 +39,41 @@ AuditLogEntry logEntry(std::string hash, std::string ts, AgentKind agent, Outcom
     return entry;
 }
 
-std::vector<std::string> hashes(const std::vector<AuditLogEntry>& entries) {
-    std::vector<std::string> out;
+Strings hashes(const std::vector<AuditLogEntry>& entries) {
+    Strings out;
     for (const auto& entry : entries) out.push_back(entry.hash);
     return out;
 }
-
-// ---- the activity log merged into the feed ---------------------------------------------------
 
 std::string auditLine(const std::string& hash, const std::string& session, const std::string& command, const std::string& decision) {
     return R"({"ts":"2030-03-01T08:00:00Z","agent":"claude","session":")" + session + R"(","action":{"raw":")" + command +
            R"("},"decision":")" + decision + R"(","hash":")" + hash + "\"}\n";
 }
 
-TEST(FeedLogMerge, RefreshReadsTheLogNewestFirstAndSkipsWhatTheFeedHolds) {
+class Feed : public ::testing::Test {
+protected:
     StoreHarness harness;
-    auto& store = harness.make();
+    VardexStore& store = harness.make();
+};
+
+// ---- live events and the activity log ----------------------------------------------------------
+
+TEST_F(Feed, LiveEventsAreListedOnceNewestFirstAndOnlyTheNewestFiftyStay) {
+    store.insertFeed(liveEvent("s1", "ls", Outcome::allow, "ok"));
+    store.insertFeed(liveEvent("s1", "ls", Outcome::allow, "other reason"));
+    store.insertFeed(liveEvent("s1", std::nullopt, Outcome::allow, "ok"));
+    store.insertFeed(liveEvent("s1", "ls", Outcome::allow, "ok"));
+    ASSERT_EQ(store.feed.size(), 3u);
+    EXPECT_EQ(store.feed[0].reasonUser, "ok");
+    EXPECT_EQ(store.feed[0].actionSummary, "ls");
+
+    for (int i = 0; i < 55; ++i) store.insertFeed(liveEvent("s", "cmd " + std::to_string(i), Outcome::allow));
+    ASSERT_EQ(store.feed.size(), 50u);
+    EXPECT_EQ(store.feed.front().actionSummary, "cmd 54");
+    EXPECT_EQ(store.feed.back().actionSummary, "cmd 5");
+}
+
+TEST_F(Feed, RefreshReadsTheLogNewestFirstAndSkipsWhatTheFeedHolds) {
     store.exampleData = true;
     // The user's own answer arrived live; the engine logged the same action with its own reason.
     store.insertFeed(liveEvent("s1", "rm -rf /", Outcome::deny, "You said no"));
@@ -111,54 +83,33 @@ TEST(FeedLogMerge, RefreshReadsTheLogNewestFirstAndSkipsWhatTheFeedHolds) {
     store.refreshAuditFeed();
 
     EXPECT_FALSE(store.exampleData);
-    EXPECT_EQ(hashes(store.auditEntries), (std::vector<std::string>{"h4", "h3", "h2", "h1"}));
+    EXPECT_EQ(hashes(store.auditEntries), (Strings{"h4", "h3", "h2", "h1"}));
     ASSERT_EQ(store.feed.size(), 3u);
     EXPECT_EQ(store.feed[0].reasonUser, "You said no");
     EXPECT_EQ(store.feed[1].actionSummary, "ls");  // the oldest log line comes first, its twin is skipped
     EXPECT_EQ(store.feed[2].actionSummary, "pwd");
-}
 
-TEST(FeedLogMerge, FiftyLiveEventsPushEveryLogEventOut) {
-    StoreHarness harness;
-    auto& store = harness.make();
+    // Fifty live events push every log event out.
     for (int i = 0; i < 50; ++i) store.insertFeed(liveEvent("live", "cmd " + std::to_string(i), Outcome::allow));
-    writeFile(VardexPaths::auditLogURL(), auditLine("h1", "s1", "ls", "allow"));
-
     store.refreshAuditFeed();
-
     ASSERT_EQ(store.feed.size(), 50u);
-    EXPECT_EQ(store.auditEntries.size(), 1u);
-    for (const auto& event : store.feed) EXPECT_EQ(event.session, "live");
+    EXPECT_EQ(store.feed.back().session, "live");
 }
 
-TEST(FeedLogMerge, AnUnreadableLogEmptiesTheListAndKeepsLiveEvents) {
-    StoreHarness harness;
-    auto& store = harness.make();
-    store.auditEntries = {logEntry("old", "2030-03-01T08:00:00Z", AgentKind::claude, Outcome::allow, "ls")};
-    store.insertFeed(liveEvent("s1", "ls", Outcome::allow));
-
-    store.refreshAuditFeed();
-
-    EXPECT_TRUE(store.auditEntries.empty());
-    EXPECT_EQ(store.feed.size(), 1u);
-}
-
-// ---- filters ---------------------------------------------------------------------------------
+// ---- filters -----------------------------------------------------------------------------------
 
 struct FilterCase {
     const char* name;
     std::optional<AgentKind> agent;
     std::optional<Outcome> decision;
     std::string search;
-    std::vector<std::string> expected;
+    Strings expected;
 };
 
-class FeedFilters : public ::testing::TestWithParam<FilterCase> {};
+class FeedFilters : public Feed, public ::testing::WithParamInterface<FilterCase> {};
 
 TEST_P(FeedFilters, KeepTheMatchingEntriesInOrder) {
     const auto& row = GetParam();
-    StoreHarness harness;
-    auto& store = harness.make();
     store.auditEntries = {
         logEntry("a", "2030-03-01T08:00:00Z", AgentKind::claude, Outcome::deny, "Read ~/.ssh/id_rsa", "s1", "secrets.ssh"),
         logEntry("b", "2030-03-01T08:01:00Z", AgentKind::cursor, Outcome::allow, "ls -la"),
@@ -175,18 +126,14 @@ TEST_P(FeedFilters, KeepTheMatchingEntriesInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Feed, FeedFilters,
-    ::testing::Values(
-        FilterCase{"NoFilterDropsOnlyTheDemoSession", {}, {}, "", {"a", "b", "c", "e"}},
-        FilterCase{"Agent", AgentKind::claude, {}, "", {"a", "e"}},
-        FilterCase{"Decision", {}, Outcome::allow, "", {"b", "e"}},
-        FilterCase{"AgentAndDecision", AgentKind::claude, Outcome::allow, "", {"e"}},
-        FilterCase{"DecisionWordInCapitals", {}, {}, "DENY", {"a"}},
-        FilterCase{"AgentWord", {}, {}, "codex", {"c"}},
-        FilterCase{"RuleId", {}, {}, "secrets.", {"a"}},
-        FilterCase{"TrimmedAndAcrossTheSpaces", {}, {}, "  \n-la  cursor allow\t", {"b"}},
-        FilterCase{"OnlySpacesIsNoSearch", {}, {}, "   \n ", {"a", "b", "c", "e"}},
-        FilterCase{"NonAsciiCapitals", {}, {}, "ÄRGER", {"e"}},
-        FilterCase{"DemoNeverMatches", {}, {}, "rm -rf", {}}),
+    ::testing::Values(FilterCase{"NoFilterDropsOnlyTheDemoSession", {}, {}, "", {"a", "b", "c", "e"}},
+                      FilterCase{"AgentAndDecision", AgentKind::claude, Outcome::allow, "", {"e"}},
+                      FilterCase{"DecisionWordInCapitals", {}, {}, "DENY", {"a"}},
+                      FilterCase{"RuleId", {}, {}, "secrets.", {"a"}},
+                      FilterCase{"TrimmedAndAcrossTheSpaces", {}, {}, "  \n-la  cursor allow\t", {"b"}},
+                      FilterCase{"OnlySpacesIsNoSearch", {}, {}, "   \n ", {"a", "b", "c", "e"}},
+                      FilterCase{"NonAsciiCapitals", {}, {}, "ÄRGER", {"e"}},
+                      FilterCase{"DemoNeverMatches", {}, {}, "rm -rf", {}}),
     [](const auto& row) { return row.param.name; });
 
 // ---- the day's entries and counts --------------------------------------------------------------
@@ -195,7 +142,7 @@ TEST(FeedToday, CountsFollowTheLocalDayAndTheirOwnRules) {
     ScopedZone zone("UTC-09");  // nine hours east of UTC
     StoreHarness harness;
     harness.preferences.setValue("v3FirstRunAt", fixedNow - 48h);
-    harness.preferences.setValue("v3HiddenEntries", std::vector<std::string>{"hidden"});
+    harness.preferences.setValue("v3HiddenEntries", Strings{"hidden"});
     auto& store = harness.make();
     store.now = fixedNow;  // 18:15 local on 2030-03-01
     store.auditEntries = {
@@ -210,14 +157,15 @@ TEST(FeedToday, CountsFollowTheLocalDayAndTheirOwnRules) {
 
     // utcYesterday is 01:00 local today although its text begins with yesterday's date: every
     // count takes it as today's. Checked and asked also count hidden and demonstration entries.
-    EXPECT_EQ(hashes(store.v3TodayEntries()), (std::vector<std::string>{"d1", "d2", "ask", "utcYesterday"}));
+    EXPECT_EQ(hashes(store.v3TodayEntries()), (Strings{"d1", "d2", "ask", "utcYesterday"}));
     EXPECT_EQ(store.todayStoppedCount(), 3);
     EXPECT_EQ(store.todayAskedCount(), 2);
     EXPECT_EQ(store.todayCheckedCount(), 6);
 }
 
-TEST(FeedToday, FirstRunDateIsRecordedOnceAndHidesOlderEntries) {
+TEST(FeedToday, TheFirstRunDateIsRecordedOnceInPlaceOfOneThatIsNotADate) {
     StoreHarness harness;
+    harness.preferences.setValue("v3FirstRunAt", std::string("yesterday"));
     auto& store = harness.make();
     const auto firstRun = harness.queue.now();
 
@@ -233,25 +181,16 @@ TEST(FeedToday, FirstRunDateIsRecordedOnceAndHidesOlderEntries) {
     EXPECT_EQ(store.v3Since(), std::nullopt);
 }
 
-TEST(FeedToday, AStoredFirstRunThatIsNotADateIsReplaced) {
-    StoreHarness harness;
-    harness.preferences.setValue("v3FirstRunAt", std::string("yesterday"));
-    auto& store = harness.make();
-
-    EXPECT_EQ(store.firstRunAt(), harness.queue.now());
-    EXPECT_EQ(std::get<TimePoint>(*harness.preferences.value("v3FirstRunAt")), harness.queue.now());
-}
-
-// ---- delete and undo -----------------------------------------------------------------------------
+// ---- delete and undo ---------------------------------------------------------------------------
 
 std::set<std::string> storedHidden(const MemoryPreferences& preferences) {
-    const auto ids = std::get<std::vector<std::string>>(*preferences.value("v3HiddenEntries"));
+    const auto ids = std::get<Strings>(*preferences.value("v3HiddenEntries"));
     return {ids.begin(), ids.end()};
 }
 
 TEST(FeedDelete, UndoWithinSixSecondsBringsTheEntriesBack) {
     StoreHarness harness;
-    harness.preferences.setValue("v3HiddenEntries", std::vector<std::string>{"old"});
+    harness.preferences.setValue("v3HiddenEntries", Strings{"old"});
     auto& store = harness.make();
     store.auditEntries = {logEntry("a", "", AgentKind::claude, Outcome::deny, "x")};
     store.blockedDetailId = "a";
@@ -259,7 +198,6 @@ TEST(FeedDelete, UndoWithinSixSecondsBringsTheEntriesBack) {
     store.v3Delete({"a", "b"});
     EXPECT_EQ(storedHidden(harness.preferences), (std::set<std::string>{"old", "a", "b"}));
     EXPECT_EQ(store.blockedDetailId, std::nullopt);
-    EXPECT_EQ(store.blockedDetailEntry(), std::nullopt);
     harness.queue.advance(5.9);
     store.v3Undo();
 
@@ -268,15 +206,13 @@ TEST(FeedDelete, UndoWithinSixSecondsBringsTheEntriesBack) {
     EXPECT_TRUE(store.v3UndoIds.empty());
 }
 
-TEST(FeedDelete, ASecondDeletionKeepsTheNoticeUntilSixSecondsAfterIt) {
-    StoreHarness harness;
-    auto& store = harness.make();
-
+TEST_F(Feed, ASecondDeletionKeepsTheNoticeUntilSixSecondsAfterIt) {
     store.v3Delete({"a"});
     harness.queue.advance(3);
     store.v3Delete({"b", "c"});
+    store.v3Delete({});  // nothing to delete changes nothing
     harness.queue.advance(3.5);  // the first deletion's timer has run
-    EXPECT_EQ(store.v3UndoIds, (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(store.v3UndoIds, (Strings{"b", "c"}));
     harness.queue.advance(2.5);
     EXPECT_TRUE(store.v3UndoIds.empty());
 
@@ -284,27 +220,9 @@ TEST(FeedDelete, ASecondDeletionKeepsTheNoticeUntilSixSecondsAfterIt) {
     EXPECT_EQ(store.hiddenEntryIds, (std::set<std::string>{"a", "b", "c"}));
 }
 
-TEST(FeedDelete, NothingToDeleteChangesNothing) {
-    StoreHarness harness;
-    auto& store = harness.make();
-    store.v3Delete({"a"});
-    store.v3Delete({});
-    EXPECT_EQ(store.v3UndoIds, (std::vector<std::string>{"a"}));
-}
+// ---- export ------------------------------------------------------------------------------------
 
-TEST(FeedDelete, TheUndoTimerOfAStoreThatIsGoneDoesNothing) {
-    StoreHarness harness;
-    harness.make().v3Delete({"a"});
-    harness.storePointer().reset();
-    harness.queue.advance(7);
-    SUCCEED();
-}
-
-// ---- export --------------------------------------------------------------------------------------
-
-TEST(FeedExport, WritesTheFilteredListExactlyWithoutAFinalLineFeed) {
-    StoreHarness harness;
-    auto& store = harness.make();
+TEST_F(Feed, ExportWritesTheFilteredListExactlyWithoutAFinalLineFeed) {
     store.auditEntries = {
         logEntry("h1", "2030-03-01T09:00:00Z", AgentKind::claude, Outcome::deny, "say \"hi\"", "s1", "secrets.ssh"),
         logEntry("h2", "2030-03-01T08:00:00Z", AgentKind::cursor, Outcome::ask, "ls"),
@@ -313,7 +231,6 @@ TEST(FeedExport, WritesTheFilteredListExactlyWithoutAFinalLineFeed) {
     };
     store.hiddenEntryIds = {"h2"};  // hiding does not apply to the export
     const auto file = harness.home / "out" / "log.jsonl";
-    std::filesystem::create_directories(file.parent_path());
     writeFile(file, "old contents");
     harness.windows.saveLocation = file;
 
@@ -321,8 +238,6 @@ TEST(FeedExport, WritesTheFilteredListExactlyWithoutAFinalLineFeed) {
 
     ASSERT_EQ(harness.windows.saveRequests.size(), 1u);
     EXPECT_EQ(harness.windows.saveRequests[0].suggestedName, "vardex-log.jsonl");
-    EXPECT_EQ(harness.windows.saveRequests[0].contentTypes, (std::vector<std::string>{"json", "text"}));
-    EXPECT_TRUE(harness.windows.saveRequests[0].canCreateFolders);
     EXPECT_EQ(readAll(file),
               R"({"action":"say \"hi\"","agent":"claude","decision":"deny","hash":"h1","rule_id":"secrets.ssh","ts":"2030-03-01T09:00:00Z"})"
               "\n"
@@ -332,38 +247,15 @@ TEST(FeedExport, WritesTheFilteredListExactlyWithoutAFinalLineFeed) {
     EXPECT_EQ(store.lastMessage, "Exported 3 activity lines.");
 }
 
-TEST(FeedExport, AnEmptyListToTheEnvironmentsFileGivesAnEmptyFile) {
+TEST(FeedExport, ToTheEnvironmentsFileWithoutAPanelAndAFailedWriteSaysSo) {
     StoreHarness harness;
-    const auto file = harness.home / "export.jsonl";
+    const auto file = harness.home / "no-such-folder" / "log.jsonl";
     ScopedEnv exportFile("VARDEX_EXPORT_FILE", file.string());
     auto& store = harness.make();
 
     store.exportLog();
 
     EXPECT_TRUE(harness.windows.saveRequests.empty());
-    EXPECT_TRUE(std::filesystem::exists(file));
-    EXPECT_EQ(readAll(file), "");
-    EXPECT_EQ(store.lastMessage, "Exported 0 activity lines.");
-}
-
-TEST(FeedExport, ACancelledSavePanelChangesNothing) {
-    StoreHarness harness;
-    auto& store = harness.make();
-    store.auditEntries = {logEntry("h1", "", AgentKind::claude, Outcome::deny, "x")};
-
-    store.exportLog();
-
-    EXPECT_EQ(harness.windows.saveRequests.size(), 1u);
-    EXPECT_EQ(store.lastMessage, std::nullopt);
-}
-
-TEST(FeedExport, AFailedWriteSaysSoAndLeavesNoFile) {
-    StoreHarness harness;
-    auto& store = harness.make();
-    const auto file = harness.home / "no-such-folder" / "log.jsonl";
-
-    store.writeExport(file);
-
     EXPECT_FALSE(std::filesystem::exists(file));
     ASSERT_TRUE(store.lastMessage);
     EXPECT_TRUE(store.lastMessage->starts_with("Could not export the activity list.")) << *store.lastMessage;
@@ -378,65 +270,27 @@ struct EventLogCase {
     std::string expectedLine;  // empty: the line is dropped
 };
 
-class EventLogLines : public ::testing::TestWithParam<EventLogCase> {};
+class EventLogLines : public Feed, public ::testing::WithParamInterface<EventLogCase> {};
 
-TEST_P(EventLogLines, AreWrittenExactly) {
+TEST_P(EventLogLines, AreAppendedExactly) {
     const auto& row = GetParam();
-    StoreHarness harness;
-    auto& store = harness.make();
-    advanceTo(harness.queue, fixedNow + 400ms);
+    writeFile(store.logURL, "{\"old\":1}\n");
+    harness.queue.advance(std::chrono::duration<double>(fixedNow + 400ms - harness.queue.now()).count());
 
     store.logEvent(row.event, row.fields);
 
-    if (row.expectedLine.empty()) {
-        EXPECT_FALSE(std::filesystem::exists(store.logURL));
-    } else {
-        EXPECT_EQ(readAll(store.logURL), row.expectedLine + "\n");
-    }
+    EXPECT_EQ(readAll(store.logURL), "{\"old\":1}\n" + (row.expectedLine.empty() ? "" : row.expectedLine + "\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Feed, EventLogLines,
     ::testing::Values(
         EventLogCase{"NoFields", "resume", nlohmann::json::object(), R"({"event":"resume","ts":"2030-03-01T09:15:02Z"})"},
-        EventLogCase{"Decision", "decision",
-                     {{"id", "r1"}, {"verdict", "allow_once"}, {"by", "menubar"}, {"agent", "claude"}},
-                     R"({"agent":"claude","by":"menubar","event":"decision","id":"r1","ts":"2030-03-01T09:15:02Z","verdict":"allow_once"})"},
-        EventLogCase{"TypedValues", "stop", {{"count", 2}, {"flag", true}},
-                     R"({"count":2,"event":"stop","flag":true,"ts":"2030-03-01T09:15:02Z"})"},
-        EventLogCase{"CallerReplacesTsAndEvent", "pause", {{"ts", "later"}, {"event", "other"}},
-                     R"({"event":"other","ts":"later"})"},
-        EventLogCase{"NotANumber", "stop", {{"count", std::numeric_limits<double>::quiet_NaN()}}, ""},
+        EventLogCase{"TypedValues", "stop", {{"count", 2}, {"flag", true}}, R"({"count":2,"event":"stop","flag":true,"ts":"2030-03-01T09:15:02Z"})"},
+        EventLogCase{"CallerReplacesTsAndEvent", "pause", {{"ts", "later"}, {"event", "other"}}, R"({"event":"other","ts":"later"})"},
         EventLogCase{"NestedInfinity", "stop", {{"list", {1.0, std::numeric_limits<double>::infinity()}}}, ""},
         EventLogCase{"NotUTF8", "respond_failed", {{"error", "\xff\xfe"}}, ""}),
     [](const auto& row) { return row.param.name; });
-
-TEST(FeedEventLog, AppendsToTheExistingFileAndSkipsDroppedLines) {
-    StoreHarness harness;
-    auto& store = harness.make();
-    writeFile(store.logURL, "{\"old\":1}\n");
-    advanceTo(harness.queue, fixedNow);
-
-    store.logEvent("resume");
-    store.logEvent("stop", {{"count", std::numeric_limits<double>::quiet_NaN()}});
-    harness.queue.advance(61);
-    store.logEvent("stop_agents", {{"count", 3}});
-
-    EXPECT_EQ(readAll(store.logURL),
-              "{\"old\":1}\n"
-              "{\"event\":\"resume\",\"ts\":\"2030-03-01T09:15:02Z\"}\n"
-              "{\"count\":3,\"event\":\"stop_agents\",\"ts\":\"2030-03-01T09:16:03Z\"}\n");
-}
-
-TEST(FeedEventLog, AnUnwritableFolderIsIgnored) {
-    StoreHarness harness;
-    auto& store = harness.make();
-    store.logURL = harness.home / "missing-folder" / "vardex-bar.jsonl";
-
-    store.logEvent("resume");
-
-    EXPECT_FALSE(std::filesystem::exists(store.logURL));
-}
 
 }  // namespace
 }  // namespace vardex::testing
