@@ -29,17 +29,16 @@ rules:
         - "terraform"
 )";
 
-constexpr std::string_view ownRule = R"(  - id: "my.rule"
-    severity: medium
-    decision: deny
-    match:
-      program:
-        - "terraform"
-)";
-
 std::string fileText() {
     auto text = readFileBytes(VardexPaths::userPolicyURL());
     return text ? *text : std::string("<no file>");
+}
+
+// The policy file after `change`, for edits whose wording is the policy's own.
+std::string onDiskAfter(const std::function<void(UserPolicyFile&)>& change) {
+    auto policy = UserPolicyFile::parse(onDisk);
+    change(policy);
+    return policy.yaml();
 }
 
 struct EditCase {
@@ -87,113 +86,45 @@ TEST_P(PolicyEdit, RefusedEditLeavesTheFileAndShowsWhatIsOnDisk) {
     EXPECT_EQ(store.lastMessage, std::nullopt);
     EXPECT_EQ(store.userPolicy, UserPolicyFile::parse(onDisk));
     EXPECT_TRUE(callsStartingWith("doctor").empty());
+    // A custom rule's form is emptied all the same.
+    EXPECT_EQ(store.customId + store.customDescription + store.customMatchValue, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Edits, PolicyEdit,
-    ::testing::Values(
-        EditCase{"site",
-                 [](VardexStore& store) {
-                     store.newDomain = " https://www.Example.com/login ";
-                     store.addSite();
-                     EXPECT_EQ(store.newDomain, "");
-                 },
-                 std::string(onDisk) + R"(  - id: "user.protected.site.example.com"
-    description: "Protected site example.com"
-    severity: critical
-    decision: deny
-    match:
-      any:
-        - raw_any:
-            - "*example.com*"
-        - args_any:
-            - "*example.com*"
-        - mcp:
-            arg: "/url"
-          paths:
-            - "*example.com*"
-        - mcp:
-            arg: "/uri"
-          paths:
-            - "*example.com*"
-)"},
-        EditCase{"customRule",
-                 [](VardexStore& store) {
-                     store.customId = "  team.no-force-push \n";
-                     store.customMatchValue = " git push --force ";
-                     store.customMatchKind = UserRule::MatchKind::raw;
-                     store.customDecision = "ask";
-                     store.addCustomRule();
-                 },
-                 std::string(onDisk) + R"(  - id: "team.no-force-push"
-    severity: medium
-    decision: ask
-    match:
-      raw_any:
-        - "git push --force"
-)"},
-        EditCase{"sameNameReplacesAtTheEnd",
-                 [](VardexStore& store) {
-                     store.customId = "my.rule";
-                     store.customDescription = "No \"rm\" here";
-                     store.customMatchValue = "/tmp/keep";
-                     store.customMatchKind = UserRule::MatchKind::paths;
-                     store.addCustomRule();
-                 },
-                 R"(version: 1
+    ::testing::Values(EditCase{"site",
+                               [](VardexStore& store) {
+                                   store.newDomain = " https://www.Example.com/login ";
+                                   store.addSite();
+                                   EXPECT_EQ(store.newDomain, "");
+                               },
+                               onDiskAfter([](UserPolicyFile& policy) { policy.addSite("example.com"); })},
+                      EditCase{"customRuleTrimmedReplacesItsNamesakeAtTheEnd",
+                               [](VardexStore& store) {
+                                   store.customId = "  my.rule \n";
+                                   store.customDescription = "No \"rm\" here";
+                                   store.customMatchValue = " /tmp/keep ";
+                                   store.customMatchKind = UserRule::MatchKind::paths;
+                                   store.customDecision = "ask";
+                                   store.addCustomRule();
+                               },
+                               R"(version: 1
 disable:
   - "net.upload"
 rules:
   - id: "my.rule"
     description: "No \"rm\" here"
     severity: medium
-    decision: deny
+    decision: ask
     match:
       paths:
         - "/tmp/keep"
 )"},
-        EditCase{"removeRule", [](VardexStore& store) { store.removeRule("my.rule"); },
-                 "version: 1\ndisable:\n  - \"net.upload\"\n"},
-        EditCase{"switchRuleBackOn", [](VardexStore& store) { store.setDisabled("net.upload", false); },
-                 "version: 1\nrules:\n" + std::string(ownRule)},
-        EditCase{"switchRuleOffOnce",
-                 [](VardexStore& store) {
-                     store.userPolicy.setDisabled("secrets.ssh", true);
-                     store.setDisabled("secrets.ssh", true);
-                 },
-                 "version: 1\ndisable:\n  - \"net.upload\"\n  - \"secrets.ssh\"\nrules:\n" + std::string(ownRule)}),
+                      EditCase{"removeRule", [](VardexStore& store) { store.removeRule("my.rule"); },
+                               "version: 1\ndisable:\n  - \"net.upload\"\n"}),
     caseName);
 
-using PolicyEdits = FakeEngineStoreTest;
-
-TEST_F(PolicyEdits, ASiteOfOnlySpacesAddsNothingButStillSaves) {
-    harness.writeEngine(std::string(quietEngine));
-    auto& store = harness.make();
-    store.newDomain = "   ";
-
-    store.addSite();
-    harness.queue.runPending();
-
-    EXPECT_EQ(store.newDomain, "");
-    EXPECT_TRUE(store.userPolicy.rules.empty());
-    EXPECT_EQ(fileText(), "version: 1\n");
-    EXPECT_EQ(store.lastMessage, "Safety rules saved.");
-}
-
-TEST_F(PolicyEdits, AFolderIsProtectedWithItsContents) {
-    harness.writeEngine(std::string(quietEngine));
-    auto& store = harness.make();
-
-    store.addFolder("/srv/data/");
-    store.addFolder("/srv/data");
-    harness.queue.runPending();
-
-    ASSERT_EQ(store.userPolicy.folders().size(), 1u);
-    EXPECT_EQ(store.userPolicy.folders().front().values, (std::vector<std::string>{"/srv/data", "/srv/data/**"}));
-    EXPECT_EQ(fileText(), store.userPolicy.yaml());
-}
-
-TEST_F(PolicyEdits, AReadingOfTheDiskFromBeforeAnEditDoesNotUndoIt) {
+TEST_F(FakeEngineStoreTest, AReadingOfTheDiskFromBeforeAnEditDoesNotUndoIt) {
     harness.writeEngine(std::string(quietEngine));
     HeldBackground held;
     auto store = makeWith(held);
@@ -226,9 +157,7 @@ TEST_F(PolicyEdits, AReadingOfTheDiskFromBeforeAnEditDoesNotUndoIt) {
 
 struct RuleFormCase {
     const char* name;
-    std::string id;
-    std::string value;
-    std::string error;
+    std::string id, value, error;
 };
 
 class CustomRuleForm : public FakeEngineStoreTest, public ::testing::WithParamInterface<RuleFormCase> {};
@@ -238,77 +167,32 @@ TEST_P(CustomRuleForm, RefusesAnIncompleteFormWithoutTouchingAnything) {
     harness.writeEngine(std::string(quietEngine));
     auto& store = harness.make();
     store.customId = c.id;
-    store.customDescription = "kept";
     store.customMatchValue = c.value;
 
     store.addCustomRule();
 
     EXPECT_EQ(store.policyError, c.error);
     EXPECT_EQ(store.customId, c.id);
-    EXPECT_EQ(store.customDescription, "kept");
     EXPECT_EQ(store.customMatchValue, c.value);
-    EXPECT_TRUE(store.userPolicy.rules.empty());
     EXPECT_TRUE(harness.engineCalls().empty());
     EXPECT_FALSE(std::filesystem::exists(VardexPaths::userPolicyURL()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, CustomRuleForm,
-    ::testing::Values(RuleFormCase{"noName", "", "rm", "Say what this rule should watch."},
-                      RuleFormCase{"valueOnlySpaces", "my.rule", " \n ", "Say what this rule should watch."},
-                      RuleFormCase{"bothEmptyAndBadName", "bad name", "", "Say what this rule should watch."},
-                      RuleFormCase{"innerSpace", "my rule.x", "rm", "Give the rule a short name such as my.rule"},
-                      RuleFormCase{"noDot", "myrule", "rm", "Give the rule a short name such as my.rule"}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Forms, CustomRuleForm,
+                         ::testing::Values(RuleFormCase{"noName", "", "rm", "Say what this rule should watch."},
+                                           RuleFormCase{"valueOnlySpaces", "my.rule", " \n ", "Say what this rule should watch."},
+                                           RuleFormCase{"innerSpace", "my rule.x", "rm", "Give the rule a short name such as my.rule"},
+                                           RuleFormCase{"noDot", "myrule", "rm", "Give the rule a short name such as my.rule"}),
+                         caseName);
 
-using CustomRuleSave = FakeEngineStoreTest;
-
-TEST_F(CustomRuleSave, ARefusedRuleEmptiesTheFormAndIsNotListed) {
-    harness.writeEngine(std::string(refusingEngine));
-    auto& store = harness.make();
-    store.customId = "my.rule";
-    store.customDescription = "stop it";
-    store.customMatchValue = "rm";
-    store.customMatchKind = UserRule::MatchKind::raw;
-    store.customDecision = "allow";
-
-    store.addCustomRule();
-    harness.queue.runPending();
-
-    EXPECT_EQ(store.policyError, "rule 1: unknown match kind");
-    EXPECT_TRUE(store.userPolicy.rules.empty());
-    EXPECT_EQ(store.customId, "");
-    EXPECT_EQ(store.customDescription, "");
-    EXPECT_EQ(store.customMatchValue, "");
-    EXPECT_EQ(store.customMatchKind, UserRule::MatchKind::raw);
-    EXPECT_EQ(store.customDecision, "allow");
-    EXPECT_FALSE(std::filesystem::exists(VardexPaths::userPolicyURL()));
-}
-
-using DefaultFolderGuards = FakeEngineStoreTest;
-
-TEST_F(DefaultFolderGuards, TwiceLeavesOneRulePerPathEachSavedOnItsOwn) {
-    harness.writeEngine(std::string(quietEngine));
-    auto& store = harness.make();
-
-    store.applyDefaultFolderGuards();
-    store.applyDefaultFolderGuards();
-    harness.queue.runPending();
-
-    UserPolicyFile expected;
-    for (const auto& path : OnboardingFolders::defaultGuardPaths()) expected.addFolder(path);
-    EXPECT_EQ(fileText(), expected.yaml());
-    EXPECT_EQ(store.userPolicy, expected);
-    EXPECT_EQ(callsStartingWith("rules validate").size(), 12u);
-}
-
-TEST_F(DefaultFolderGuards, APathTheEngineRefusesDoesNotKeepTheLaterOnesOut) {
+TEST_F(FakeEngineStoreTest, DefaultFolderGuardsTwiceSaveEachPathOnItsOwnSoARefusedOneKeepsNoOtherOut) {
     harness.writeEngine(R"(if [ "$1 $2" = "rules validate" ] && grep -q '/\.ssh"' "$3"; then
   echo "no keys here"; exit 1
 fi
 )");
     auto& store = harness.make();
 
+    store.applyDefaultFolderGuards();
     store.applyDefaultFolderGuards();
     harness.queue.runPending();
 
@@ -317,26 +201,22 @@ fi
         if (path != OnboardingFolders::sshPath()) expected.addFolder(path);
     }
     EXPECT_EQ(fileText(), expected.yaml());
+    EXPECT_EQ(store.userPolicy, expected);
+    EXPECT_EQ(callsStartingWith("rules validate").size(), 2 * OnboardingFolders::defaultGuardPaths().size());
     EXPECT_EQ(store.policyError, std::nullopt);
-    EXPECT_EQ(store.lastMessage, "Safety rules saved.");
 }
 
-struct UnvalidatedCase {
-    const char* name;
-    bool brokenEngine;
-    std::string errorPrefix;
-};
-
-class PolicyWithoutEngine : public FakeEngineStoreTest, public ::testing::WithParamInterface<UnvalidatedCase> {};
+class PolicyWithoutEngine : public FakeEngineStoreTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(PolicyWithoutEngine, NoEngineSavesUncheckedAndAnEngineThatCannotStartRestores) {
+    const bool brokenEngine = GetParam();
     TempFolder bin;
     // Executable, but its interpreter does not exist: the engine is found and cannot be started.
     const auto broken = writeScript(bin / "vardex", "");
     writeFile(broken, "#!/nonexistent/interpreter\n");
     std::filesystem::permissions(broken, std::filesystem::perms::owner_all);
     std::optional<ScopedEnv> engine;
-    if (GetParam().brokenEngine) engine.emplace("VARDEX_BIN", broken.string());
+    if (brokenEngine) engine.emplace("VARDEX_BIN", broken.string());
     writeFile(VardexPaths::userPolicyURL(), onDisk);
     auto& store = harness.make();
 
@@ -344,28 +224,18 @@ TEST_P(PolicyWithoutEngine, NoEngineSavesUncheckedAndAnEngineThatCannotStartRest
     store.addSite();
     harness.queue.runPending();
 
-    if (GetParam().errorPrefix.empty()) {
-        EXPECT_EQ(store.policyError, std::nullopt);
-        EXPECT_EQ(store.userPolicy.sites().size(), 1u);
-        EXPECT_EQ(fileText(), store.userPolicy.yaml());
-    } else {
-        ASSERT_TRUE(store.policyError.has_value());
-        EXPECT_TRUE(store.policyError->starts_with(GetParam().errorPrefix)) << *store.policyError;
-        EXPECT_EQ(fileText(), onDisk);
-        EXPECT_TRUE(store.userPolicy.sites().empty());
-    }
+    EXPECT_EQ(store.policyError.value_or("").starts_with("Could not run Vardex. "), brokenEngine) << store.policyError.value_or("");
+    EXPECT_EQ(store.userPolicy.sites().size(), brokenEngine ? 0u : 1u);
+    EXPECT_EQ(fileText(), brokenEngine ? std::string(onDisk) : store.userPolicy.yaml());
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, PolicyWithoutEngine,
-                         ::testing::Values(UnvalidatedCase{"missing", false, ""},
-                                           UnvalidatedCase{"cannotStart", true, "Could not run Vardex. "}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Engines, PolicyWithoutEngine, ::testing::Bool(),
+                         [](const auto& test) { return std::string(test.param ? "cannotStart" : "missing"); });
 
 struct ProtectCase {
     const char* name;
     std::string id;
-    bool on;
-    bool withEngine;
+    bool on, withEngine;
     std::vector<std::string> calls;
 };
 
@@ -388,13 +258,11 @@ TEST_P(SetProtect, SwitchesTheRowAndTellsTheEngineWhateverTheRows) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Switches, SetProtect,
-    ::testing::Values(ProtectCase{"off", "claude-code", false, true, {"protect set claude-code --off"}},
-                      ProtectCase{"on", "zed", true, true, {"protect set zed --on"}},
-                      ProtectCase{"unknownIdStillSent", "made-up-agent", false, true, {"protect set made-up-agent --off"}},
-                      ProtectCase{"noEngineStillSwitches", "aider", false, false, {}}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Switches, SetProtect,
+                         ::testing::Values(ProtectCase{"off", "claude-code", false, true, {"protect set claude-code --off"}},
+                                           ProtectCase{"unknownIdStillSent", "made-up-agent", true, true, {"protect set made-up-agent --on"}},
+                                           ProtectCase{"noEngineStillSwitches", "aider", false, false, {}}),
+                         caseName);
 
 }  // namespace
 }  // namespace vardex::testing
