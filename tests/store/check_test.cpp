@@ -53,7 +53,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CheckCase{"emptyCommand", CheckKind::shell, "  \n ", "~/.env", "", "", "{}", printsDeny, {},
                   error("Type a command to test.")},
-        CheckCase{"emptyPath", CheckKind::read, "ls", "", "", "", "{}", printsDeny, {}, error("Type a file path to test.")},
         CheckCase{"toolWithoutAction", CheckKind::mcp, "", "", "files", " ", "{}", printsDeny, {},
                   error("Type the tool name and details to test.")},
         CheckCase{"commandTrimmed", CheckKind::shell, "  cat ~/.ssh/id_rsa \n", "", "", "", "{}", printsDeny,
@@ -97,19 +96,6 @@ esac
     harness.queue.runPending();
     ASSERT_TRUE(store.checkOutcome.decision);
     EXPECT_EQ(store.checkOutcome.decision->reasonUser, "first");
-}
-
-TEST_F(TrialChecks, AResultForAStoreThatIsGoneIsDropped) {
-    harness.writeEngine(printsDeny);
-    HeldBackground held;
-    auto store = makeWith(held);
-    store->checkShell = "ls";
-    store->runCheck();
-    store.reset();
-
-    held.held.front()();
-    EXPECT_NO_FATAL_FAILURE(harness.queue.runPending());
-    EXPECT_EQ(harness.engineCalls(), std::vector<std::string>{"check --json --shell ls"});
 }
 
 }  // namespace

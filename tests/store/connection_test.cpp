@@ -283,12 +283,10 @@ TEST_P(EngineReport, SettlesAQuestionOfItsSessionOnlyOnceItsTimeIsUp) {
 INSTANTIATE_TEST_SUITE_P(
     Reports, EngineReport,
     ::testing::Values(Report{"SameSessionNoSummary", "s-1", std::nullopt, 31, true},
-                      Report{"SameSessionSameAction", "s-1", "sudo rm -rf /var/log", 31, true},
                       Report{"SameSessionOtherAction", "s-1", "ls", 31, false},
                       Report{"OtherSession", "s-2", std::nullopt, 31, false},
-                      Report{"StillWithinItsTime", "s-1", std::nullopt, 10, false},
                       Report{"AtItsDeadline", "s-1", std::nullopt, 30, false}),
-    [](const ::testing::TestParamInfo<Report>& row) { return std::string(row.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // ---- losing the daemon ----------------------------------------------------------------------
 

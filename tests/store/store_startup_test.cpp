@@ -9,41 +9,6 @@
 namespace vardex::testing {
 namespace {
 
-TEST(ManualQueue, RunsDueTimersInTimeOrderWithTheClockAtEachDueTime) {
-    ManualQueue queue;
-    const auto start = queue.now();
-    std::vector<std::pair<std::string, double>> ran;
-    auto record = [&](std::string name) {
-        return [&, name] { ran.emplace_back(name, Seconds(queue.now() - start).count()); };
-    };
-    queue.every(Seconds(1.0), record("tick"));
-    queue.postAfter(Seconds(2.5), record("once"));
-    queue.postAfter(Seconds(0.5), [&] { queue.post(record("posted")); });
-
-    queue.advance(3.0);
-
-    const std::vector<std::pair<std::string, double>> expected{
-        {"posted", 0.5}, {"tick", 1.0}, {"tick", 2.0}, {"once", 2.5}, {"tick", 3.0}};
-    EXPECT_EQ(ran, expected);
-}
-
-TEST(IconState, PausedWinsThenProtectionDecides) {
-    struct Row {
-        bool paused, protectedNow, waiting;
-        VardexIconState expected;
-    };
-    for (const auto& row : std::vector<Row>{
-             {true, true, true, VardexIconState::paused},
-             {true, false, false, VardexIconState::paused},
-             {false, true, true, VardexIconState::promptPending},
-             {false, true, false, VardexIconState::protected_},
-             {false, false, true, VardexIconState::notProtected},
-         }) {
-        EXPECT_EQ(iconStateFor(row.paused, row.protectedNow, row.waiting), row.expected)
-            << row.paused << row.protectedNow << row.waiting;
-    }
-}
-
 TEST(StoreConstruction, LoadsWhatTheHomeFolderAndPreferencesHold) {
     StoreHarness harness;
     writeFile(VardexPaths::userPolicyURL(), "version: 1\ndefaults:\n  ask_timeout_seconds: 45\n  ask_threshold: 0.7\n");
@@ -104,27 +69,10 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchCase{"firstLaunch", {}, {}, {}, false, true, false, {"dashboard"}},
         LaunchCase{"laterLaunch", {}, {}, {}, true, false, true, {}},
         LaunchCase{"skipOnboarding", "1", {}, {}, false, false, true, {}},
-        LaunchCase{"skipOnboardingNoAutostart", "1", "1", {}, false, false, false, {}},
-        LaunchCase{"autostartYesIsNotOne", {}, "yes", {}, true, false, true, {}},
         LaunchCase{"skipOnboardingTrueIsNotOne", "true", {}, {}, false, true, false, {"dashboard"}},
         LaunchCase{"openWindows", "1", "1", "1", false, false, false, {"dashboard", "log"}},
         LaunchCase{"openWindowsDuringOnboarding", {}, "1", "1", false, true, false, {"dashboard", "log"}}),
     caseName);
-
-TEST(StoreClock, TickMovesNowAndEndsAnExpiredPause) {
-    StoreHarness harness;
-    ScopedEnv autostart("VARDEX_NO_AUTOSTART", "1");
-    auto& store = harness.make();
-    store.pausedUntil = harness.queue.now() + std::chrono::milliseconds(2500);
-    store.start();
-
-    harness.queue.advance(2.0);
-    EXPECT_EQ(store.iconState(), VardexIconState::paused);
-    harness.queue.advance(1.0);
-    EXPECT_EQ(store.now, harness.queue.now());
-    EXPECT_FALSE(store.pausedUntil);
-    EXPECT_EQ(store.iconState(), VardexIconState::notProtected);
-}
 
 TEST(StoreClock, AnEngineThatHangsNeitherStopsTheClockNorStaysBusy) {
     StoreHarness harness;
