@@ -276,6 +276,20 @@ TEST(EmergencyStop, AFlagThatCannotBeRemovedKeepsTheStopAndItsMessage) {
     EXPECT_EQ(eventLog(store).back(), logLine(harness.queue, R"({"event":"resume","ts":"TS"})"));
 }
 
+TEST(EmergencyStop, ClosingAgentsWhenNoneRunSaysSo) {
+    // The process list is the real one: never run this where an agent could be terminated.
+    if (!AgentStop::runningAgents().empty()) GTEST_SKIP() << "a coding agent is running on this machine";
+    StoreHarness harness;
+    auto& store = harness.make();
+    store.v3ConfirmStopAgent = true;
+
+    store.v3StopRunningAgents();
+
+    EXPECT_FALSE(store.v3ConfirmStopAgent);
+    EXPECT_EQ(store.v3StopMessage, "No running AI app found.");
+    EXPECT_EQ(eventLog(store).back(), logLine(harness.queue, R"({"count":0,"event":"stop_agents","ts":"TS"})"));
+}
+
 // ---- turning protection on and off -------------------------------------------------------
 
 bool pythonAvailable() { return std::system("command -v python3 >/dev/null 2>&1") == 0; }
