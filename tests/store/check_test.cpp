@@ -11,29 +11,18 @@ constexpr std::string_view denyJSON =
 
 Decision deny() { return *ProtocolJSON::decode<Decision>(denyJSON); }
 
-CheckOutcome error(std::string text, std::int32_t exitCode = 0) { return {std::nullopt, exitCode, std::move(text)}; }
+const std::string printsDeny = "echo '" + std::string(denyJSON) + "'\nexit 3\n";
 
-struct CheckCase {
-    const char* name;
-    CheckKind kind;
-    std::string shell, read, server, tool, json;
-    std::optional<std::string> engine;  // script body; none: no engine installed
-    std::vector<std::string> calls;
-    CheckOutcome outcome;
-};
-
-class TrialCheck : public FakeEngineStoreTest, public ::testing::WithParamInterface<CheckCase> {};
-
-TEST_P(TrialCheck, RunsTheChosenKindOffTheMainThreadAndPublishesItsOutcome) {
-    const auto& c = GetParam();
-    if (c.engine) harness.writeEngine(*c.engine);
+// What a check says about its input and its engine is the check's own (bridge tests); the store
+// runs it off the main thread and shows what it said.
+TEST_F(FakeEngineStoreTest, ATrialCheckRunsOffTheMainThreadAndPublishesItsOutcome) {
+    harness.writeEngine(printsDeny);
     auto& store = harness.make();
-    store.checkKind = c.kind;
-    store.checkShell = c.shell;
-    store.checkRead = c.read;
-    store.checkMcpServer = c.server;
-    store.checkMcpTool = c.tool;
-    store.checkMcpJSON = c.json;
+    store.checkKind = CheckKind::mcp;
+    store.checkShell = "rm -rf /";
+    store.checkMcpServer = " files ";
+    store.checkMcpTool = "read_file";
+    store.checkMcpJSON = R"({"path":"/etc/passwd"})";
 
     store.runCheck();
     EXPECT_TRUE(store.busy);
@@ -41,33 +30,10 @@ TEST_P(TrialCheck, RunsTheChosenKindOffTheMainThreadAndPublishesItsOutcome) {
     harness.queue.runPending();
 
     EXPECT_FALSE(store.busy);
-    EXPECT_EQ(store.checkOutcome, c.outcome);
-    EXPECT_EQ(harness.engineCalls(), c.calls);
+    EXPECT_EQ(store.checkOutcome, (CheckOutcome{deny(), 3, std::nullopt}));
+    EXPECT_EQ(harness.engineCalls(), std::vector<std::string>{R"(check --json --mcp files read_file {"path":"/etc/passwd"})"});
     EXPECT_EQ(harness.background.priorities, std::vector<WorkPriority>{WorkPriority::userInitiated});
 }
-
-const std::string printsDeny = "echo '" + std::string(denyJSON) + "'\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, TrialCheck,
-    ::testing::Values(
-        CheckCase{"emptyCommand", CheckKind::shell, "  \n ", "~/.env", "", "", "{}", printsDeny, {},
-                  error("Type a command to test.")},
-        CheckCase{"toolWithoutAction", CheckKind::mcp, "", "", "files", " ", "{}", printsDeny, {},
-                  error("Type the tool name and details to test.")},
-        CheckCase{"commandTrimmed", CheckKind::shell, "  cat ~/.ssh/id_rsa \n", "", "", "", "{}", printsDeny,
-                  {"check --json --shell cat ~/.ssh/id_rsa"}, {deny(), 0, std::nullopt}},
-        CheckCase{"decisionWithFailingStatus", CheckKind::read, "", " ~/.ssh/id_rsa ", "", "", "{}", printsDeny + "exit 3\n",
-                  {"check --json --read ~/.ssh/id_rsa"}, {deny(), 3, std::nullopt}},
-        CheckCase{"toolCall", CheckKind::mcp, "rm -rf /", "", " files ", "read_file", R"({"path":"/etc/passwd"})",
-                  printsDeny, {R"(check --json --mcp files read_file {"path":"/etc/passwd"})"}, {deny(), 0, std::nullopt}},
-        CheckCase{"engineComplains", CheckKind::shell, "ls", "", "", "", "{}", "echo ' policy failed to load ' >&2; exit 1\n",
-                  {"check --json --shell ls"}, error("policy failed to load", 1)},
-        CheckCase{"silentEngine", CheckKind::shell, "ls", "", "", "", "{}", "exit 0\n", {"check --json --shell ls"},
-                  error("No decision was returned.")},
-        CheckCase{"noEngine", CheckKind::shell, "ls", "", "", "", "{}", std::nullopt, {},
-                  error("Part of Vardex is missing. Please reinstall it from the download.")}),
-    caseName);
 
 using TrialChecks = FakeEngineStoreTest;
 

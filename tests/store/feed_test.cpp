@@ -188,36 +188,34 @@ std::set<std::string> storedHidden(const MemoryPreferences& preferences) {
     return {ids.begin(), ids.end()};
 }
 
-TEST(FeedDelete, UndoWithinSixSecondsBringsTheEntriesBack) {
+TEST(FeedDelete, UndoWithinSixSecondsOfTheLastDeletionBringsItsEntriesBack) {
     StoreHarness harness;
     harness.preferences.setValue("v3HiddenEntries", Strings{"old"});
     auto& store = harness.make();
-    store.auditEntries = {logEntry("a", "", AgentKind::claude, Outcome::deny, "x")};
-    store.blockedDetailId = "a";
+    store.auditEntries = {logEntry("b", "", AgentKind::claude, Outcome::deny, "x")};
+    store.blockedDetailId = "b";
 
-    store.v3Delete({"a", "b"});
-    EXPECT_EQ(storedHidden(harness.preferences), (std::set<std::string>{"old", "a", "b"}));
-    EXPECT_EQ(store.blockedDetailId, std::nullopt);
-    harness.queue.advance(5.9);
-    store.v3Undo();
-
-    EXPECT_EQ(store.hiddenEntryIds, (std::set<std::string>{"old"}));
-    EXPECT_EQ(storedHidden(harness.preferences), (std::set<std::string>{"old"}));
-    EXPECT_TRUE(store.v3UndoIds.empty());
-}
-
-TEST_F(Feed, ASecondDeletionKeepsTheNoticeUntilSixSecondsAfterIt) {
     store.v3Delete({"a"});
     harness.queue.advance(3);
     store.v3Delete({"b", "c"});
     store.v3Delete({});  // nothing to delete changes nothing
-    harness.queue.advance(3.5);  // the first deletion's timer has run
+    EXPECT_EQ(storedHidden(harness.preferences), (std::set<std::string>{"old", "a", "b", "c"}));
+    EXPECT_EQ(store.blockedDetailId, std::nullopt);
+    harness.queue.advance(5.9);  // the first deletion's timer has run, the second's not yet
     EXPECT_EQ(store.v3UndoIds, (Strings{"b", "c"}));
-    harness.queue.advance(2.5);
-    EXPECT_TRUE(store.v3UndoIds.empty());
+    store.v3Undo();
 
-    store.v3Undo();  // too late: nothing comes back
-    EXPECT_EQ(store.hiddenEntryIds, (std::set<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(store.hiddenEntryIds, (std::set<std::string>{"old", "a"}));
+    EXPECT_EQ(storedHidden(harness.preferences), (std::set<std::string>{"old", "a"}));
+    EXPECT_TRUE(store.v3UndoIds.empty());
+}
+
+TEST_F(Feed, TheUndoNoticeGoesSixSecondsAfterTheDeletionAndAnUndoThenBringsNothingBack) {
+    store.v3Delete({"a"});
+    harness.queue.advance(6);
+    EXPECT_TRUE(store.v3UndoIds.empty());
+    store.v3Undo();
+    EXPECT_EQ(store.hiddenEntryIds, (std::set<std::string>{"a"}));
 }
 
 // ---- export ------------------------------------------------------------------------------------

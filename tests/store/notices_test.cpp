@@ -37,42 +37,7 @@ protected:
 
 // ---- the daily blocked notice --------------------------------------------------------------
 
-struct DailyCase {
-    const char* name;
-    bool quiet;
-    std::string start, end;
-    std::vector<std::chrono::minutes> denies;  // minutes after midnight of day one
-    int notices;
-};
-
-class DailyBlock : public NoticesTest, public ::testing::WithParamInterface<DailyCase> {};
-
-TEST_P(DailyBlock, IsShownOncePerDayOutsideQuietHours) {
-    const auto& row = GetParam();
-    auto& store = harness.make();
-    store.quietHoursEnabled = row.quiet;
-    store.quietHoursStart = row.start;
-    store.quietHoursEnd = row.end;
-    store.persistNoticePolicy();
-
-    int i = 0;
-    for (const auto at : row.denies) {
-        store.now = dayOne + at;
-        store.insertFeed(denyEvent("rm " + std::to_string(i++)));
-    }
-
-    EXPECT_EQ(harness.notifier.posted.size(), static_cast<std::size_t>(row.notices));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Notices, DailyBlock,
-    ::testing::Values(
-        DailyCase{"NextDayAgain", false, "22:00", "08:00", {10h, 11h, 34h}, 2},
-        DailyCase{"QuietAtNightThenMorning", true, "22:00", "08:00", {23h, 24h + 7h + 59min, 24h + 8h}, 1},
-        DailyCase{"QuietAllDayWhenStartIsEnd", true, "09:00", "09:00", {1h, 10h, 34h}, 0}),
-    [](const auto& row) { return row.param.name; });
-
-TEST_F(NoticesTest, DailyBlockNoteTextAndCountOfTheVisibleDay) {
+TEST_F(NoticesTest, TheFirstDenyOfTheDayNotesAndCountsTheVisibleDayOnce) {
     harness.preferences.setValue("v3FirstRunAt", dayOne);
     auto& store = harness.make();
     store.now = dayOne + 10h;
@@ -89,6 +54,10 @@ TEST_F(NoticesTest, DailyBlockNoteTextAndCountOfTheVisibleDay) {
     ASSERT_EQ(harness.notifier.posted.size(), 1u);
     EXPECT_EQ(harness.notifier.posted[0], VardexNotifications::dailyBlock(2));
     EXPECT_EQ(store.notice.lastDailyBlockDay, "2030-03-01");
+
+    // Once a day: when, and outside which quiet hours, is the notice policy's to say.
+    store.insertFeed(denyEvent("rm again"));
+    EXPECT_EQ(harness.notifier.posted.size(), 1u);
 }
 
 // ---- the settings file ---------------------------------------------------------------------

@@ -121,7 +121,9 @@ rules:
         - "/tmp/keep"
 )"},
                       EditCase{"removeRule", [](VardexStore& store) { store.removeRule("my.rule"); },
-                               "version: 1\ndisable:\n  - \"net.upload\"\n"}),
+                               "version: 1\ndisable:\n  - \"net.upload\"\n"},
+                      EditCase{"switchRuleBackOn", [](VardexStore& store) { store.setDisabled("net.upload", false); },
+                               onDiskAfter([](UserPolicyFile& policy) { policy.setDisabled("net.upload", false); })}),
     caseName);
 
 TEST_F(FakeEngineStoreTest, AReadingOfTheDiskFromBeforeAnEditDoesNotUndoIt) {

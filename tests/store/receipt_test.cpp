@@ -58,14 +58,6 @@ TEST_P(Receipt, SummarisesTheLocalDayAtTheStoresClock) {
 INSTANTIATE_TEST_SUITE_P(
     Days, Receipt,
     ::testing::Values(
-        ReceiptCase{"firstDenyOfTheLocalDay",
-                    {logged("2026-03-02T00:25:00+09:00", AgentKind::cursor, Outcome::ask, "net.upload"),
-                     logged("2026-03-02T00:20:00+09:00", AgentKind::claude, Outcome::deny, "secrets.ssh_private_key"),
-                     logged("2026-03-02T00:10:00+09:00", AgentKind::codex, Outcome::deny, "secrets.dotenv")},
-                    "Claude Code: An AI app tried to read a private server key.", 3, 2, 1},
-        ReceiptCase{"ruleWithoutAStory",
-                    {logged("2026-03-02T00:20:00+09:00", AgentKind::cursor, Outcome::deny, "team.no-force-push")},
-                    "Cursor: This action looks risky.", 1, 1, 0},
         // Written in UTC, the entries' text still names 1 March; here it is already 2 March.
         ReceiptCase{"utcTextOfTheLocalDay",
                     {logged("2026-03-01T15:25:00Z", AgentKind::cursor, Outcome::ask, "net.upload"),
