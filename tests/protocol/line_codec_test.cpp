@@ -5,94 +5,51 @@
 namespace vardex {
 namespace {
 
-ApprovalRequest sampleRequest() {
+// The exact bytes of every message type are checked against the sample files.
+ApprovalRequest requestGiving(std::string reason) {
     ApprovalRequest request;
     request.id = "r1";
     request.actionSummary = "sudo ls\nsecond line";
-    request.rule = "priv.sudo";
-    request.severity = Severity::high;
-    request.risk = *RiskScore::make(0.5);
-    request.reasonUser = "needs root \"quoted\"";
-    request.agent = {AgentKind::cursor, "s", "/w", true};
+    request.reasonUser = std::move(reason);
     return request;
 }
 
-TEST(EncodeLine, WritesTheHandshakeLinesExactly) {
-    EXPECT_EQ(*encodeLine(IpcMessage::hello(IpcRole::ui)), "{\"role\":\"ui\",\"type\":\"hello\",\"version\":1}\n");
-    EXPECT_EQ(*encodeLine(IpcMessage::hello(IpcRole::client)), "{\"role\":\"client\",\"type\":\"hello\",\"version\":1}\n");
-    EXPECT_EQ(*encodeLine(IpcMessage::ping()), "{\"type\":\"ping\"}\n");
-    EXPECT_EQ(*encodeLine(IpcMessage::subscribe()), "{\"type\":\"subscribe\"}\n");
-    EXPECT_EQ(*encodeLine(IpcMessage::approvalResponse({"r1", ApprovalVerdict::allowOnce, "menubar"})),
-              "{\"by\":\"menubar\",\"id\":\"r1\",\"type\":\"approval_response\",\"verdict\":\"allow_once\"}\n");
-}
-
-TEST(EncodeLine, EndsInItsOnlyLineFeedWithKeysSorted) {
-    auto line = encodeLine(IpcMessage::approvalRequest(sampleRequest()));
+TEST(EncodeLine, ALineBreakInTextStaysInsideTheOneLine) {
+    auto line = encodeLine(IpcMessage::approvalRequest(requestGiving("needs root")));
     ASSERT_TRUE(line);
     EXPECT_EQ(line->find('\n'), line->size() - 1);
-    EXPECT_EQ(line->find('\r'), std::string::npos);
-    EXPECT_EQ(*line,
-              "{\"action_summary\":\"sudo ls\\nsecond line\",\"agent\":{\"agent\":\"cursor\","
-              "\"autonomous\":true,\"cwd\":\"/w\",\"session_id\":\"s\"},\"id\":\"r1\","
-              "\"reason_user\":\"needs root \\\"quoted\\\"\",\"risk\":0.5,\"rule\":\"priv.sudo\","
-              "\"severity\":\"high\",\"type\":\"approval_request\"}\n");
+    EXPECT_NE(line->find(R"("sudo ls\nsecond line")"), std::string::npos);
 }
 
 TEST(EncodeLine, RefusesTextThatIsNotUTF8) {
-    auto request = sampleRequest();
-    request.reasonUser = "bad \xff byte";
-    auto line = encodeLine(IpcMessage::approvalRequest(request));
+    auto line = encodeLine(IpcMessage::approvalRequest(requestGiving("bad \xff byte")));
     ASSERT_FALSE(line);
     EXPECT_TRUE(line.error().is(SocketClientError::Kind::invalidUTF8));
 }
 
-struct TrimCase {
+// Only line breaks are trimmed from the ends, and what is left must be one JSON object.
+struct LineCase {
     const char* name;
     std::string text;
-    bool decodes;
-    std::string error;  // description when it fails, "" to skip the check
+    std::string error;  // "" when the line is a ping
 };
 
-class DecodeLineTrim : public ::testing::TestWithParam<TrimCase> {};
+class DecodeLineTest : public ::testing::TestWithParam<LineCase> {};
 
-TEST_P(DecodeLineTrim, TrimsOnlyLineBreaksAtTheEnds) {
-    const auto& c = GetParam();
-    auto message = decodeLine(c.text);
-    EXPECT_EQ(static_cast<bool>(message), c.decodes);
-    if (message) {
-        EXPECT_EQ(*message, IpcMessage::ping());
-    } else if (!c.error.empty()) {
-        EXPECT_EQ(message.error().description(), c.error);
-    }
+TEST_P(DecodeLineTest, DecodesAPingOrSaysWhyNot) {
+    auto message = decodeLine(GetParam().text);
+    EXPECT_EQ(message ? "" : message.error().description(), GetParam().error);
+    EXPECT_TRUE(!message || *message == IpcMessage::ping());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Lines, DecodeLineTrim,
-    ::testing::Values(TrimCase{"Empty", "", false, "empty JSON line"},
-                      TrimCase{"OnlyBreaks", "\r\n\n\r", false, "empty JSON line"},
-                      TrimCase{"Spaces", "   ", false, ""},
-                      TrimCase{"CrLfAfter", "{\"type\":\"ping\"}\r\n", true, ""},
-                      TrimCase{"LeadingFeed", "\n{\"type\":\"ping\"}", true, ""},
-                      TrimCase{"InnerSpaces", " {\"type\" : \"ping\"} ", true, ""},
-                      TrimCase{"InvalidUTF8", "{\"type\":\"ping\",\"x\":\"\xc3\x28\"}", false,
-                               "invalid UTF-8 in JSON line"},
-                      TrimCase{"NotJSON", "{\"type\":", false, ""},
-                      TrimCase{"NotAnObject", "[1,2]", false, ""}),
+    Lines, DecodeLineTest,
+    ::testing::Values(LineCase{"OnlyBreaks", "\r\n\n\r", "empty JSON line"},
+                      LineCase{"LeadingFeedAndCrLf", "\n{\"type\":\"ping\"}\r\n", ""},
+                      LineCase{"InnerSpaces", " {\"type\" : \"ping\"} ", ""},
+                      LineCase{"InvalidUTF8", "{\"type\":\"ping\",\"x\":\"\xc3\x28\"}", "invalid UTF-8 in JSON line"},
+                      LineCase{"NotAnObject", "[1,2]", "member \"message\" is not an object but an array"}),
     [](const auto& p) { return std::string(p.param.name); });
-
-TEST(DecodeLine, RoundTripsEveryMessageType) {
-    DecisionEvent event = DecisionEvent::fromApproval(sampleRequest(), ApprovalVerdict::deny);
-    for (const IpcMessage& message :
-         {IpcMessage::hello(IpcRole::ui), IpcMessage::approvalRequest(sampleRequest()),
-          IpcMessage::approvalResponse({"x", ApprovalVerdict::alwaysAllow, "menubar"}),
-          IpcMessage::event(event), IpcMessage::subscribe(), IpcMessage::ping()}) {
-        auto line = encodeLine(message);
-        ASSERT_TRUE(line);
-        auto back = decodeLine(*line);
-        ASSERT_TRUE(back) << *line << ": " << back.error().description();
-        EXPECT_EQ(*back, message) << *line;
-    }
-}
 
 }  // namespace
 }  // namespace vardex
