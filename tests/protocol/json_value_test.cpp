@@ -21,12 +21,8 @@ TEST(JSONValue, DecodesEveryCaseInOrder) {
     EXPECT_NE(JSONValue(1.0), JSONValue(true));
     // Member order of the text does not matter.
     EXPECT_EQ(*ProtocolJSON::decode<JSONValue>(R"({"a":1,"b":[2]})"), *ProtocolJSON::decode<JSONValue>(R"({"b":[2.0],"a":1.0})"));
-}
-
-TEST(JSONValue, NumberBeyondDoubleRangeIsAnError) {
-    auto value = ProtocolJSON::decode<JSONValue>("[1e400]");
-    ASSERT_FALSE(value);
-    EXPECT_NE(value.error().decodingError(), nullptr);
+    // Too large for a double is an error, never infinity.
+    EXPECT_NE(ProtocolJSON::decode<JSONValue>("[1e400]").error().decodingError(), nullptr);
 }
 
 TEST(JSONValue, NonFiniteNumbersAreRefusedOnEncoding) {

@@ -8,6 +8,8 @@
 namespace vardex {
 namespace {
 
+// The exact bytes of every message type are checked against the sample files.
+
 // A request line with its other members in place; how each member type is read is shared by
 // every message, so one case of each kind of fault stands for all.
 std::string request(const std::string& members) {
@@ -44,6 +46,41 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"RiskAsText", request(R"("id":"r","risk":"0.5")"), "member \"risk\" is not a number but text"},
         BadLine{"NullId", request(R"("id":null,"risk":0.5)"), "member \"id\" is null, expected text"}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// Only line breaks are trimmed from the ends, and what is left must be one JSON object.
+struct LineCase {
+    const char* name;
+    std::string text;
+    std::string error;  // "" when the line is a ping
+};
+
+class DecodeLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(DecodeLineTest, DecodesAPingOrSaysWhyNot) {
+    auto message = decodeLine(GetParam().text);
+    EXPECT_EQ(message ? "" : message.error().description(), GetParam().error);
+    EXPECT_TRUE(!message || *message == IpcMessage::ping());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, DecodeLineTest,
+    ::testing::Values(LineCase{"OnlyBreaks", "\r\n\n\r", "empty JSON line"},
+                      LineCase{"LeadingFeedAndCrLf", "\n{\"type\":\"ping\"}\r\n", ""},
+                      LineCase{"InnerSpaces", " {\"type\" : \"ping\"} ", ""},
+                      LineCase{"InvalidUTF8", "{\"type\":\"ping\",\"x\":\"\xc3\x28\"}", "invalid UTF-8 in JSON line"},
+                      LineCase{"NotAnObject", "[1,2]", "member \"message\" is not an object but an array"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(EncodeLine, KeepsALineBreakInsideTheLineAndRefusesTextThatIsNotUTF8) {
+    auto asked = decodeLine(request(R"("id":"r","risk":0.5)"))->asRequest().value();
+    asked.actionSummary = "sudo ls\nsecond line";
+    auto line = encodeLine(IpcMessage::approvalRequest(asked));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->find('\n'), line->size() - 1);
+    EXPECT_NE(line->find(R"("sudo ls\nsecond line")"), std::string::npos);
+    asked.reasonUser = "bad \xff byte";
+    EXPECT_TRUE(encodeLine(IpcMessage::approvalRequest(asked)).error().is(SocketClientError::Kind::invalidUTF8));
+}
 
 // Refused values show the shortest decimal that reads back.
 struct RiskCase {
