@@ -14,22 +14,17 @@ using Kind = AgentInstallRow::Kind;
 using testing::writeFile;
 
 // A temporary home with a search path of its own, so nothing of the real machine is found
-// (the four standard program folders still are; the fake names below are in none of them).
+// (the four standard program folders still are: where one holds a coding agent, the tests skip).
 class InstallTest : public ::testing::Test {
 protected:
     testing::TempHome home;
     testing::TempFolder bin;
     testing::ScopedEnv path{"PATH", bin.path().string()};
 
-    void addCommand(const fs::path& folder, std::string_view name) { testing::writeScript(folder / name, "exit 0"); }
-
-    // Whether the host itself has one of the families installed, which would make presence
-    // tests meaningless here.
-    static bool hostHas(std::string_view command) {
-        for (const char* folder : {"/usr/local/bin", "/opt/homebrew/bin", "/usr/bin", "/bin"}) {
-            if (fs::exists(fs::path(folder) / command)) return true;
+    void SetUp() override {
+        for (const char* agent : {"cursor", "claude", "codex"}) {
+            if (AgentInstallStatus::commandExists(agent)) GTEST_SKIP() << agent << " is installed on this machine";
         }
-        return false;
     }
 };
 
@@ -47,14 +42,10 @@ class HookRowTest : public InstallTest, public ::testing::WithParamInterface<Hoo
 
 TEST_P(HookRowTest, ConnectionComesFromTheReport) {
     const auto& c = GetParam();
-    if (hostHas("cursor") || hostHas("claude") || hostHas("codex")) GTEST_SKIP() << "agents on this machine";
-    const std::string setup = c.setup;
-    if (!setup.empty() && setup.back() == '/') fs::create_directories(home / setup);
-    if (!setup.empty() && setup.back() != '/') writeFile(home / setup, "{}");
+    if (*c.setup != '\0') fs::path(c.setup).has_filename() ? writeFile(home / c.setup, "{}") : void(fs::create_directories(home / c.setup));
     std::optional<DoctorReport> report;
     if (c.hook) report.emplace().hooks = {DoctorHook{"other", "", DoctorStatus::ok, ""}, *c.hook};
     const auto row = AgentInstallStatus::load(report).at(static_cast<std::size_t>(c.kind));
-    EXPECT_EQ(row.kind, c.kind);
     EXPECT_EQ(row.message, c.message);
     EXPECT_EQ(row.statusLabel(), c.label);
 }
@@ -79,17 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Only executable files count, wherever they stand on a messy search path.
 TEST_F(InstallTest, CommandsOnThePathCountAsPresent) {
-    if (hostHas("codex")) GTEST_SKIP();
     EXPECT_FALSE(AgentInstallStatus::isPresent(Kind::codex, ".codex/hooks.json"));
     testing::TempFolder other;
-    addCommand(other.path(), "codex");
+    testing::writeScript(other / "codex", "exit 0");
     writeFile(bin / "vardex-agent-text", "not executable");
-    fs::create_directories(bin / "vardex-agent-folder");
     testing::ScopedEnv messy("PATH", ":" + bin.path().string() + "::/usr/bin:" + bin.path().string() + ":" +
                                          other.path().string() + ":");
     EXPECT_TRUE(AgentInstallStatus::isPresent(Kind::codex, ".codex/hooks.json"));
     EXPECT_FALSE(AgentInstallStatus::commandExists("vardex-agent-text"));
-    EXPECT_FALSE(AgentInstallStatus::commandExists("vardex-agent-folder"));
     EXPECT_TRUE(AgentInstallStatus::commandExists("sh"));
 }
 
@@ -137,7 +125,7 @@ struct MatchCase {
     const char* path;
     std::optional<std::string> bundleId;
     std::vector<std::string> argv;
-    const char* id;  // nullptr: no match
+    const char* id;  // "": no match
 };
 
 class MatchTest : public ::testing::TestWithParam<MatchCase> {};
@@ -145,12 +133,7 @@ class MatchTest : public ::testing::TestWithParam<MatchCase> {};
 TEST_P(MatchTest, FirstRowThatIdentifiesTheProgram) {
     const auto& c = GetParam();
     const auto found = ProtectAppRow::match(c.path, c.bundleId, c.argv);
-    if (c.id == nullptr) {
-        EXPECT_FALSE(found.has_value()) << found->id;
-    } else {
-        ASSERT_TRUE(found.has_value());
-        EXPECT_EQ(found->id, c.id);
-    }
+    EXPECT_EQ(found ? found->id : "", c.id);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -161,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"ScriptWithBackslashes", "C:\\node.exe", std::nullopt,
                   {"node", "C:\\npm\\node_modules\\@openai\\codex\\bin\\codex.js"}, "codex-cli"},
         MatchCase{"EarlierRowWins", "/usr/bin/zed", "com.microsoft.VSCode", {}, "github-copilot-vscode"},
-        MatchCase{"CaseMatters", "/usr/local/bin/Claude", "com.OpenAI.chat", {}, nullptr},
-        MatchCase{"NameIsOnlyTheLastComponent", "/opt/claude/bin/node", std::nullopt, {"/opt/claude/x.js"}, nullptr}),
+        MatchCase{"CaseMatters", "/usr/local/bin/Claude", "com.OpenAI.chat", {}, ""},
+        MatchCase{"NameIsOnlyTheLastComponent", "/opt/claude/bin/node", std::nullopt, {"/opt/claude/x.js"}, ""}),
     [](const auto& p) { return std::string(p.param.name); });
 
 struct LoadCase {
@@ -180,11 +163,7 @@ TEST_P(ProtectLoadTest, EngineRowsOrTheCatalogue) {
     testing::FakeEngine engine(c.script);
     const auto rows = ProtectApps::load();
     EXPECT_EQ(engine.arguments(), (std::vector<std::string>{"protect", "list", "--json"}));
-    if (c.rows == 0) {
-        EXPECT_EQ(rows, ProtectAppRow::catalog());
-    } else {
-        EXPECT_EQ(rows.size(), c.rows);
-    }
+    EXPECT_EQ(rows == ProtectAppRow::catalog() ? 0 : rows.size(), c.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -196,12 +175,6 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"EmptyList", "echo '[]'", 0},
         LoadCase{"OneBadRow", "echo '[{\"id\":\"x\"}]'", 0}),
     [](const auto& p) { return std::string(p.param.name); });
-
-TEST(ProtectLoadTest, NoEngineGivesTheCatalogue) {
-    testing::TempHome home;
-    testing::ScopedEnv path("PATH", (home / "nowhere").string());
-    EXPECT_EQ(ProtectApps::load(), ProtectAppRow::catalog());
-}
 
 }  // namespace
 }  // namespace vardex

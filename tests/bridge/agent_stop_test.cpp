@@ -20,7 +20,7 @@ using Found = std::vector<AgentProcess>;
 
 struct PsCase {
     const char* name;
-    const char* ps;
+    std::string ps;
     Found found;
 };
 
@@ -42,14 +42,10 @@ INSTANTIATE_TEST_SUITE_P(
         PsCase{"PidBeyond32Bits", "4294967298 claude\n2147483647 codex\n", Found{{2147483647, "codex"}}},
         PsCase{"NameWithSpacesAndNoFinalLineFeed", "42 /Applications/My Tools/codex\n4243 \n41 claude",
                Found{{42, "codex"}, {41, "claude"}}},
-        PsCase{"ReplacedBytes", "43 \xEF\xBF\xBD" "claude\n44 claude\n", Found{{44, "claude"}}}),
+        PsCase{"ReplacedBytes", "43 \xEF\xBF\xBD" "claude\n44 claude\n", Found{{44, "claude"}}},
+        // What ps prints is repaired as UTF-8 first; a bad byte costs its character, not the line.
+        PsCase{"RepairedBytes", engine_json::repairedUTF8("50 /opt/\xff\xfe/claude\n51 caf\xc3\xa9\xc3"), Found{{50, "claude"}}}),
     [](const auto& p) { return std::string(p.param.name); });
-
-TEST(AgentStopTest, ProcessListBytesAreRepairedNotDropped) {
-    const std::string listed = engine_json::repairedUTF8("50 /opt/\xff\xfe/claude\n51 caf\xc3\xa9\xc3");
-    EXPECT_EQ(listed, "50 /opt/\uFFFD\uFFFD/claude\n51 caf\u00e9\uFFFD");
-    EXPECT_EQ(AgentStop::parse(listed, ownPid), (Found{{50, "claude"}}));
-}
 
 TEST(AgentStopTest, RunningAgentsFindsARealProcessByItsName) {
     if (!fs::exists("/bin/ps")) GTEST_SKIP() << "no /bin/ps";
@@ -62,13 +58,9 @@ TEST(AgentStopTest, RunningAgentsFindsARealProcessByItsName) {
         execl((folder / "codex").c_str(), "codex", "30", static_cast<char*>(nullptr));
         _exit(127);
     }
-    Found agents;
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        agents = AgentStop::runningAgents();
-        if (std::find(agents.begin(), agents.end(), AgentProcess{child, "codex"}) != agents.end()) break;
-        usleep(20000);
-    }
-    EXPECT_NE(std::find(agents.begin(), agents.end(), AgentProcess{child, "codex"}), agents.end());
+    const auto listed = [child] { return std::ranges::count(AgentStop::runningAgents(), AgentProcess{child, "codex"}); };
+    for (int attempt = 0; attempt < 50 && listed() == 0; ++attempt) usleep(20000);
+    EXPECT_EQ(listed(), 1);
 
     // Id 0 would name this very process group.
     EXPECT_EQ(AgentStop::terminate({{0, "codex"}, {child, "codex"}, {2147483646, "claude"}}), 1);
@@ -85,10 +77,8 @@ TEST(AgentStopTest, FlagBesideTheActivityLog) {
     EXPECT_EQ(flag, home / "state/agents.stopped");
     EXPECT_TRUE(AgentStop::resume(flag).ok());  // nothing to remove yet
 
-    const auto at = std::chrono::sys_days{std::chrono::year{2026} / 3 / 4} + std::chrono::seconds{18367} +
-                    std::chrono::milliseconds{890};
+    const auto at = std::chrono::sys_days{std::chrono::March / 4 / 2026} + std::chrono::milliseconds{18367890};
     ASSERT_TRUE(AgentStop::stop(flag, at).ok());
-    EXPECT_TRUE(AgentStop::isStopped(flag));
     std::ifstream in(flag);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "stopped 2026-03-04T05:06:07Z\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(flag.parent_path()), fs::directory_iterator{}), 1);

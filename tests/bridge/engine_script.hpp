@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,7 +33,6 @@ public:
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-    bool ran() const { return std::filesystem::exists(home / "args"); }
 
     TempHome home;
 

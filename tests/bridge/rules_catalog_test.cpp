@@ -35,7 +35,6 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"Fraction", "45.9", 45.9, 45u},
         NumberCase{"Negative", "-1", -1.0, none},
         NumberCase{"TwoToThe64", "18446744073709551616", 18446744073709551616.0, none},
-        NumberCase{"DecimalText", "\"0.55\"", 0.55, none},
         NumberCase{"PlusText", "\"+120\"", 120.0, 120u},
         NumberCase{"DigitTextTooLong", "\"18446744073709551616\"", 18446744073709551616.0, none},
         NumberCase{"ExponentText", "\"5e-1\"", 0.5, none},
@@ -48,29 +47,21 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"Bool", "true", none, none}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// Missing or mistyped parts take their defaults; elements that are no objects are skipped.
 TEST(RulesCatalogTest, ReadsTheListingLeniently) {
     std::ifstream in(testing::fixturePath("rules_list.json"));
     const RulesCatalog catalog(json::parse(in));
     EXPECT_EQ(catalog.defaults, (CatalogDefaults{45, 0.55, "ask", "allow", "deny"}));
     ASSERT_EQ(catalog.rules.size(), 3u);
     EXPECT_EQ(catalog.rules[2], (CatalogRule{"shell.rm", "", "medium", "deny", "embedded", "", false}));
-    ASSERT_EQ(catalog.disabled.size(), 1u);
-    EXPECT_EQ(catalog.disabled[0], (CatalogRule{"shell.curl", "", "medium", "deny", "user",
-                                                "/home/u/.config/talvenor/vardex/policy.yaml", true}));
-}
-
-TEST(RulesCatalogTest, MissingOrMistypedPartsTakeDefaults) {
-    EXPECT_EQ(RulesCatalog(json::object()), RulesCatalog());
+    EXPECT_EQ(catalog.disabled, (std::vector{CatalogRule{"shell.curl", "", "medium", "deny", "user",
+                                                        "/home/u/.config/talvenor/vardex/policy.yaml", true}}));
     EXPECT_EQ(RulesCatalog(json::array()), RulesCatalog());
-    const RulesCatalog odd(json::parse(
-        R"({"defaults": [1], "rules": {"id": "x"}, "disabled": "all",
-            "extra": {"deep": [[[]]]}})"));
-    EXPECT_EQ(odd, RulesCatalog());
+    EXPECT_EQ(RulesCatalog(json::parse(R"({"defaults": [1], "rules": {"id": "x"}, "disabled": "all"})")), RulesCatalog());
     const RulesCatalog mistyped(json::parse(
         R"({"defaults": {"ask_timeout_seconds": -1, "ask_threshold": "high", "unmatched": 3, "on_timeout": null},
             "rules": [{"id": 7, "severity": ["critical"], "layer": false}]})"));
-    EXPECT_EQ(mistyped.defaults, CatalogDefaults());
-    EXPECT_EQ(mistyped.rules.at(0), CatalogRule());
+    EXPECT_EQ(mistyped, (RulesCatalog(json::parse(R"({"rules": [{}]})"))));
 }
 
 // Whatever the exit status, a JSON object is the listing; without one a failure speaks for itself.
@@ -95,7 +86,7 @@ TEST_P(RulesLoadTest, RunsTheListing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, RulesLoadTest,
-    ::testing::Values(LoadCase{"EmptySuccess", "exit 0", 30, ""}, LoadCase{"ProseSuccess", "echo 'rules: none'", 30, ""},
+    ::testing::Values(LoadCase{"ProseSuccess", "echo 'rules: none'", 30, ""},
                       LoadCase{"SilentFailure", "exit 2", 0, "Could not run Vardex. Could not list rules."},
                       LoadCase{"FailureWithWords", "echo 'bad policy' >&2; exit 2", 0, "Could not run Vardex. bad policy"},
                       LoadCase{"ArrayFailure", "echo '[]'; exit 1", 0, "Could not run Vardex. []"},
