@@ -8,10 +8,6 @@ namespace {
 const std::string kContext = R"("context":{"agent":"shim","session_id":"s","cwd":"/","autonomous":false})";
 const std::string kShell = R"("kind":"shell","raw":"x","cwd":"/","argv_tree":)";
 
-Result<Action, WireError> decodeAction(const std::string& members) {
-    return ProtocolJSON::decode<Action>("{" + kContext + "," + members + "}");
-}
-
 // Tree shapes and write-back of every kind are covered by the sample files; these are the
 // actions a daemon could send that must be refused, each with the sentence that says why.
 struct Rejected {
@@ -23,7 +19,7 @@ struct Rejected {
 class RejectedAction : public ::testing::TestWithParam<Rejected> {};
 
 TEST_P(RejectedAction, FailsWithItsText) {
-    auto action = decodeAction(GetParam().members);
+    auto action = ProtocolJSON::decode<Action>("{" + kContext + "," + GetParam().members + "}");
     ASSERT_FALSE(action);
     EXPECT_EQ(action.error().description(), GetParam().description);
 }
