@@ -14,53 +14,26 @@ using Kind = AgentInstallRow::Kind;
 using testing::writeFile;
 
 // A temporary home with a search path of its own, so nothing of the real machine is found
-// (the four standard program folders still are; the fake names below are in none of them).
+// (the four standard program folders still are: where one holds a coding agent, the tests skip).
 class InstallTest : public ::testing::Test {
 protected:
     testing::TempHome home;
     testing::TempFolder bin;
     testing::ScopedEnv path{"PATH", bin.path().string()};
 
-    void addCommand(const fs::path& folder, std::string_view name) { testing::writeScript(folder / name, "exit 0"); }
-
-    DoctorReport reportWith(std::vector<DoctorHook> hooks) {
-        DoctorReport report;
-        report.hooks = std::move(hooks);
-        return report;
-    }
-
-    // Whether the host itself has one of the families installed, which would make presence
-    // tests meaningless here.
-    static bool hostHas(std::string_view command) {
-        for (const char* folder : {"/usr/local/bin", "/opt/homebrew/bin", "/usr/bin", "/bin"}) {
-            if (fs::exists(fs::path(folder) / command)) return true;
+    void SetUp() override {
+        for (const char* agent : {"cursor", "claude", "codex"}) {
+            if (AgentInstallStatus::commandExists(agent)) GTEST_SKIP() << agent << " is installed on this machine";
         }
-        return false;
     }
 };
 
-TEST_F(InstallTest, NothingInstalledAndNoReport) {
-    if (hostHas("cursor") || hostHas("claude") || hostHas("codex") || fs::exists("/Applications")) {
-        GTEST_SKIP() << "this machine has coding agents installed";
-    }
-    const auto rows = AgentInstallStatus::load(std::nullopt);
-    const std::vector<AgentInstallRow> expected{
-        {"cursor", "Cursor", false, false, "This app is not installed on this Mac.", Kind::cursor},
-        {"claude", "Claude Code", false, false, "This app is not installed on this Mac.", Kind::claude},
-        {"codex", "Codex", false, false, "This app is not installed on this Mac.", Kind::codex},
-        {"mcp", "AI tools and plugins", false, false, "No AI tools or plugins found.", Kind::mcp},
-    };
-    EXPECT_EQ(rows, expected);
-    EXPECT_EQ(rows[0].statusLabel(), "Not on this Mac");
-}
-
+// The label tells both whether the agent was found and whether it is connected.
 struct HookCase {
     const char* name;
     const char* setup;  // a path under home to create; a name ending in "/" is a folder
     std::optional<DoctorHook> hook;
     Kind kind;
-    bool detected;
-    bool installed;
     const char* message;
     const char* label;
 };
@@ -69,135 +42,90 @@ class HookRowTest : public InstallTest, public ::testing::WithParamInterface<Hoo
 
 TEST_P(HookRowTest, ConnectionComesFromTheReport) {
     const auto& c = GetParam();
-    if (hostHas("cursor") || hostHas("claude") || hostHas("codex")) GTEST_SKIP() << "agents on this machine";
-    if (*c.setup != '\0') {
-        const std::string setup = c.setup;
-        if (setup.back() == '/') fs::create_directories(home / setup);
-        else writeFile(home / setup, "{}");
-    }
+    if (*c.setup != '\0') fs::path(c.setup).has_filename() ? writeFile(home / c.setup, "{}") : void(fs::create_directories(home / c.setup));
     std::optional<DoctorReport> report;
-    if (c.hook) report = reportWith({DoctorHook{"other", "", DoctorStatus::ok, ""}, *c.hook});
-    const auto rows = AgentInstallStatus::load(report);
-    const auto& row = rows.at(static_cast<std::size_t>(c.kind));
-    EXPECT_EQ(row.kind, c.kind);
-    EXPECT_EQ(row.detected, c.detected);
-    EXPECT_EQ(row.installed, c.installed);
+    if (c.hook) report.emplace().hooks = {DoctorHook{"other", "", DoctorStatus::ok, ""}, *c.hook};
+    const auto row = AgentInstallStatus::load(report).at(static_cast<std::size_t>(c.kind));
     EXPECT_EQ(row.message, c.message);
     EXPECT_EQ(row.statusLabel(), c.label);
 }
 
 const DoctorHook claudeOk{"claude", "/h/.claude/settings.json", DoctorStatus::ok, "ok"};
 const DoctorHook claudeWarning{"claude", "/h/.claude/settings.json", DoctorStatus::warning, "old"};
-const DoctorHook codexOk{"codex", "", DoctorStatus::ok, ""};
+constexpr const char* notYet = "Found. Not connected yet.";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, HookRowTest,
     ::testing::Values(
-        HookCase{"CursorAppInHomeApplications", "Applications/Cursor.app/", std::nullopt, Kind::cursor, true, false,
-                 "Found. Not connected yet.", "Not connected to Cursor"},
-        HookCase{"ClaudeConnected", ".claude/settings.json", claudeOk, Kind::claude, true, true,
-                 "Connected to Claude Code", "Connected to Claude Code"},
-        HookCase{"ClaudeHookWarning", "Applications/Claude Code.app/", claudeWarning, Kind::claude, true, false,
-                 "Found. Not connected yet.", "Not connected to Claude Code"},
-        HookCase{"HookWithoutTheAgentOnDisk", "", codexOk, Kind::codex, false, false, "Found. Not connected yet.",
+        HookCase{"NotInstalled", "", std::nullopt, Kind::claude, "This app is not installed on this Mac.", "Not on this Mac"},
+        HookCase{"ClaudeConnected", ".claude/settings.json", claudeOk, Kind::claude, "Connected to Claude Code",
+                 "Connected to Claude Code"},
+        HookCase{"ClaudeHookWarning", "Applications/Claude Code.app/", claudeWarning, Kind::claude, notYet,
+                 "Not connected to Claude Code"},
+        HookCase{"HookWithoutTheAgentOnDisk", "", DoctorHook{"codex", "", DoctorStatus::ok, ""}, Kind::codex, notYet,
                  "Not on this Mac"},
-        HookCase{"CodexFolderWithoutHooksFile", ".codex/", std::nullopt, Kind::codex, true, false,
-                 "Found. Not connected yet.", "Not connected to Codex"},
-        HookCase{"ChatGPTAppCountsForCodex", "Applications/ChatGPT.app/", codexOk, Kind::codex, true, true,
-                 "Connected to Codex", "Connected to Codex"},
-        HookCase{"HookForAnotherAgentOnly", ".cursor/hooks.json", claudeOk, Kind::cursor, true, false,
-                 "Found. Not connected yet.", "Not connected to Cursor"}),
+        HookCase{"CodexFolderWithoutHooksFile", ".codex/", std::nullopt, Kind::codex, notYet, "Not connected to Codex"},
+        HookCase{"HookForAnotherAgentOnly", ".cursor/hooks.json", claudeOk, Kind::cursor, notYet, "Not connected to Cursor"}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// Only executable files count, wherever they stand on a messy search path.
 TEST_F(InstallTest, CommandsOnThePathCountAsPresent) {
-    if (hostHas("codex")) GTEST_SKIP();
     EXPECT_FALSE(AgentInstallStatus::isPresent(Kind::codex, ".codex/hooks.json"));
-    addCommand(bin.path(), "codex");
-    EXPECT_TRUE(AgentInstallStatus::isPresent(Kind::codex, ".codex/hooks.json"));
-    EXPECT_TRUE(AgentInstallStatus::commandExists("codex"));
-}
-
-TEST_F(InstallTest, CommandLookupSkipsEmptyAndRepeatedEntriesAndNonExecutables) {
     testing::TempFolder other;
-    addCommand(other.path(), "vardex-agent-probe");
+    testing::writeScript(other / "codex", "exit 0");
     writeFile(bin / "vardex-agent-text", "not executable");
-    fs::create_directories(bin / "vardex-agent-folder");
-    testing::ScopedEnv messy("PATH", ":" + bin.path().string() + "::/usr/bin:" + bin.path().string() + ":/usr/bin:" +
+    testing::ScopedEnv messy("PATH", ":" + bin.path().string() + "::/usr/bin:" + bin.path().string() + ":" +
                                          other.path().string() + ":");
-    EXPECT_TRUE(AgentInstallStatus::commandExists("vardex-agent-probe"));
+    EXPECT_TRUE(AgentInstallStatus::isPresent(Kind::codex, ".codex/hooks.json"));
     EXPECT_FALSE(AgentInstallStatus::commandExists("vardex-agent-text"));
-    EXPECT_FALSE(AgentInstallStatus::commandExists("vardex-agent-folder"));
     EXPECT_TRUE(AgentInstallStatus::commandExists("sh"));
 }
 
 struct McpCase {
     const char* name;
     std::vector<std::pair<const char*, std::string>> files;
-    bool detected;
-    bool installed;
     const char* message;
 };
+
+constexpr const char* nothing = "No AI tools or plugins found.";
+constexpr const char* unconnected = "AI tools found. Not connected yet.";
+constexpr const char* connected = "AI tools and plugins are connected.";
 
 class McpRowTest : public InstallTest, public ::testing::WithParamInterface<McpCase> {};
 
 TEST_P(McpRowTest, ReadsTheConfigurationFiles) {
     const auto& c = GetParam();
-    for (const auto& [file, text] : c.files) writeFile(home / file, text);
+    for (const auto& [file, text] : c.files) {
+        if (text != "<fifo>") writeFile(home / file, text);
+        EXPECT_TRUE(text != "<fifo>" || ::mkfifo((home / file).c_str(), 0600) == 0);
+    }
     const auto rows = AgentInstallStatus::load(std::nullopt);
-    EXPECT_EQ(rows.back(), (AgentInstallRow{"mcp", "AI tools and plugins", c.detected, c.installed, c.message, Kind::mcp}));
-    EXPECT_EQ(AgentInstallStatus::isPresent(Kind::mcp, ""), c.detected);
+    EXPECT_EQ(rows.back().message, c.message);
+    EXPECT_EQ(rows.back().installed, c.message == connected);
+    EXPECT_EQ(AgentInstallStatus::isPresent(Kind::mcp, ""), c.message != nothing);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, McpRowTest,
     ::testing::Values(
-        McpCase{"None", {}, false, false, "No AI tools or plugins found."},
-        McpCase{"EmptyFile", {{".cursor/mcp.json", ""}}, true, false, "AI tools found. Not connected yet."},
-        McpCase{"UnderscoreProxy", {{".codex/config.toml", "[mcp_servers.fs]\ncommand = \"vardex mcp_proxy\"\n"}}, true,
-                true, "AI tools and plugins are connected."},
+        McpCase{"None", {}, nothing}, McpCase{"EmptyFile", {{".cursor/mcp.json", ""}}, unconnected},
+        McpCase{"UnderscoreProxy", {{".codex/config.toml", "[mcp_servers.fs]\ncommand = \"vardex mcp_proxy\"\n"}}, connected},
         McpCase{"ProxyInALaterFile",
-                {{".claude.json", "{\"mcpServers\":{}}"},
-                 {".config/Claude/claude_desktop_config.json", "{\"command\":\"mcp-proxy\"}"}},
-                true, true, "AI tools and plugins are connected."},
-        McpCase{"NotUTF8IsNotSettings", {{".claude.json", "\xff\xfe mcp-proxy"}}, true, false,
-                "AI tools found. Not connected yet."},
-        McpCase{"TooLargeIsNotRead", {{".claude.json", std::string(5 << 20, ' ') + "mcp-proxy"}}, true, false,
-                "AI tools found. Not connected yet."}),
+                {{".claude.json", "{\"mcpServers\":{}}"}, {".config/Claude/claude_desktop_config.json", "\"mcp-proxy\""}},
+                connected},
+        McpCase{"AFifoDoesNotBlock", {{".claude.json", "<fifo>"}}, unconnected},
+        McpCase{"NotUTF8IsNotSettings", {{".claude.json", "\xff\xfe mcp-proxy"}}, unconnected},
+        McpCase{"TooLargeIsNotRead", {{".claude.json", std::string(5 << 20, ' ') + "mcp-proxy"}}, unconnected}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(InstallTest, AFifoInPlaceOfTheSettingsDoesNotBlock) {
-    ASSERT_EQ(::mkfifo((home / ".claude.json").c_str(), 0600), 0);
-    const auto rows = AgentInstallStatus::load(std::nullopt);
-    EXPECT_TRUE(rows.back().detected);
-    EXPECT_FALSE(rows.back().installed);
-}
-
-TEST_F(InstallTest, UnreadableConfigurationIsSkipped) {
-    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
-    writeFile(home / ".claude.json", "mcp-proxy");
-    fs::permissions(home / ".claude.json", fs::perms::none);
-    const auto rows = AgentInstallStatus::load(std::nullopt);
-    EXPECT_TRUE(rows.back().detected);
-    EXPECT_FALSE(rows.back().installed);
-}
-
 // ---- Protected apps ----------------------------------------------------------------------
-
-TEST(ProtectAppRowTest, CatalogueOfTwentyKnownAgents) {
-    const auto& rows = ProtectAppRow::catalog();
-    ASSERT_EQ(rows.size(), 20u);
-    EXPECT_EQ(rows.front().id, "github-copilot-vscode");
-    EXPECT_EQ(rows.back().id, "grok-bot");
-    EXPECT_EQ(rows[12], (ProtectAppRow{"kiro-cli", "Kiro CLI", {"dev.kiro.cli"}, {"kiro-cli", "q"}, {}, true, std::nullopt}));
-    EXPECT_TRUE(std::all_of(rows.begin(), rows.end(), [](const auto& r) { return r.protect && !r.teamId; }));
-}
 
 struct MatchCase {
     const char* name;
     const char* path;
     std::optional<std::string> bundleId;
     std::vector<std::string> argv;
-    const char* id;  // nullptr: no match
+    const char* id;  // "": no match
 };
 
 class MatchTest : public ::testing::TestWithParam<MatchCase> {};
@@ -205,12 +133,7 @@ class MatchTest : public ::testing::TestWithParam<MatchCase> {};
 TEST_P(MatchTest, FirstRowThatIdentifiesTheProgram) {
     const auto& c = GetParam();
     const auto found = ProtectAppRow::match(c.path, c.bundleId, c.argv);
-    if (c.id == nullptr) {
-        EXPECT_FALSE(found.has_value()) << found->id;
-    } else {
-        ASSERT_TRUE(found.has_value());
-        EXPECT_EQ(found->id, c.id);
-    }
+    EXPECT_EQ(found ? found->id : "", c.id);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -221,71 +144,37 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"ScriptWithBackslashes", "C:\\node.exe", std::nullopt,
                   {"node", "C:\\npm\\node_modules\\@openai\\codex\\bin\\codex.js"}, "codex-cli"},
         MatchCase{"EarlierRowWins", "/usr/bin/zed", "com.microsoft.VSCode", {}, "github-copilot-vscode"},
-        MatchCase{"ShortCommand", "/usr/local/bin/q", std::nullopt, {}, "kiro-cli"},
-        MatchCase{"CaseMatters", "/usr/local/bin/Claude", "com.OpenAI.chat", {}, nullptr},
-        MatchCase{"NameIsOnlyTheLastComponent", "/opt/claude/bin/node", std::nullopt, {"/opt/claude/x.js"}, nullptr},
-        MatchCase{"AiderMarker", "/usr/bin/python3", std::nullopt, {"python3", "/home/u/.local/bin/aider"}, "aider"}),
+        MatchCase{"CaseMatters", "/usr/local/bin/Claude", "com.OpenAI.chat", {}, ""},
+        MatchCase{"NameIsOnlyTheLastComponent", "/opt/claude/bin/node", std::nullopt, {"/opt/claude/x.js"}, ""}),
     [](const auto& p) { return std::string(p.param.name); });
-
-TEST(ProtectAppRowTest, StrictFormRefusesTheWholeListForOneBadRow) {
-    std::ifstream in(testing::fixturePath("protect_list.json"));
-    const auto document = nlohmann::json::parse(in);
-    const auto rows = protect_app_json::listFromJson(document);
-    ASSERT_TRUE(rows.ok()) << rows.error().description();
-    ASSERT_EQ(rows->size(), 2u);
-    EXPECT_EQ((*rows)[1].teamId, "MQ55");
-    EXPECT_FALSE((*rows)[1].protect);
-    for (const auto& row : *rows) EXPECT_EQ(protect_app_json::fromJson(protect_app_json::toJson(row)).value(), row);
-    EXPECT_FALSE(protect_app_json::toJson((*rows)[0]).contains("team_id"));
-
-    for (const char* broken : {R"({"cli_names": "claude"})", R"({"cli_names": ["claude", 1]})", R"({"protect": "yes"})",
-                               R"({"team_id": 7})", R"({"display_name": null})"}) {
-        auto bad = document;
-        bad[0].update(nlohmann::json::parse(broken));
-        EXPECT_FALSE(protect_app_json::listFromJson(bad).ok()) << broken;
-    }
-    auto lacking = document;
-    lacking[1].erase("script_markers");
-    EXPECT_FALSE(protect_app_json::listFromJson(lacking).ok());
-}
 
 struct LoadCase {
     const char* name;
     std::string script;
-    std::size_t rows;  // 20 is the catalogue
+    std::size_t rows;  // 0: the built-in catalogue
 };
 
 class ProtectLoadTest : public ::testing::TestWithParam<LoadCase> {};
+
+const std::string listing = testing::fixturePath("protect_list.json");
 
 TEST_P(ProtectLoadTest, EngineRowsOrTheCatalogue) {
     const auto& c = GetParam();
     testing::FakeEngine engine(c.script);
     const auto rows = ProtectApps::load();
     EXPECT_EQ(engine.arguments(), (std::vector<std::string>{"protect", "list", "--json"}));
-    EXPECT_EQ(rows.size(), c.rows);
-    if (c.rows == 20) {
-        EXPECT_EQ(rows, ProtectAppRow::catalog());
-    }
+    EXPECT_EQ(rows == ProtectAppRow::catalog() ? 0 : rows.size(), c.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, ProtectLoadTest,
     ::testing::Values(
-        LoadCase{"EngineRows", testing::FakeEngine::printing(testing::fixturePath("protect_list.json")), 2},
-        LoadCase{"EngineRowsDespiteFailure", testing::FakeEngine::printing(testing::fixturePath("protect_list.json"), 1), 2},
-        LoadCase{"WarningBesideTheJSON",
-                 "echo 'note: slow' >&2\n" + testing::FakeEngine::printing(testing::fixturePath("protect_list.json")), 20},
-        LoadCase{"RowsOnStandardErrorAlone", "cat '" + testing::fixturePath("protect_list.json") + "' >&2", 2},
-        LoadCase{"EmptyList", "echo '[]'", 20},
-        LoadCase{"NotJSON", "echo 'protect: unknown command'; exit 2", 20},
-        LoadCase{"OneBadRow", "echo '[{\"id\":\"x\"}]'", 20}),
+        LoadCase{"EngineRowsDespiteFailure", "cat '" + listing + "'; exit 1", 2},
+        LoadCase{"WarningBesideTheJSON", "echo 'note: slow' >&2; cat '" + listing + "'", 0},
+        LoadCase{"RowsOnStandardErrorAlone", "cat '" + listing + "' >&2", 2},
+        LoadCase{"EmptyList", "echo '[]'", 0},
+        LoadCase{"OneBadRow", "echo '[{\"id\":\"x\"}]'", 0}),
     [](const auto& p) { return std::string(p.param.name); });
-
-TEST(ProtectLoadTest, NoEngineGivesTheCatalogue) {
-    testing::TempHome home;
-    testing::ScopedEnv path("PATH", (home / "nowhere").string());
-    EXPECT_EQ(ProtectApps::load(), ProtectAppRow::catalog());
-}
 
 }  // namespace
 }  // namespace vardex

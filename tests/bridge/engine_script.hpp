@@ -2,8 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,21 +11,21 @@
 
 namespace vardex::testing {
 
+inline std::string fixturePath(std::string_view name) {
+    return std::string(VARDEX_FIXTURES_DIR) + "/bridge/" + std::string(name);
+}
+
+// `cat` of a sample file, so a fake engine prints it byte for byte.
+inline std::string printing(std::string_view fixture) { return "cat '" + fixturePath(fixture) + "'\n"; }
+
 // A fake engine in a temporary HOME, found through VARDEX_BIN. It records each argument on a
 // line of its own in "args" before running `body`, so tests see the exact argument list.
 class FakeEngine {
 public:
-    explicit FakeEngine(std::string_view body) {
-        const auto script = std::string("for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '") +
-                            (home / "args").string() + "'\n" + std::string(body);
-        binary = writeScript(home / "bin/vardex", script);
-        useBinary.emplace("VARDEX_BIN", binary.string());
-    }
-
-    // `cat` of a file copied into the home, so the script prints it byte for byte.
-    static std::string printing(const std::filesystem::path& fixture, int exitCode = 0) {
-        return "cat '" + fixture.string() + "'\nexit " + std::to_string(exitCode) + "\n";
-    }
+    explicit FakeEngine(std::string_view body)
+        : useBinary("VARDEX_BIN", writeScript(home / "bin/vardex", "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
+                                                                        (home / "args").string() + "'\n" + std::string(body))
+                                      .string()) {}
 
     std::vector<std::string> arguments() const {
         std::ifstream in(home / "args");
@@ -35,18 +33,12 @@ public:
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-    bool ran() const { return std::filesystem::exists(home / "args"); }
 
     TempHome home;
-    std::filesystem::path binary;
 
 private:
-    std::optional<ScopedEnv> useBinary;
+    ScopedEnv useBinary;
     ScopedEnv path{"PATH", "/usr/bin:/bin"};
 };
-
-inline std::string fixturePath(std::string_view name) {
-    return std::string(VARDEX_FIXTURES_DIR) + "/bridge/" + std::string(name);
-}
 
 }  // namespace vardex::testing
