@@ -1,12 +1,11 @@
 // The popover and the approval panel against a real store and a scripted daemon: which input
-// answers and which answers nothing, the exact verdict line that reaches the daemon, what each
-// control leaves in the store, and when the shell brings the approval window up.
+// answers and which answers nothing, the exact verdict line that reaches the daemon, and what each
+// control leaves in the store.
 #include <map>
 
 #include <QFrame>
 #include <QPlainTextEdit>
 
-#include "ui/app/approval_opener.hpp"
 #include "ui/screens/approval/approval_panel.hpp"
 #include "ui/screens/popover/popover_view.hpp"
 #include "ui/support/screen_harness.hpp"
@@ -165,23 +164,6 @@ TEST(PopoverRows, EachRowArmsOnItsOwnWhenItIsInserted) {
         armed[row->property("requestId").toString()] = row->findChild<QPushButton*>(QStringLiteral("pendingBlock"))->isEnabled();
     }
     EXPECT_EQ(armed, (std::map<QString, bool>{{QStringLiteral("r-1"), true}, {QStringLiteral("r-2"), false}}));
-}
-
-// The approval window comes up when the waiting list goes from empty to not empty, not for
-// every question.
-TEST(ApprovalOpening, FollowsTheWaitingListFromEmptyToNotEmpty) {
-    ScreenHarness screens;
-    screens.connect();
-    ApprovalOpener opener(screens.context().watcher);
-    auto& opened = screens.harness.windows.opened;
-
-    screens.daemonAsks(sudoRequest("r-1"));
-    screens.daemonAsks(sudoRequest("r-2"));
-    EXPECT_EQ(opened.size(), 1U) << "a second question joins the open window";
-    for (const auto& ask : std::vector<PendingAsk>(screens.store().pending)) screens.store().answer(ask.request, ApprovalVerdict::deny);
-    screens.settle();
-    screens.daemonAsks(sudoRequest("r-3"));
-    EXPECT_EQ(opened, (std::vector<std::string>{"approval", "approval"}));
 }
 
 }  // namespace

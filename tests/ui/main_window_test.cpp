@@ -299,7 +299,10 @@ INSTANTIATE_TEST_SUITE_P(
                  .errorLine = "settingsError", .check = [](const VardexStore& store) { EXPECT_TRUE(store.isPaused()); }},
         FormCase{.name = "quietHoursAreKeptAsTyped", .build = build<SettingsPage>(), .arrange = openMore,
                  .steps = {click("quietHours"), enter("quietStart", "7:5")}, .errorLine = "settingsError",
-                 .check = [](const VardexStore& store) { EXPECT_TRUE(store.quietHoursEnabled); EXPECT_EQ(store.notice.quietStartMinutes, 425); }}),
+                 .check = [](const VardexStore& store) {
+                     EXPECT_TRUE(store.quietHoursEnabled);
+                     EXPECT_EQ(store.notice.quietStartMinutes, 425);
+                 }}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -311,18 +314,22 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{.name = "aSiteTheEngineRefusesIsNotKept", .build = build<ProtectionPage>(),
                  .steps = {type("newSite", "refused.example"), click("addSite")}, .errorLine = "policyError",
                  .wantError = "That site is not allowed here.", .wantPolicy = nothingSaved},
-        FormCase{.name = "aFolderFromThePicker", .build = build<ProtectionPage>(), .steps = {click("addFolder"), chooseFolder("/srv/payroll/")},
+        FormCase{.name = "aFolderFromThePicker", .build = build<ProtectionPage>(),
+                 .steps = {click("addFolder"), chooseFolder("/srv/payroll/")},
                  .errorLine = "policyError", .wantPolicy = [](UserPolicyFile& p) { p.addFolder("/srv/payroll"); }},
         FormCase{.name = "removeTakesTheRuleOut", .build = build<ProtectionPage>(),
                  .arrange = [](VardexStore& store) { store.userPolicy.addSite("example.org"); store.persistPolicy(); },
                  .steps = {click("removeRule")}, .errorLine = "policyError", .wantPolicy = nothingSaved},
-        FormCase{.name = "aRuleWithoutWhatToWatchIsRefused", .build = build<RulesPage>(), .steps = {type("ruleName", "my.rule"), click("addRule")},
+        FormCase{.name = "aRuleWithoutWhatToWatchIsRefused", .build = build<RulesPage>(),
+                 .steps = {type("ruleName", "my.rule"), click("addRule")},
                  .errorLine = "ruleError", .wantError = "Say what this rule should watch.", .wantPolicy = nothingSaved},
         FormCase{.name = "aCommandRuleThatAsks", .build = build<RulesPage>(),
                  .steps = {type("ruleName", "my.curl"), type("ruleWatch", "curl"), pick("ruleKind", "Command"),
                            pick("ruleDecision", "Ask first"), click("addRule")},
                  .errorLine = "ruleError",
-                 .wantPolicy = [](UserPolicyFile& p) { p.rules = {UserRule::custom("my.curl", "", "medium", "ask", UserRule::MatchKind::raw, "curl")}; }},
+                 .wantPolicy = [](UserPolicyFile& p) {
+                     p.rules = {UserRule::custom("my.curl", "", "medium", "ask", UserRule::MatchKind::raw, "curl")};
+                 }},
         FormCase{.name = "aSwitchTurnsARuleOff", .build = build<RulesPage>(), .steps = {click("ruleSwitch")}, .errorLine = "ruleError",
                  .wantPolicy = [](UserPolicyFile& p) { p.disable = {"secrets.dotenv"}; }}),
     caseName);
@@ -331,7 +338,8 @@ INSTANTIATE_TEST_SUITE_P(
     Engine, PageForms,
     ::testing::Values(
         FormCase{.name = "aFileReadIsTried", .build = build<CheckPage>(),
-                 .steps = {pick("checkKind", "Read a file"), type("checkRead", "~/.ssh/id_rsa"), click("runCheck")}, .errorLine = "checkError",
+                 .steps = {pick("checkKind", "Read a file"), type("checkRead", "~/.ssh/id_rsa"), click("runCheck")},
+                 .errorLine = "checkError",
                  .wantRun = "check --json --read ~/.ssh/id_rsa",
                  .check = [](const VardexStore& store) { EXPECT_EQ(store.checkOutcome.decision->outcome, Outcome::deny); }},
         FormCase{.name = "anEmptyCommandIsNotRun", .build = build<CheckPage>(), .steps = {click("runCheck")}, .errorLine = "checkError",

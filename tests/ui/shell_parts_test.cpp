@@ -216,7 +216,8 @@ TEST(ReceiptPng, IsTheCardAtTwicePointsWithTheBadgeOnlyForExamples) {
             for (int x = image.width() / 2; x < image.width() && !seen; x += 2) seen = image.pixelColor(x, y) == badgeColour;
         }
         EXPECT_EQ(seen, example);
-        EXPECT_EQ(card.findChild<QLabel*>(QStringLiteral("receiptTopCatch"))->text().toStdString(), topCatch.value_or("Nothing needed blocking today."));
+        EXPECT_EQ(card.findChild<QLabel*>(QStringLiteral("receiptTopCatch"))->text().toStdString(),
+                  topCatch.value_or("Nothing needed blocking today."));
     }
 }
 
