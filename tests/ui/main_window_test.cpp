@@ -1,78 +1,55 @@
-#include <algorithm>
-#include <functional>
+// The main window and its pages against a real store in a temporary home with a fake engine: which
+// screen and page show, and what each control reaches in the store, the policy file and the engine.
 
-#include <gtest/gtest.h>
-
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QStackedWidget>
-#include <QTest>
 
-#include "store/vardex_store.hpp"
+#include "policy/user_policy_file.hpp"
 #include "ui/screens/main_window/main_window.hpp"
-#include "ui/screens/main_window/pages/page.hpp"
+#include "ui/screens/main_window/pages/activity_page.hpp"
+#include "ui/screens/main_window/pages/check_page.hpp"
+#include "ui/screens/main_window/pages/health_page.hpp"
+#include "ui/screens/main_window/pages/home_page.hpp"
+#include "ui/screens/main_window/pages/protection_page.hpp"
+#include "ui/screens/main_window/pages/rules_page.hpp"
+#include "ui/screens/main_window/pages/settings_page.hpp"
 #include "ui/support/screen_harness.hpp"
 
 namespace vardex::ui::testing {
 namespace {
 
-using vardex::testing::caseName;
-
-struct ScreenCase {
-    const char* name;
-    std::function<void(VardexStore&)> arrange;
-    const char* wantScreen;
-};
-
-class MainWindowScreens : public ::testing::TestWithParam<ScreenCase> {};
-
-// Consent wins over onboarding, onboarding over the pages; a click on each moves on.
-TEST_P(MainWindowScreens, ShowsTheScreenThatIsDue) {
-    ScreenHarness screens;
-    GetParam().arrange(screens.store());
-    MainWindow window(screens.context());
-    screens.settle();
-    auto* stack = window.findChild<QStackedWidget*>();
-    ASSERT_NE(stack, nullptr);
-    EXPECT_EQ(stack->currentWidget()->objectName().toStdString(), GetParam().wantScreen);
-    EXPECT_EQ(window.size(), MainWindow::fixedSize);
-    EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "the main window keeps its size";
+// The object name of what the window's outer stack (or the stack of this name) shows.
+std::string shownIn(const QWidget& root, const char* stack = nullptr) {
+    auto* shown = stack ? child<QStackedWidget>(root, stack) : root.findChild<QStackedWidget*>();
+    return shown ? shown->currentWidget()->objectName().toStdString() : "";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MainWindowScreens,
-    ::testing::Values(
-        ScreenCase{"consentBeforeOnboarding",
-                   [](VardexStore& store) {
-                       store.showConnectConsent = true;
-                       store.showOnboarding = true;
-                   },
-                   "consentScreen"},
-        ScreenCase{"onboardingWhenConsentIsGiven", [](VardexStore& store) { store.showOnboarding = true; }, "onboardingScreen"},
-        ScreenCase{"pagesOtherwise", [](VardexStore&) {}, "workspace"}),
-    caseName);
-
+// Consent comes before onboarding, onboarding before the pages.
 TEST(MainWindowConsent, ConnectRecordsTheConsentAndAsksTheEngineToConnect) {
     ScreenHarness screens(pageEngine);
     screens.store().showConnectConsent = true;
+    screens.store().showOnboarding = true;
     MainWindow window(screens.context());
     window.show();
     screens.settle();
-    QTest::mouseClick(child<QPushButton>(window, "consentConnect"), Qt::LeftButton);
-    screens.settle();
+    EXPECT_EQ(shownIn(window), "consentScreen");
+    screens.click(window, "consentConnect");
     EXPECT_FALSE(screens.store().showConnectConsent);
-    EXPECT_EQ(window.findChild<QStackedWidget*>()->currentWidget()->objectName(), QStringLiteral("workspace"));
-    const auto calls = screens.engineCalls();
-    EXPECT_NE(std::find(calls.begin(), calls.end(), "connect --consent --json"), calls.end());
+    EXPECT_EQ(shownIn(window), "onboardingScreen");
+    EXPECT_TRUE(screens.engineRan("connect --consent --json"));
 }
 
 struct SidebarCase {
     const char* name;
     bool talkPreview;
-    const char* click;  // the sidebar entry's text
     VardexPage start;
+    const char* click;  // the sidebar entry's text; none: only the store's page is shown
     VardexPage wantPage;
     const char* wantShown;
+    const char* wantEntry = nullptr;  // the sidebar entry marked as chosen, when it is not the one clicked
 };
 
 class MainWindowSidebar : public ::testing::TestWithParam<SidebarCase> {};
@@ -83,37 +60,298 @@ TEST_P(MainWindowSidebar, ChoosingAnEntryShowsItsPage) {
     if (c.talkPreview) screens.harness.preferences.values["talkPreview"] = true;
     screens.store().page = c.start;
     MainWindow window(screens.context());
+    window.show();
     screens.settle();
     auto* sidebar = child<QListWidget>(window, "sidebar");
-    ASSERT_NE(sidebar, nullptr);
-    const auto found = sidebar->findItems(QString::fromUtf8(c.click), Qt::MatchExactly);
-    ASSERT_EQ(found.size(), 1) << c.click;
-    const QRect where = sidebar->visualItemRect(found.front());
-    window.show();
-    QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {}, where.center());
-    screens.settle();
+    if (c.click) {
+        const auto found = sidebar->findItems(QString::fromUtf8(c.click), Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << c.click;
+        QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {}, sidebar->visualItemRect(found.front()).center());
+        screens.settle();
+    }
     EXPECT_EQ(screens.store().page, c.wantPage);
-    auto* pages = child<QStackedWidget>(window, "pages");
-    EXPECT_EQ(pages->currentWidget()->objectName().toStdString(), c.wantShown);
+    EXPECT_EQ(shownIn(window, "pages"), c.wantShown);
+    if (c.wantEntry) {
+        EXPECT_EQ(sidebar->currentItem()->text().toStdString(), c.wantEntry);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MainWindowSidebar,
-    ::testing::Values(SidebarCase{"rulesEntry", false, "Safety rules", VardexPage::home, VardexPage::rules, "page_rules"},
-                      SidebarCase{"talkEntryIsInert", true, "Talk · Coming soon", VardexPage::about, VardexPage::about,
-                                  "page_about"},
-                      SidebarCase{"fromFoldersToTheFullList", false, "Full activity list", VardexPage::folders,
-                                  VardexPage::log, "page_log"}),
+    ::testing::Values(SidebarCase{"rulesEntry", false, VardexPage::home, "Safety rules", VardexPage::rules, "page_rules"},
+                      SidebarCase{"talkEntryIsInert", true, VardexPage::about, "Talk · Coming soon", VardexPage::about, "page_about"},
+                      SidebarCase{"fromFoldersToTheFullList", false, VardexPage::folders, "Full activity list", VardexPage::log, "page_log"},
+                      SidebarCase{"aPageWithoutEntryShowsTheEntryThatHoldsIt", false, VardexPage::folders, nullptr, VardexPage::folders,
+                                  "page_protection", "Protection"}),
     caseName);
 
-TEST(MainWindowSidebar, AStorePageWithoutEntryShowsTheEntryThatHoldsIt) {
-    ScreenHarness screens;
-    screens.store().page = VardexPage::folders;
-    MainWindow window(screens.context());
-    screens.settle();
-    EXPECT_EQ(child<QStackedWidget>(window, "pages")->currentWidget()->objectName(), QStringLiteral("page_protection"));
-    EXPECT_EQ(child<QListWidget>(window, "sidebar")->currentItem()->text(), QStringLiteral("Protection"));
+// ---- home ---------------------------------------------------------------------------------------
+
+AgentInstallRow agentRow(std::string id, std::string title, bool installed) {
+    return {std::move(id), std::move(title), true, installed, "", AgentInstallRow::Kind::cursor};
 }
+
+struct HomeCase {
+    const char* name;
+    std::function<void(VardexStore&)> arrange;
+    const char* wantTitle;
+    QStringList wantAppLines;
+    const char* wantAction;  // empty: no action button
+    std::function<void(ScreenHarness&)> afterAction;
+};
+
+class HomePageStatus : public ::testing::TestWithParam<HomeCase> {};
+
+TEST_P(HomePageStatus, StatusCardNamesTheStateAndItsActionWorks) {
+    const auto& c = GetParam();
+    ScreenHarness screens(pageEngine);
+    screens.store().connected = true;
+    c.arrange(screens.store());
+    HomePage page(screens.context(), nullptr);
+    screens.settle();
+    EXPECT_EQ(child<QLabel>(page, "statusTitle")->text().toStdString(), c.wantTitle);
+    QStringList appLines;
+    for (auto* line : page.findChildren<QLabel*>(QStringLiteral("appLine"))) appLines << line->text();
+    EXPECT_EQ(appLines, c.wantAppLines);
+    auto* action = child<QPushButton>(page, "statusAction");
+    EXPECT_EQ(action->isVisibleTo(&page) ? action->text().toStdString() : "", c.wantAction);
+    if (!c.afterAction) return;
+    screens.click(page, "statusAction");
+    c.afterAction(screens);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HomePageStatus,
+    ::testing::Values(
+        HomeCase{"stoppedAgentsArePausedEvenWhenProtectionIsNot", [](VardexStore& store) { store.agentsStopped = true; },
+                 "Your AI apps are stopped", {}, "Turn back on", [](ScreenHarness& screens) { EXPECT_FALSE(screens.store().agentsStopped); }},
+        HomeCase{"pausedResumes",
+                 [](VardexStore& store) {
+                     store.pausedUntil = store.now + std::chrono::minutes(30);
+                     store.persistPauseState();
+                 },
+                 "Paused", {}, "Resume", [](ScreenHarness& screens) { EXPECT_FALSE(screens.store().pausedUntil); }},
+        HomeCase{"needsFixConnectsTheFirstApp",
+                 [](VardexStore& store) { store.agents = {agentRow("cursor", "Cursor", false), agentRow("claude", "Claude Code", true)}; },
+                 "One thing to fix", {QStringLiteral("Cursor is not protected yet"), QStringLiteral("Claude Code is protected")}, "Fix it",
+                 [](ScreenHarness& screens) { EXPECT_TRUE(screens.engineRan("install --cursor")); }},
+        HomeCase{"protectedHasNoAction", [](VardexStore& store) { store.agents = {agentRow("claude", "Claude Code", true)}; },
+                 "You're protected", {QStringLiteral("Claude Code is protected")}, "", nullptr}),
+    caseName);
+
+// ---- activity -----------------------------------------------------------------------------------
+
+const std::vector<LogLine> twoGroups{
+    {1, "cursor", "ls", "allow", ""},
+    {2, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"},
+    {3, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"},
+};
+
+struct ActivityCase {
+    const char* name;
+    std::vector<LogLine> log;
+    std::vector<const char*> clicks;  // object names, clicked in order (the first match)
+    double wait;                      // seconds after the clicks
+    std::size_t wantRows, wantHidden;
+    bool wantDeleteEnabled, wantToast;
+    const char* wantStory = "";  // how the open "Why?" begins; empty: none is open
+};
+
+class ActivityPageRows : public ::testing::TestWithParam<ActivityCase> {};
+
+TEST_P(ActivityPageRows, DeleteHidesAndUndoBringsBack) {
+    const auto& c = GetParam();
+    ScreenHarness screens;
+    screens.writeLog(c.log);
+    ActivityPage page(screens.context(), nullptr);
+    page.show();
+    screens.settle();
+    for (const char* name : c.clicks) screens.click(page, name);
+    screens.advance(c.wait);
+    int rows = 0;
+    while (page.findChild<QWidget*>(QStringLiteral("activityRow%1").arg(rows))) ++rows;
+    EXPECT_EQ(static_cast<std::size_t>(rows), c.wantRows);
+    EXPECT_EQ(screens.store().hiddenEntryIds.size(), c.wantHidden);
+    EXPECT_EQ(child<QPushButton>(page, "deleteAll")->isEnabled(), c.wantDeleteEnabled);
+    EXPECT_EQ(child<QWidget>(page, "undoToast")->isVisible(), c.wantToast);
+    EXPECT_EQ(child<QLabel>(page, "activityEmpty")->isVisible(), c.wantRows == 0);
+    if (*c.wantStory) {
+        EXPECT_TRUE(child<QLabel>(page, "rowStory")->text().startsWith(QString::fromUtf8(c.wantStory)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ActivityPageRows,
+    ::testing::Values(ActivityCase{"emptyDayCannotDelete", {}, {}, 0, 0, 0, false, false},
+                      ActivityCase{"repeatsCollapseIntoOneRow", twoGroups, {}, 0, 2, 0, true, false},
+                      ActivityCase{"rowDeleteHidesTheWholeGroup", twoGroups, {"rowDelete"}, 0, 1, 2, true, true},
+                      ActivityCase{"toastGoesAwayByItselfAndTheDeletionStays", twoGroups, {"rowDelete"}, 10, 1, 2, true, false},
+                      ActivityCase{"undoBringsTheGroupBack", twoGroups, {"rowDelete", "undo"}, 0, 2, 0, true, false},
+                      ActivityCase{"clearTodayAfterConfirming", twoGroups, {"deleteAll", "deleteAllYes"}, 0, 0, 3, false, true},
+                      ActivityCase{"cancelKeepsTheDay", twoGroups, {"deleteAll", "deleteAllCancel"}, 0, 2, 0, true, false},
+                      ActivityCase{"whyTellsTheStoryOfTheRowsRule", twoGroups, {"rowWhy"}, 0, 2, 0, true, false,
+                                   "An AI app tried to delete your home folder"},
+                      ActivityCase{"yesterdayIsNotToday", {{-60, "claude", "ls", "allow", ""}}, {}, 0, 0, 0, false, false}),
+    caseName);
+
+// ---- forms on the pages -------------------------------------------------------------------------
+
+// One step a user takes on a page: type into a field (and press Enter), pick a combo entry,
+// click, or choose a folder in the page's picker.
+struct Step {
+    enum Kind { type, enter, pick, click, chooseFolder } kind;
+    const char* name;
+    const char* text = "";
+};
+
+Step type(const char* name, const char* text) { return {Step::type, name, text}; }
+Step enter(const char* name, const char* text) { return {Step::enter, name, text}; }
+Step pick(const char* name, const char* text) { return {Step::pick, name, text}; }
+Step click(const char* name) { return {Step::click, name}; }
+Step chooseFolder(const char* path) { return {Step::chooseFolder, "folderPicker", path}; }
+
+void perform(QWidget& page, const Step& step) {
+    const QString text = QString::fromUtf8(step.text);
+    if (step.kind == Step::type || step.kind == Step::enter) {
+        auto* field = child<QLineEdit>(page, step.name);
+        ASSERT_NE(field, nullptr);
+        field->clear();
+        QTest::keyClicks(field, text);
+        if (step.kind == Step::enter) QTest::keyClick(field, Qt::Key_Return);
+    } else if (step.kind == Step::pick) {
+        auto* combo = child<QComboBox>(page, step.name);
+        ASSERT_NE(combo, nullptr);
+        const int index = combo->findText(text);
+        ASSERT_GE(index, 0) << step.text;
+        combo->setCurrentIndex(index);
+        Q_EMIT combo->activated(index);
+    } else if (step.kind == Step::click) {
+        auto* target = child<QAbstractButton>(page, step.name);
+        ASSERT_NE(target, nullptr);
+        QTest::mouseClick(target, Qt::LeftButton);
+    } else {
+        auto* dialog = child<QFileDialog>(page, step.name);
+        ASSERT_NE(dialog, nullptr) << "the picker did not open";
+        Q_EMIT dialog->fileSelected(text);
+        dialog->close();
+    }
+}
+
+struct FormCase {
+    const char* name;
+    std::function<QWidget*(ScreenContext&)> build;
+    std::function<void(VardexStore&)> arrange = nullptr;
+    std::vector<Step> steps;
+    const char* errorLine;       // the label beside the form
+    const char* wantError = "";  // empty: the line is hidden
+    const char* wantRun = "";    // an engine command the steps ran; empty: none looked for
+    // Builds the policy file that must be saved from an empty one; none: not looked at.
+    std::function<void(UserPolicyFile&)> wantPolicy = nullptr;
+    std::function<void(const VardexStore&)> check = nullptr;
+};
+
+class PageForms : public ::testing::TestWithParam<FormCase> {};
+
+TEST_P(PageForms, StepsReachTheStoreAndRefusalsShowBesideTheField) {
+    const auto& c = GetParam();
+    ScreenHarness screens(pageEngine);
+    screens.store().catalog = *RulesCatalog::load();
+    if (c.arrange) c.arrange(screens.store());
+    std::unique_ptr<QWidget> page(c.build(screens.context()));
+    page->show();
+    screens.settle();
+    for (const auto& step : c.steps) {
+        perform(*page, step);
+        screens.settle();
+    }
+    auto* error = child<QLabel>(*page, c.errorLine);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->isVisible() ? error->text().toStdString() : "", c.wantError);
+    if (*c.wantRun) {
+        EXPECT_TRUE(screens.engineRan(c.wantRun)) << c.wantRun;
+    }
+    if (c.wantPolicy) {
+        UserPolicyFile want;
+        c.wantPolicy(want);
+        EXPECT_EQ(UserPolicyFile::loadFromHome(), want) << UserPolicyFile::loadFromHome().yaml();
+    }
+    if (c.check) c.check(screens.store());
+}
+
+template <class P>
+std::function<QWidget*(ScreenContext&)> build() {
+    return [](ScreenContext& context) { return new P(context, nullptr); };
+}
+
+const auto openMore = [](VardexStore& store) { store.advancedOpen = true; };
+const auto nothingSaved = [](UserPolicyFile&) {};
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, PageForms,
+    ::testing::Values(
+        FormCase{.name = "waitingTimeAndCautionAreSaved", .build = build<SettingsPage>(), .arrange = openMore,
+                 .steps = {type("askTimeout", "45"), type("askThreshold", "0.5"), click("saveSettings")}, .errorLine = "settingsError",
+                 .wantPolicy = [](UserPolicyFile& p) { p.askTimeoutSeconds = 45; p.askThreshold = 0.5; }},
+        FormCase{.name = "aWaitingTimeThatIsNotWholeIsRefused", .build = build<SettingsPage>(), .arrange = openMore,
+                 .steps = {type("askTimeout", "4.5"), click("saveSettings")}, .errorLine = "settingsError",
+                 .wantError = "Waiting time must be a whole number of seconds.", .wantPolicy = nothingSaved},
+        FormCase{.name = "pauseOnlyAfterConfirming", .build = build<SettingsPage>(), .steps = {click("pause"), click("pauseYes")},
+                 .errorLine = "settingsError", .check = [](const VardexStore& store) { EXPECT_TRUE(store.isPaused()); }},
+        FormCase{.name = "quietHoursAreKeptAsTyped", .build = build<SettingsPage>(), .arrange = openMore,
+                 .steps = {click("quietHours"), enter("quietStart", "7:5")}, .errorLine = "settingsError",
+                 .check = [](const VardexStore& store) {
+                     EXPECT_TRUE(store.quietHoursEnabled);
+                     EXPECT_EQ(store.notice.quietStartMinutes, 425);
+                 }}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Policy, PageForms,
+    ::testing::Values(
+        FormCase{.name = "aSiteIsAddedAsItsBareDomain", .build = build<ProtectionPage>(),
+                 .steps = {type("newSite", "https://www.Example.com/path"), click("addSite")}, .errorLine = "policyError",
+                 .wantPolicy = [](UserPolicyFile& p) { p.addSite("example.com"); }},
+        FormCase{.name = "aSiteTheEngineRefusesIsNotKept", .build = build<ProtectionPage>(),
+                 .steps = {type("newSite", "refused.example"), click("addSite")}, .errorLine = "policyError",
+                 .wantError = "That site is not allowed here.", .wantPolicy = nothingSaved},
+        FormCase{.name = "aFolderFromThePicker", .build = build<ProtectionPage>(),
+                 .steps = {click("addFolder"), chooseFolder("/srv/payroll/")},
+                 .errorLine = "policyError", .wantPolicy = [](UserPolicyFile& p) { p.addFolder("/srv/payroll"); }},
+        FormCase{.name = "removeTakesTheRuleOut", .build = build<ProtectionPage>(),
+                 .arrange = [](VardexStore& store) { store.userPolicy.addSite("example.org"); store.persistPolicy(); },
+                 .steps = {click("removeRule")}, .errorLine = "policyError", .wantPolicy = nothingSaved},
+        FormCase{.name = "aRuleWithoutWhatToWatchIsRefused", .build = build<RulesPage>(),
+                 .steps = {type("ruleName", "my.rule"), click("addRule")},
+                 .errorLine = "ruleError", .wantError = "Say what this rule should watch.", .wantPolicy = nothingSaved},
+        FormCase{.name = "aCommandRuleThatAsks", .build = build<RulesPage>(),
+                 .steps = {type("ruleName", "my.curl"), type("ruleWatch", "curl"), pick("ruleKind", "Command"),
+                           pick("ruleDecision", "Ask first"), click("addRule")},
+                 .errorLine = "ruleError",
+                 .wantPolicy = [](UserPolicyFile& p) {
+                     p.rules = {UserRule::custom("my.curl", "", "medium", "ask", UserRule::MatchKind::raw, "curl")};
+                 }},
+        FormCase{.name = "aSwitchTurnsARuleOff", .build = build<RulesPage>(), .steps = {click("ruleSwitch")}, .errorLine = "ruleError",
+                 .wantPolicy = [](UserPolicyFile& p) { p.disable = {"secrets.dotenv"}; }}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, PageForms,
+    ::testing::Values(
+        FormCase{.name = "aFileReadIsTried", .build = build<CheckPage>(),
+                 .steps = {pick("checkKind", "Read a file"), type("checkRead", "~/.ssh/id_rsa"), click("runCheck")},
+                 .errorLine = "checkError",
+                 .wantRun = "check --json --read ~/.ssh/id_rsa",
+                 .check = [](const VardexStore& store) { EXPECT_EQ(store.checkOutcome.decision->outcome, Outcome::deny); }},
+        FormCase{.name = "anEmptyCommandIsNotRun", .build = build<CheckPage>(), .steps = {click("runCheck")}, .errorLine = "checkError",
+                 .wantError = "Type a command to test."},
+        FormCase{.name = "disconnectAConnectedApp", .build = build<HealthPage>(),
+                 .arrange = [](VardexStore& store) { store.agents = {{"cursor", "Cursor", true, true, "", AgentInstallRow::Kind::cursor}}; },
+                 .steps = {click("agentDisconnect")}, .errorLine = "doctorError", .wantRun = "connect --disconnect cursor"},
+        FormCase{.name = "fixAllRepairsEveryApp", .build = build<HealthPage>(), .steps = {click("fixAll")}, .errorLine = "doctorError",
+                 .wantRun = "install --all"},
+        FormCase{.name = "refreshAsksForTheReport", .build = build<HealthPage>(), .steps = {click("refresh")}, .errorLine = "doctorError",
+                 .wantRun = "doctor --json"}),
+    caseName);
 
 }  // namespace
 }  // namespace vardex::ui::testing

@@ -1,36 +1,49 @@
-// The shell's pure parts and ports: where the popover goes, and preferences that read back as
-// they were written from a real settings file.
+// The shell's parts that stand without a store: where the popover goes, preferences read back
+// from a real settings file, the applications-menu offer, the helper card, the receipt image and
+// the notices.
 #include <chrono>
-
-#include <ostream>
 
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QImage>
+#include <QLabel>
+#include <QTest>
+#include <QToolButton>
+#include <QVariantMap>
+
+#include "policy/text_file.hpp"
 #include "support/fake_engine_store.hpp"
 #include "support/temp_home.hpp"
+#include "ui/app_menu_offer.hpp"
+#include "ui/helper/helper_model.hpp"
+#include "ui/helper/local_helper.hpp"
+#include "ui/ports/dbus_notifier.hpp"
 #include "ui/ports/settings_preferences.hpp"
+#include "ui/screens/receipt/receipt_card.hpp"
 #include "ui/tray/popover_placement.hpp"
+#include "ui/widgets/helper_card.hpp"
 
 namespace vardex::ui {
 namespace {
+
+using vardex::testing::caseName;
+using vardex::testing::ScopedEnv;
 
 struct PlacementCase {
     const char* name;
     QRect icon;
     QPoint want;
-    friend void PrintTo(const PlacementCase& c, std::ostream* out) { *out << c.name; }
 };
-
-const QRect screen(0, 24, 1280, 776);  // a top panel of 24 px
-const QSize popover(380, 500);
 
 class PopoverPlacement : public ::testing::TestWithParam<PlacementCase> {};
 
 TEST_P(PopoverPlacement, StaysNextToTheIconAndOnTheScreen) {
-    const auto& c = GetParam();
-    const QPoint at = popoverPosition(c.icon, popover, screen);
-    EXPECT_EQ(at, c.want);
-    EXPECT_TRUE(screen.contains(QRect(at, popover))) << "the whole popover is on screen";
+    const QRect screen(0, 24, 1280, 776);  // a top panel of 24 px
+    const QPoint at = popoverPosition(GetParam().icon, QSize(380, 500), screen);
+    EXPECT_EQ(at, GetParam().want);
+    EXPECT_TRUE(screen.contains(QRect(at, QSize(380, 500)))) << "the whole popover is on screen";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -41,38 +54,31 @@ INSTANTIATE_TEST_SUITE_P(
                       PlacementCase{"overAnIconInABottomPanel", QRect(1200, 776, 24, 24), QPoint(900, 776 - popoverGap - 500)},
                       PlacementCase{"centredWhenTheIconsPlaceIsUnknown", QRect(), QPoint(449, 161)},
                       PlacementCase{"keptBelowTheTopPanelWhenTheIconSitsLow", QRect(600, 20, 24, 24), QPoint(421, 44 + popoverGap)}),
-    vardex::testing::caseName);
+    caseName);
 
 struct PreferenceCase {
     const char* name;
     PreferenceValue value;
-    friend void PrintTo(const PreferenceCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class PreferencesReadBack : public ::testing::TestWithParam<PreferenceCase> {};
 
 TEST_P(PreferencesReadBack, AValueReadsBackAsWrittenAfterARestart) {
-    const auto& c = GetParam();
     vardex::testing::TempHome home;
     const QString file = QString::fromStdString((home / "prefs" / "vardex-bar.conf").string());
-    SettingsPreferences({file}).setValue("key", c.value);
-    const auto back = SettingsPreferences({file}).value("key");
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(*back, c.value);
+    SettingsPreferences({file}).setValue("key", GetParam().value);
+    EXPECT_EQ(SettingsPreferences({file}).value("key"), GetParam().value);
 }
-
-const TimePoint someMoment{std::chrono::seconds(1'764'000'123)};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PreferencesReadBack,
     ::testing::Values(PreferenceCase{"flagFalseStaysABool", false}, PreferenceCase{"largeInteger", std::int64_t{-9'000'000'000}},
                       PreferenceCase{"fraction", 0.7}, PreferenceCase{"textThatLooksLikeANumber", std::string("42")},
                       PreferenceCase{"textWithColonsAndUnicode", std::string("list:[\"x\"] · ☂")},
-                      PreferenceCase{"oneItemList", std::vector<std::string>{"ab12"}},
-                      PreferenceCase{"emptyList", std::vector<std::string>{}},
+                      PreferenceCase{"oneItemList", std::vector<std::string>{"ab12"}}, PreferenceCase{"emptyList", std::vector<std::string>{}},
                       PreferenceCase{"listWithCommas", std::vector<std::string>{"a,b", "", "c"}},
-                      PreferenceCase{"moment", someMoment}),
-    vardex::testing::caseName);
+                      PreferenceCase{"moment", TimePoint{std::chrono::seconds(1'764'000'123)}}),
+    caseName);
 
 TEST(PreferencesReadBack, ForeignOrDamagedValuesReadAsAbsent) {
     for (const auto* text : {"", "true", "bool:yes", "int:12x", "list:{}", "list:[1]", "colour:red"}) {
@@ -80,5 +86,248 @@ TEST(PreferencesReadBack, ForeignOrDamagedValuesReadAsAbsent) {
     }
 }
 
+struct OfferCase {
+    const char* name;
+    const char* program;  // relative to the test folder; the install prefix is usr/local
+    bool offeredBefore;
+    std::optional<std::string> captureDir, skipPrompt;
+    bool answer;
+    bool wantAsked;
+};
+
+class AppMenuOfferTest : public ::testing::TestWithParam<OfferCase> {};
+
+TEST_P(AppMenuOfferTest, OffersOnceFromOutsideThePrefixAndWritesTheEntry) {
+    const auto& c = GetParam();
+    vardex::testing::TempFolder folder;
+    const auto program = folder / c.program;
+    vardex::testing::writeScript(program, "exit 0\n");
+    std::filesystem::create_directories(folder / "usr/local/bin");
+    ScopedEnv data("XDG_DATA_HOME", (folder / "data").string()), capture("VARDEX_CAPTURE_DIR", c.captureDir),
+        skip("VARDEX_SKIP_MOVE_PROMPT", c.skipPrompt);
+    vardex::testing::MemoryPreferences preferences;
+    if (c.offeredBefore) preferences.values[std::string(AppMenuOffer::offeredKey)] = true;
+    int asked = 0;
+    AppMenuOffer offer(preferences, program, folder / "usr/local", [&] {
+        ++asked;
+        return c.answer;
+    });
+
+    const bool wantEntry = c.wantAsked && c.answer;
+    EXPECT_EQ(offer.offerIfNeeded(), wantEntry);
+    EXPECT_EQ(asked, c.wantAsked ? 1 : 0);
+    const auto entry = readFileBytes(folder / "data/applications/com.talvenor.VardexBar.desktop");
+    ASSERT_EQ(entry.ok(), wantEntry);
+    EXPECT_EQ(std::filesystem::exists(folder / "data/icons/hicolor/scalable/apps/com.talvenor.VardexBar.svg"), wantEntry);
+    if (wantEntry) {
+        EXPECT_NE(entry->find("\nExec=\"" + std::filesystem::canonical(program).string() + "\"\n"), std::string::npos) << *entry;
+        EXPECT_NE(entry->find("\nIcon=com.talvenor.VardexBar\n"), std::string::npos);
+    }
+    // Asked once ever: a second start does not ask again, whatever the answer was.
+    EXPECT_FALSE(offer.offerIfNeeded());
+    EXPECT_EQ(asked, c.wantAsked ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AppMenuOfferTest,
+    ::testing::Values(OfferCase{"fromABuildFolderAccepted", "src/build/vardex-bar", false, {}, {}, true, true},
+                      OfferCase{"fromABuildFolderDeclined", "src/build/vardex-bar", false, {}, {}, false, true},
+                      OfferCase{"insideThePrefix", "usr/local/bin/vardex-bar", false, {}, {}, true, false},
+                      OfferCase{"aSiblingWithThePrefixAsItsStart", "usr/local2/bin/vardex-bar", false, {}, {}, true, true},
+                      OfferCase{"offeredBefore", "src/build/vardex-bar", true, {}, {}, true, false},
+                      OfferCase{"capturingScreens", "src/build/vardex-bar", false, "/tmp/shots", {}, true, false},
+                      OfferCase{"skippedWithOne", "src/build/vardex-bar", false, {}, "1", true, false},
+                      OfferCase{"trueIsNotOne", "src/build/vardex-bar", false, {}, "true", true, true}),
+    caseName);
+
+// A model that answers when the test says so, with a reply or a failure.
+class HeldModel final : public HelperModel {
+public:
+    bool available() const override { return up; }
+    void respond(const std::string&, const std::string&, Reply done) override { pending = std::move(done); }
+    bool up = true;
+    Reply pending;
+};
+
+struct HelperCase {
+    const char* name;
+    bool switchedOff, modelUp;
+    std::optional<std::string> reply;  // what the model answers, when it is asked
+    std::string fallback, wantAnswer, wantSource;
+    bool wantAsked;
+};
+
+class HelperCardTest : public ::testing::TestWithParam<HelperCase> {};
+
+TEST_P(HelperCardTest, PressingTheButtonShowsTheRightExplanation) {
+    const auto& c = GetParam();
+    vardex::testing::MemoryPreferences preferences;
+    if (c.switchedOff) preferences.values["localHelperOff"] = true;
+    HeldModel model;
+    model.up = c.modelUp;
+    HelperCard card(model, preferences, {"Explain simply: a key", c.fallback}, false);
+    auto* ask = card.findChild<QToolButton*>(QStringLiteral("helperAsk"));
+    ASSERT_NE(ask, nullptr);
+
+    QTest::mouseClick(ask, Qt::LeftButton);
+    if (model.pending) {
+        EXPECT_TRUE(card.helper().busy());
+        EXPECT_FALSE(ask->isEnabled()) << "a second press while the model works is not possible";
+        model.pending(c.reply);
+        QTRY_VERIFY(!card.helper().busy());
+    }
+    EXPECT_EQ(model.pending != nullptr, c.wantAsked);
+    ASSERT_TRUE(card.helper().answer().has_value()) << "an empty fallback is an empty answer, not none";
+    EXPECT_EQ(*card.helper().answer(), c.wantAnswer);
+    EXPECT_EQ(card.helper().source(), c.wantSource);
+    EXPECT_TRUE(ask->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HelperCardTest,
+    ::testing::Values(HelperCase{"switchedOffShowsFallbackAtOnce", true, true, "model", "Fallback.", "Fallback.", "built-in", false},
+                      HelperCase{"noModelShowsFallbackAtOnce", false, false, "model", "Fallback.", "Fallback.", "built-in", false},
+                      HelperCase{"emptyFallbackIsEmptyAnswer", false, false, std::nullopt, "", "", "built-in", false},
+                      HelperCase{"modelReplyIsShown", false, true, "It keeps keys safe.", "Fallback.", "It keeps keys safe.", "on-device model",
+                                 true},
+                      HelperCase{"modelErrorAfterBusyShowsFallback", false, true, std::nullopt, "Fallback.", "Fallback.", "built-in", true}),
+    caseName);
+
+// The image is the card at two pixels per point; the badge is drawn only on example data.
+TEST(ReceiptPng, IsTheCardAtTwicePointsWithTheBadgeOnlyForExamples) {
+    for (const bool example : {true, false}) {
+        const auto topCatch = example ? std::optional<std::string>("Claude Code: An AI app tried to erase a disk.") : std::nullopt;
+        const ReceiptData data{std::chrono::system_clock::now(), 12, 2, 1, {"Claude Code", "Cursor"}, topCatch, example};
+        const auto png = renderReceiptPng(data);
+        ASSERT_TRUE(png.has_value());
+        QImage image;
+        ASSERT_TRUE(image.loadFromData(reinterpret_cast<const uchar*>(png->data()), static_cast<int>(png->size()), "PNG"));
+        ReceiptCard card;
+        card.setData(data);
+        card.adjustSize();
+        EXPECT_EQ(image.size(), QSize(2 * ReceiptCard::cardWidth, 2 * card.height()));
+        auto* badge = card.findChild<QLabel*>(QStringLiteral("receiptBadge"));
+        ASSERT_NE(badge, nullptr);
+        EXPECT_EQ(!badge->isHidden(), example);
+        // The badge's colour shows in the rendered image exactly when the badge is drawn.
+        const QColor badgeColour = badge->palette().color(QPalette::Window);
+        bool seen = false;
+        for (int y = 0; y < image.height() && !seen; y += 2) {
+            for (int x = image.width() / 2; x < image.width() && !seen; x += 2) seen = image.pixelColor(x, y) == badgeColour;
+        }
+        EXPECT_EQ(seen, example);
+        EXPECT_EQ(card.findChild<QLabel*>(QStringLiteral("receiptTopCatch"))->text().toStdString(),
+                  topCatch.value_or("Nothing needed blocking today."));
+    }
+}
+
+// ---- notices over D-Bus: a fake notification service on the test's own session bus (each test
+// program runs inside its own dbus-run-session) --------------------------------------------------
+
+struct NotifyCall {
+    uint replacesId;
+    QStringList actions;
+    QVariantMap hints;
+};
+
+// Records every Notify and answers with ids of its own choosing (never starting at 1).
+class FakeNotificationServer final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    explicit FakeNotificationServer(QDBusConnection bus) : bus_(std::move(bus)) {}
+
+    bool start() {
+        return bus_.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this, QDBusConnection::ExportAllSlots) &&
+               bus_.registerService(QStringLiteral("org.freedesktop.Notifications"));
+    }
+    void invokeDefault(uint id) {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                                         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
+        signal << id << QStringLiteral("default");
+        bus_.send(signal);
+    }
+
+    std::vector<NotifyCall> calls;
+    std::vector<uint> returned;
+
+public Q_SLOTS:
+    uint Notify(const QString&, uint replacesId, const QString&, const QString&, const QString&, const QStringList& actions,
+                const QVariantMap& hints, int) {
+        calls.push_back({replacesId, actions, hints});
+        returned.push_back(replacesId != 0 ? replacesId : nextId_++);
+        return returned.back();
+    }
+
+private:
+    QDBusConnection bus_;
+    uint nextId_ = 417;
+};
+
+// Each test gets a second connection of its own for the server, so the notifier's calls really
+// cross the bus.
+class NotifierTest : public ::testing::Test {
+protected:
+    ~NotifierTest() override {
+        serverBus_.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+        QDBusConnection::disconnectFromBus(serverBus_.name());
+    }
+
+    // Posts a notice and waits for the server's reply, as when notices come seconds apart.
+    void post(const std::string& identifier) {
+        const auto before = server_.returned.size();
+        notifier_.post({identifier, "Needs your answer", "Runs as administrator."});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server_.returned.size() > before; }, 5000));
+        QTest::qWait(20);
+    }
+
+    static inline int connections = 0;
+    QDBusConnection serverBus_ =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-notifications-%1").arg(++connections));
+    FakeNotificationServer server_{serverBus_};
+    std::vector<std::string> activated, fellBack;
+    DbusNotifier notifier_{QDBusConnection::sessionBus(),
+                           {[this](const std::string& id) { activated.push_back(id); },
+                            [this](const NotificationContent& content) { fellBack.push_back(content.identifier); }}};
+};
+
+// A notice replaces the one shown before under the same identifier, by the id the server gave
+// that one, however many others came between.
+TEST_F(NotifierTest, SameIdentifierCarriesTheIdTheServerGaveBefore) {
+    ASSERT_TRUE(server_.start());
+    for (const char* identifier : {"daily-block", "ask-r1", "ask-r1", "ask-r2", "daily-block", "daily-block"}) post(identifier);
+    const auto& got = server_.returned;
+    const std::vector<uint> wantReplaces{0, 0, got[1], 0, got[0], got[0]};
+    ASSERT_EQ(server_.calls.size(), wantReplaces.size());
+    for (std::size_t i = 0; i < wantReplaces.size(); ++i) {
+        EXPECT_EQ(server_.calls[i].replacesId, wantReplaces[i]) << "post " << i;
+        EXPECT_EQ(server_.calls[i].hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("com.talvenor.VardexBar"));
+        EXPECT_TRUE(server_.calls[i].actions.contains(QStringLiteral("default")));
+    }
+    EXPECT_TRUE(fellBack.empty());
+}
+
+TEST_F(NotifierTest, DefaultActionOpensTheNoticesWindow) {
+    ASSERT_TRUE(server_.start());
+    post("ask-r1");
+    post("now-protecting-Cursor");
+    server_.invokeDefault(server_.returned[1]);
+    server_.invokeDefault(9999);  // someone else's notice
+    server_.invokeDefault(server_.returned[0]);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return activated.size() == 2; }, 5000));
+    EXPECT_EQ(activated, (std::vector<std::string>{"now-protecting-Cursor", "ask-r1"}));
+    EXPECT_EQ(windowForNotice(activated[0]), WindowKind::dashboard);
+    EXPECT_EQ(windowForNotice(activated[1]), WindowKind::approval);
+    EXPECT_EQ(windowForNotice("canary-trip"), WindowKind::log);
+}
+
+TEST_F(NotifierTest, NoServiceFallsBackToTheTray) {
+    notifier_.post({"daily-block", "Something was blocked", "Vardex blocked a risky action today."});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fellBack.empty(); }, 10000));
+    EXPECT_EQ(fellBack, std::vector<std::string>{"daily-block"});
+}
+
 }  // namespace
 }  // namespace vardex::ui
+
+#include "shell_parts_test.moc"

@@ -1,15 +1,27 @@
 #include "ui/support/screen_harness.hpp"
 
-#include <QPalette>
-#include <QStyle>
+#include <algorithm>
+#include <iterator>
 
 #include <date/date.h>
 
-#include "activity/timestamp.hpp"
 #include "bridge/vardex_paths.hpp"
+#include "protocol/line_codec.hpp"
 #include "support/temp_folder.hpp"
 
 namespace vardex::ui::testing {
+
+namespace {
+
+const std::string pingLine = R"({"type":"ping"})";
+
+std::string wire(const IpcMessage& message) {
+    auto line = encodeLine(message);
+    EXPECT_TRUE(line.ok());
+    return line.ok() ? *line : std::string();
+}
+
+}  // namespace
 
 ScreenHarness::ScreenHarness(std::string_view engine) {
     ::tzset();
@@ -24,6 +36,13 @@ ScreenHarness::ScreenHarness(std::string_view engine) {
     context_ = std::make_unique<ScreenContext>(ScreenContext{store, *watcher_, harness.preferences, model_});
 }
 
+ScreenHarness::~ScreenHarness() {
+    if (!daemon_) return;
+    lines_.close();
+    harness.storePointer().reset();
+    daemon_.reset();
+}
+
 void ScreenHarness::settle() {
     for (int round = 0; round < 3; ++round) {
         harness.queue.runPending();
@@ -32,11 +51,17 @@ void ScreenHarness::settle() {
     }
 }
 
+void ScreenHarness::advance(double seconds) {
+    harness.queue.advance(seconds);
+    settle();
+}
+
 void ScreenHarness::writeLog(const std::vector<LogLine>& lines) {
     std::string text;
     int hash = 0;
     for (const auto& line : lines) {
-        text += R"({"ts":")" + timestamp(line.second) + R"(","agent":")" + line.agent + R"(","session":"s1","action":{"raw":")" +
+        const auto at = std::chrono::floor<std::chrono::seconds>(dayStart_ + std::chrono::seconds(line.second));
+        text += R"({"ts":")" + date::format("%FT%TZ", at) + R"(","agent":")" + line.agent + R"(","session":"s1","action":{"raw":")" +
                 line.command + R"("},"decision":")" + line.decision + "\"";
         if (!line.ruleId.empty()) text += R"(,"rule_id":")" + line.ruleId + "\"";
         text += R"(,"hash":"h)" + std::to_string(++hash) + "\"}\n";
@@ -46,26 +71,56 @@ void ScreenHarness::writeLog(const std::vector<LogLine>& lines) {
     settle();
 }
 
-std::string ScreenHarness::timestamp(int second) const {
-    return date::format("%FT%TZ", std::chrono::floor<std::chrono::seconds>(dayStart_ + std::chrono::seconds(second)));
+void ScreenHarness::click(const QWidget& root, const char* name) {
+    if (auto* button = child<QAbstractButton>(root, name)) QTest::mouseClick(button, Qt::LeftButton);
+    settle();
 }
 
-void applyScheme(Scheme scheme) {
-    QPalette palette = QApplication::style()->standardPalette();
-    if (scheme == Scheme::dark) {
-        palette.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x20));
-        palette.setColor(QPalette::WindowText, QColor(0xec, 0xec, 0xee));
-        palette.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2d));
-        palette.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x36));
-        palette.setColor(QPalette::Text, QColor(0xec, 0xec, 0xee));
-        palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3d));
-        palette.setColor(QPalette::ButtonText, QColor(0xec, 0xec, 0xee));
-        palette.setColor(QPalette::Mid, QColor(0x48, 0x48, 0x4c));
-        palette.setColor(QPalette::Highlight, QColor(0x3d, 0x7b, 0xd9));
-        palette.setColor(QPalette::HighlightedText, Qt::white);
-        palette.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
-    }
-    QApplication::setPalette(palette);
+bool ScreenHarness::engineRan(const std::string& call) const {
+    return std::ranges::count(harness.engineCalls(), call) > 0;
+}
+
+void ScreenHarness::connect() {
+    daemon_ = std::make_unique<vardex::testing::TestDaemon>(harness.home / "vardex.sock", lines_.script());
+    store().running.set(true);
+    store().connectLoop();
+    EXPECT_TRUE(harness.queue.runUntil([&] { return store().connected; }));
+    settle();
+}
+
+void ScreenHarness::daemonAsks(const ApprovalRequest& request) {
+    const auto before = store().pending.size();
+    lines_.push(wire(IpcMessage::approvalRequest(request)));
+    EXPECT_TRUE(harness.queue.runUntil([&] { return store().pending.size() > before; }));
+    settle();
+}
+
+std::vector<std::string> ScreenHarness::answersReceived() {
+    const auto pings = [&] { return std::ranges::count(daemon_->received(), pingLine); };
+    const auto before = pings();
+    lines_.push(wire(IpcMessage::ping()));
+    EXPECT_TRUE(harness.queue.runUntil([&] { return pings() > before; }));
+    std::vector<std::string> answers;
+    std::ranges::copy_if(daemon_->received(), std::back_inserter(answers),
+                         [](const std::string& line) { return line.find("\"approval_response\"") != std::string::npos; });
+    settle();
+    return answers;
+}
+
+ApprovalRequest sudoRequest(std::string id, Severity severity) {
+    ApprovalRequest request;
+    request.id = std::move(id);
+    request.actionSummary = "sudo ls";
+    request.rule = "priv.sudo";
+    request.severity = severity;
+    request.risk = RiskScore::make(0.8).value();
+    request.reasonUser = "Runs as administrator.";
+    request.agent = AgentContext{AgentKind::claude, "S", "/home/ana/project", false};
+    return request;
+}
+
+std::string verdictLine(const std::string& id, const std::string& verdict) {
+    return R"({"by":"menubar","id":")" + id + R"(","type":"approval_response","verdict":")" + verdict + R"("})";
 }
 
 }  // namespace vardex::ui::testing

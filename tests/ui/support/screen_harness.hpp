@@ -1,20 +1,35 @@
 #pragma once
 
+// Screen tests include this header alone for the test framework, the widgets they look at and
+// the store.
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
 #include <QWidget>
 
+#include "protocol/approval.hpp"
+#include "store/vardex_store.hpp"
+#include "support/daemon_lines.hpp"
 #include "support/fake_engine_store.hpp"
 #include "support/store_harness.hpp"
+#include "support/test_daemon.hpp"
 #include "ui/app/screen_context.hpp"
 #include "ui/helper/helper_model.hpp"
 #include "ui/widgets/store_watcher.hpp"
 
 namespace vardex::ui::testing {
+
+using vardex::testing::caseName;
 
 // An engine for the pages: a healthy report, two rules (one of them critical), a policy check
 // that refuses any file naming "refused.example", and a trial check that always blocks.
@@ -40,23 +55,35 @@ struct LogLine {
     std::string ruleId;  // empty: none
 };
 
-// A real store in a temporary home with a fake engine script, and the context screens are built
-// with. The day is the UTC day, and the first run is counted from its start, so log lines of
-// the day's first seconds belong to "today" and are shown.
+// A real store on virtual time in a temporary home with a fake engine script, and the context
+// screens are built with. The day is the UTC day, and the first run is counted from its start, so
+// log lines of the day's first seconds belong to "today". After `connect()` the store also talks
+// to a scripted daemon on a real socket, which sends what the test pushes and records every line
+// the app writes.
 class ScreenHarness {
 public:
     explicit ScreenHarness(std::string_view engine = vardex::testing::quietEngine);
+    ~ScreenHarness();
 
     VardexStore& store() { return harness.store(); }
     ScreenContext& context() { return *context_; }
 
     // Runs what the store posted to its queue and the watcher's redraw.
     void settle();
+    // Moves the virtual clock (timers and the arming second run) and lets the screens redraw.
+    void advance(double seconds);
     void writeLog(const std::vector<LogLine>& lines);
-    std::vector<std::string> engineCalls() const { return harness.engineCalls(); }
+    // Clicks the button of this object name under `root` and lets the screens redraw.
+    void click(const QWidget& root, const char* name);
+    bool engineRan(const std::string& call) const;
 
-    // The log's time text of `second` into the store's day.
-    std::string timestamp(int second) const;
+    // The connection alone, without protection start-up or timers: the test owns the clock.
+    void connect();
+    // The daemon asks `request`; returns once the store lists it and the screens have redrawn.
+    void daemonAsks(const ApprovalRequest& request);
+    // The approval answers the daemon received, in order ("approval_response" lines only);
+    // first waits until a ping sent now comes back, so every earlier line has arrived.
+    std::vector<std::string> answersReceived();
 
 private:
     vardex::testing::ScopedEnv zone_{"TZ", "UTC0"};
@@ -65,11 +92,20 @@ public:
     vardex::testing::StoreHarness harness;
 
 private:
+    vardex::testing::ScopedEnv socket_{"VARDEX_SOCK", (harness.home / "vardex.sock").string()};
+    vardex::testing::DaemonLines lines_;
+    std::unique_ptr<vardex::testing::TestDaemon> daemon_;
     TimePoint dayStart_;
     NoHelperModel model_;
     std::unique_ptr<StoreWatcher> watcher_;
     std::unique_ptr<ScreenContext> context_;
 };
+
+// An approval request as the reference engine sends one for `sudo ls`.
+ApprovalRequest sudoRequest(std::string id, Severity severity = Severity::high);
+
+// The exact line the app writes for a verdict the user gave in the app.
+std::string verdictLine(const std::string& id, const std::string& verdict);
 
 // The child of `root` with this object name and type; fails the test when there is none.
 template <class Widget>
@@ -78,9 +114,5 @@ Widget* child(const QWidget& root, const char* name) {
     if (!found) ADD_FAILURE() << "no " << name << " under " << root.objectName().toStdString();
     return found;
 }
-
-// Light or dark, set on the application so every widget built afterwards takes it.
-enum class Scheme { light, dark };
-void applyScheme(Scheme scheme);
 
 }  // namespace vardex::ui::testing

@@ -14,7 +14,7 @@
 #include <QTest>
 
 #include "store/vardex_store.hpp"
-#include "ui/support/connected_store.hpp"
+#include "ui/support/screen_harness.hpp"
 #include "ui/tray/menu_bar_status.hpp"
 
 namespace vardex::ui {
@@ -110,37 +110,20 @@ struct Pixmap {
     QByteArray argb;
 };
 
-std::vector<Pixmap> pixmapsOf(const QVariant& value) {
-    std::vector<Pixmap> pixmaps;
-    const auto argument = value.value<QDBusArgument>();
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        Pixmap pixmap;
-        argument.beginStructure();
-        argument >> pixmap.width >> pixmap.height >> pixmap.argb;
-        argument.endStructure();
-        pixmaps.push_back(pixmap);
-    }
-    argument.endArray();
-    return pixmaps;
+const QDBusArgument& operator>>(const QDBusArgument& in, Pixmap& pixmap) {
+    in.beginStructure();
+    in >> pixmap.width >> pixmap.height >> pixmap.argb;
+    in.endStructure();
+    return in;
 }
 
+// A tool-tip is an icon name, its pixmaps, a title and a text.
 QString toolTipTitle(const QVariant& value) {
     const auto argument = value.value<QDBusArgument>();
-    QString icon;
-    QString title;
-    QString text;
+    QString icon, title, text;
+    QList<Pixmap> pixmaps;
     argument.beginStructure();
-    argument >> icon;
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        Pixmap skipped;
-        argument.beginStructure();
-        argument >> skipped.width >> skipped.height >> skipped.argb;
-        argument.endStructure();
-    }
-    argument.endArray();
-    argument >> title >> text;
+    argument >> icon >> pixmaps >> title >> text;
     argument.endStructure();
     return title.isEmpty() ? text : title;
 }
@@ -150,14 +133,16 @@ TEST(StatusNotifierTray, ItemRegistersWithItsToolTipAndIcon) {
     ASSERT_TRUE(thread.startAndRegister());
     const FakeWatcher& watcher = *thread.watcher();
 
-    testing::ConnectedStore connected;
-    MenuBarStatus status(connected.context());
+    testing::ScreenHarness screens;
+    screens.connect();
+    MenuBarStatus status(screens.context());
     ASSERT_TRUE(status.hasTray()) << "a registered host makes a tray";
     ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.item().first.isEmpty(); }, 5000)) << "the item registers";
 
     EXPECT_EQ(toolTipTitle(itemProperty(watcher, QStringLiteral("ToolTip"))), status.toolTip());
     EXPECT_TRUE(status.toolTip().startsWith(QStringLiteral("Vardex \u2014 ")));
-    const auto pixmaps = pixmapsOf(itemProperty(watcher, QStringLiteral("IconPixmap")));
+    QList<Pixmap> pixmaps;
+    itemProperty(watcher, QStringLiteral("IconPixmap")).value<QDBusArgument>() >> pixmaps;
     ASSERT_FALSE(pixmaps.empty());
     bool someInk = false;
     for (const auto& pixmap : pixmaps) {
@@ -167,10 +152,10 @@ TEST(StatusNotifierTray, ItemRegistersWithItsToolTipAndIcon) {
     EXPECT_TRUE(someInk) << "the icon is not blank";
 
     // The store disconnects: the tool-tip follows on the item.
-    connected.store().connected = false;
-    connected.store().pausedUntil = connected.store().now + std::chrono::hours(1);
-    connected.store().publish();
-    connected.settle();
+    screens.store().connected = false;
+    screens.store().pausedUntil = screens.store().now + std::chrono::hours(1);
+    screens.store().publish();
+    screens.settle();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return toolTipTitle(itemProperty(watcher, QStringLiteral("ToolTip"))) == status.toolTip(); }, 5000));
     EXPECT_TRUE(status.toolTip().endsWith(QStringLiteral("Paused")));

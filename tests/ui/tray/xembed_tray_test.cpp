@@ -11,7 +11,7 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 
-#include "ui/support/connected_store.hpp"
+#include "ui/support/screen_harness.hpp"
 #include "ui/tray/menu_bar_status.hpp"
 #include "ui/tray/popover_placement.hpp"
 
@@ -28,8 +28,9 @@ bool clickTheIcon() {
 
 TEST(XembedTray, ClickOnTheIconOpensThePopoverBesideIt) {
     ASSERT_TRUE(QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 5000)) << "trayer runs";
-    testing::ConnectedStore connected;
-    MenuBarStatus status(connected.context());
+    testing::ScreenHarness screens;
+    screens.connect();
+    MenuBarStatus status(screens.context());
     ASSERT_TRUE(status.hasTray());
     ASSERT_TRUE(QTest::qWaitFor([&] { return status.tray()->geometry().isValid() && status.tray()->isVisible(); }, 5000));
     EXPECT_FALSE(status.popover()->isVisible());
