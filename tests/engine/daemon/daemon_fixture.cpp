@@ -34,18 +34,11 @@ void DaemonFixture::waitForDaemon(std::unique_ptr<EngineRun> run) {
     FAIL() << "the daemon did not answer: " << daemon->finish().err;
 }
 
-int DaemonFixture::stopDaemon() {
+EngineRun::Outcome DaemonFixture::stopDaemon() {
     daemon->signal(SIGTERM);
-    const int code = daemon->finish().exitCode;
+    auto outcome = daemon->finish();
     daemon.reset();
-    return code;
-}
-
-std::string DaemonFixture::stopDaemonOutput() {
-    daemon->signal(SIGTERM);
-    auto err = daemon->finish().err;
-    daemon.reset();
-    return err;
+    return outcome;
 }
 
 std::unique_ptr<JsonLinesClient> DaemonFixture::subscribeUi() {

@@ -26,10 +26,8 @@ protected:
     void startDaemon(std::vector<std::string> arguments);
     // Waits until the daemon started as `run` answers a ping.
     void waitForDaemon(std::unique_ptr<EngineRun> run);
-    // SIGTERM, then the exit status.
-    int stopDaemon();
-    // SIGTERM, then what the daemon wrote on standard error.
-    std::string stopDaemonOutput();
+    // SIGTERM, then the exit status and what the daemon printed.
+    EngineRun::Outcome stopDaemon();
 
     // Hello as "ui" and subscribe; returns once the daemon has taken the subscription.
     std::unique_ptr<JsonLinesClient> subscribeUi();

@@ -153,15 +153,17 @@ TEST_F(DaemonLimitsTest, SixtyFourConnectionsAtMostAndTheRestAreTurnedAway) {
     EXPECT_TRUE(later->ping()) << "freed places are given to the next ones";
 }
 
-TEST_F(DaemonLimitsTest, AHalfSentLineIsDroppedAfterTenQuietSeconds) {
-    startDaemon();
+// The limit is ten seconds unless the daemon is told otherwise, as here.
+TEST_F(DaemonLimitsTest, AHalfSentLineIsDroppedWhenItsPeerFallsQuiet) {
+    startDaemon({"--app-executable", self(), "--half-line-seconds", "1"});
+    auto slow = connectClient();
+    sendBytes(*slow, R"({"type":"pi)");
+    sendBytes(*slow, "ng\"}\n");
+    EXPECT_TRUE(slow->receive()) << "a line finished in time is read";
     auto idle = connectClient();
     sendBytes(*idle, R"({"type":"pi)");
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(closedByDaemon(*idle));
-    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(9));
-    auto other = connectClient();
-    EXPECT_TRUE(other->ping());
+    EXPECT_TRUE(connectClient()->ping());
 }
 
 TEST_F(DaemonLimitsTest, HoldsSixteenMebibytesOverAllConnections) {
@@ -213,7 +215,7 @@ TEST_F(DaemonLimitsTest, RunningOutOfDescriptorsBacksOff) {
     std::this_thread::sleep_for(std::chrono::seconds(1));
     auto after = connectClient();
     EXPECT_TRUE(after->ping()) << "accepting resumes once descriptors are free";
-    const auto err = stopDaemonOutput();
+    const auto err = stopDaemon().err;
     std::size_t complaints = 0;
     for (auto at = err.find("no descriptor left"); at != std::string::npos; at = err.find("no descriptor left", at + 1)) {
         ++complaints;

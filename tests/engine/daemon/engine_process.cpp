@@ -91,8 +91,6 @@ EngineRun::Outcome EngineRun::finish() {
     return outcome;
 }
 
-std::string EngineRun::outputSoFar() const { return readAll(stdout_); }
-
 EngineRun::Outcome runEngine(const std::filesystem::path& folder, std::vector<std::string> arguments,
                              const std::string& input) {
     EngineRun run(folder, std::move(arguments), input);

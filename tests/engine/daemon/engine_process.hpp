@@ -32,8 +32,6 @@ public:
     void signal(int number) const;
     // Waits for the end and reads what it printed.
     Outcome finish();
-    // What it has printed so far on standard output.
-    std::string outputSoFar() const;
 
 private:
     std::filesystem::path stdout_;
