@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine_script.hpp"
-#include "support/temp_home.hpp"
 
 namespace vardex {
 namespace {
