@@ -39,7 +39,7 @@ TEST_F(PathsTest, LocationsFollowHomeAndEmptyVariablesCountAsUnset) {
     EXPECT_EQ(VardexPaths::socketPath(), "/Library/Application Support/Talvenor/vardex.sock");
 }
 
-// Creating folders is run by every writer above; only the failure's wording is checked here.
+// Every writer in the layers above creates its folders through this; only the failure's wording is checked here.
 TEST_F(PathsTest, EnsureDirectoryNamesThePathItCouldNotCreate) {
     testing::writeFile(root / "taken", "x");
     const auto result = VardexPaths::ensureDirectory(root / "taken/below");
