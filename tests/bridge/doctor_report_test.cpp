@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine_script.hpp"
-#include "support/temp_home.hpp"
 
 namespace vardex {
 namespace {
@@ -43,16 +42,12 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"OnlyBlanks", " \n\t\r\n ", 0, S::warning, missing, "Health is not available yet. Turn protection on first."},
         ReadCase{"BareNumber", "  42\n", 0, S::warning, missing, notYet},
         ReadCase{"BrokenOff", "{\"status\": \"ok\", \"binary\": {", 0, S::warning, missing, notYet},
-        ReadCase{"TwoDocuments", "{} {}", 0, S::warning, missing, notYet},
-        ReadCase{"NumberBeyondDouble", "{\"schema_version\": 1e999}", 0, S::warning, missing, notYet},
         // Bytes that are not UTF-8 are not trimmed, and are no JSON either.
         ReadCase{"NotUTF8", " {\"status\": \"ok\xff\"} ", 0, S::warning, missing, notYet},
         ReadCase{"VersionDigits", "{\"schema_version\":\"7\"}", 7, S::warning, missing},
         ReadCase{"VersionFraction", "{\"schema_version\":7.5}", 0, S::warning, missing},
         ReadCase{"VersionNegative", "{\"schema_version\":-1}", 0, S::warning, missing},
         ReadCase{"VersionTooLarge", "{\"schema_version\":4294967296}", 0, S::warning, missing},
-        ReadCase{"VersionHugeDigits", "{\"schema_version\":\"99999999999999999999999\"}", 0, S::warning, missing},
-        ReadCase{"VersionSignedText", "{\"schema_version\":\"+7\"}", 0, S::warning, missing},
         ReadCase{"StatusKelvinSign", "{\"status\":\"O\u212A\"}", 0, S::ok, missing},
         ReadCase{"UnknownWordTakesWorst", "{\"status\":\"degraded\",\"daemon\":{\"status\":\"error\"}}", 0, S::error, missing},
         ReadCase{"WorstOfHooks", R"({"binary":{"status":"ok"},"policy":{"status":"ok"},"daemon":{"status":"ok"},)"
@@ -62,10 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"SnakeCaseWins",
                  "{\"audit_log\":{\"status\":\"ok\",\"message\":\"fine\"},\"auditLog\":{\"status\":\"error\"}}", 0,
                  S::warning, fine},
-        ReadCase{"CheckMistypedMembers", "{\"audit_log\":{\"status\":true,\"message\":17}}", 0, S::warning, missing},
-        ReadCase{"NullsEverywhere", "{\"status\":null,\"audit_log\":null,\"hooks\":null,\"schema_version\":null}", 0,
-                 S::warning, missing},
-        ReadCase{"SurroundedByBlankLines", "\n\n  {\"status\":\"error\"}\r\n", 0, S::error, missing}),
+        ReadCase{"CheckMistypedMembers", "{\"audit_log\":{\"status\":true,\"message\":17}}", 0, S::warning, missing}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // The strict form is what the engine writes: it reads back whole, and nothing less is accepted.
@@ -84,17 +76,12 @@ TEST(DoctorReportTest, StrictFormRoundTripsAndRequiresEveryKey) {
     }
 }
 
-// The report is used whatever the exit status; without one, the engine's failure is one sentence.
-TEST(DoctorClientTest, RunsDoctorAndUsesTheReportOrOneSentence) {
-    for (const auto& [script, outcome] : {std::pair{testing::printing("doctor_full.json") + "echo 'on stderr' >&2; exit 3", ""},
-                                          std::pair{std::string("exit 0"), "Health is not available yet. Turn protection on first."},
-                                          std::pair{std::string("echo 'daemon: not running'; exit 1"), "Health is not available yet."}}) {
-        testing::FakeEngine engine(script);
-        const auto report = DoctorClient::run();
-        EXPECT_EQ(engine.arguments(), (std::vector<std::string>{"doctor", "--json"}));
-        EXPECT_EQ(report ? "" : report.error().description, outcome) << script;
-        EXPECT_EQ(report ? report->schemaVersion : 1u, 1u);
-    }
+// A report despite a failure status, and no output at all, are the store's tests; the engine's own
+// words are not shown, they only mean there is no report.
+TEST(DoctorClientTest, AFailureWithoutAReportIsOneSentence) {
+    testing::FakeEngine engine("echo 'daemon: not running'; exit 1");
+    EXPECT_EQ(DoctorClient::run().error().description, "Health is not available yet.");
+    EXPECT_EQ(engine.arguments(), (std::vector<std::string>{"doctor", "--json"}));
 }
 
 }  // namespace

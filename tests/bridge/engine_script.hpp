@@ -15,9 +15,6 @@ inline std::string fixturePath(std::string_view name) {
     return std::string(VARDEX_FIXTURES_DIR) + "/bridge/" + std::string(name);
 }
 
-// `cat` of a sample file, so a fake engine prints it byte for byte.
-inline std::string printing(std::string_view fixture) { return "cat '" + fixturePath(fixture) + "'\n"; }
-
 // A fake engine in a temporary HOME, found through VARDEX_BIN. It records each argument on a
 // line of its own in "args" before running `body`, so tests see the exact argument list.
 class FakeEngine {

@@ -59,7 +59,6 @@ INSTANTIATE_TEST_SUITE_P(
                       MoveCase{"ApplicationsWinsOverTranslocation", "/Applications/AppTranslocation/Vardex.app", false},
                       MoveCase{"DiskImage", "/Volumes/Vardex/Vardex.app", true},
                       MoveCase{"Downloads", "/Users/ann/Downloads/Vardex.app", true},
-                      MoveCase{"Desktop", "/Users/ann/Desktop/tools/Vardex.app", true},
                       MoveCase{"HomePrefixIsNotEnough", "/Users/anna/Downloads/Vardex.app", false}),
     [](const auto& p) { return std::string(p.param.name); });
 

@@ -20,9 +20,7 @@ std::string readFile(const fs::path& path) {
 
 template <class T>
 std::string reencode(const std::string& data) {
-    auto decoded = ProtocolJSON::decode<T>(data);
-    if (!decoded) return "decode failed: " + decoded.error().description();
-    auto encoded = ProtocolJSON::encode(*decoded);
+    auto encoded = ProtocolJSON::encode(ProtocolJSON::decode<T>(data).value());  // decoding was checked first
     return encoded ? *encoded + "\n" : "encode failed: " + encoded.error().description();
 }
 
@@ -33,9 +31,7 @@ std::string reencodeAs(FixtureKind kind, const std::string& data) {
         case FixtureKind::approvalRequest: return reencode<ApprovalRequest>(data);
         case FixtureKind::approvalResponse: return reencode<ApprovalResponse>(data);
         case FixtureKind::ipc: {
-            auto message = decodeLine(data);
-            if (!message) return "decode failed: " + message.error().description();
-            auto line = encodeLine(*message);
+            auto line = encodeLine(decodeLine(data).value());
             return line ? *line : "encode failed";
         }
     }
@@ -43,10 +39,7 @@ std::string reencodeAs(FixtureKind kind, const std::string& data) {
 }
 
 std::vector<fs::path> sampleFiles() {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(fs::path(VARDEX_FIXTURES_DIR) / "protocol")) {
-        files.push_back(entry.path());
-    }
+    std::vector<fs::path> files(fs::directory_iterator(fs::path(VARDEX_FIXTURES_DIR) / "protocol"), {});
     std::sort(files.begin(), files.end());
     return files;
 }
