@@ -69,7 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchCase{"firstLaunch", {}, {}, {}, false, true, false, {"dashboard"}},
         LaunchCase{"laterLaunch", {}, {}, {}, true, false, true, {}},
         LaunchCase{"skipOnboarding", "1", {}, {}, false, false, true, {}},
-        LaunchCase{"skipOnboardingTrueIsNotOne", "true", {}, {}, false, true, false, {"dashboard"}},
         LaunchCase{"openWindows", "1", "1", "1", false, false, false, {"dashboard", "log"}},
         LaunchCase{"openWindowsDuringOnboarding", {}, "1", "1", false, true, false, {"dashboard", "log"}}),
     caseName);
