@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "activity/timestamp.hpp"
-#include "activity/zone.hpp"
 #include "service/service_home.hpp"
 #include "support/scoped_env.hpp"
 #include "support/store_harness.hpp"
@@ -10,60 +8,8 @@
 namespace vardex::testing {
 namespace {
 
-AuditLogEntry logged(std::string ts, AgentKind agent, Outcome decision, std::optional<std::string> ruleId) {
-    AuditLogEntry entry;
-    entry.ts = std::move(ts);
-    entry.agent = agent;
-    entry.session = "s1";
-    entry.decision = decision;
-    entry.ruleId = std::move(ruleId);
-    entry.hash = entry.ts;
-    return entry;
-}
-
-struct ReceiptCase {
-    const char* name;
-    std::vector<AuditLogEntry> newestFirst;
-    std::optional<std::string> topCatch;
-    long long checked, blocked, asked;
-};
-
-class Receipt : public ::testing::TestWithParam<ReceiptCase> {};
-
-// 00:30 on 2 March in a zone nine hours ahead of UTC, while UTC still reads 1 March.
-TEST_P(Receipt, SummarisesTheLocalDayAtTheStoresClock) {
-    ScopedZone zone("JST-9");
-    StoreHarness harness;
-    auto& store = harness.make();
-    store.now = *readTimestamp("2026-03-01T15:30:00Z");
-    store.auditEntries = GetParam().newestFirst;
-    store.agents = {{"claude", "Claude Code", true, true, "", AgentInstallRow::Kind::claude}};
-    store.exampleData = true;
-
-    const auto receipt = store.receiptData();
-
-    EXPECT_EQ(receipt.date, store.now);
-    EXPECT_EQ(receipt.topCatch, GetParam().topCatch);
-    // Which rows count as watching is the agent lists' test.
-    EXPECT_EQ(receipt.agents, std::vector<std::string>{"Claude Code"});
-    EXPECT_TRUE(receipt.example);
-    EXPECT_EQ(receipt.checked, GetParam().checked);
-    EXPECT_EQ(receipt.blocked, GetParam().blocked);
-    EXPECT_EQ(receipt.asked, GetParam().asked);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Days, Receipt,
-    ::testing::Values(
-        // Written in UTC, the entries' text still names 1 March; here it is already 2 March.
-        ReceiptCase{"utcTextOfTheLocalDay",
-                    {logged("2026-03-01T15:25:00Z", AgentKind::cursor, Outcome::ask, "net.upload"),
-                     logged("2026-03-01T15:20:00Z", AgentKind::claude, Outcome::deny, "secrets.ssh_private_key")},
-                    "Claude Code: An AI app tried to read a private server key.", 2, 1, 1},
-        ReceiptCase{"nothingBlockedToday",
-                    {logged("2026-03-01T23:50:00+09:00", AgentKind::cursor, Outcome::deny, "secrets.dotenv")}, std::nullopt, 0, 0, 0}),
-    [](const auto& test) { return std::string(test.param.name); });
-
+// The day's counts are the feed's test and the top catch the activity layer's; here, where the
+// drawn card lands.
 
 // ---- saving the rendered card ---------------------------------------------------------------
 
