@@ -380,7 +380,6 @@ INSTANTIATE_TEST_SUITE_P(
     Choices, StartAtLoginTest,
     ::testing::Values(
         LoginCase{"on", true, true, false, "Will start at login.", {}},
-        LoginCase{"off", false, true, false, "Will not start at login.", {}},
         LoginCase{"engineMissing", true, false, false, {}, "Part of Vardex is missing. Please reinstall it from the download."},
         LoginCase{"serviceFileRefused", false, true, true, {}, "Could not change the login setting."}),
     caseName);

@@ -116,14 +116,5 @@ TEST(StoreClock, ReadsTheTimeZoneAgainWithinAMinute) {
     EXPECT_EQ(calendar.fields(noonUTC).hour, 7);
 }
 
-TEST(StoreLifetime, WorkQueuedForAStoreThatIsGoneDoesNothing) {
-    StoreHarness harness;
-    ScopedEnv autostart("VARDEX_NO_AUTOSTART", "1");
-    harness.make().start();
-    harness.storePointer().reset();
-    harness.queue.advance(20.0);
-    EXPECT_EQ(harness.windows.opened, std::vector<std::string>{});
-}
-
 }  // namespace
 }  // namespace vardex::testing
