@@ -44,7 +44,6 @@ INSTANTIATE_TEST_SUITE_P(
     Engine, RunCli,
     ::testing::Values(EngineCase{"SilentIsDone", "exit 0", "Done."},
                       EngineCase{"FailureStillShowsOutput", "echo '  removed ' ; echo 'warn' >&2; exit 3", "removed\nwarn"},
-                      EngineCase{"OnlyStandardError", "echo '  oops  ' >&2", "oops"},
                       EngineCase{"NoEngine", std::nullopt, missingEngine}),
     [](const auto& row) { return row.param.name; });
 
@@ -68,20 +67,13 @@ TEST(VerifyLog, ShowsTheEnginesWordsOrItsOwnFallback) {
     EXPECT_EQ(messageOf(store.logVerifyMessage), "Check that the activity log hasn't been changed");
 }
 
-TEST(RefreshDoctor, ReportOrErrorReplaceEachOther) {
+// A report replacing an error is the dashboard refresh's test.
+TEST(RefreshDoctor, AnEmptyReportReplacesTheLastOne) {
     StoreHarness harness;
-    const auto report = harness.home / "doctor-output";
-    harness.writeEngine("cat '" + report.string() + "'; exit 2");
-    writeFile(report, R"({"status":"ok"})");
+    harness.writeEngine("echo '  '; exit 2");
     auto& store = harness.make();
+    store.doctor = DoctorReport{};
 
-    store.refreshDoctor();
-    harness.queue.runPending();
-    ASSERT_TRUE(store.doctor);
-    EXPECT_EQ(store.doctor->status, DoctorStatus::ok);
-    EXPECT_EQ(store.doctorError, std::nullopt);
-
-    writeFile(report, "  \n ");
     store.refreshDoctor();
     harness.queue.runPending();
     EXPECT_EQ(store.doctor, std::nullopt);

@@ -4,7 +4,6 @@
 
 #include "activity/zone.hpp"
 #include "bridge/vardex_paths.hpp"
-#include "service/service_home.hpp"
 #include "support/store_harness.hpp"
 
 namespace vardex::testing {
@@ -60,27 +59,7 @@ TEST_F(NoticesTest, TheFirstDenyOfTheDayNotesAndCountsTheVisibleDayOnce) {
     EXPECT_EQ(harness.notifier.posted.size(), 1u);
 }
 
-// ---- the settings file ---------------------------------------------------------------------
-
-TEST_F(NoticesTest, SavingKeepsOtherKeysAndLoadingReadsTheClockBack) {
-    writeFile(VardexPaths::settingsURL(), R"({"autoProtectNew":false,"quietStartMinutes":"x"})");
-    auto& store = harness.make();
-    EXPECT_EQ(store.quietHoursStart, "22:00");  // a mistyped value takes its default
-
-    store.quietHoursEnabled = true;
-    store.quietHoursStart = "7:5";
-    store.quietHoursEnd = "25:75";
-    store.persistNoticePolicy();
-
-    EXPECT_EQ(readAll(VardexPaths::settingsURL()),
-              R"({"autoProtectNew":false,"lastDailyBlockDay":"","quietEndMinutes":1439,"quietHoursEnabled":true,"quietStartMinutes":425})");
-    const auto reloadedStore = VardexStore::make(
-        {harness.queue, harness.background, harness.preferences, harness.notifier, harness.windows}, harness.options);
-    const auto& reloaded = *reloadedStore;
-    EXPECT_TRUE(reloaded.quietHoursEnabled);
-    EXPECT_EQ(reloaded.quietHoursStart, "07:05");
-    EXPECT_EQ(reloaded.quietHoursEnd, "23:59");
-}
+// Reading and writing the quiet hours is the notice policy's test; typing them, the settings page's.
 
 // ---- canary trips and the network filter -------------------------------------------------------
 

@@ -20,12 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> eventLog(const VardexStore& store) {
-    std::ifstream in(store.logURL);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+std::vector<std::string> eventLog(const VardexStore& store) { return readLines(store.logURL); }
 
 // An event-log line as the store writes it at the queue's current time: `text` with "TS" in
 // place of the time stamp.
@@ -90,53 +85,40 @@ TEST_P(StatusFileTest, HoldsTheStoreStateAsCompactJSON) {
 INSTANTIATE_TEST_SUITE_P(
     States, StatusFileTest,
     ::testing::Values(
-        StatusCase{"fresh", false, false, false, 0, 0, false, {}, {},
-                   R"({"connected":false,"doctorError":null,"feed":0,"icon":"notProtected","paused":false,"pending":0,"setupError":null,"starting":false,"title":"Not protected"})"},
         StatusCase{"protected", true, true, false, 0, 4, false, {}, {},
                    R"({"connected":true,"doctorError":null,"feed":4,"icon":"protected","paused":false,"pending":0,"setupError":null,"starting":false,"title":"Protected"})"},
         StatusCase{"questionsWaiting", true, true, false, 2, 1, true, "doctor failed", "Protection did not start.",
                    R"({"connected":true,"doctorError":"doctor failed","feed":1,"icon":"promptPending","paused":false,"pending":2,"setupError":"Protection did not start.","starting":true,"title":"Needs your answer"})"},
         StatusCase{"pausedWins", true, true, true, 0, 0, false, {}, {},
                    R"({"connected":true,"doctorError":null,"feed":0,"icon":"paused","paused":true,"pending":0,"setupError":null,"starting":false,"title":"Paused"})"},
-        StatusCase{"engineTextNotUTF8", false, false, false, 0, 0, false, "bad \xff byte", {},
+        StatusCase{"freshWithEngineTextNotUTF8", false, false, false, 0, 0, false, "bad \xff byte", {},
                    "{\"connected\":false,\"doctorError\":\"bad \xEF\xBF\xBD byte\",\"feed\":0,\"icon\":\"notProtected\","
                    "\"paused\":false,\"pending\":0,\"setupError\":null,\"starting\":false,\"title\":\"Not protected\"}"}),
     caseName);
 
 // ---- the pause ---------------------------------------------------------------------------
 
-TEST(PauseRoad, SurvivesARestartAndEndsOnTheFirstTickAfterTheHour) {
+// The pause outliving a restart of the app is a road of its own; reading the record back is below.
+TEST(PauseRoad, IsRecordedAndEndsOnTheFirstTickAfterTheHour) {
     StoreHarness harness;
     harness.queue.advance(0.25);
     const auto began = harness.queue.now();
     const auto record = VardexPaths::pauseStateURL();
-    {
-        auto& first = harness.make();
-        first.confirmPause = true;
-        first.confirmPauseForOneHour();
-        EXPECT_FALSE(first.confirmPause);
-        EXPECT_EQ(first.pausedUntil, began + std::chrono::hours(1));
-        EXPECT_EQ(readAll(record), "{\"until\":" + std::to_string(wholeSeconds(began) + 3600) + ".25}");
-        EXPECT_EQ(eventLog(first),
-                  std::vector<std::string>{logLine(harness.queue, R"({"event":"pause","minutes":60,"reason":"user","ts":"TS"})")});
-    }
+    auto& store = harness.make();
+    store.confirmPause = true;
+    store.confirmPauseForOneHour();
+    EXPECT_FALSE(store.confirmPause);
+    EXPECT_EQ(readAll(record), "{\"until\":" + std::to_string(wholeSeconds(began) + 3600) + ".25}");
 
-    harness.queue.advance(1800);
-    auto& second = harness.make();
-    EXPECT_EQ(second.pausedUntil, began + std::chrono::hours(1));
-    EXPECT_TRUE(second.isPaused());
-    EXPECT_EQ(second.pauseRemainingSeconds(), 1800);
-    EXPECT_EQ(second.iconState(), VardexIconState::paused);
-
-    harness.queue.advance(1799.5);
-    second.tick();
-    EXPECT_TRUE(second.isPaused());
+    harness.queue.advance(3599.5);
+    store.tick();
+    EXPECT_TRUE(store.isPaused());
     EXPECT_TRUE(fs::exists(record));
     harness.queue.advance(0.5);
-    second.tick();
-    EXPECT_FALSE(second.pausedUntil);
+    store.tick();
+    EXPECT_FALSE(store.pausedUntil);
     EXPECT_FALSE(fs::exists(record));
-    EXPECT_EQ(second.pauseRemainingSeconds(), 0);
+    EXPECT_EQ(store.pauseRemainingSeconds(), 0);
 }
 
 struct RecordCase {
@@ -172,7 +154,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RecordCase{"futureWithFraction", R"({"until":FUTURE.0,"other":1})", true},
                       RecordCase{"past", R"({"until":PAST.5})", false},
                       RecordCase{"untilAsText", R"({"until":"FUTURE"})", false},
-                      RecordCase{"notJSON", "until FUTURE", false},
                       RecordCase{"beyondTheClock", R"({"until":1e300})", false}),
     caseName);
 
@@ -255,8 +236,7 @@ TEST_P(EmergencyStopTest, RefusesWhatWaitsAndSetsTheFlag) {
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, EmergencyStopTest,
-    ::testing::Values(StopCase{"nothingWaiting", 0, true, true, "Stopped. New actions are blocked until you tap Resume."},
-                      StopCase{"twoWaiting", 2, true, true, "Stopped. New actions are blocked until you tap Resume."},
+    ::testing::Values(StopCase{"twoWaiting", 2, true, true, "Stopped. New actions are blocked until you tap Resume."},
                       StopCase{"flagUnwritableNothingWaiting", 0, false, false, "Nothing is waiting right now."},
                       StopCase{"flagUnwritableTwoWaiting", 2, false, false, "Stopped. Nothing was allowed."}),
     caseName);
@@ -400,7 +380,6 @@ INSTANTIATE_TEST_SUITE_P(
     Choices, StartAtLoginTest,
     ::testing::Values(
         LoginCase{"on", true, true, false, "Will start at login.", {}},
-        LoginCase{"off", false, true, false, "Will not start at login.", {}},
         LoginCase{"engineMissing", true, false, false, {}, "Part of Vardex is missing. Please reinstall it from the download."},
         LoginCase{"serviceFileRefused", false, true, true, {}, "Could not change the login setting."}),
     caseName);

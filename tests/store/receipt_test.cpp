@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "activity/timestamp.hpp"
-#include "activity/zone.hpp"
-#include "policy/text_file.hpp"
+#include "service/service_home.hpp"
 #include "support/scoped_env.hpp"
 #include "support/store_harness.hpp"
 #include "support/temp_folder.hpp"
@@ -10,66 +8,8 @@
 namespace vardex::testing {
 namespace {
 
-AuditLogEntry logged(std::string ts, AgentKind agent, Outcome decision, std::optional<std::string> ruleId) {
-    AuditLogEntry entry;
-    entry.ts = std::move(ts);
-    entry.agent = agent;
-    entry.session = "s1";
-    entry.decision = decision;
-    entry.ruleId = std::move(ruleId);
-    entry.hash = entry.ts;
-    return entry;
-}
-
-struct ReceiptCase {
-    const char* name;
-    std::vector<AuditLogEntry> newestFirst;
-    std::optional<std::string> topCatch;
-    long long checked, blocked, asked;
-};
-
-class Receipt : public ::testing::TestWithParam<ReceiptCase> {};
-
-// 00:30 on 2 March in a zone nine hours ahead of UTC, while UTC still reads 1 March.
-TEST_P(Receipt, SummarisesTheLocalDayAtTheStoresClock) {
-    ScopedZone zone("JST-9");
-    StoreHarness harness;
-    auto& store = harness.make();
-    store.now = *readTimestamp("2026-03-01T15:30:00Z");
-    store.auditEntries = GetParam().newestFirst;
-    store.agents = {{"cursor", "Cursor", true, false, "", AgentInstallRow::Kind::cursor},
-                    {"claude", "Claude Code", true, true, "", AgentInstallRow::Kind::claude},
-                    {"codex", "Codex", false, false, "", AgentInstallRow::Kind::codex},
-                    {"mcp", "AI tools and plugins", true, true, "", AgentInstallRow::Kind::mcp}};
-    store.exampleData = true;
-
-    const auto receipt = store.receiptData();
-
-    EXPECT_EQ(receipt.date, store.now);
-    EXPECT_EQ(receipt.topCatch, GetParam().topCatch);
-    // The tool-server row protects no agent's shell, so it is not named.
-    EXPECT_EQ(receipt.agents, std::vector<std::string>{"Claude Code"});
-    EXPECT_TRUE(receipt.example);
-    EXPECT_EQ(receipt.checked, GetParam().checked);
-    EXPECT_EQ(receipt.blocked, GetParam().blocked);
-    EXPECT_EQ(receipt.asked, GetParam().asked);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Days, Receipt,
-    ::testing::Values(
-        // Written in UTC, the entries' text still names 1 March; here it is already 2 March.
-        ReceiptCase{"utcTextOfTheLocalDay",
-                    {logged("2026-03-01T15:25:00Z", AgentKind::cursor, Outcome::ask, "net.upload"),
-                     logged("2026-03-01T15:20:00Z", AgentKind::claude, Outcome::deny, "secrets.ssh_private_key")},
-                    "Claude Code: An AI app tried to read a private server key.", 2, 1, 1},
-        ReceiptCase{"onlyYesterdayBlocked",
-                    {logged("2026-03-02T00:20:00+09:00", AgentKind::cursor, Outcome::allow, std::nullopt),
-                     logged("2026-03-01T23:50:00+09:00", AgentKind::cursor, Outcome::deny, "secrets.dotenv"),
-                     logged("2026-03-01T14:50:00Z", AgentKind::cursor, Outcome::deny, "secrets.dotenv")},
-                    std::nullopt, 1, 0, 0}),
-    [](const auto& test) { return std::string(test.param.name); });
-
+// The day's counts are the feed's test and the top catch the activity layer's; here, where the
+// drawn card lands.
 
 // ---- saving the rendered card ---------------------------------------------------------------
 
@@ -82,11 +22,6 @@ struct ExportCase {
     const char* wantFile;      // where the image lands, relative; empty: nowhere
     bool wantPanel;
 };
-
-std::string readFile(const std::filesystem::path& file) {
-    const auto bytes = readFileBytes(file);
-    return bytes ? *bytes : std::string("(missing)");
-}
 
 class ReceiptExport : public ::testing::TestWithParam<ExportCase> {};
 
@@ -115,12 +50,12 @@ TEST_P(ReceiptExport, LandsWhereItShouldAndSaysSo) {
         EXPECT_TRUE(harness.windows.receipts.front().example) << "the example badge follows the store";
     }
     if (*c.wantFile) {
-        EXPECT_EQ(readFile(at(c.wantFile)), *harness.windows.receiptBytes);
+        EXPECT_EQ(readAll(at(c.wantFile)), *harness.windows.receiptBytes);
         EXPECT_EQ(store.lastMessage, "Saved receipt image: " + at(c.wantFile).filename().string());
     } else {
         EXPECT_FALSE(store.lastMessage.has_value());
     }
-    EXPECT_EQ(readFile(at("out/old.png")), c.wantFile == std::string_view("out/old.png") ? *harness.windows.receiptBytes : "old image");
+    EXPECT_EQ(readAll(at("out/old.png")), c.wantFile == std::string_view("out/old.png") ? *harness.windows.receiptBytes : "old image");
     // Nothing but the image and the old file: no temporary file is left behind.
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(at("out"))) ++files;
@@ -130,10 +65,9 @@ TEST_P(ReceiptExport, LandsWhereItShouldAndSaysSo) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReceiptExport,
     ::testing::Values(
-        ExportCase{"givenPlace", "out/today.png", "out/log.jsonl", "", true, "out/today.png", false},
         ExportCase{"besideTheExportFileWhateverItsName", "", "out/activity.jsonl", "", true, "out/vardex-receipt.png", false},
         ExportCase{"savePanelChoice", "", "", "out/mine.png", true, "out/mine.png", true},
-        ExportCase{"replacesAnOldImageWhole", "out/old.png", "", "", true, "out/old.png", false},
+        ExportCase{"givenPlaceWinsAndReplacesAnOldImageWhole", "out/old.png", "out/log.jsonl", "", true, "out/old.png", false},
         ExportCase{"cancelledPanelChangesNothing", "", "", "", true, "", true},
         ExportCase{"nothingDrawnAsksNothing", "", "", "out/mine.png", false, "", false},
         ExportCase{"aFailedWriteLeavesWhatWasThere", "out", "", "", true, "", false}),

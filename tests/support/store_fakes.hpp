@@ -83,10 +83,7 @@ public:
         urls.push_back(url);
         return true;
     }
-    bool openFile(const std::filesystem::path& file) override {
-        files.push_back(file);
-        return true;
-    }
+    bool openFile(const std::filesystem::path&) override { return true; }
     std::optional<std::string> receiptPNG(const ReceiptData& data) override {
         receipts.push_back(data);
         return receiptBytes;
@@ -99,7 +96,6 @@ public:
     std::optional<std::string> receiptBytes = std::string("\x89PNG receipt");
     std::optional<std::filesystem::path> saveLocation;
     std::vector<std::string> urls;
-    std::vector<std::filesystem::path> files;
 };
 
 }  // namespace vardex::testing

@@ -1,7 +1,5 @@
 #include "support/store_harness.hpp"
 
-#include <fstream>
-
 #include <gtest/gtest.h>
 
 #include "support/temp_folder.hpp"
@@ -23,11 +21,6 @@ std::filesystem::path StoreHarness::writeEngine(const std::string& body) {
     return engine;
 }
 
-std::vector<std::string> StoreHarness::engineCalls() const {
-    std::vector<std::string> lines;
-    std::ifstream in(home / "engine-calls.txt");
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+std::vector<std::string> StoreHarness::engineCalls() const { return readLines(home / "engine-calls.txt"); }
 
 }  // namespace vardex::testing

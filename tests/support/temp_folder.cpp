@@ -28,6 +28,13 @@ void writeFile(const std::filesystem::path& file, std::string_view text) {
     ASSERT_TRUE(out) << "could not write " << file;
 }
 
+std::vector<std::string> readLines(const std::filesystem::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
 std::filesystem::path writeScript(const std::filesystem::path& file, std::string_view body) {
     writeFile(file, "#!/bin/sh\n" + std::string(body) + "\n");
     std::filesystem::permissions(file, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace vardex::testing {
 
@@ -24,6 +26,8 @@ private:
 // Writes `text` to `file`, creating its folder; fails the test on error.
 void writeFile(const std::filesystem::path& file, std::string_view text);
 
+// The lines of `file` without their line feeds; none when it cannot be read.
+std::vector<std::string> readLines(const std::filesystem::path& file);
 // Writes a /bin/sh script with `body` after the interpreter line and makes it executable.
 // Returns the script's path.
 std::filesystem::path writeScript(const std::filesystem::path& file, std::string_view body);

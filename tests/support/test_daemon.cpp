@@ -78,8 +78,6 @@ void DaemonConnection::drainUntilClosed() {
     }
 }
 
-bool DaemonConnection::waitForInput() { return daemon_.waitReadable(fd_); }
-
 void DaemonConnection::ignoreUntilStopped() {
     pollfd stop{daemon_.stopRead_, POLLIN, 0};
     while (::poll(&stop, 1, -1) < 0 && errno == EINTR) {

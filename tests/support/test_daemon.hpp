@@ -30,8 +30,6 @@ public:
     void drainUntilClosed();
     // Reads nothing and waits for the daemon to stop: a peer that never takes its input.
     void ignoreUntilStopped();
-    // Waits, reading nothing, until the peer has sent something or closed; false on stop.
-    bool waitForInput();
 
 private:
     friend class TestDaemon;
