@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "activity/notice_policy.hpp"
 #include "activity/notification_content.hpp"
-#include "zone.hpp"
+#include "support/scoped_zone.hpp"
 
 namespace vardex {
 namespace {
@@ -96,20 +94,11 @@ TEST(NoticeSettings, ReadsLenientlyAndKeepsOtherKeys) {
     EXPECT_EQ(NoticePolicy::fromSettings(settings), policy);
 }
 
-TEST(Notifications, AskFallsBackToTheSummaryAndEachKindHasItsOwnIdentifier) {
+TEST(Notifications, AskFallsBackToTheSummary) {
     ApprovalRequest request{"42", "rm -rf ~", std::nullopt, Severity::info, {}, "", {}};
     EXPECT_EQ(VardexNotifications::ask(request).body, "rm -rf ~");
     request.reasonUser = "Deletes your home";
     EXPECT_EQ(VardexNotifications::ask(request).body, "Deletes your home");
-    EXPECT_EQ(VardexNotifications::dailyBlock(3).body, "Vardex blocked 3 risky actions today.");
-
-    std::set<std::string> identifiers;
-    for (const NotificationContent& notice :
-         {VardexNotifications::ask(request), VardexNotifications::dailyBlock(1), VardexNotifications::canaryTrip(),
-          VardexNotifications::networkDeny(), VardexNotifications::nowProtecting("Cursor")}) {
-        EXPECT_TRUE(identifiers.insert(notice.identifier).second) << notice.identifier;
-        EXPECT_FALSE(notice.title.empty() || notice.body.empty()) << notice.identifier;
-    }
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <ctime>
 #include <set>
 
 #include "strings/ui_strings.hpp"
-#include "support/scoped_env.hpp"
+#include "support/scoped_zone.hpp"
 
 namespace vardex {
 namespace {
@@ -73,13 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CheckedLine, JustNowThenTheLocalClockTime) {
     using namespace std::chrono;
     const auto now = sys_days(year_month_day(year(2025), month(3), day(1))) + hours(12);
-    {
-        testing::ScopedEnv zone("TZ", "JST-9");
-        ::tzset();
-        EXPECT_EQ(S::checkedLine(now - seconds(59), now), "Checked just now");
-        EXPECT_EQ(S::checkedLine(now - minutes(90), now), "Checked 19:30");
-    }
-    ::tzset();
+    testing::ScopedZone zone("JST-9");
+    EXPECT_EQ(S::checkedLine(now - seconds(59), now), "Checked just now");
+    EXPECT_EQ(S::checkedLine(now - minutes(90), now), "Checked 19:30");
 }
 
 TEST(RiskStories, OnlyTheExactRuleIdHasAStory) {
