@@ -29,6 +29,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Reading{"WestOfUtcWithFraction", "2025-03-01T04:15:02.5-05:00", 1740820502500},
                       Reading{"LeapDay", "2024-02-29T00:00:00Z", 1709164800000}, Reading{"Epoch", "1970-01-01T00:00:00Z", 0},
                       Reading{"NoSeconds", "2025-03-01T09:15Z", std::nullopt}, Reading{"NoZone", "2025-03-01T09:15:02", std::nullopt},
+                      Reading{"EmptyFraction", "2025-03-01T09:15:02.Z", std::nullopt},
                       Reading{"OffsetWithoutColon", "2025-03-01T09:15:02+0900", std::nullopt},
                       Reading{"NoLeapDay", "2025-02-29T00:00:00Z", std::nullopt}, Reading{"Hour24", "2025-03-01T24:00:00Z", std::nullopt},
                       Reading{"TrailingText", "2025-03-01T09:15:02Zjunk", std::nullopt},

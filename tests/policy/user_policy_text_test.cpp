@@ -117,8 +117,6 @@ const ReadCase readCases[] = {
     {"IdAndTextsAreUnquotedTwice",
      "rules:\n  - id: \"\\\" spaced \\\"\"\n    description: \"\\\"hi\\\"\"\n    severity: \"\\\"low\\\"\"\n"
      "    decision: ' ask '\n", rulesOf({rule(" spaced ", "hi", "low", "' ask '", Kind::paths, {})})},
-    {"BlanksJustInsideQuotesAreLost", "rules:\n  - id: \" r \"\n    description: \"  hi there\t\"\n",
-     rulesOf({rule("r", "hi there", "critical", "deny", Kind::paths, {})})},
     {"SiteDomainComesFromTheId",
      "rules:\n  - id: \"user.protected.site.example.org\"\n    match:\n      any:\n        - raw_any:\n"
      "            - \"*other.net*\"\n",
@@ -129,8 +127,6 @@ const ReadCase readCases[] = {
     {"FolderIdForcesPaths",
      "rules:\n  - id: \"user.protected.folder.x\"\n    match:\n      raw_any:\n        - \"rm\"\n",
      rulesOf({bare("user.protected.folder.x", Kind::paths, {"rm"})})},
-    {"ShallowItemsAreNotValues", "rules:\n  - id: r\n    match:\n    raw_any:\n    - \"a\"\n      - \"b\"\n",
-     rulesOf({bare("r", Kind::raw, {"b"})})},
     {"InlineProgramIsUnquotedTwice", "rules:\n  - id: r\n    program: \"\\\"git\\\"\"\n  - id: s\n    program: |\n        - \"make\"\n",
      rulesOf({bare("r", Kind::program, {"git"}), bare("s", Kind::program, {"make"})})},
     {"ArgsListKeepsTheKind", "rules:\n  - id: r\n    raw_any:\n    args_any:\n        - a\n", rulesOf({bare("r", Kind::raw, {"a"})})},

@@ -79,8 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchctlCase{"loadedNotAnswering", loadedSameEngine, "", false, reloadCleared, ProtectionError::daemonDidNotStart()},
         LaunchctlCase{"bootstrapInputOutputError", notLoaded,
                       "bootstrap) echo 'Bootstrap failed: 5: Input/output error' >&2; exit 5;;", true, reload, std::nullopt},
-        LaunchctlCase{"bootstrapAlreadyLoaded", notLoaded, "bootstrap) echo 'service Already loaded'; exit 37;;", true, reload,
-                      std::nullopt},
         LaunchctlCase{"bootstrapFailsSilently", notLoaded, "bootstrap) exit 1;;", true, refused,
                       ProtectionError::launchctlFailed("launchctl bootstrap failed")},
         LaunchctlCase{"bootstrapRefused", notLoaded, "bootstrap) echo 'err;' >&2; echo 'out'; exit 1;;", true, refused,
