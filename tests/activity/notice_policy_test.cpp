@@ -79,18 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Clock{"PlusSigns", "+7:+5", 425}, Clock{"PlusThenMinus", "+-7:30", 30}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(NoticeSettings, ReadsLenientlyAndKeepsOtherKeys) {
-    auto settings = nlohmann::json::parse(R"({"quietHoursEnabled":true,"quietStartMinutes":"1300","quietEndMinutes":425,
-                                              "lastDailyBlockDay":"2025-03-01","askTimeoutSeconds":30})");
-    NoticePolicy policy = NoticePolicy::fromSettings(settings);
-    EXPECT_EQ(policy, (NoticePolicy{true, 1320, 425, "2025-03-01"}));
-    EXPECT_EQ(NoticePolicy::fromSettings(nlohmann::json::array()), NoticePolicy{});
-    policy.quietStartMinutes = 60;
-    policy.writeSettings(settings);
-    EXPECT_EQ(settings["askTimeoutSeconds"], 30);
-    EXPECT_EQ(NoticePolicy::fromSettings(settings), policy);
-}
-
 TEST(Notifications, AskFallsBackToTheSummary) {
     ApprovalRequest request{"42", "rm -rf ~", std::nullopt, Severity::info, {}, "", {}};
     EXPECT_EQ(VardexNotifications::ask(request).body, "rm -rf ~");
