@@ -75,26 +75,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PrintCase{"none", "state = running\n", ""}),
     [](const auto& param) { return std::string(param.param.name); });
 
-struct SettingsCase {
-    const char* name;
-    std::optional<const char*> file;
-    bool startAtLogin;
-};
-
-class StartAtLoginTest : public ::testing::TestWithParam<SettingsCase> {};
-
-TEST_P(StartAtLoginTest, OnlyAStoredFalseTurnsItOff) {
-    testing::TempFolder folder;
-    if (GetParam().file) testing::writeFile(folder / "settings.json", *GetParam().file);
-    EXPECT_EQ(loadStartAtLogin(folder / "settings.json"), GetParam().startAtLogin);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Settings, StartAtLoginTest,
-    ::testing::Values(SettingsCase{"missing", std::nullopt, true}, SettingsCase{"storedFalse", R"({"startAtLogin":false})", false},
-                      SettingsCase{"notBoolean", R"({"startAtLogin":0})", true}, SettingsCase{"notJSON", "startAtLogin=false", true}),
-    [](const auto& param) { return std::string(param.param.name); });
-
 TEST(StoreStartAtLogin, KeepsOtherKeysAndStartsAfreshFromJunk) {
     testing::TempFolder folder;
     const auto settings = folder / "support/menubar-settings.json";

@@ -29,8 +29,6 @@ INSTANTIATE_TEST_SUITE_P(
         Composed{"AgoDays", S::relativeAgo(200000), "2 d ago"},
         Composed{"StoppedNone", S::v3StoppedCount(0), "Nothing needed stopping today."},
         Composed{"StoppedOne", S::v3StoppedCount(1), "We stopped 1 thing today."},
-        Composed{"ClosedNone", S::v3ClosedAgents(0), "No running AI app found."},
-        Composed{"ClosedFour", S::v3ClosedAgents(4), "Closed 4 AI apps."},
         Composed{"WatchedOne", S::popoverWatched(1, 1), "1 app watched · 1 stopped today"},
         Composed{"BlockedNoneReadsAsOne", S::stoppedSentence(0), "Vardex blocked a risky action today."},
         Composed{"BlockedTwo", S::stoppedSentence(2), "Vardex blocked 2 risky actions today."},
