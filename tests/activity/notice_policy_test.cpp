@@ -2,7 +2,7 @@
 
 #include "activity/notice_policy.hpp"
 #include "activity/notification_content.hpp"
-#include "support/scoped_zone.hpp"
+#include "zone.hpp"
 
 namespace vardex {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "activity/v3_feed.hpp"
-#include "support/scoped_zone.hpp"
+#include "zone.hpp"
 
 namespace vardex {
 namespace {

@@ -9,7 +9,6 @@
 namespace vardex {
 namespace {
 
-using testing::ScopedEnv;
 namespace fs = std::filesystem;
 
 const std::string service = "gui/" + std::to_string(::getuid()) + "/com.talvenor.vardex";
@@ -84,19 +83,6 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchctlCase{"bootstrapRefused", notLoaded, "bootstrap) echo 'err;' >&2; echo 'out'; exit 1;;", true, refused,
                       ProtectionError::launchctlFailed("err;\nout\n")}),
     [](const auto& param) { return std::string(param.param.name); });
-
-TEST(LaunchctlStart, MissingEngineWritesNothing) {
-    testing::ServiceHome home;
-    ScopedEnv noEngine("VARDEX_BIN", std::nullopt);
-    ScopedEnv emptyPath("PATH", (home.home / "empty").string());
-    const auto launchctl = home.serviceManager("launchctl", "");
-    ProtectionService protection({launchctl, "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
-    const auto started = protection.start();
-    ASSERT_FALSE(started.ok());
-    EXPECT_TRUE(started.error().is(ProtectionError::Kind::binaryMissing));
-    EXPECT_FALSE(fs::exists(VardexPaths::launchAgentPlistURL()));
-    EXPECT_TRUE(home.calls().empty());
-}
 
 TEST(LaunchctlStart, LaunchctlThatCannotRunIsARefusedBootstrap) {
     testing::ServiceHome home;

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "strings/ui_strings.hpp"
-#include "support/scoped_zone.hpp"
+#include "activity/zone.hpp"
 
 namespace vardex {
 namespace {
