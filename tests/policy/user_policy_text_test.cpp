@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
-#include <sstream>
 
 #include "policy/user_policy_file.hpp"
 
@@ -14,9 +12,7 @@ using Kind = UserRule::MatchKind;
 std::string fixture(const std::string& name) {
     std::ifstream in(std::string(VARDEX_POLICY_FIXTURES) + "/" + name, std::ios::binary);
     EXPECT_TRUE(in) << name;
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 UserRule rule(std::string id, std::optional<std::string> description, std::string severity, std::string decision,
@@ -29,28 +25,38 @@ UserRule bare(std::string id, Kind kind, std::vector<std::string> values) {
     return rule(std::move(id), std::nullopt, "critical", "deny", kind, std::move(values));
 }
 
-UserPolicyFile fullPolicy() {
+UserPolicyFile policyOf(std::function<void(UserPolicyFile&)> edit) {
     UserPolicyFile policy;
-    policy.version = 3;
+    edit(policy);
+    return policy;
+}
+
+UserPolicyFile rulesOf(std::vector<UserRule> rules, std::uint32_t version = 1) {
+    UserPolicyFile policy;
+    policy.version = version;
+    policy.rules = std::move(rules);
+    return policy;
+}
+
+UserPolicyFile fullPolicy() {
+    UserPolicyFile policy = rulesOf({UserRule::folder("user.protected.folder.projects.1f2e3d", "/home/ana/projects/"),
+                                     UserRule::site("user.protected.site.example.com", "example.com"),
+                                     UserRule::custom("no-terraform-destroy", "Stop terraform from tearing things down",
+                                                      "high", "ask", Kind::program, "terraform"),
+                                     rule("no-force-push", std::nullopt, "medium", "deny", Kind::raw,
+                                          {"git push --force", "git push -f"})},
+                                    3);
     policy.allowOverrideCritical = true;
     policy.askTimeoutSeconds = 45;
     policy.askThreshold = 0.75;
     policy.disable = {"secrets.ssh_private_key", "network.curl_pipe_shell"};
-    policy.rules = {
-        UserRule::folder("user.protected.folder.projects.1f2e3d", "/home/ana/projects/"),
-        UserRule::site("user.protected.site.example.com", "example.com"),
-        UserRule::custom("no-terraform-destroy", "Stop terraform from tearing things down", "high", "ask",
-                         Kind::program, "terraform"),
-        rule("no-force-push", std::nullopt, "medium", "deny", Kind::raw, {"git push --force", "git push -f"}),
-    };
     return policy;
 }
 
 UserPolicyFile escapedPolicy() {
-    UserPolicyFile policy;
+    UserPolicyFile policy = rulesOf({rule(R"(windows\share "backup")", R"(Keep C:\Users\ana and "Backups\" safe)", "high",
+                                          "deny", Kind::paths, {R"(C:\Users\ana\)", R"(say "hi")", R"(\"\\)"})});
     policy.disable = {R"(vendor."quoted".rule)"};
-    policy.rules = {rule(R"(windows\share "backup")", R"(Keep C:\Users\ana and "Backups\" safe)", "high", "deny",
-                         Kind::paths, {R"(C:\Users\ana\)", R"(say "hi")", R"(\"\\)"})};
     return policy;
 }
 
@@ -67,12 +73,6 @@ TEST_P(GoldenText, WritesTheFileExactlyAndReadsItBack) {
     EXPECT_EQ(UserPolicyFile::parse(expected), GetParam().policy);
 }
 
-UserPolicyFile withThreshold(double threshold) {
-    UserPolicyFile policy;
-    policy.askThreshold = threshold;
-    return policy;
-}
-
 INSTANTIATE_TEST_SUITE_P(Files, GoldenText,
                          ::testing::Values(GoldenCase{"empty.yaml", UserPolicyFile::empty},
                                            GoldenCase{"full.yaml", fullPolicy()},
@@ -82,12 +82,11 @@ INSTANTIATE_TEST_SUITE_P(Files, GoldenText,
                              return name.substr(0, name.find('.'));
                          });
 
-TEST(ThresholdText, AlwaysTwoDecimalsWhateverTheLocale) {
-    const std::pair<double, const char*> cases[] = {
-        {0.5, "0.50"}, {1.0, "1.00"}, {0.125, "0.12"}, {0.005, "0.01"}, {2.675, "2.67"}, {-0.0, "-0.00"}, {12345.678, "12345.68"},
-    };
-    for (const auto& [value, text] : cases) {
-        EXPECT_EQ(withThreshold(value).yaml(), std::string("version: 1\ndefaults:\n  ask_threshold: ") + text + "\n");
+TEST(ThresholdText, AlwaysTwoDecimals) {
+    for (const auto& [value, text] : {std::pair{0.125, "0.12"}, {0.005, "0.01"}, {-0.0, "-0.00"}, {12345.678, "12345.68"}}) {
+        UserPolicyFile policy;
+        policy.askThreshold = value;
+        EXPECT_EQ(policy.yaml(), std::string("version: 1\ndefaults:\n  ask_threshold: ") + text + "\n");
     }
 }
 
@@ -99,43 +98,25 @@ struct ReadCase {
     UserPolicyFile expected;
 };
 
-UserPolicyFile policyOf(std::function<void(UserPolicyFile&)> edit) {
-    UserPolicyFile policy;
-    edit(policy);
-    return policy;
-}
-
-UserPolicyFile rulesOf(std::vector<UserRule> rules, std::uint32_t version = 1) {
-    UserPolicyFile policy;
-    policy.version = version;
-    policy.rules = std::move(rules);
-    return policy;
-}
-
 class Reading : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(Reading, FollowsTheLineRules) { EXPECT_EQ(UserPolicyFile::parse(GetParam().text), GetParam().expected); }
 
 const ReadCase readCases[] = {
-    {"OnlyExactTrueAllowsOverride", "allow_override_critical: True\n", UserPolicyFile::empty},
     {"QuotedTrueAllowsOverride", "allow_override_critical: \"true\"\n", policyOf([](auto& p) { p.allowOverrideCritical = true; })},
-    {"UnreadableVersionIsOne", "version: 4294967296\n", UserPolicyFile::empty},
+    {"UnreadableVersionAndCapitalTrueAreDefaults", "version: 4294967296\nallow_override_critical: True\n", UserPolicyFile::empty},
     {"UnreadableDefaultsAreAbsent",
      "defaults:\n  ask_timeout_seconds: -5\n  ask_threshold: high\n  ask_threshold: nan\n", UserPolicyFile::empty},
     {"DefaultAtIndentZeroEndsTheSection", "defaults:\nask_timeout_seconds: 5\n  ask_timeout_seconds: 6\n", UserPolicyFile::empty},
-    {"TabIndentCountsAsNone", "disable:\n  - a\n\t- b\n  - c\n", policyOf([](auto& p) { p.disable = {"a"}; })},
+    {"CommentSkippedTabIndentCountsAsNone", "disable:\n  # a\n  - a\n\t- b\n  - c\n", policyOf([](auto& p) { p.disable = {"a"}; })},
     {"DisableKeepsRepeatsAndEmpties", "disable:\n  - a\n  - \"\"\n  - a\n  -\n",
      policyOf([](auto& p) { p.disable = {"a", "", "a"}; })},
-    {"CommentsAndBlankLinesChangeNothing", "# top\ndisable:\n\n  # inside\n  - a\n   \n  - b\n",
-     policyOf([](auto& p) { p.disable = {"a", "b"}; })},
     {"RuleLinesBeforeAnIdAreIgnored",
      "rules:\n    severity: low\n    match:\n      paths:\n        - \"/x\"\n  - id: r\n", 
      rulesOf({bare("r", Kind::paths, {})})},
     {"IdAndTextsAreUnquotedTwice",
      "rules:\n  - id: \"\\\" spaced \\\"\"\n    description: \"\\\"hi\\\"\"\n    severity: \"\\\"low\\\"\"\n"
      "    decision: ' ask '\n", rulesOf({rule(" spaced ", "hi", "low", "' ask '", Kind::paths, {})})},
-    {"BlanksJustInsideQuotesAreLost", "rules:\n  - id: \" r \"\n    description: \"  hi there\t\"\n",
-     rulesOf({rule("r", "hi there", "critical", "deny", Kind::paths, {})})},
     {"SiteDomainComesFromTheId",
      "rules:\n  - id: \"user.protected.site.example.org\"\n    match:\n      any:\n        - raw_any:\n"
      "            - \"*other.net*\"\n",
@@ -146,8 +127,6 @@ const ReadCase readCases[] = {
     {"FolderIdForcesPaths",
      "rules:\n  - id: \"user.protected.folder.x\"\n    match:\n      raw_any:\n        - \"rm\"\n",
      rulesOf({bare("user.protected.folder.x", Kind::paths, {"rm"})})},
-    {"ShallowItemsAreNotValues", "rules:\n  - id: r\n    match:\n    raw_any:\n    - \"a\"\n      - \"b\"\n",
-     rulesOf({bare("r", Kind::raw, {"b"})})},
     {"InlineProgramIsUnquotedTwice", "rules:\n  - id: r\n    program: \"\\\"git\\\"\"\n  - id: s\n    program: |\n        - \"make\"\n",
      rulesOf({bare("r", Kind::program, {"git"}), bare("s", Kind::program, {"make"})})},
     {"ArgsListKeepsTheKind", "rules:\n  - id: r\n    raw_any:\n    args_any:\n        - a\n", rulesOf({bare("r", Kind::raw, {"a"})})},

@@ -23,8 +23,6 @@ constexpr const char* activeOtherApp =
     "show) printf 'ActiveState=active\\nExecStart={ path=%s ; argv[]=%s daemon --foreground ; }\\n' \"$VARDEX_BIN\" "
     "\"$VARDEX_BIN\";;";
 const DaemonApp app{"/opt/bar/vardex-bar", false};
-constexpr const char* activeOtherEngine =
-    "show) printf 'ActiveState=active\\nExecStart={ path=/usr/bin/vardex ; argv[]=/usr/bin/vardex daemon ; }\\n';;";
 
 struct SystemdCase {
     const char* name;
@@ -74,7 +72,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SystemdCase{"activeSameEngineAnswering", activeSameEngine, "", true, true,
                                   {show, "daemon-reload", "enable vardex.service"}, std::nullopt},
                       SystemdCase{"activeOtherApp", activeOtherApp, "", true, true, restarted("enable"), std::nullopt},
-                      SystemdCase{"activeOtherEngine", activeOtherEngine, "", true, true, restarted("enable"), std::nullopt},
                       SystemdCase{"activeNotAnswering", activeSameEngine, "", true, false,
                                   {show, "daemon-reload", "enable vardex.service", "restart vardex.service"},
                                   ProtectionError::daemonDidNotStart()},

