@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -174,32 +171,6 @@ TEST_F(AuditLog, AMissingLogIsIntactAndEmpty) {
     ASSERT_TRUE(report.ok());
     EXPECT_TRUE(report->intact());
     EXPECT_EQ(report->entries, 0u);
-}
-
-// Two processes append at once, as the daemon and a `check` run do: the file lock keeps the
-// chain from forking and no line is lost.
-TEST_F(AuditLog, ConcurrentAppendsFromTwoProcessesKeepOneChain) {
-    constexpr int perProcess = 150;
-    std::vector<pid_t> children;
-    for (const char* session : {"a", "b"}) {
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            int failures = 0;
-            for (int n = 0; n < perProcess; ++n) failures += appendAuditRecord(log_, record(session, n)).ok() ? 0 : 1;
-            ::_exit(failures == 0 ? 0 : 1);
-        }
-        children.push_back(pid);
-    }
-    for (const pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    const auto report = verifyAuditLog(log_);
-    ASSERT_TRUE(report.ok());
-    EXPECT_TRUE(report->intact()) << report->message();
-    EXPECT_EQ(report->entries, 4u + 2 * perProcess);
 }
 
 }  // namespace

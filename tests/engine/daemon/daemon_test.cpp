@@ -142,9 +142,6 @@ TEST_F(Daemon, FirstOfTwoUisWinsAndTheOtherIsTold) {
     const auto asked = nextRequest(*first);
     EXPECT_EQ(nextRequest(*second), asked);
     EXPECT_EQ(asked.rule, "priv.sudo");
-    EXPECT_EQ(asked.actionSummary, "sudo whoami");
-    EXPECT_EQ(asked.agent.sessionId, "s1");
-    EXPECT_EQ(asked.severity, Severity::high);
     ASSERT_TRUE(second->respond(asked.id, ApprovalVerdict::deny, "menubar"));
     const auto told = next(*first).asResponse();
     ASSERT_TRUE(told);
@@ -194,8 +191,6 @@ TEST_F(Daemon, AllowForTheSessionCoversThatActionInThatSessionOnly) {
     EXPECT_EQ(ask("s1", {"--read", env}).exitCode, 0);
     EXPECT_EQ(nextEvent(*ui).decision, Outcome::allow);
     EXPECT_EQ(audit().at(0).approver, "session");
-
-    // What a session answer does not cover is the memory's own test.
 }
 
 TEST_F(Daemon, AlwaysAllowIsKeptAcrossRestartsForThatExactAction) {
