@@ -96,7 +96,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Tampering{"one_byte_of_the_action", [](auto& l) { replaceOnce(l[1], "echo 2", "echo 3"); }, 2},
         Tampering{"one_byte_of_a_hash", [](auto& l) { replaceOnce(l[3], "\"hash\":\"", "\"hash\":\"0"); }, 4},
-        Tampering{"spacing_only", [](auto& l) { replaceOnce(l[0], ",", ", "); }, 1},
         Tampering{"a_line_deleted", [](auto& l) { l.erase(l.begin() + 1); }, 2},
         Tampering{"the_first_line_deleted", [](auto& l) { l.erase(l.begin()); }, 1},
         Tampering{"lines_swapped", [](auto& l) { std::swap(l[1], l[2]); }, 2},
@@ -140,7 +139,6 @@ INSTANTIATE_TEST_SUITE_P(
     Table, LogAgainstItsAnchor,
     ::testing::Values(
         AnchorCase{"untouched", [](auto&, auto&) {}, AnchorCheck::matches, 4},
-        AnchorCase{"one_more_append", [](auto& log, auto&) { append(log, "s1", 5); }, AnchorCheck::matches, 5},
         AnchorCase{"last_lines_cut", [](auto& log, auto& scratch) { replaceWithSame(log, scratch, 2); }, AnchorCheck::cutShort, 2},
         AnchorCase{"cut_then_appended_to", [](auto& log, auto& scratch) { replaceWithSame(log, scratch, 2); append(log, "s9", 9); },
                    AnchorCheck::cutShort, 3},

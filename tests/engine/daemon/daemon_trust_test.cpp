@@ -120,15 +120,6 @@ std::unique_ptr<JsonLinesClient> connectClient() {
     return client;
 }
 
-void sendBytes(JsonLinesClient& client, const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const auto count = ::send(client.fd(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (count <= 0) return;
-        sent += static_cast<std::size_t>(count);
-    }
-}
-
 bool closedByDaemon(JsonLinesClient& client) {
     auto reply = client.receive();
     return !reply && reply.error().is(SocketClientError::Kind::closed);
