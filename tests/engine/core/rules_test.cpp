@@ -188,12 +188,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"folder_neighbour", Kind::read, "~/clientsX/a", allow, nullptr},
         Case{"site_url", Kind::url, "https://api.evil.example/v1", deny, "user.protected.site.evil.example"},
         Case{"site_in_tool", Kind::mcp, R"(fetch get {"url":"https://evil.example/a"})", deny, "user.protected.site.evil.example"},
-        Case{"other_site", Kind::url, "https://notevil.example/", allow, nullptr},
         Case{"program_behind_wrapper", Kind::shell, "nohup docker ps", ask, "team.no-docker"},
         Case{"raw", Kind::shell, "git push --force origin main", deny, "team.no-force-push"},
-        Case{"raw_other", Kind::shell, "git push origin main", allow, nullptr},
-        Case{"paths", Kind::read, "~/project/secrets/db.txt", deny, "team.secrets"},
-        Case{"paths_other", Kind::read, "~/project/src/db.txt", allow, nullptr}),
+        Case{"paths", Kind::read, "~/project/secrets/db.txt", deny, "team.secrets"}),
+
     caseName);
 
 TEST_F(PolicyTest, AGuardedHomeKeepsTheAgentToItsProject) {

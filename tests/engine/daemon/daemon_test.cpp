@@ -180,17 +180,9 @@ TEST_F(Daemon, AlwaysAllowIsKeptAcrossRestartsForThatExactAction) {
 TEST_F(Daemon, AQuestionWhoseAgentGaveUpIsWithdrawn) {
     startDaemon();
     auto ui = subscribeUi();
-    {
-        JsonLinesClient agent(VardexPaths::socketPath());
-        ASSERT_TRUE(agent.connect(5.0));
-        const std::string evaluate =
-            R"({"action":{"context":{"agent":"codex","autonomous":true,"cwd":"/","session_id":"c1"},)"
-            R"("cwd":"/","kind":"shell","raw":"sudo id","argv_tree":{"node":"command","argv":["sudo","id"]}},)"
-            R"("type":"evaluate"})"
-            "\n";
-        sendBytes(agent, evaluate);
-        EXPECT_EQ(nextRequest(*ui).agent.sessionId, "c1");
-    }
+    auto agent = startAsk("c1", {"--shell", "sudo id"});
+    EXPECT_EQ(nextRequest(*ui).agent.sessionId, "c1");
+    agent.reset();  // killed while it waits
     const auto withdrawn = next(*ui).asResponse();
     ASSERT_TRUE(withdrawn);
     EXPECT_EQ(withdrawn->by, "agent_gone");
