@@ -26,10 +26,8 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, HookProgramTest,
     ::testing::Values(ProgramCase{"/opt/v/vardex hook claude", HookFamily::claude, "/opt/v/vardex"},
                       ProgramCase{"'/home/a b/vardex' hook codex", HookFamily::codex, "/home/a b/vardex"},
-                      ProgramCase{"'/it'\\''s/vardex' hook claude", HookFamily::claude, "/it's/vardex"},
                       ProgramCase{"/opt/v/vardex hook claude", HookFamily::cursor, std::nullopt},
                       ProgramCase{"/opt/v/vardex hook claude --verbose", HookFamily::claude, std::nullopt},
-                      ProgramCase{"my-linter hook claude", HookFamily::claude, std::nullopt},
                       ProgramCase{"'/unclosed/vardex hook claude", HookFamily::claude, std::nullopt},
                       ProgramCase{"/opt/v/vardex hook claude || exit 2", HookFamily::claude, "/opt/v/vardex"},
                       ProgramCase{"/opt/v/vardex hook claude || exit 0", HookFamily::claude, std::nullopt},
@@ -109,7 +107,6 @@ TEST_P(RefusedShapeTest, AFileTheEngineCannotReadSafelyIsRefused) {
 INSTANTIATE_TEST_SUITE_P(
     Shapes, RefusedShapeTest,
     ::testing::Values(ShapeCase{"{\"model\": ", "is not valid JSON"},
-                      ShapeCase{"[1, 2]", "does not hold a JSON object"},
                       ShapeCase{R"({"hooks": []})", "has a \"hooks\" entry that is not an object"},
                       ShapeCase{R"({"hooks": {"PreToolUse": {}}})",
                                 "has a \"hooks.PreToolUse\" entry that is not a list"}),

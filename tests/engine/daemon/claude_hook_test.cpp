@@ -54,7 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
         MappingCase{"edit", hookInput("Edit", {{"file_path", "/w/a.txt"}, {"old_string", "a"}}), "file_write",
                     "file_write /w/a.txt"},
         MappingCase{"grep_in_a_folder", hookInput("Grep", {{"pattern", "k"}, {"path", "/h/.ssh"}}), "file_read", "file_read /h/.ssh"},
-        MappingCase{"grep_here", hookInput("Grep", {{"pattern", "key"}}), "", ""},
         MappingCase{"web_fetch", hookInput("WebFetch", {{"url", "https://x.example/a"}}), "network", "https://x.example/a"},
         MappingCase{"mcp_tool_with_underscores", hookInput("mcp__github__create_pull_request", nlohmann::json::object()), "mcp_tool_call",
                     "mcp github.create_pull_request"},
@@ -64,7 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(HookMapping, RefusesInputsItCannotCheck) {
     EXPECT_FALSE(actionFor(nlohmann::json::array()));
     EXPECT_FALSE(actionFor(hookInput("Bash", {{"cmd", "ls"}})));
-    EXPECT_FALSE(actionFor(hookInput("Read", nlohmann::json::object())));
     EXPECT_FALSE(actionFor(hookInput("mcp__onlyserver", nlohmann::json::object())));
     EXPECT_FALSE(actionFor(hookInput("", nlohmann::json::object())));
 }
@@ -96,8 +94,6 @@ INSTANTIATE_TEST_SUITE_P(
     Tools, HookAgainstDaemon,
     ::testing::Values(HookCase{"harmless_bash", true, bash, "allow"},
                       HookCase{"home_wipe", true, hookInput("Bash", {{"command", "rm -rf ~"}}).dump(), "deny"},
-                      HookCase{"sudo_nobody_to_ask", true, hookInput("Bash", {{"command", "sudo ls"}}).dump(), "deny"},
-                      HookCase{"unchecked_tool", true, hookInput("TodoWrite", {{"todos", nlohmann::json::array()}}).dump(), "allow"},
                       HookCase{"no_daemon", false, bash, "deny"}, HookCase{"unreadable_input", true, "{not json", "deny"}),
     [](const auto& row) { return std::string(row.param.name); });
 
@@ -121,8 +117,7 @@ TEST_P(InstalledHookCommand, FailsClosedWhenTheEngineDies) {
 
 INSTANTIATE_TEST_SUITE_P(
     Deaths, InstalledHookCommand,
-    ::testing::Values(DyingEngineCase{"crashes", "kill -SEGV $$", 2}, DyingEngineCase{"is_killed", "kill -KILL $$", 2},
-                      DyingEngineCase{"aborts", "kill -ABRT $$", 2},
+    ::testing::Values(DyingEngineCase{"crashes", "kill -SEGV $$", 2},
                       DyingEngineCase{"fails_after_printing_an_allow",
                                       "echo '{\"hookSpecificOutput\":{\"permissionDecision\":\"allow\"}}'; exit 1", 2},
                       DyingEngineCase{"is_missing", "", 2}, DyingEngineCase{"answers", "cat >/dev/null; exit 0", 0}),

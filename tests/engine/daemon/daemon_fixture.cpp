@@ -1,6 +1,7 @@
 #include "daemon_fixture.hpp"
 
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <thread>
@@ -9,6 +10,14 @@
 #include "support/temp_folder.hpp"
 
 namespace vardex::testing {
+
+void sendBytes(JsonLinesClient& client, const std::string& bytes) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        const auto count = ::send(client.fd(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (count <= 0) return;
+        sent += static_cast<std::size_t>(count);
+    }
+}
 
 void DaemonFixture::TearDown() {
     if (daemon) stopDaemon();

@@ -16,6 +16,9 @@ namespace vardex::testing {
 
 // A real `vardex daemon --foreground` in a temporary HOME, and the app's own socket client to
 // talk to it. The daemon is stopped with SIGTERM and collected after every test.
+// Writes the bytes as they are, past the client's own framing.
+void sendBytes(JsonLinesClient& client, const std::string& bytes);
+
 class DaemonFixture : public ::testing::Test {
 protected:
     void TearDown() override;

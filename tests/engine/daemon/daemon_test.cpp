@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "bridge/vardex_paths.hpp"
 #include "daemon_fixture.hpp"
-#include "protocol/wire_enum.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -31,12 +31,6 @@ void leaveStaleSocket(const std::string& path) {
     ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
 }
-
-void sendRaw(JsonLinesClient& client, const std::string& bytes) {
-    ASSERT_EQ(::send(client.fd(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
-}
-
-const std::string sshKey = "/.ssh/id_ed25519";
 
 TEST_F(Daemon, AnswersPingsOnAPrivateSocketAndRemovesItOnSigterm) {
     startDaemon();
@@ -65,7 +59,7 @@ TEST_F(Daemon, DropsAPeerThatSendsGarbageAndServesTheOthers) {
     auto ui = subscribeUi();
     JsonLinesClient rogue(VardexPaths::socketPath());
     ASSERT_TRUE(rogue.connect(5.0));
-    sendRaw(rogue, "this is not a message\n");
+    sendBytes(rogue, "this is not a message\n");
     auto reply = rogue.receive();
     ASSERT_FALSE(reply);
     EXPECT_TRUE(reply.error().is(SocketClientError::Kind::closed));
@@ -74,62 +68,30 @@ TEST_F(Daemon, DropsAPeerThatSendsGarbageAndServesTheOthers) {
     EXPECT_EQ(nextEvent(*ui).decision, Outcome::allow);
 }
 
-struct PlainCase {
-    const char* name;
-    std::vector<std::string> action;  // ask's arguments; "~" at the start of a value is HOME
-    int exitCode;
-    Outcome decision;
-    std::optional<std::string> rule;
-    std::string summary;
-};
-
-class DecidedWithoutAsking : public DaemonFixture, public ::testing::WithParamInterface<PlainCase> {};
-
-// The engine settles these alone: the agent hears the decision, every UI gets the event, and
+// The engine settles this alone: the agent hears the decision, every UI gets the event, and
 // the activity log gets the line, without any approver.
-TEST_P(DecidedWithoutAsking, ReachesAgentUiAndLog) {
-    const auto& row = GetParam();
-    auto action = row.action;
-    for (auto& value : action) {
-        if (value.rfind("~/", 0) == 0) value = home.path().string() + value.substr(1);
-    }
-    std::string summary = row.summary;
-    if (summary.find("~/") != std::string::npos) summary.replace(summary.find("~/"), 1, home.path().string());
-
+TEST_F(Daemon, ASettledActionReachesAgentUiAndLog) {
     startDaemon();
     auto ui = subscribeUi();
-    const auto run = ask("session-7", action);
-    EXPECT_EQ(run.exitCode, row.exitCode) << run.out << run.err;
-    EXPECT_EQ(run.out.substr(0, run.out.find_first_of(" \n")), wireText(row.decision)) << run.out;
+    const auto run = ask("session-7", {"--shell", "cd /tmp && rm -rf ~"});
+    EXPECT_EQ(run.exitCode, 2) << run.out << run.err;
+    EXPECT_EQ(run.out.substr(0, run.out.find_first_of(" \n")), "deny") << run.out;
 
     const auto event = nextEvent(*ui);
     const auto log = audit();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].approver, std::nullopt);
-    EXPECT_EQ(log[0].hash.size(), 64u);
     EXPECT_EQ(event.agent, AgentKind::claude);
-    const auto expectRow = [&](Outcome decision, const std::optional<std::string>& rule, const std::string& session,
-                               const std::optional<std::string>& logged) {
-        EXPECT_EQ(decision, row.decision);
-        EXPECT_EQ(rule, row.rule);
+    using Seen = std::tuple<Outcome, std::optional<std::string>, std::string, std::optional<std::string>>;
+    for (const auto& [decision, rule, session, summary] :
+         {Seen(event.decision, event.ruleId, event.session, event.actionSummary),
+          Seen(log[0].decision, log[0].ruleId, log[0].session, log[0].actionSummary)}) {
+        EXPECT_EQ(decision, Outcome::deny);
+        EXPECT_EQ(rule, "destructive.rm_home_root");
         EXPECT_EQ(session, "session-7");
-        EXPECT_EQ(logged, summary);
-    };
-    expectRow(event.decision, event.ruleId, event.session, event.actionSummary);
-    expectRow(log[0].decision, log[0].ruleId, log[0].session, log[0].actionSummary);
+        EXPECT_EQ(summary, "cd /tmp && rm -rf ~");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Actions, DecidedWithoutAsking,
-    ::testing::Values(
-        PlainCase{"harmless_command", {"--shell", "ls -la"}, 0, Outcome::allow, std::nullopt, "ls -la"},
-        PlainCase{"home_wipe_after_cd", {"--shell", "cd /tmp && rm -rf ~"}, 2, Outcome::deny, "destructive.rm_home_root",
-                  "cd /tmp && rm -rf ~"},
-        PlainCase{"ssh_private_key", {"--read", "~" + sshKey}, 2, Outcome::deny, "secrets.ssh_private_key",
-                  "file_read ~" + sshKey},
-        PlainCase{"mcp_read_only", {"--mcp", "github", "list_issues", R"({"repo":"a/b"})"}, 0, Outcome::allow,
-                  std::nullopt, "mcp github.list_issues"}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 // A single answer from the app is the trust table's case; allowing for the session or for good
 // have tests of their own below.
@@ -142,9 +104,6 @@ TEST_F(Daemon, FirstOfTwoUisWinsAndTheOtherIsTold) {
     const auto asked = nextRequest(*first);
     EXPECT_EQ(nextRequest(*second), asked);
     EXPECT_EQ(asked.rule, "priv.sudo");
-    EXPECT_EQ(asked.actionSummary, "sudo whoami");
-    EXPECT_EQ(asked.agent.sessionId, "s1");
-    EXPECT_EQ(asked.severity, Severity::high);
     ASSERT_TRUE(second->respond(asked.id, ApprovalVerdict::deny, "menubar"));
     const auto told = next(*first).asResponse();
     ASSERT_TRUE(told);
@@ -194,8 +153,6 @@ TEST_F(Daemon, AllowForTheSessionCoversThatActionInThatSessionOnly) {
     EXPECT_EQ(ask("s1", {"--read", env}).exitCode, 0);
     EXPECT_EQ(nextEvent(*ui).decision, Outcome::allow);
     EXPECT_EQ(audit().at(0).approver, "session");
-
-    // What a session answer does not cover is the memory's own test.
 }
 
 TEST_F(Daemon, AlwaysAllowIsKeptAcrossRestartsForThatExactAction) {
@@ -223,17 +180,9 @@ TEST_F(Daemon, AlwaysAllowIsKeptAcrossRestartsForThatExactAction) {
 TEST_F(Daemon, AQuestionWhoseAgentGaveUpIsWithdrawn) {
     startDaemon();
     auto ui = subscribeUi();
-    {
-        JsonLinesClient agent(VardexPaths::socketPath());
-        ASSERT_TRUE(agent.connect(5.0));
-        const std::string evaluate =
-            R"({"action":{"context":{"agent":"codex","autonomous":true,"cwd":"/","session_id":"c1"},)"
-            R"("cwd":"/","kind":"shell","raw":"sudo id","argv_tree":{"node":"command","argv":["sudo","id"]}},)"
-            R"("type":"evaluate"})"
-            "\n";
-        sendRaw(agent, evaluate);
-        EXPECT_EQ(nextRequest(*ui).agent.sessionId, "c1");
-    }
+    auto agent = startAsk("c1", {"--shell", "sudo id"});
+    EXPECT_EQ(nextRequest(*ui).agent.sessionId, "c1");
+    agent.reset();  // killed while it waits
     const auto withdrawn = next(*ui).asResponse();
     ASSERT_TRUE(withdrawn);
     EXPECT_EQ(withdrawn->by, "agent_gone");

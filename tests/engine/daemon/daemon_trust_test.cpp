@@ -108,8 +108,7 @@ TEST_P(ProcessStart, IsReadPastAnyProcessName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, ProcessStart,
-                         ::testing::Values(NameCase{"plain", "plain"}, NameCase{"spaces", "a b c d e"},
-                                           NameCase{"parentheses", "x) 1 2 (y"}),
+                         ::testing::Values(NameCase{"spaces", "a b c d e"}, NameCase{"parentheses", "x) 1 2 (y"}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 // ---- limits ----
@@ -119,15 +118,6 @@ std::unique_ptr<JsonLinesClient> connectClient() {
     EXPECT_TRUE(client->connect(5.0));
     client->setReceiveTimeout(15.0);
     return client;
-}
-
-void sendBytes(JsonLinesClient& client, const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const auto count = ::send(client.fd(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (count <= 0) return;
-        sent += static_cast<std::size_t>(count);
-    }
 }
 
 bool closedByDaemon(JsonLinesClient& client) {
@@ -207,14 +197,12 @@ TEST_F(DaemonLimitsTest, RunningOutOfDescriptorsBacksOff) {
     std::vector<std::unique_ptr<JsonLinesClient>> peers;
     for (int i = 0; i < 40; ++i) peers.push_back(connectClient());
     const long before = cpuTicks(daemon->pid());
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const long used = cpuTicks(daemon->pid()) - before;
-    EXPECT_LT(used, 50) << "clock ticks of CPU in two seconds";
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(cpuTicks(daemon->pid()) - before, 50) << "clock ticks of CPU in one second; a spinning loop takes 100";
 
     peers.clear();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    auto after = connectClient();
-    EXPECT_TRUE(after->ping()) << "accepting resumes once descriptors are free";
+    // Waits in the backlog until the pause is over.
+    EXPECT_TRUE(connectClient()->ping()) << "accepting resumes once descriptors are free";
     const auto err = stopDaemon().err;
     std::size_t complaints = 0;
     for (auto at = err.find("no descriptor left"); at != std::string::npos; at = err.find("no descriptor left", at + 1)) {
