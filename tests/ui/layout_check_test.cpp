@@ -126,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                            store.userPolicy.addFolder("/home/someone/Documents/taxes");
                            store.userPolicy.addSite("example.com");
                        }},
+            LayoutCase{"foldersInsideProtection", onPage(VardexPage::folders)},
             LayoutCase{"settingsMore", [](VardexStore& store) { store.page = VardexPage::settings; store.advancedOpen = true; }},
             LayoutCase{"rules", onPage(VardexPage::rules)},
             LayoutCase{"check", onPage(VardexPage::check)},
