@@ -13,62 +13,87 @@
 namespace vardex::ui::testing {
 namespace {
 
-using Input = std::function<void(ApprovalPanel&)>;
+using Input = std::function<void(QWidget&)>;
 
-Input click(const char* name) {
-    return [name](ApprovalPanel& panel) { QTest::mouseClick(child<QPushButton>(panel, name), Qt::LeftButton); };
+// Clicks the first button when it is shown, then each of the others, which must have come up.
+template <class... Names>
+Input click(const char* first, Names... then) {
+    return [=](QWidget& surface) {
+        if (auto* button = child<QAbstractButton>(surface, first); button->isVisible()) QTest::mouseClick(button, Qt::LeftButton);
+        for (const char* name : std::initializer_list<const char*>{then...}) {
+            QCoreApplication::processEvents();
+            auto* button = child<QAbstractButton>(surface, name);
+            ASSERT_TRUE(button && button->isVisible()) << name << " did not come up";
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    };
 }
 Input key(Qt::Key pressed, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    return [pressed, modifiers](ApprovalPanel& panel) { QTest::keyClick(&panel, pressed, modifiers); };
+    return [pressed, modifiers](QWidget& surface) { QTest::keyClick(&surface, pressed, modifiers); };
 }
 // What a person typing into another window sends when the panel takes the focus.
-void typing(ApprovalPanel& panel) {
-    QWidget* target = panel.focusWidget() ? panel.focusWidget() : &panel;
+void typing(QWidget& surface) {
+    QWidget* target = surface.focusWidget() ? surface.focusWidget() : &surface;
     QTest::keyClicks(target, QStringLiteral("yes a"));
     QTest::keyClick(target, Qt::Key_Return);
     QTest::keyClick(target, Qt::Key_Space);
 }
 
-struct PanelCase {
+struct AnswerCase {
     const char* name;
-    double secondsBeforeInput;  // after the panel appeared
+    bool popover;  // else the approval panel
+    Severity severity;
+    double secondsBeforeInput;  // after the question appeared
     Input input;
-    const char* wantVerdict;  // empty: nothing is answered
+    const char* wantVerdict;  // the one answer the daemon receives; empty: none
+    bool wantPaused = false;
     bool wantVisible = true;
 };
 
-class ApprovalPanelTable : public ::testing::TestWithParam<PanelCase> {};
+class AnswerTable : public ::testing::TestWithParam<AnswerCase> {};
 
-TEST_P(ApprovalPanelTable, InputAnswersOnlyWhenMeantTo) {
+TEST_P(AnswerTable, InputReachesTheDaemonExactlyAndOnlyWhenMeantTo) {
     const auto& c = GetParam();
     ScreenHarness screens;
     screens.connect();
-    screens.daemonAsks(sudoRequest("r-1"));
-    ApprovalPanel panel(screens.context());
-    panel.show();
-    panel.activateWindow();
-    screens.settle();
+    screens.daemonAsks(sudoRequest("r-1", c.severity));
+    const std::unique_ptr<QWidget> surface = c.popover ? std::unique_ptr<QWidget>(screens.show<PopoverView>())
+                                                       : std::unique_ptr<QWidget>(screens.show<ApprovalPanel>());
+    surface->activateWindow();
     screens.advance(c.secondsBeforeInput);
 
-    c.input(panel);
+    c.input(*surface);
     screens.settle();
 
-    const auto want = *c.wantVerdict ? std::vector{verdictLine("r-1", c.wantVerdict)} : std::vector<std::string>{};
-    EXPECT_EQ(screens.answersReceived(), want);
-    EXPECT_EQ(panel.isVisible(), c.wantVisible);
+    const bool answered = *c.wantVerdict != '\0';
+    EXPECT_EQ(screens.answersReceived(), answered ? std::vector{verdictLine("r-1", c.wantVerdict)} : std::vector<std::string>{});
+    EXPECT_EQ(screens.store().pending.size(), answered ? 0U : 1U);
+    EXPECT_EQ(screens.store().isPaused(), c.wantPaused);
+    EXPECT_EQ(surface->isVisible(), c.wantVisible);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ApprovalPanelTable,
-                         ::testing::Values(PanelCase{"allowAfterArming", 1.0, click("approvalAllow"), "allow_once"},
-                                           PanelCase{"dontAllowAfterArming", 1.0, click("approvalDeny"), "deny"},
-                                           PanelCase{"altAAllowsThisTime", 1.0, key(Qt::Key_A, Qt::AltModifier), "allow_once"},
-                                           PanelCase{"altDDoesNotAllow", 1.0, key(Qt::Key_D, Qt::AltModifier), "deny"},
-                                           PanelCase{"clickWhileArmingAnswersNothing", 0.9, click("approvalAllow"), ""},
-                                           PanelCase{"altAWhileArmingAnswersNothing", 0.5, key(Qt::Key_A, Qt::AltModifier), ""},
-                                           PanelCase{"enterHasNoDefaultAnswer", 1.0, key(Qt::Key_Return), ""},
-                                           PanelCase{"typingAnswersNothing", 1.0, typing, ""},
-                                           PanelCase{"escapeClosesWithoutAnswering", 1.0, key(Qt::Key_Escape), "", false}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(
+    Panel, AnswerTable,
+    ::testing::Values(AnswerCase{"allowAfterArming", false, Severity::high, 1.0, click("approvalAllow"), "allow_once"},
+                      AnswerCase{"altAAllowsThisTime", false, Severity::high, 1.0, key(Qt::Key_A, Qt::AltModifier), "allow_once"},
+                      AnswerCase{"altDDoesNotAllow", false, Severity::high, 1.0, key(Qt::Key_D, Qt::AltModifier), "deny"},
+                      AnswerCase{"clickWhileArmingAnswersNothing", false, Severity::high, 0.9, click("approvalAllow"), ""},
+                      AnswerCase{"altAWhileArmingAnswersNothing", false, Severity::high, 0.5, key(Qt::Key_A, Qt::AltModifier), ""},
+                      AnswerCase{"enterHasNoDefaultAnswer", false, Severity::high, 1.0, key(Qt::Key_Return), ""},
+                      AnswerCase{"typingAnswersNothing", false, Severity::high, 1.0, typing, ""},
+                      AnswerCase{"escapeClosesWithoutAnswering", false, Severity::high, 1.0, key(Qt::Key_Escape), "", false, false}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    Popover, AnswerTable,
+    ::testing::Values(AnswerCase{"allowThisTime", true, Severity::high, 1.0, click("pendingAllowOnce"), "allow_once"},
+                      AnswerCase{"alwaysAllow", true, Severity::high, 1.0, click("pendingAlwaysAllow"), "always_allow"},
+                      AnswerCase{"block", true, Severity::medium, 1.0, click("pendingBlock"), "deny"},
+                      AnswerCase{"criticalOffersNoAlwaysAllow", true, Severity::critical, 1.0, click("pendingAlwaysAllow"), ""},
+                      AnswerCase{"pauseOnlyOnceConfirmedRefusesWhatWaits", true, Severity::high, 1.0,
+                                 click("popoverPause", "popoverConfirmConfirm"), "deny", true},
+                      AnswerCase{"stopRefusesWhatWaits", true, Severity::high, 0.0, click("popoverStop"), "deny"}),
+    caseName);
 
 // The oldest question is answered first, and the next comes to the top shut, so a double press
 // answers one.
@@ -77,8 +102,8 @@ TEST(ApprovalPanelQueue, TheNextQuestionArmsAgain) {
     screens.connect();
     screens.daemonAsks(sudoRequest("r-1"));
     screens.daemonAsks(sudoRequest("r-2", Severity::critical));
-    ApprovalPanel panel(screens.context());
-    panel.show();
+    const auto shown = screens.show<ApprovalPanel>();
+    auto& panel = *shown;
     screens.advance(1.0);
     auto* queueLine = child<QLabel>(panel, "approvalQueueLine");
     EXPECT_TRUE(queueLine->isVisible());
@@ -90,77 +115,20 @@ TEST(ApprovalPanelQueue, TheNextQuestionArmsAgain) {
     EXPECT_EQ(screens.answersReceived(), std::vector{verdictLine("r-1", "allow_once")});
     EXPECT_EQ(child<QPlainTextEdit>(panel, "approvalSummary")->toPlainText(), QStringLiteral("sudo ls"));
     EXPECT_FALSE(queueLine->isVisible()) << "one question left";
-
-    screens.advance(1.0);
-    QTest::keyClick(&panel, Qt::Key_D, Qt::AltModifier);
-    screens.settle();
-    EXPECT_EQ(screens.answersReceived(), (std::vector{verdictLine("r-1", "allow_once"), verdictLine("r-2", "deny")}));
 }
-
-// ---- popover ----------------------------------------------------------------------------------
-
-struct PopoverCase {
-    const char* name;
-    Severity severity;
-    double secondsBeforeClick;  // after the row appeared
-    const char* button;         // object name of what the user clicks
-    bool confirms;              // then confirms in the bar that came up
-    const char* wantVerdict;    // the one answer the daemon receives; empty: none
-    bool wantPaused;
-};
-
-class PopoverTable : public ::testing::TestWithParam<PopoverCase> {};
-
-TEST_P(PopoverTable, ClickReachesTheDaemonExactly) {
-    const auto& c = GetParam();
-    ScreenHarness screens;
-    screens.connect();
-    PopoverView view(screens.context());
-    view.show();
-    screens.daemonAsks(sudoRequest("r-1", c.severity));
-    screens.advance(c.secondsBeforeClick);
-
-    auto* button = child<QAbstractButton>(view, c.button);
-    ASSERT_NE(button, nullptr);
-    if (button->isVisible()) QTest::mouseClick(button, Qt::LeftButton);
-    screens.settle();
-    if (c.confirms) {
-        auto* confirm = child<QPushButton>(view, "popoverConfirmConfirm");
-        ASSERT_TRUE(confirm && confirm->isVisible()) << "the step asks first";
-        QTest::mouseClick(confirm, Qt::LeftButton);
-        screens.settle();
-    }
-
-    const bool answered = *c.wantVerdict != '\0';
-    EXPECT_EQ(screens.answersReceived(), answered ? std::vector{verdictLine("r-1", c.wantVerdict)} : std::vector<std::string>{});
-    EXPECT_EQ(screens.store().pending.size(), answered ? 0U : 1U);
-    EXPECT_EQ(screens.store().isPaused(), c.wantPaused);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PopoverTable,
-    ::testing::Values(PopoverCase{"allowThisTime", Severity::high, 1.0, "pendingAllowOnce", false, "allow_once", false},
-                      PopoverCase{"alwaysAllow", Severity::high, 1.0, "pendingAlwaysAllow", false, "always_allow", false},
-                      PopoverCase{"block", Severity::medium, 1.0, "pendingBlock", false, "deny", false},
-                      PopoverCase{"clickInTheArmingSecondAnswersNothing", Severity::high, 0.5, "pendingAllowOnce", false, "", false},
-                      PopoverCase{"criticalOffersNoAlwaysAllow", Severity::critical, 1.0, "pendingAlwaysAllow", false, "", false},
-                      PopoverCase{"pauseConfirmedRefusesWhatWaits", Severity::high, 1.0, "popoverPause", true, "deny", true},
-                      PopoverCase{"stopRefusesWhatWaits", Severity::high, 0.0, "popoverStop", false, "deny", false}),
-    caseName);
 
 // A second question does not re-arm the first, and arrives shut itself.
 TEST(PopoverRows, EachRowArmsOnItsOwnWhenItIsInserted) {
     ScreenHarness screens;
     screens.connect();
-    PopoverView view(screens.context());
-    view.show();
+    const auto view = screens.show<PopoverView>();
     screens.daemonAsks(sudoRequest("r-1"));
     screens.advance(0.8);
     screens.daemonAsks(sudoRequest("r-2"));
     screens.advance(0.4);
 
     std::map<QString, bool> armed;
-    for (auto* row : view.findChildren<QFrame*>(QStringLiteral("pendingRow"))) {
+    for (auto* row : view->findChildren<QFrame*>(QStringLiteral("pendingRow"))) {
         armed[row->property("requestId").toString()] = row->findChild<QPushButton*>(QStringLiteral("pendingBlock"))->isEnabled();
     }
     EXPECT_EQ(armed, (std::map<QString, bool>{{QStringLiteral("r-1"), true}, {QStringLiteral("r-2"), false}}));

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QStyle>
 
+#include "ui/app/color_scheme.hpp"
 #include "ui/screens/activity/activity_window.hpp"
 #include "ui/screens/main_window/main_window.hpp"
 #include "ui/support/screen_harness.hpp"
@@ -54,33 +55,15 @@ std::vector<std::string> layoutFaults(const QWidget& root) {
         } else if (!room.contains(place)) {
             faults.push_back(name(widget) + " reaches outside " + name(parent));
         }
-        if (const auto* label = qobject_cast<const QLabel*>(widget);
-            label && !label->wordWrap() && label->pixmap().isNull() && label->sizeHint().width() > label->width() + 1) {
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        if (!label) continue;
+        if (!label->wordWrap() && label->pixmap().isNull() && label->sizeHint().width() > label->width() + 1) {
             faults.push_back(name(widget) + " is cut off");
-        }
-        if (const auto* label = qobject_cast<const QLabel*>(widget);
-            label && label->wordWrap() && !label->text().isEmpty() && label->heightForWidth(label->width()) > label->height() + 1) {
+        } else if (label->wordWrap() && !label->text().isEmpty() && label->heightForWidth(label->width()) > label->height() + 1) {
             faults.push_back(name(widget) + " has lines cut off");
         }
     }
     return faults;
-}
-
-// Light or dark, set on the application so every widget built afterwards takes it.
-enum class Scheme { light, dark };
-
-void applyScheme(Scheme scheme) {
-    QPalette palette = QApplication::style()->standardPalette();
-    if (scheme == Scheme::dark) {
-        for (const auto& [role, rgb] : std::initializer_list<std::pair<QPalette::ColorRole, QRgb>>{
-                 {QPalette::Window, 0x1e1e20}, {QPalette::WindowText, 0xececee}, {QPalette::Base, 0x2a2a2d},
-                 {QPalette::AlternateBase, 0x333336}, {QPalette::Text, 0xececee}, {QPalette::Button, 0x3a3a3d},
-                 {QPalette::ButtonText, 0xececee}, {QPalette::Mid, 0x48484c}, {QPalette::Highlight, 0x3d7bd9},
-                 {QPalette::HighlightedText, 0xffffff}, {QPalette::PlaceholderText, 0x8e8e93}}) {
-            palette.setColor(role, QColor(rgb));
-        }
-    }
-    QApplication::setPalette(palette);
 }
 
 struct LayoutCase {
@@ -89,11 +72,13 @@ struct LayoutCase {
     bool activityWindow = false;
 };
 
-class LayoutCheck : public ::testing::TestWithParam<std::tuple<LayoutCase, Scheme>> {};
+// Each screen in the light palette and in the app's own dark one (set on the application, so
+// every widget built afterwards takes it).
+class LayoutCheck : public ::testing::TestWithParam<std::tuple<LayoutCase, bool>> {};
 
 TEST_P(LayoutCheck, NothingReachesOutsideItsRoomAndNoLabelIsCut) {
-    const auto& [c, scheme] = GetParam();
-    applyScheme(scheme);
+    const auto& [c, dark] = GetParam();
+    QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
     ScreenHarness screens(pageEngine);
     screens.writeLog({{1, "cursor", "ls -la", "allow", ""},
                       {2, "claude", "cat ~/.ssh/id_ed25519", "deny", "secrets.ssh_private_key"},
@@ -104,14 +89,8 @@ TEST_P(LayoutCheck, NothingReachesOutsideItsRoomAndNoLabelIsCut) {
                     {"claude", "Claude Code", true, false, "", AgentInstallRow::Kind::claude}};
     store.connected = true;
     c.arrange(store);
-    std::unique_ptr<QWidget> window;
-    if (c.activityWindow) {
-        window = std::make_unique<ActivityWindow>(screens.context());
-    } else {
-        window = std::make_unique<MainWindow>(screens.context());
-    }
-    window->show();
-    screens.settle();
+    const std::unique_ptr<QWidget> window = c.activityWindow ? std::unique_ptr<QWidget>(screens.show<ActivityWindow>())
+                                                             : std::unique_ptr<QWidget>(screens.show<MainWindow>());
 
     const auto faults = layoutFaults(*window);
     EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
@@ -122,10 +101,9 @@ TEST_P(LayoutCheck, NothingReachesOutsideItsRoomAndNoLabelIsCut) {
         shot.setDevicePixelRatio(2);
         window->render(&shot);
         QDir().mkpath(folder);
-        shot.save(folder + QStringLiteral("/%1-%2.png").arg(QString::fromLatin1(c.name),
-                                                            scheme == Scheme::dark ? QStringLiteral("dark") : QStringLiteral("light")));
+        shot.save(folder + QStringLiteral("/%1-%2.png").arg(QString::fromLatin1(c.name), dark ? QStringLiteral("dark") : QStringLiteral("light")));
     }
-    applyScheme(Scheme::light);
+    QApplication::setPalette(QApplication::style()->standardPalette());
 }
 
 const auto onPage = [](VardexPage page) { return [page](VardexStore& store) { store.page = page; }; };
@@ -148,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                            store.userPolicy.addFolder("/home/someone/Documents/taxes");
                            store.userPolicy.addSite("example.com");
                        }},
-            LayoutCase{"settings", onPage(VardexPage::settings)},
+            LayoutCase{"foldersInsideProtection", onPage(VardexPage::folders)},
             LayoutCase{"settingsMore", [](VardexStore& store) { store.page = VardexPage::settings; store.advancedOpen = true; }},
             LayoutCase{"rules", onPage(VardexPage::rules)},
             LayoutCase{"check", onPage(VardexPage::check)},
@@ -156,10 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
             LayoutCase{"log", onPage(VardexPage::log)},
             LayoutCase{"about", [](VardexStore& store) { store.page = VardexPage::about; store.confirmUninstallAll = true; }},
             LayoutCase{"activityWindow", [](VardexStore&) {}, true}),
-        ::testing::Values(Scheme::light, Scheme::dark)),
-    [](const auto& test) {
-        return std::string(std::get<0>(test.param).name) + (std::get<1>(test.param) == Scheme::dark ? "Dark" : "Light");
-    });
+        ::testing::Bool()),
+    [](const auto& test) { return std::string(std::get<0>(test.param).name) + (std::get<1>(test.param) ? "Dark" : "Light"); });
 
 }  // namespace
 }  // namespace vardex::ui::testing

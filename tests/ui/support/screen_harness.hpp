@@ -73,6 +73,14 @@ public:
     // Moves the virtual clock (timers and the arming second run) and lets the screens redraw.
     void advance(double seconds);
     void writeLog(const std::vector<LogLine>& lines);
+    // Builds a screen on this context (and the further arguments), shows it and lets it draw.
+    template <class Screen, class... Args>
+    std::unique_ptr<Screen> show(Args... args) {
+        auto screen = std::make_unique<Screen>(context(), args...);
+        screen->show();
+        settle();
+        return screen;
+    }
     // Clicks the button of this object name under `root` and lets the screens redraw.
     void click(const QWidget& root, const char* name);
     bool engineRan(const std::string& call) const;
