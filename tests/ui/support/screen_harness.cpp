@@ -99,7 +99,12 @@ std::vector<std::string> ScreenHarness::answersReceived() {
     const auto pings = [&] { return std::ranges::count(daemon_->received(), pingLine); };
     const auto before = pings();
     lines_.push(wire(IpcMessage::ping()));
-    EXPECT_TRUE(harness.queue.runUntil([&] { return pings() > before; }));
+    // The reply reaches the daemon's thread, which posts nothing to the queue: short waits.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!harness.queue.runUntil([&] { return pings() > before; }, std::chrono::milliseconds(10)) &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_GT(pings(), before);
     std::vector<std::string> answers;
     std::ranges::copy_if(daemon_->received(), std::back_inserter(answers),
                          [](const std::string& line) { return line.find("\"approval_response\"") != std::string::npos; });
