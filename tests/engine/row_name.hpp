@@ -22,4 +22,11 @@ inline std::string rowName(std::string_view text, std::size_t index) {
     return name + std::to_string(index);
 }
 
+// A table row's test name made from one of its text members.
+template <auto member>
+inline const auto byText = [](const auto& row) { return rowName(row.param.*member, row.index); };
+
+// A table row's test name, for rows that carry one in `name`.
+inline const auto byName = [](const auto& row) { return std::string(row.param.name); };
+
 }  // namespace vardex::testing

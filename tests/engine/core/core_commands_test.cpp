@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "activity/audit_log_entry.hpp"
 #include "bridge/check_outcome.hpp"
@@ -12,6 +13,7 @@
 #include "support/scoped_env.hpp"
 #include "support/temp_folder.hpp"
 #include "support/temp_home.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -54,22 +56,14 @@ TEST_P(Check, PrintsADecisionAndLogsItUnderTheCheckSession) {
 
     const auto logged = AuditLogEntry::readRecent(VardexPaths::auditLogURL(), 50);
     ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(logged[0].session, "check");
-    EXPECT_EQ(logged[0].decision, c.outcome);
-    EXPECT_EQ(logged[0].actionSummary, c.summary);
-    EXPECT_EQ(logged[0].hash.size(), 64u);
+    EXPECT_EQ(std::tuple(logged[0].session, logged[0].decision, logged[0].actionSummary, logged[0].hash.size()),
+              std::tuple(std::string("check"), c.outcome, std::string(c.summary), std::size_t{64}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Check,
-    ::testing::Values(
-        CheckCase{"shell_denied", CheckKind::shell, "cd x && rm -rf ~", "", "", "", "", Outcome::deny,
-                  "destructive.rm_home_root", "cd x && rm -rf ~"},
-        CheckCase{"read_asked", CheckKind::read, "", "/srv/app/.env", "", "", "", Outcome::ask, "secrets.dotenv",
-                  "file_read /srv/app/.env"},
-        CheckCase{"tool_asked", CheckKind::mcp, "", "", "stripe", "create_payment", R"({"amount": 10})", Outcome::ask,
-                  "money_movement", "mcp stripe.create_payment"}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, Check, ::testing::Values(
+        CheckCase{"shell_denied", CheckKind::shell, "cd x && rm -rf ~", "", "", "", "", Outcome::deny, "destructive.rm_home_root", "cd x && rm -rf ~"},
+        CheckCase{"read_asked", CheckKind::read, "", "/srv/app/.env", "", "", "", Outcome::ask, "secrets.dotenv", "file_read /srv/app/.env"},
+        CheckCase{"tool_asked", CheckKind::mcp, "", "", "stripe", "create_payment", R"({"amount": 10})", Outcome::ask, "money_movement", "mcp stripe.create_payment"}), testing::byName);
 
 TEST_F(CoreCommands, CheckRefusesToolDetailsThatAreNotJson) {
     const auto outcome = CheckOutcome::run(CheckKind::mcp, "", "", "fs", "read", "{not json");

@@ -4,11 +4,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "core/engine_policy.hpp"
-#include "core/evaluator.hpp"
-#include "core/path_match.hpp"
-#include "core/shell_parser.hpp"
-#include "support/temp_home.hpp"
+#include "agent_at_work.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -46,33 +42,11 @@ std::vector<Entry> corpus() {
     return entries;
 }
 
-// Decides every command as an agent working in ~/project of a fresh home would get it decided.
-class Judge {
-public:
-    Judge() {
-        std::filesystem::create_directories(home_.path() / "project");
-        policy_ = makeEnginePolicy(home(), UserPolicyFile::empty, "policy.yaml");
-    }
-
-    std::string home() const { return absolutePath(home_.path().string(), "", "/"); }
-
-    Outcome decide(const std::string& command) const {
-        Action action;
-        action.context = AgentContext{AgentKind::claude, "s1", home() + "/project", false};
-        action.kind = shellAction(command, home() + "/project");
-        return evaluate(action, policy_).outcome;
-    }
-
-private:
-    testing::TempHome home_;
-    EnginePolicy policy_;
-};
-
 class Corpus : public ::testing::TestWithParam<Entry> {};
 
 TEST_P(Corpus, DecidesAsExpected) {
     const auto& e = GetParam();
-    const auto outcome = Judge().decide(e.command);
+    const auto outcome = AgentAtWork().decide(e.command);
     ASSERT_TRUE(e.expected == "deny" || e.expected == "ask" || e.expected == "allow" || e.expected == "gap") << e.expected;
     if (e.expected == "ask") {
         EXPECT_NE(outcome, Outcome::allow) << e.command;
@@ -88,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(RedTeam, Corpus, ::testing::ValuesIn(corpus()), [](cons
 // The figures the corpus is there to show, held to the goals: at least 95 % of attacks and
 // 90 % of evasions caught, at most 1 % of ordinary commands asked about, none blocked.
 TEST(CorpusTotals, MeetTheGoals) {
-    const Judge judge;
+    const AgentAtWork judge;
     std::map<std::string, std::pair<int, int>> caught;  // file: caught, total
     int ordinaryAsked = 0;
     int ordinaryDenied = 0;

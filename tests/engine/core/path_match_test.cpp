@@ -22,9 +22,7 @@ TEST_P(SecretKinds, NameWhatThePathCouldRead) {
     EXPECT_EQ(secretKind(path, home), GetParam().kind) << path;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SecretKinds,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Table, SecretKinds, ::testing::Values(
         SecretCase{"key", "~/.ssh/id_ed25519", SecretKind::sshKey},
         SecretCase{"public_half", "~/.ssh/id_ed25519.pub", SecretKind::none},
         SecretCase{"question_mark_folder", "~/.ss?/id_rsa", SecretKind::sshKey},
@@ -39,8 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
         SecretCase{"dotenv_in_project", ".env.local", SecretKind::dotenv},
         SecretCase{"dotenv_example", ".env.example", SecretKind::none},
         SecretCase{"browser_profile", "~/.config/google-chrome/Default/Cookies", SecretKind::browser},
-        SecretCase{"host_key", "/etc/ssh/ssh_host_rsa_key", SecretKind::sshKey}),
-    [](const auto& param) { return std::string(param.param.name); });
+        SecretCase{"host_key", "/etc/ssh/ssh_host_rsa_key", SecretKind::sshKey}), testing::byName);
 
 struct GlobCase {
     const char* pattern;
@@ -55,13 +52,10 @@ TEST_P(GlobTable, MatchesLikeTheShell) {
         << GetParam().pattern << " ~ " << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Brackets, GlobTable,
-    ::testing::Values(GlobCase{"/a/id_[re]sa", "/a/id_rsa", true}, GlobCase{"/a/id_[!r]sa", "/a/id_rsa", false},
+INSTANTIATE_TEST_SUITE_P(Brackets, GlobTable, ::testing::Values(GlobCase{"/a/id_[re]sa", "/a/id_rsa", true}, GlobCase{"/a/id_[!r]sa", "/a/id_rsa", false},
                       GlobCase{"/a/[a-c]x", "/a/bx", true}, GlobCase{"/a/[a-c]x", "/a/dx", false},
                       GlobCase{"/a/*[0-9]", "/a/key7", true}, GlobCase{"/a[/]b", "/a/b", false},
-                      GlobCase{"/a/[x", "/a/[x", true}, GlobCase{"/a/**/[k]ey", "/a/b/c/key", true}),
-                         [](const auto& row) { return testing::rowName(row.param.pattern, row.index); });
+                      GlobCase{"/a/[x", "/a/[x", true}, GlobCase{"/a/**/[k]ey", "/a/b/c/key", true}), testing::byText<&GlobCase::pattern>);
 
 struct HomeCase {
     const char* path;
@@ -74,13 +68,10 @@ TEST_P(HomeForms, ExpandToTheHomeFolder) {
     EXPECT_EQ(absolutePath(GetParam().path, home, "/home/ana/project"), GetParam().absolute);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, HomeForms,
-    ::testing::Values(HomeCase{"~", "/home/ana"}, HomeCase{"${HOME:?}/x", "/home/ana/x"},
+INSTANTIATE_TEST_SUITE_P(Table, HomeForms, ::testing::Values(HomeCase{"~", "/home/ana"}, HomeCase{"${HOME:?}/x", "/home/ana/x"},
                       HomeCase{"${HOME:-/tmp}", "/home/ana"}, HomeCase{"~ana/.ssh", "/home/ana/.ssh"},
                       HomeCase{"~nosuchuser42/x", "/home/nosuchuser42/x"},
-                      HomeCase{"~$USER/x", "/home/ana/project/~$USER/x"}),
-                         [](const auto& row) { return testing::rowName(row.param.path, row.index); });
+                      HomeCase{"~$USER/x", "/home/ana/project/~$USER/x"}), testing::byText<&HomeCase::path>);
 
 }  // namespace
 }  // namespace vardex::engine

@@ -2,12 +2,9 @@
 
 #include <functional>
 
-#include "core/engine_policy.hpp"
-#include "core/evaluator.hpp"
-#include "core/path_match.hpp"
-#include "core/shell_parser.hpp"
+#include "agent_at_work.hpp"
 #include "protocol/protocol_json.hpp"
-#include "support/temp_home.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -29,34 +26,24 @@ struct HugeCase {
 
 void PrintTo(const HugeCase& c, std::ostream* os) { *os << c.name; }
 
-class HugeLines : public ::testing::TestWithParam<HugeCase> {
-protected:
-    testing::TempHome home_;
-};
+class HugeLines : public ::testing::TestWithParam<HugeCase>, protected AgentAtWork {};
 
 TEST_P(HugeLines, GetAnAnswer) {
-    const auto home = absolutePath(home_.path().string(), "", "/");
-    const auto policy = makeEnginePolicy(home, UserPolicyFile::empty, "policy.yaml");
-    const auto line = GetParam().line();
-    Action action;
-    action.context = AgentContext{AgentKind::claude, "s1", home + "/project", false};
-    action.kind = shellAction(line, home + "/project");
-    EXPECT_EQ(evaluate(action, policy).outcome, GetParam().outcome);
+    const auto action = shell(GetParam().line());
+    EXPECT_EQ(evaluate(action, builtIn_).outcome, GetParam().outcome);
 
     // Whatever tree the parser keeps must also cross the wire to the daemon and the app.
-    const auto& shell = std::get<ShellAction>(action.kind);
-    const auto encoded = ProtocolJSON::encode(shell.argvTree);
+    const auto& tree = std::get<ShellAction>(action.kind).argvTree;
+    const auto encoded = ProtocolJSON::encode(tree);
     ASSERT_TRUE(encoded.ok());
     const auto decoded = ProtocolJSON::decode<ArgvTree>(encoded.value());
     ASSERT_TRUE(decoded.ok()) << decoded.error().description();
-    EXPECT_EQ(decoded.value(), shell.argvTree);
+    EXPECT_EQ(decoded.value(), tree);
 }
 
 constexpr std::size_t many = 100000;
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, HugeLines,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Table, HugeLines, ::testing::Values(
         HugeCase{"one_megabyte_word", [] { return "echo " + repeat("a", 1 << 20); }, Outcome::allow},
         HugeCase{"chained_commands", [] { return repeat("true; ", many) + "true"; }, Outcome::ask},
         HugeCase{"chained_commands_hiding_a_wipe", [] { return repeat("true && ", many) + "rm -rf ~"; }, Outcome::deny},
@@ -66,11 +53,9 @@ INSTANTIATE_TEST_SUITE_P(
         HugeCase{"nested_ifs", [] { return repeat("if true; then ", many) + "ls" + repeat("; fi", many); }, Outcome::ask},
         HugeCase{"nested_shells", [] { return repeat("sh -c \"", 40) + "ls" + repeat("\"", 40); }, Outcome::allow},
         HugeCase{"unclosed_quotes", [] { return repeat("'a' \"b\" ", many) + "'"; }, Outcome::ask},
-        HugeCase{"here_document_of_many_lines", [] { return "cat <<EOF\n" + repeat("line\n", many) + "EOF"; },
-                 Outcome::allow},
+        HugeCase{"here_document_of_many_lines", [] { return "cat <<EOF\n" + repeat("line\n", many) + "EOF"; }, Outcome::allow},
         HugeCase{"many_here_documents", [] { return repeat("cat <<E\nx\nE\n", 5000); }, Outcome::ask},
-        HugeCase{"many_wildcards", [] { return "cat ~/.ss" + repeat("*", many) + "/id_rsa"; }, Outcome::deny}),
-    [](const auto& param) { return std::string(param.param.name); });
+        HugeCase{"many_wildcards", [] { return "cat ~/.ss" + repeat("*", many) + "/id_rsa"; }, Outcome::deny}), testing::byName);
 
 TEST(GlobMatch, RunsOfStarsFoldIntoOneAndDeepPatternsStayShallow) {
     EXPECT_FALSE(globMatch(repeat("/**", 12) + "/x", repeat("/a", 50000), true));

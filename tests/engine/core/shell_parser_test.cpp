@@ -60,9 +60,7 @@ TEST_P(ParseTable, BuildsTheTree) {
     EXPECT_EQ(render(parseShell(GetParam().line)), GetParam().tree) << GetParam().line;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shell, ParseTable,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Shell, ParseTable, ::testing::Values(
         ParseCase{"ls -la", "cmd[ls -la]"},
         ParseCase{"echo 'a b' \"c $HOME\" d\\ e", "cmd[echo a b c $HOME d e]"},
         ParseCase{"cd x && rm -rf ~", "and(cmd[cd x], cmd[rm -rf ~])"},
@@ -76,8 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"diff <(sort a) b", "cmd[diff <(sort a) b] $(cmd[sort a])"},
         ParseCase{"cmd < in > out 2>> err", "cmd[cmd] read:in write:out 2append:err"},
         ParseCase{"cat <<< 'hi there'", "cmd[cat] here_string:hi there{hi there}"},
-        ParseCase{"cat <<EOF > f\nline 1\nline 2\nEOF\necho done",
-                  "then(cmd[cat] here_doc:EOF{line 1\nline 2\n} write:f, cmd[echo done])"},
+        ParseCase{"cat <<EOF > f\nline 1\nline 2\nEOF\necho done", "then(cmd[cat] here_doc:EOF{line 1\nline 2\n} write:f, cmd[echo done])"},
         ParseCase{"env -u X A=1 nohup time -p rm -r d", "env=A=1 wrap=env nohup time cmd[rm -r d]"},
         ParseCase{"sudo -u root -E timeout -s KILL 5 python3 x.py", "wrap=sudo timeout cmd[python3 x.py]"},
         ParseCase{"find . -name '*.o' | xargs -0 -n 5 rm -f", "pipe(cmd[find . -name *.o], wrap=xargs cmd[rm -f])"},
@@ -91,8 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"if true; then x", "unparsed"},
         ParseCase{"for ((i=0; i<3; i++)); do x; done", "unparsed"},
         ParseCase{"echo 'unclosed", "unparsed"},
-        ParseCase{"", "unparsed"}),
-    [](const auto& row) { return testing::rowName(row.param.line, row.index); });
+        ParseCase{"", "unparsed"}), testing::byText<&ParseCase::line>);
 
 struct FlagCase {
     const char* line;
@@ -103,24 +99,17 @@ class FlagTable : public ::testing::TestWithParam<FlagCase> {};
 
 TEST_P(FlagTable, NamesTheDisguise) { EXPECT_EQ(obfuscationFlags(GetParam().line), GetParam().flags) << GetParam().line; }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shell, FlagTable,
-    ::testing::Values(FlagCase{"ls -la", {}}, FlagCase{"echo aGk= | base64 -d | sh", {ObfuscationFlag::base64Decode}},
+INSTANTIATE_TEST_SUITE_P(Shell, FlagTable, ::testing::Values(FlagCase{"ls -la", {}}, FlagCase{"echo aGk= | base64 -d | sh", {ObfuscationFlag::base64Decode}},
                       FlagCase{"printf '\\x72\\x6d' | sh", {ObfuscationFlag::hexEscape}},
                       FlagCase{"echo ${!name}", {ObfuscationFlag::varIndirection}},
                       FlagCase{"$CMD -rf /", {ObfuscationFlag::varIndirection}},
-                      FlagCase{"eval \"$(echo cm0= | base64 --decode)\"",
-                               {ObfuscationFlag::base64Decode, ObfuscationFlag::evalDynamic}},
+                      FlagCase{"eval \"$(echo cm0= | base64 --decode)\"", {ObfuscationFlag::base64Decode, ObfuscationFlag::evalDynamic}},
                       FlagCase{"bash -c \"$PAYLOAD\"", {ObfuscationFlag::evalDynamic}},
-                      FlagCase{"eval ls", {}}),
-    [](const auto& row) { return testing::rowName(row.param.line, row.index); });
+                      FlagCase{"eval ls", {}}), testing::byText<&FlagCase::line>);
 
 TEST(ShellParser, RoughCommandsKeepProgramsOfLoops) {
-    const auto commands = roughCommands("for f in *; do rm -rf ~; done | tee x");
-    ASSERT_EQ(commands.size(), 3u);
-    EXPECT_EQ(commands[0], (std::vector<std::string>{"f", "in", "*"}));
-    EXPECT_EQ(commands[1], (std::vector<std::string>{"rm", "-rf", "~"}));
-    EXPECT_EQ(commands[2], (std::vector<std::string>{"tee", "x"}));
+    EXPECT_EQ(roughCommands("for f in *; do rm -rf ~; done | tee x"),
+              (std::vector<std::vector<std::string>>{{"f", "in", "*"}, {"rm", "-rf", "~"}, {"tee", "x"}}));
 }
 
 }  // namespace
