@@ -8,7 +8,7 @@
 
 #include <atomic>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -19,9 +19,7 @@ namespace {
 
 std::string readAll(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 int statusCode(int status) {
@@ -81,8 +79,7 @@ EngineRun::Outcome EngineRun::finish() {
     Outcome outcome;
     if (pid_ > 0) {
         int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) continue;
         outcome.exitCode = statusCode(status);
         pid_ = -1;
     }

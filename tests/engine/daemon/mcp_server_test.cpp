@@ -1,13 +1,13 @@
 // The MCP proxy in front of a published third-party MCP server (a file server installed from
 // the npm registry by the test setup), with a real daemon behind it: what reaches the server
 // and what the agent hears back.
-#include <algorithm>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "daemon_fixture.hpp"
 #include "support/temp_folder.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -50,8 +50,7 @@ struct ProxyCase {
 class ThirdPartyServer : public DaemonFixture, public ::testing::WithParamInterface<ProxyCase> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(fs::exists(serverEntry)) << "the MCP server was not installed by the test setup (npm ci): "
-                                             << serverEntry;
+        ASSERT_TRUE(fs::exists(serverEntry)) << "the MCP server was not installed by the test setup (npm ci): " << serverEntry;
         writeFile(home / "project/notes.txt", "meeting at ten\n");
         writeFile(home / ".ssh/id_rsa", "PRIVATE KEY MATERIAL\n");
         startDaemon();
@@ -68,16 +67,10 @@ protected:
 // The proxy stops what the engine does not allow, and what it cannot read, before the server
 // sees it; what is allowed goes through and comes back.
 TEST_P(ThirdPartyServer, HearsOnlyWhatTheEngineAllows) {
-    const auto messages = heard(home.path(), {request(1, "initialize",
-                                                      {{"protocolVersion", "2025-06-18"},
-                                                       {"capabilities", json::object()},
-                                                       {"clientInfo", {{"name", "test"}, {"version", "1"}}}}),
-                                              R"({"jsonrpc":"2.0","method":"notifications/initialized"})",
-                                              withHome(GetParam().line),
-                                              call(99, "list_allowed_directories", json::object())});
-    json hello;
-    json listed;
-    json reply;
+    const json client = {{"protocolVersion", "2025-06-18"}, {"capabilities", json::object()}, {"clientInfo", {{"name", "test"}, {"version", "1"}}}};
+    const auto messages = heard(home.path(), {request(1, "initialize", client), R"({"jsonrpc":"2.0","method":"notifications/initialized"})",
+                                              withHome(GetParam().line), call(99, "list_allowed_directories", json::object())});
+    json hello, listed, reply;
     for (const auto& message : messages) {
         EXPECT_EQ(message.dump().find("PRIVATE KEY MATERIAL"), std::string::npos) << "the secret reached the agent";
         // Notifications carry no id; a batch or an unreadable line is answered without one.
@@ -101,21 +94,15 @@ TEST_P(ThirdPartyServer, HearsOnlyWhatTheEngineAllows) {
     EXPECT_TRUE(fs::exists(home / ".ssh/id_rsa")) << "the secret was moved";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, ThirdPartyServer,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Requests, ThirdPartyServer, ::testing::Values(
         ProxyCase{"ordinary_read", call(2, "read_text_file", {{"path", "~/project/notes.txt"}}), "meeting at ten"},
         ProxyCase{"secret_read", call(2, "read_text_file", {{"path", "~/.ssh/id_rsa"}}), "blocked"},
-        ProxyCase{"secret_among_several", call(2, "read_multiple_files", {{"paths", {"~/project/notes.txt", "~/.ssh/id_rsa"}}}),
-                  "blocked"},
-        ProxyCase{"secret_moved_away", call(2, "move_file", {{"source", "~/.ssh/id_rsa"}, {"destination", "~/project/k"}}),
-                  "blocked"},
+        ProxyCase{"secret_among_several", call(2, "read_multiple_files", {{"paths", {"~/project/notes.txt", "~/.ssh/id_rsa"}}}), "blocked"},
+        ProxyCase{"secret_moved_away", call(2, "move_file", {{"source", "~/.ssh/id_rsa"}, {"destination", "~/project/k"}}), "blocked"},
         ProxyCase{"secret_reached_by_dots", call(2, "read_text_file", {{"path", "~/project/../.ssh/id_rsa"}}), "blocked"},
-        ProxyCase{"secret_as_a_file_address", request(2, "resources/read", {{"uri", "file://~/.ssh/id%5frsa"}}),
-                  "rpc_error"},
+        ProxyCase{"secret_as_a_file_address", request(2, "resources/read", {{"uri", "file://~/.ssh/id%5frsa"}}), "rpc_error"},
         ProxyCase{"unreadable_line", "{\"jsonrpc\":\"2.0\",\"id\":2,\"method\":\"tools/call\",", "rpc_error"},
-        ProxyCase{"batch", "[" + call(2, "read_text_file", {{"path", "~/.ssh/id_rsa"}}) + "]", "rpc_error"}),
-    [](const auto& row) { return std::string(row.param.name); });
+        ProxyCase{"batch", "[" + call(2, "read_text_file", {{"path", "~/.ssh/id_rsa"}}) + "]", "rpc_error"}), byName);
 
 }  // namespace
 }  // namespace vardex::testing
