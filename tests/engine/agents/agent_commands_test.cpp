@@ -12,6 +12,7 @@
 #include "bridge/vardex_paths.hpp"
 #include "support/temp_home.hpp"
 #include "support/test_daemon.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex {
 namespace {
@@ -81,21 +82,11 @@ TEST_P(InstallRoundTripTest, UninstallGivesTheUsersFileBackByteForByte) {
 }
 
 // The MCP files' own wrapping is the proxy entries' test; here the command's way through them.
-INSTANTIATE_TEST_SUITE_P(
-    AgentFiles, InstallRoundTripTest,
-    ::testing::Values(
-        RoundTripCase{"claude", ".claude/settings.json",
-                      "{\n\t\"model\":\"opus\", \"cost\": 1.50,\n\t\"hooks\": {\"PreToolUse\": []}, \"note\": \"caf\\u00e9 – ok\"\n}",
-                      "--claude", {"uninstall"}, AgentInstallRow::Kind::claude},
-        RoundTripCase{"codex", ".codex/hooks.json", "{}", "--codex", {"connect", "--disconnect", "codex"},
-                      AgentInstallRow::Kind::codex},
-        RoundTripCase{"made_by_the_engine", ".claude/settings.json", std::nullopt, "--claude", {"uninstall"},
-                      AgentInstallRow::Kind::claude},
-        RoundTripCase{"mcp_toml", ".codex/config.toml",
-                      "# my codex\nmodel = \"o4\"\n\n[mcp_servers.docs]\ncommand = \"docs-mcp\" # local\n"
-                      "args = ['--port', \"8\"]\n",
-                      "--mcp", {"uninstall", "--mcp"}, AgentInstallRow::Kind::mcp}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(AgentFiles, InstallRoundTripTest, ::testing::Values(
+        RoundTripCase{"claude", ".claude/settings.json", "{\n\t\"model\":\"opus\", \"cost\": 1.50,\n\t\"hooks\": {\"PreToolUse\": []}, \"note\": \"caf\\u00e9 – ok\"\n}", "--claude", {"uninstall"}, AgentInstallRow::Kind::claude},
+        RoundTripCase{"codex", ".codex/hooks.json", "{}", "--codex", {"connect", "--disconnect", "codex"}, AgentInstallRow::Kind::codex},
+        RoundTripCase{"made_by_the_engine", ".claude/settings.json", std::nullopt, "--claude", {"uninstall"}, AgentInstallRow::Kind::claude},
+        RoundTripCase{"mcp_toml", ".codex/config.toml", "# my codex\nmodel = \"o4\"\n\n[mcp_servers.docs]\ncommand = \"docs-mcp\" # local\nargs = ['--port', \"8\"]\n", "--mcp", {"uninstall", "--mcp"}, AgentInstallRow::Kind::mcp}), testing::byName);
 
 TEST(InstallTest, ChangesTheUserMadeMeanwhileAreKept) {
     TempHome home;
@@ -125,10 +116,8 @@ TEST(DoctorTest, AHookWhoseProgramIsGoneIsReportedAndTheAgentIsNotConnected) {
     writeFile(home / ".claude/settings.json",
               R"({"hooks":{"PreToolUse":[{"matcher":"*","hooks":[{"type":"command","command":"/gone/vardex hook claude"}]}]}})");
     const auto report = doctor();
-    ASSERT_EQ(report.hooks.size(), 1u);
-    EXPECT_EQ(report.hooks[0].agent, "claude");
-    EXPECT_EQ(report.hooks[0].status, DoctorStatus::error);
-    EXPECT_EQ(report.hooks[0].message, "The hook runs /gone/vardex, which is missing. Run vardex install --claude.");
+    EXPECT_EQ(report.hooks, (std::vector<DoctorHook>{{"claude", (home / ".claude/settings.json").string(), DoctorStatus::error,
+                                                      "The hook runs /gone/vardex, which is missing. Run vardex install --claude."}}));
     EXPECT_EQ(row(AgentInstallRow::Kind::claude).message, "Found. Not connected yet.");
 
     EXPECT_EQ(engine({"install", "--claude"}).exitCode, 0);
@@ -162,15 +151,12 @@ TEST_P(DoctorOnTheApp, NamesAWeakAppRecord) {
     EXPECT_NE(report.daemon.message.find(GetParam().said), std::string::npos) << report.daemon.message;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Records, DoctorOnTheApp,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Records, DoctorOnTheApp, ::testing::Values(
         DaemonRecordCase{"app_the_user_can_overwrite", R"({"app_executable":"APP"})", "could be replaced by any program"},
         DaemonRecordCase{"no_app_named", R"({"app_executable":null})", "no app is named"},
         DaemonRecordCase{"automation_counts", R"({"app_executable":"APP","test_approvers":true})", "counts answers from automation"},
         DaemonRecordCase{"no_record", std::nullopt, "keeps no record"},
-        DaemonRecordCase{"damaged_record", "{\"pid\":", "keeps no record"}),
-    [](const auto& row) { return std::string(row.param.name); });
+        DaemonRecordCase{"damaged_record", "{\"pid\":", "keeps no record"}), testing::byName);
 
 TEST(ProtectTest, SwitchesAreWhatTheAppReads) {
     TempHome home;

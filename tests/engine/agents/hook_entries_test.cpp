@@ -22,9 +22,7 @@ TEST_P(HookProgramTest, RecognisesOnlyTheEnginesOwnHook) {
     EXPECT_EQ(hookProgram(GetParam().command, GetParam().family), GetParam().program);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, HookProgramTest,
-    ::testing::Values(ProgramCase{"/opt/v/vardex hook claude", HookFamily::claude, "/opt/v/vardex"},
+INSTANTIATE_TEST_SUITE_P(Commands, HookProgramTest, ::testing::Values(ProgramCase{"/opt/v/vardex hook claude", HookFamily::claude, "/opt/v/vardex"},
                       ProgramCase{"'/home/a b/vardex' hook codex", HookFamily::codex, "/home/a b/vardex"},
                       ProgramCase{"/opt/v/vardex hook claude", HookFamily::cursor, std::nullopt},
                       ProgramCase{"/opt/v/vardex hook claude --verbose", HookFamily::claude, std::nullopt},
@@ -32,8 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgramCase{"/opt/v/vardex hook claude || exit 2", HookFamily::claude, "/opt/v/vardex"},
                       ProgramCase{"/opt/v/vardex hook claude || exit 0", HookFamily::claude, std::nullopt},
                       ProgramCase{"/opt/v/vardex hook claude || exit 2; my-linter", HookFamily::claude, std::nullopt},
-                      ProgramCase{"", HookFamily::claude, std::nullopt}),
-    [](const auto& row) { return testing::rowName(row.param.command, row.index); });
+                      ProgramCase{"", HookFamily::claude, std::nullopt}), testing::byText<&ProgramCase::command>);
 
 TEST(HookCommandTest, QuotesPathsTheShellWouldSplitAndReadsThemBack) {
     for (const std::string path : {"/usr/bin/vardex", "/home/a b/vardex", "/x/it's/vardex", "/x/$HOME/vardex"}) {
@@ -43,16 +40,9 @@ TEST(HookCommandTest, QuotesPathsTheShellWouldSplitAndReadsThemBack) {
     EXPECT_EQ(hookCommand("/usr/bin/vardex", HookFamily::cursor), "/usr/bin/vardex hook cursor || exit 2");
 }
 
-const std::string userClaudeSettings = R"({
-    "model": "opus",
-    "hooks": {
-        "PreToolUse": [
-            {"matcher": "Bash", "hooks": [{"type": "command", "command": "my-linter"}]}
-        ],
-        "Stop": [{"hooks": [{"type": "command", "command": "notify-send done"}]}]
-    },
-    "permissions": {"allow": ["Read"]}
-})";
+const std::string userClaudeSettings = R"({"model": "opus", "permissions": {"allow": ["Read"]}, "hooks": {
+    "PreToolUse": [{"matcher": "Bash", "hooks": [{"type": "command", "command": "my-linter"}]}],
+    "Stop": [{"hooks": [{"type": "command", "command": "notify-send done"}]}]}})";
 
 TEST(HookEntriesTest, ClaudeHookJoinsTheUsersHooksAndLeavesWithoutATrace) {
     const auto installed = withHook(userClaudeSettings, HookFamily::claude, "/e/vardex hook claude");
@@ -104,13 +94,9 @@ TEST_P(RefusedShapeTest, AFileTheEngineCannotReadSafelyIsRefused) {
     EXPECT_EQ(installed.error().problem, GetParam().problem);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, RefusedShapeTest,
-    ::testing::Values(ShapeCase{"{\"model\": ", "is not valid JSON"},
+INSTANTIATE_TEST_SUITE_P(Shapes, RefusedShapeTest, ::testing::Values(ShapeCase{"{\"model\": ", "is not valid JSON"},
                       ShapeCase{R"({"hooks": []})", "has a \"hooks\" entry that is not an object"},
-                      ShapeCase{R"({"hooks": {"PreToolUse": {}}})",
-                                "has a \"hooks.PreToolUse\" entry that is not a list"}),
-    [](const auto& row) { return testing::rowName(row.param.problem, row.index); });
+                      ShapeCase{R"({"hooks": {"PreToolUse": {}}})", "has a \"hooks.PreToolUse\" entry that is not a list"}), testing::byText<&ShapeCase::problem>);
 
 TEST(HookEntriesTest, ABlankFileIsAnEmptyConfiguration) {
     const auto installed = withHook(std::string(" \n"), HookFamily::claude, "/e/vardex hook claude");

@@ -8,20 +8,16 @@
 #include "agents/mcp_proxy_entries.hpp"
 #include "agents/mcp_screen.hpp"
 #include "daemon/action_record.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::engine {
 namespace {
 
 using nlohmann::json;
 
-const std::string desktopConfig = R"({
-  "mcpServers": {
+const std::string desktopConfig = R"({"theme": "dark", "mcpServers": {
     "files": {"command": "npx", "args": ["-y", "@x/server-files", "/home/me"], "env": {"TOKEN": "t"}},
-    "bare": {"command": "/usr/bin/weather"},
-    "remote": {"type": "http", "url": "https://tools.example/mcp"}
-  },
-  "theme": "dark"
-})";
+    "bare": {"command": "/usr/bin/weather"}, "remote": {"type": "http", "url": "https://tools.example/mcp"}}})";
 
 TEST(McpProxyJsonTest, WrapsEveryLaunchedServerAndGivesItBack) {
     const auto wrapped = withMcpProxy(desktopConfig, "claude_desktop_config.json", "/e/vardex");
@@ -34,16 +30,12 @@ TEST(McpProxyJsonTest, WrapsEveryLaunchedServerAndGivesItBack) {
 
     EXPECT_EQ(withMcpProxy(*wrapped, "claude_desktop_config.json", "/e/vardex").value(), *wrapped)
         << "wrapping twice changes nothing";
-    const auto unwrapped = withoutMcpProxy(*wrapped, "claude_desktop_config.json");
-    ASSERT_TRUE(unwrapped.has_value());
-    EXPECT_EQ(json::parse(*unwrapped), json::parse(desktopConfig));
+    EXPECT_EQ(json::parse(withoutMcpProxy(*wrapped, "claude_desktop_config.json").value_or("")), json::parse(desktopConfig));
 }
 
 TEST(McpProxyJsonTest, ProjectServersInClaudeCodesFileAreWrappedToo) {
     const std::string text = R"({"projects":{"/src/app":{"mcpServers":{"db":{"command":"db-mcp","args":[]}}}}})";
-    const auto wrapped = withMcpProxy(text, ".claude.json", "/e/vardex");
-    ASSERT_TRUE(wrapped.ok());
-    EXPECT_EQ(proxiedServerCount(*wrapped, ".claude.json"), 1u);
+    EXPECT_EQ(proxiedServerCount(withMcpProxy(text, ".claude.json", "/e/vardex").value(), ".claude.json"), 1u);
 }
 
 TEST(McpProxyJsonTest, AServerWhoseArgumentsAreNotAllTextIsLeftAlone) {
@@ -94,9 +86,7 @@ class ScreenAgentLineTest : public ::testing::TestWithParam<ScreenCase> {};
 
 TEST_P(ScreenAgentLineTest, OnlyAllowedToolCallsReachTheServer) {
     const auto& c = GetParam();
-    std::vector<Action> asked;
-    const DecideAction decide = [&](const Action& action) -> Result<DecisionEvent, std::string> {
-        asked.push_back(action);
+    const DecideAction decide = [&](const Action&) -> Result<DecisionEvent, std::string> {
         if (!c.decision) return fail(std::string("Vardex is not running."));
         DecisionEvent event;
         event.decision = *c.decision;
@@ -111,31 +101,18 @@ TEST_P(ScreenAgentLineTest, OnlyAllowedToolCallsReachTheServer) {
         EXPECT_NE(reply.dump().find(c.reply), std::string::npos) << reply.dump();
         EXPECT_TRUE(!reply.contains("result") || reply["result"]["isError"] == true) << reply.dump();
     }
-    for (const auto& action : asked) {
-        const auto* call = std::get_if<McpToolCallAction>(&action.kind);
-        ASSERT_NE(call, nullptr);
-        EXPECT_EQ(call->server + "." + call->tool, "bank.transfer");
-    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ScreenAgentLineTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Lines, ScreenAgentLineTest, ::testing::Values(
         ScreenCase{"initialize", R"({"jsonrpc":"2.0","id":1,"method":"initialize"})", std::nullopt, true, nullptr},
         ScreenCase{"blank", " \r\n", std::nullopt, false, nullptr},
         ScreenCase{"not_an_object", "42", std::nullopt, false, R"("code":-32600)"},
         ScreenCase{"method_not_text", R"({"jsonrpc":"2.0","id":9,"method":7})", std::nullopt, false, R"("id":9,"jsonrpc")"},
         ScreenCase{"notification", R"({"jsonrpc":"2.0","method":"notifications/initialized"})", std::nullopt, true, nullptr},
         ScreenCase{"response_to_the_server", R"({"jsonrpc":"2.0","id":"s1","result":{}})", std::nullopt, true, nullptr},
-        ScreenCase{"allowed", R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"transfer"}})", Outcome::allow,
-                   true, nullptr},
-        ScreenCase{"denied", R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"transfer"}})", Outcome::deny,
-                   false, "Do not send money."},
-        ScreenCase{"no_daemon", R"({"jsonrpc":"2.0","id":"a","method":"tools/call","params":{"name":"transfer"}})",
-                   std::nullopt, false, "Vardex is not running."},
-        ScreenCase{"nameless", R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":[]})", Outcome::allow, false,
-                   "could not tell which tool"}),
-    [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+        ScreenCase{"denied", R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"transfer"}})", Outcome::deny, false, "Do not send money."},
+        ScreenCase{"no_daemon", R"({"jsonrpc":"2.0","id":"a","method":"tools/call","params":{"name":"transfer"}})", std::nullopt, false, "Vardex is not running."},
+        ScreenCase{"nameless", R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":[]})", Outcome::allow, false, "could not tell which tool"}), testing::byName);
 
 struct RequestCase {
     const char* name;
@@ -179,20 +156,13 @@ std::string toolCall(const std::string& tool, const std::string& arguments) {
     return requestLine("tools/call", R"({"name":")" + tool + R"(","arguments":)" + arguments + "}");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, RequestScreening,
-    ::testing::Values(
-        RequestCase{"ordinary_file", toolCall("list_directory", R"({"path":"/w/src"})"),
-                    {"mcp files.list_directory", "file_read /w/src"}, true},
-        RequestCase{"written_file_is_decided_as_a_write", toolCall("write_file", R"({"path":"/w/a.txt","content":"x"})"),
-                    {"mcp files.write_file", "file_read /w/a.txt", "file_write /w/a.txt"}, true},
-        RequestCase{"percent_encoded_file_address", requestLine("resources/read", R"({"uri":"file:///h/%2essh/id_rsa"})"),
-                    {"mcp files.resources/read", "file_read /h/.ssh/id_rsa"}, false},
+INSTANTIATE_TEST_SUITE_P(Requests, RequestScreening, ::testing::Values(
+        RequestCase{"ordinary_file", toolCall("list_directory", R"({"path":"/w/src"})"), {"mcp files.list_directory", "file_read /w/src"}, true},
+        RequestCase{"written_file_is_decided_as_a_write", toolCall("write_file", R"({"path":"/w/a.txt","content":"x"})"), {"mcp files.write_file", "file_read /w/a.txt", "file_write /w/a.txt"}, true},
+        RequestCase{"percent_encoded_file_address", requestLine("resources/read", R"({"uri":"file:///h/%2essh/id_rsa"})"), {"mcp files.resources/read", "file_read /h/.ssh/id_rsa"}, false},
         RequestCase{"web_address", toolCall("fetch", R"({"url":"https://x.example/a"})"), {"mcp files.fetch", "https://x.example/a"}, true},
         RequestCase{"prose_with_a_slash", toolCall("search", R"({"query":"and/or this"})"), {"mcp files.search"}, true},
-        RequestCase{"paths_in_another_method", requestLine("prompts/get", R"({"name":"p","arguments":{"f":"/h/.ssh/id_rsa"}})"),
-                    {"file_read /h/.ssh/id_rsa"}, false}),
-    [](const auto& row) { return std::string(row.param.name); });
+        RequestCase{"paths_in_another_method", requestLine("prompts/get", R"({"name":"p","arguments":{"f":"/h/.ssh/id_rsa"}})"), {"file_read /h/.ssh/id_rsa"}, false}), testing::byName);
 
 TEST(RequestScreening, TooManyNamesAreRefusedUnasked) {
     nlohmann::json paths = nlohmann::json::array();

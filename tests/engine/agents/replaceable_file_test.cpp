@@ -7,6 +7,7 @@
 
 #include "agents/replaceable_file.hpp"
 #include "support/temp_folder.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -44,37 +45,15 @@ TEST_P(Replaceable, WhoCouldPutAnotherFileInItsPlace) {
     EXPECT_EQ(replaceableBy(path, asker), GetParam().replaceable) << path;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, Replaceable,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Layouts, Replaceable, ::testing::Values(
         ReplaceCase{"own_file", [](const fs::path& f) { return appIn(f, 0755); }, 0, true},
-        ReplaceCase{"system_program_for_another_user", [](const fs::path&) { return fs::path("/bin/sh"); },
-                    someoneElse, false},
-        ReplaceCase{"someone_elses_file_in_someone_elses_folder", [](const fs::path& f) { return appIn(f, 0755); },
-                    someoneElse, false},
+        ReplaceCase{"system_program_for_another_user", [](const fs::path&) { return fs::path("/bin/sh"); }, someoneElse, false},
+        ReplaceCase{"someone_elses_file_in_someone_elses_folder", [](const fs::path& f) { return appIn(f, 0755); }, someoneElse, false},
         ReplaceCase{"world_writable_file", [](const fs::path& f) { return appIn(f, 0777); }, someoneElse, true},
-        ReplaceCase{"group_writable_folder",
-                    [](const fs::path& f) {
-                        ::chmod(f.c_str(), 0775);
-                        return appIn(f, 0755);
-                    },
-                    someoneElse, true},
-        ReplaceCase{"sticky_shared_folder",
-                    [](const fs::path& f) {
-                        ::chmod(f.c_str(), 01777);
-                        return appIn(f, 0755);
-                    },
-                    someoneElse, false},
-        ReplaceCase{"link_in_a_writable_folder",
-                    [](const fs::path& f) {
-                        fs::create_directories(f / "open");
-                        ::chmod((f / "open").c_str(), 0777);
-                        fs::create_symlink("/bin/sh", f / "open/app");
-                        return f / "open/app";
-                    },
-                    someoneElse, true},
-        ReplaceCase{"missing", [](const fs::path& f) { return f / "gone"; }, someoneElse, true}),
-    [](const auto& row) { return std::string(row.param.name); });
+        ReplaceCase{"group_writable_folder", [](const fs::path& f) { ::chmod(f.c_str(), 0775); return appIn(f, 0755); }, someoneElse, true},
+        ReplaceCase{"sticky_shared_folder", [](const fs::path& f) { ::chmod(f.c_str(), 01777); return appIn(f, 0755); }, someoneElse, false},
+        ReplaceCase{"link_in_a_writable_folder", [](const fs::path& f) { fs::create_directories(f / "open"); ::chmod((f / "open").c_str(), 0777); fs::create_symlink("/bin/sh", f / "open/app"); return f / "open/app"; }, someoneElse, true},
+        ReplaceCase{"missing", [](const fs::path& f) { return f / "gone"; }, someoneElse, true}), testing::byName);
 
 }  // namespace
 }  // namespace vardex::engine
