@@ -3,6 +3,7 @@
 #include "daemon/agent_action.hpp"
 #include "daemon/approval_memory.hpp"
 #include "support/temp_folder.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -53,21 +54,15 @@ TEST_P(SessionGrant, CoversOnlyTheSameActionInTheSameFolder) {
 
 const Asked push{"s1", "/home/u/app", "git push origin main", "remote.git_push"};
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SessionGrant,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Table, SessionGrant, ::testing::Values(
         SessionCase{"same_action", push, push, true},
         SessionCase{"same_rule_other_command", push, {"s1", "/home/u/app", "git push origin dev", "remote.git_push"}, false},
         SessionCase{"same_command_other_folder", push, {"s1", "/home/u/other", "git push origin main", "remote.git_push"}, false},
         SessionCase{"other_session", push, {"s2", "/home/u/app", "git push origin main", "remote.git_push"}, false},
         SessionCase{"no_session_id", {"", "/w", "git push", "remote.git_push"}, {"", "/w", "git push", "remote.git_push"}, false},
         SessionCase{"sudo_never", {"s1", "/w", "sudo ls", "priv.sudo"}, {"s1", "/w", "sudo ls", "priv.sudo"}, false},
-        SessionCase{"privilege_program_under_another_rule",
-                    {"s1", "/w", "echo x | doas tee /etc/motd", "system.write"},
-                    {"s1", "/w", "echo x | doas tee /etc/motd", "system.write"},
-                    false},
-        SessionCase{"word_that_only_contains_su", {"s1", "/w", "make suite", "build.make"}, {"s1", "/w", "make suite", "build.make"}, true}),
-    [](const auto& row) { return std::string(row.param.name); });
+        SessionCase{"privilege_program_under_another_rule", {"s1", "/w", "echo x | doas tee /etc/motd", "system.write"}, {"s1", "/w", "echo x | doas tee /etc/motd", "system.write"}, false},
+        SessionCase{"word_that_only_contains_su", {"s1", "/w", "make suite", "build.make"}, {"s1", "/w", "make suite", "build.make"}, true}), byName);
 
 }  // namespace
 }  // namespace vardex::testing

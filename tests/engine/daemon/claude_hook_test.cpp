@@ -9,6 +9,7 @@
 #include "daemon/action_record.hpp"
 #include "daemon/claude_hook.hpp"
 #include "daemon_fixture.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -16,10 +17,7 @@ namespace {
 using engine::ClaudeHook::actionFor;
 
 nlohmann::json hookInput(const std::string& tool, nlohmann::json toolInput) {
-    return {{"session_id", "cc-1"},
-            {"cwd", "/work/project"},
-            {"hook_event_name", "PreToolUse"},
-            {"tool_name", tool},
+    return {{"session_id", "cc-1"}, {"cwd", "/work/project"}, {"hook_event_name", "PreToolUse"}, {"tool_name", tool},
             {"tool_input", std::move(toolInput)}};
 }
 
@@ -35,30 +33,22 @@ class HookMapping : public ::testing::TestWithParam<MappingCase> {};
 TEST_P(HookMapping, ToolCallsBecomeActions) {
     auto action = actionFor(GetParam().input);
     ASSERT_TRUE(action) << action.error();
-    if (GetParam().kind.empty()) {
-        EXPECT_FALSE(action->has_value());
-        return;
-    }
-    ASSERT_TRUE(action->has_value());
+    ASSERT_EQ(action->has_value(), !GetParam().kind.empty());
+    if (!action->has_value()) return;
     const Action& made = **action;
     EXPECT_EQ(actionKindName(made.kind), GetParam().kind);
     EXPECT_EQ(engine::summarizeAction(made), GetParam().summary);
     EXPECT_EQ(made.context, (AgentContext{AgentKind::claude, "cc-1", "/work/project", false}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tools, HookMapping,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Tools, HookMapping, ::testing::Values(
         MappingCase{"bash", hookInput("Bash", {{"command", "git status"}}), "shell", "git status"},
         MappingCase{"read", hookInput("Read", {{"file_path", "/etc/hosts"}}), "file_read", "file_read /etc/hosts"},
-        MappingCase{"edit", hookInput("Edit", {{"file_path", "/w/a.txt"}, {"old_string", "a"}}), "file_write",
-                    "file_write /w/a.txt"},
+        MappingCase{"edit", hookInput("Edit", {{"file_path", "/w/a.txt"}, {"old_string", "a"}}), "file_write", "file_write /w/a.txt"},
         MappingCase{"grep_in_a_folder", hookInput("Grep", {{"pattern", "k"}, {"path", "/h/.ssh"}}), "file_read", "file_read /h/.ssh"},
         MappingCase{"web_fetch", hookInput("WebFetch", {{"url", "https://x.example/a"}}), "network", "https://x.example/a"},
-        MappingCase{"mcp_tool_with_underscores", hookInput("mcp__github__create_pull_request", nlohmann::json::object()), "mcp_tool_call",
-                    "mcp github.create_pull_request"},
-        MappingCase{"unchecked_tool", hookInput("TodoWrite", {{"todos", nlohmann::json::array()}}), "", ""}),
-    [](const auto& row) { return std::string(row.param.name); });
+        MappingCase{"mcp_tool_with_underscores", hookInput("mcp__github__create_pull_request", nlohmann::json::object()), "mcp_tool_call", "mcp github.create_pull_request"},
+        MappingCase{"unchecked_tool", hookInput("TodoWrite", {{"todos", nlohmann::json::array()}}), "", ""}), byName);
 
 TEST(HookMapping, RefusesInputsItCannotCheck) {
     EXPECT_FALSE(actionFor(nlohmann::json::array()));
@@ -90,12 +80,9 @@ TEST_P(HookAgainstDaemon, PrintsThePreToolUseDecision) {
 
 const std::string bash = hookInput("Bash", {{"command", "ls -la"}}).dump();
 
-INSTANTIATE_TEST_SUITE_P(
-    Tools, HookAgainstDaemon,
-    ::testing::Values(HookCase{"harmless_bash", true, bash, "allow"},
+INSTANTIATE_TEST_SUITE_P(Tools, HookAgainstDaemon, ::testing::Values(HookCase{"harmless_bash", true, bash, "allow"},
                       HookCase{"home_wipe", true, hookInput("Bash", {{"command", "rm -rf ~"}}).dump(), "deny"},
-                      HookCase{"no_daemon", false, bash, "deny"}, HookCase{"unreadable_input", true, "{not json", "deny"}),
-    [](const auto& row) { return std::string(row.param.name); });
+                      HookCase{"no_daemon", false, bash, "deny"}, HookCase{"unreadable_input", true, "{not json", "deny"}), byName);
 
 struct DyingEngineCase {
     const char* name;
@@ -115,13 +102,9 @@ TEST_P(InstalledHookCommand, FailsClosedWhenTheEngineDies) {
     EXPECT_EQ(run.finish().exitCode, GetParam().exitCode) << command;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Deaths, InstalledHookCommand,
-    ::testing::Values(DyingEngineCase{"crashes", "kill -SEGV $$", 2},
-                      DyingEngineCase{"fails_after_printing_an_allow",
-                                      "echo '{\"hookSpecificOutput\":{\"permissionDecision\":\"allow\"}}'; exit 1", 2},
-                      DyingEngineCase{"is_missing", "", 2}, DyingEngineCase{"answers", "cat >/dev/null; exit 0", 0}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Deaths, InstalledHookCommand, ::testing::Values(DyingEngineCase{"crashes", "kill -SEGV $$", 2},
+                      DyingEngineCase{"fails_after_printing_an_allow", "echo '{\"hookSpecificOutput\":{\"permissionDecision\":\"allow\"}}'; exit 1", 2},
+                      DyingEngineCase{"is_missing", "", 2}, DyingEngineCase{"answers", "cat >/dev/null; exit 0", 0}), byName);
 
 struct StuckCase {
     const char* name;
@@ -145,13 +128,10 @@ TEST_P(StuckHook, DeniesAtItsOwnDeadline) {
     EXPECT_EQ(output["hookSpecificOutput"]["permissionDecision"], "deny") << run.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Waits, StuckHook,
-    ::testing::Values(StuckCase{"daemon_never_answers", "exec \"$0\" hook claude"},
+INSTANTIATE_TEST_SUITE_P(Waits, StuckHook, ::testing::Values(StuckCase{"daemon_never_answers", "exec \"$0\" hook claude"},
                       // The hook itself holds the pipe's writing end, so its input never ends.
                       StuckCase{"input_never_ends", "mkfifo \"$1/in\" && exec 3<>\"$1/in\" && exec \"$0\" hook claude <\"$1/in\""},
-                      StuckCase{"input_without_end", "exec \"$0\" hook claude </dev/zero"}),
-    [](const auto& row) { return std::string(row.param.name); });
+                      StuckCase{"input_without_end", "exec \"$0\" hook claude </dev/zero"}), byName);
 
 TEST(HookEntry, TheAgentWaitsLongerThanTheHookEverDoes) {
     const auto text = engine::withHook(std::nullopt, engine::HookFamily::claude, "vardex hook claude || exit 2");
