@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "activity/audit_log_entry.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -20,22 +21,19 @@ TEST_P(ActionSummary, FirstRuleThatApplies) {
     EXPECT_EQ(AuditLogEntry::summarizeJSON(&value), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, ActionSummary,
-    ::testing::Values(Summary{"NotAnObject", "[1]", "action"}, Summary{"OnlyEmptyRaw", R"({"raw":""})", "action"},
-                      Summary{"RawFirst", R"({"raw":"ls -la","path":"/x"})", "ls -la"},
-                      Summary{"EmptyRawThenKindAndPath", R"({"raw":"","path":"/etc/hosts","kind":"file_read"})", "file_read /etc/hosts"},
-                      Summary{"PathWithoutKind", R"({"path":"/etc/hosts","kind":7})", "file /etc/hosts"},
-                      Summary{"EmptyUrlCounts", R"({"raw":5,"url":""})", ""},
-                      Summary{"UrlBeforeHost", R"({"url":"https://x.test","host":"x.test"})", "https://x.test"},
-                      Summary{"HostBeforeServer", R"({"host":"x.test","server":"a","tool":"b"})", "x.test"},
-                      Summary{"ServerAndTool", R"({"server":"github","tool":"create_issue","kind":"mcp"})", "mcp github.create_issue"},
-                      Summary{"ServerWithoutTool", R"({"server":"github","kind":"mcp_tool_call"})", "mcp_tool_call"}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rules, ActionSummary, ::testing::Values(
+        Summary{"NotAnObject", "[1]", "action"}, Summary{"OnlyEmptyRaw", R"({"raw":""})", "action"},
+        Summary{"RawFirst", R"({"raw":"ls -la","path":"/x"})", "ls -la"},
+        Summary{"EmptyRawThenKindAndPath", R"({"raw":"","path":"/etc/hosts","kind":"file_read"})", "file_read /etc/hosts"},
+        Summary{"PathWithoutKind", R"({"path":"/etc/hosts","kind":7})", "file /etc/hosts"},
+        Summary{"EmptyUrlCounts", R"({"raw":5,"url":""})", ""},
+        Summary{"UrlBeforeHost", R"({"url":"https://x.test","host":"x.test"})", "https://x.test"},
+        Summary{"HostBeforeServer", R"({"host":"x.test","server":"a","tool":"b"})", "x.test"},
+        Summary{"ServerAndTool", R"({"server":"github","tool":"create_issue","kind":"mcp"})", "mcp github.create_issue"},
+        Summary{"ServerWithoutTool", R"({"server":"github","kind":"mcp_tool_call"})", "mcp_tool_call"}), testing::caseName);
 
 struct LooseLine {
-    const char* name;
-    const char* line;
+    const char *name, *line;
     std::optional<AuditLogEntry> expected;
 };
 
@@ -49,9 +47,7 @@ class LenientReading : public ::testing::TestWithParam<LooseLine> {};
 
 TEST_P(LenientReading, EachFieldOnItsOwn) { EXPECT_EQ(AuditLogEntry::parse(GetParam().line), GetParam().expected); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, LenientReading,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Lines, LenientReading, ::testing::Values(
         LooseLine{"ActionAlone", R"({"action":{"raw":""}})", AuditLogEntry{}},
         LooseLine{"WordsInAnyCase", R"({"decision":"Ask","agent":"CURSOR"})",
                   entryWith([](AuditLogEntry& e) { e.decision = Outcome::ask; e.agent = AgentKind::cursor; })},
@@ -64,8 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                   AuditLogEntry{"t", AgentKind::codex, "s1", "rm -rf /", Outcome::allow, "r", 0.9, "menubar", "h1"}},
         LooseLine{"NeitherDecisionNorAction", R"({"ts":"x","hash":"h"})", std::nullopt},
         LooseLine{"NotAnObject", R"(["decision","allow"])", std::nullopt},
-        LooseLine{"Unfinished", R"({"decision":"allow")", std::nullopt}, LooseLine{"Blank", "   ", std::nullopt}),
-    [](const auto& row) { return std::string(row.param.name); });
+        LooseLine{"Unfinished", R"({"decision":"allow")", std::nullopt}, LooseLine{"Blank", "   ", std::nullopt}), testing::caseName);
 
 TEST(AuditLogEntryId, HashOrElseTimeSessionAndSummary) {
     AuditLogEntry entry{"t", AgentKind::claude, "s", "ls", Outcome::allow, std::nullopt, 0.0, std::nullopt, ""};
@@ -102,9 +97,7 @@ TEST(TypedForm, WritesTheLogOrderWithSummaryAsActionAndReadsEveryKeyAsOptional) 
 }
 
 struct TypedFailure {
-    const char* name;
-    const char* text;
-    const char* key;
+    const char *name, *text, *key;
 };
 
 class TypedDecoding : public ::testing::TestWithParam<TypedFailure> {};
@@ -119,12 +112,10 @@ TEST_P(TypedDecoding, StrictWhereTheLenientReaderForgives) {
     EXPECT_TRUE(AuditLogEntry::fromLoose(value));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Members, TypedDecoding,
-    ::testing::Values(TypedFailure{"DecisionCase", R"({"decision":"ALLOW"})", "decision"},
-                      TypedFailure{"RiskText", R"({"decision":"allow","risk":"high"})", "risk"},
-                      TypedFailure{"ApproverBoolean", R"({"action":{},"approver":false})", "approver"}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Members, TypedDecoding, ::testing::Values(
+        TypedFailure{"DecisionCase", R"({"decision":"ALLOW"})", "decision"},
+        TypedFailure{"RiskText", R"({"decision":"allow","risk":"high"})", "risk"},
+        TypedFailure{"ApproverBoolean", R"({"action":{},"approver":false})", "approver"}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

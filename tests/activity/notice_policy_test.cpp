@@ -2,6 +2,7 @@
 
 #include "activity/notice_policy.hpp"
 #include "activity/notification_content.hpp"
+#include "support/case_name.hpp"
 #include "zone.hpp"
 
 namespace vardex {
@@ -11,8 +12,7 @@ TimePoint at(const char* ts) { return *readTimestamp(ts); }
 
 struct Quiet {
     const char* name;
-    int start;
-    int end;
+    int start, end;
     const char* localTime;  // in the zone of the test
     bool quiet;
 };
@@ -32,14 +32,12 @@ TEST_P(QuietHours, ByMinuteOfTheLocalDay) {
     EXPECT_FALSE(policy.inQuietHours(at(GetParam().localTime), calendar));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Periods, QuietHours,
-    ::testing::Values(Quiet{"NightBeforeMidnight", 1320, 480, "2025-03-01T23:30:00+09:00", true},
-                      Quiet{"NightLastMinute", 1320, 480, "2025-03-01T07:59:00+09:00", true},
-                      Quiet{"NightEndIsAwake", 1320, 480, "2025-03-01T08:00:00+09:00", false},
-                      Quiet{"DayStartIsQuiet", 540, 1020, "2025-03-01T09:00:00+09:00", true},
-                      Quiet{"StartEqualsEndIsWholeDay", 600, 600, "2025-03-01T03:00:00+09:00", true}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Periods, QuietHours, ::testing::Values(
+        Quiet{"NightBeforeMidnight", 1320, 480, "2025-03-01T23:30:00+09:00", true},
+        Quiet{"NightLastMinute", 1320, 480, "2025-03-01T07:59:00+09:00", true},
+        Quiet{"NightEndIsAwake", 1320, 480, "2025-03-01T08:00:00+09:00", false},
+        Quiet{"DayStartIsQuiet", 540, 1020, "2025-03-01T09:00:00+09:00", true},
+        Quiet{"StartEqualsEndIsWholeDay", 600, 600, "2025-03-01T03:00:00+09:00", true}), testing::caseName);
 
 TEST(DailyBlock, OncePerLocalDayAndNeverInQuietHours) {
     testing::ScopedZone zone("EST5");
@@ -58,8 +56,7 @@ TEST(DailyBlock, OncePerLocalDayAndNeverInQuietHours) {
 }
 
 struct Clock {
-    const char* name;
-    const char* text;
+    const char *name, *text;
     int minutes;
 };
 
@@ -71,13 +68,11 @@ TEST_P(ClockText, ParsesClampedAndWritesTwoDigits) {
     EXPECT_EQ(NoticePolicy::parseClock(NoticePolicy::formatClock(minutes)), minutes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ClockText,
-    ::testing::Values(Clock{"Plain", "22:05", 1325}, Clock{"HourOnly", "7", 420}, Clock{"ClampedHigh", "25:75", 1439},
-                      Clock{"ClampedLow", "-3:-4", 0}, Clock{"RepeatedColons", "::7::30", 450}, Clock{"EmptyHour", ":30", 1380},
-                      Clock{"BadHourKeepsMinutes", "7a:30", 30}, Clock{"HugeHour", "99999999999999999999:10", 10},
-                      Clock{"PlusSigns", "+7:+5", 425}, Clock{"PlusThenMinus", "+-7:30", 30}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, ClockText, ::testing::Values(
+        Clock{"Plain", "22:05", 1325}, Clock{"HourOnly", "7", 420}, Clock{"ClampedHigh", "25:75", 1439},
+        Clock{"ClampedLow", "-3:-4", 0}, Clock{"RepeatedColons", "::7::30", 450}, Clock{"EmptyHour", ":30", 1380},
+        Clock{"BadHourKeepsMinutes", "7a:30", 30}, Clock{"HugeHour", "99999999999999999999:10", 10},
+        Clock{"PlusSigns", "+7:+5", 425}, Clock{"PlusThenMinus", "+-7:30", 30}), testing::caseName);
 
 TEST(Notifications, AskFallsBackToTheSummary) {
     ApprovalRequest request{"42", "rm -rf ~", std::nullopt, Severity::info, {}, "", {}};

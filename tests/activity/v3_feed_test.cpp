@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "activity/v3_feed.hpp"
+#include "support/case_name.hpp"
 #include "zone.hpp"
 
 namespace vardex {
@@ -53,10 +54,7 @@ TEST(Groups, CollapsesRepeatsAndKeepsTheNewest) {
 }
 
 struct Latest {
-    const char* name;
-    const char* firstTs;
-    const char* secondTs;
-    const char* latest;
+    const char *name, *firstTs, *secondTs, *latest;
 };
 
 class GroupLatest : public ::testing::TestWithParam<Latest> {};
@@ -68,12 +66,10 @@ TEST_P(GroupLatest, OnlyAStrictlyLaterTimeReplaces) {
     EXPECT_EQ(groups[0].latest.hash, GetParam().latest);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Times, GroupLatest,
-    ::testing::Values(Latest{"SameMomentOtherZone", "2025-03-01T10:00:00Z", "2025-03-01T19:00:00+09:00", "first"},
-                      Latest{"OneMillisecondLater", "2025-03-01T10:00:00Z", "2025-03-01T10:00:00.001Z", "second"},
-                      Latest{"UnreadableFirst", "garbage", "2025-03-01T10:00:00Z", "second"}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Times, GroupLatest, ::testing::Values(
+        Latest{"SameMomentOtherZone", "2025-03-01T10:00:00Z", "2025-03-01T19:00:00+09:00", "first"},
+        Latest{"OneMillisecondLater", "2025-03-01T10:00:00Z", "2025-03-01T10:00:00.001Z", "second"},
+        Latest{"UnreadableFirst", "garbage", "2025-03-01T10:00:00Z", "second"}), testing::caseName);
 
 std::string times(std::string_view text, int count) {
     std::string out;
@@ -83,8 +79,7 @@ std::string times(std::string_view text, int count) {
 
 struct What {
     const char* name;
-    std::string summary;
-    std::string expected;
+    std::string summary, expected;
 };
 
 class ObjectDescription : public ::testing::TestWithParam<What> {};
@@ -94,16 +89,13 @@ TEST_P(ObjectDescription, ShortenedByCharacters) { EXPECT_EQ(V3Feed::what(GetPar
 const std::string accent = "e\u0301";  // one character, two code points
 const std::string thumb = "\U0001F44D\U0001F3FD";  // one character, eight bytes
 
-INSTANTIATE_TEST_SUITE_P(
-    Summaries, ObjectDescription,
-    ::testing::Values(What{"OnlyBlanks", " \n\u2003", ""},
-                      What{"Command", "ls", "the command \u201Cls\u201D"},
-                      What{"HomeFileTrimmed", "  ~/notes.txt\n", "the file ~/notes.txt"},
-                      What{"SixtyOneCut", times("a", 61), "the command \u201C" + times("a", 57) + "\u2026\u201D"},
-                      What{"LongFile", "/" + times("b", 70), "the file /" + times("b", 56) + "\u2026"},
-                      What{"CombiningMarksCountOnce", times(accent, 60), "the command \u201C" + times(accent, 60) + "\u201D"},
-                      What{"ClustersCutWhole", times(thumb, 61), "the command \u201C" + times(thumb, 57) + "\u2026\u201D"}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Summaries, ObjectDescription, ::testing::Values(
+        What{"OnlyBlanks", " \n\u2003", ""}, What{"Command", "ls", "the command \u201Cls\u201D"},
+        What{"HomeFileTrimmed", "  ~/notes.txt\n", "the file ~/notes.txt"},
+        What{"SixtyOneCut", times("a", 61), "the command \u201C" + times("a", 57) + "\u2026\u201D"},
+        What{"LongFile", "/" + times("b", 70), "the file /" + times("b", 56) + "\u2026"},
+        What{"CombiningMarksCountOnce", times(accent, 60), "the command \u201C" + times(accent, 60) + "\u201D"},
+        What{"ClustersCutWhole", times(thumb, 61), "the command \u201C" + times(thumb, 57) + "\u2026\u201D"}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

@@ -5,6 +5,7 @@
 
 #include "bridge/protect_app_row.hpp"
 #include "engine_script.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -34,8 +35,7 @@ struct HookCase {
     const char* setup;  // a path under home to create; a name ending in "/" is a folder
     std::optional<DoctorHook> hook;
     Kind kind;
-    const char* message;
-    const char* label;
+    const char *message, *label;
 };
 
 class HookRowTest : public InstallTest, public ::testing::WithParamInterface<HookCase> {};
@@ -53,15 +53,12 @@ TEST_P(HookRowTest, ConnectionComesFromTheReport) {
 const DoctorHook claudeOk{"claude", "/h/.claude/settings.json", DoctorStatus::ok, "ok"};
 constexpr const char* notYet = "Found. Not connected yet.";
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, HookRowTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Rows, HookRowTest, ::testing::Values(
         HookCase{"NotInstalled", "", std::nullopt, Kind::claude, "This app is not installed on this Mac.", "Not on this Mac"},
-        HookCase{"HookWithoutTheAgentOnDisk", "", DoctorHook{"codex", "", DoctorStatus::ok, ""}, Kind::codex, notYet,
-                 "Not on this Mac"},
+        HookCase{"HookWithoutTheAgentOnDisk", "", DoctorHook{"codex", "", DoctorStatus::ok, ""}, Kind::codex, notYet, "Not on this Mac"},
         HookCase{"CodexFolderWithoutHooksFile", ".codex/", std::nullopt, Kind::codex, notYet, "Not connected to Codex"},
         HookCase{"HookForAnotherAgentOnly", ".cursor/hooks.json", claudeOk, Kind::cursor, notYet, "Not connected to Cursor"}),
-    [](const auto& p) { return std::string(p.param.name); });
+    testing::caseName);
 
 // Only executable files count, wherever they stand on a messy search path.
 TEST_F(InstallTest, CommandsOnThePathCountAsPresent) {
@@ -100,9 +97,7 @@ TEST_P(McpRowTest, ReadsTheConfigurationFiles) {
     EXPECT_EQ(AgentInstallStatus::isPresent(Kind::mcp, ""), c.message != nothing);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, McpRowTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Files, McpRowTest, ::testing::Values(
         McpCase{"None", {}, nothing},
         McpCase{"UnderscoreProxy", {{".codex/config.toml", "[mcp_servers.fs]\ncommand = \"vardex mcp_proxy\"\n"}}, connected},
         McpCase{"ProxyInALaterFile",
@@ -110,14 +105,12 @@ INSTANTIATE_TEST_SUITE_P(
                 connected},
         McpCase{"AFifoDoesNotBlock", {{".claude.json", "<fifo>"}}, unconnected},
         McpCase{"NotUTF8IsNotSettings", {{".claude.json", "\xff\xfe mcp-proxy"}}, unconnected},
-        McpCase{"TooLargeIsNotRead", {{".claude.json", std::string(5 << 20, ' ') + "mcp-proxy"}}, unconnected}),
-    [](const auto& p) { return std::string(p.param.name); });
+        McpCase{"TooLargeIsNotRead", {{".claude.json", std::string(5 << 20, ' ') + "mcp-proxy"}}, unconnected}), testing::caseName);
 
 // ---- Protected apps ----------------------------------------------------------------------
 
 struct MatchCase {
-    const char* name;
-    const char* path;
+    const char *name, *path;
     std::optional<std::string> bundleId;
     std::vector<std::string> argv;
     const char* id;  // "": no match
@@ -131,17 +124,14 @@ TEST_P(MatchTest, FirstRowThatIdentifiesTheProgram) {
     EXPECT_EQ(found ? found->id : "", c.id);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Programs, MatchTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Programs, MatchTest, ::testing::Values(
         MatchCase{"Bundle", "/Applications/ChatGPT.app/Contents/MacOS/ChatGPT", "com.openai.chat", {}, "chatgpt-codex-app"},
         MatchCase{"CommandName", "/usr/local/bin/claude", std::nullopt, {"claude", "-p"}, "claude-code"},
         MatchCase{"ScriptWithBackslashes", "C:\\node.exe", std::nullopt,
                   {"node", "C:\\npm\\node_modules\\@openai\\codex\\bin\\codex.js"}, "codex-cli"},
         MatchCase{"EarlierRowWins", "/usr/bin/zed", "com.microsoft.VSCode", {}, "github-copilot-vscode"},
         MatchCase{"CaseMatters", "/usr/local/bin/Claude", "com.OpenAI.chat", {}, ""},
-        MatchCase{"NameIsOnlyTheLastComponent", "/opt/claude/bin/node", std::nullopt, {"/opt/claude/x.js"}, ""}),
-    [](const auto& p) { return std::string(p.param.name); });
+        MatchCase{"NameIsOnlyTheLastComponent", "/opt/claude/bin/node", std::nullopt, {"/opt/claude/x.js"}, ""}), testing::caseName);
 
 struct LoadCase {
     const char* name;
@@ -161,14 +151,11 @@ TEST_P(ProtectLoadTest, EngineRowsOrTheCatalogue) {
     EXPECT_EQ(rows == ProtectAppRow::catalog() ? 0 : rows.size(), c.rows);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, ProtectLoadTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Runs, ProtectLoadTest, ::testing::Values(
         LoadCase{"EngineRowsDespiteFailure", "cat '" + listing + "'; exit 1", 2},
         LoadCase{"WarningBesideTheJSON", "echo 'note: slow' >&2; cat '" + listing + "'", 0},
         LoadCase{"RowsOnStandardErrorAlone", "cat '" + listing + "' >&2", 2},
-        LoadCase{"OneBadRow", "echo '[{\"id\":\"x\"}]'", 0}),
-    [](const auto& p) { return std::string(p.param.name); });
+        LoadCase{"OneBadRow", "echo '[{\"id\":\"x\"}]'", 0}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

@@ -11,6 +11,7 @@
 #include "bridge/command_line_installer.hpp"
 #include "bridge/engine_json.hpp"
 #include "engine_script.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -30,9 +31,7 @@ constexpr std::int32_t ownPid = 777;
 
 TEST_P(PsParseTest, FindsOnlyAgents) { EXPECT_EQ(AgentStop::parse(GetParam().ps, ownPid), GetParam().found); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, PsParseTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Lines, PsParseTest, ::testing::Values(
         PsCase{"AllThreeInOrder", "12 codex\n  9 /opt/cursor-agent\n\n13 claude\n",
                Found{{12, "codex"}, {9, "cursor-agent"}, {13, "claude"}}},
         PsCase{"InitAndSelfNeverReturned", "1 claude\n777 claude\n0 claude\n-5 codex\n", Found{}},
@@ -44,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                Found{{42, "codex"}, {41, "claude"}}},
         // What ps prints is repaired as UTF-8 first; a bad byte costs its character, not the line.
         PsCase{"RepairedBytes", engine_json::repairedUTF8("50 /opt/\xff\xfe/claude\n51 caf\xc3\xa9\xc3"), Found{{50, "claude"}}}),
-    [](const auto& p) { return std::string(p.param.name); });
+    testing::caseName);
 
 TEST(AgentStopTest, RunningAgentsFindsARealProcessByItsName) {
     if (!fs::exists("/bin/ps")) GTEST_SKIP() << "no /bin/ps";

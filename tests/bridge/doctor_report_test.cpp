@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_script.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -13,8 +14,7 @@ using nlohmann::json;
 // Read leniently: whatever is missing or mistyped takes its default. Only output that is no JSON
 // object at all fails, and nothing at all is worth its own sentence.
 struct ReadCase {
-    const char* name;
-    const char* json;
+    const char *name, *json;
     std::uint32_t schemaVersion;
     DoctorStatus status;
     DoctorCheck auditLog;
@@ -35,10 +35,7 @@ TEST_P(DoctorReadTest, ReadsLeniently) {
               std::tuple(c.schemaVersion, c.status, c.auditLog));
 }
 
-
-INSTANTIATE_TEST_SUITE_P(
-    Reports, DoctorReadTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Reports, DoctorReadTest, ::testing::Values(
         ReadCase{"OnlyBlanks", " \n\t\r\n ", 0, S::warning, missing, "Health is not available yet. Turn protection on first."},
         ReadCase{"BareNumber", "  42\n", 0, S::warning, missing, notYet},
         ReadCase{"BrokenOff", "{\"status\": \"ok\", \"binary\": {", 0, S::warning, missing, notYet},
@@ -54,11 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  R"("audit_log":{"status":"ok","message":"fine"},"hooks":[{"status":"ok"},{"status":"Warning"}]})",
                  0, S::warning, fine},
         ReadCase{"CamelCaseAuditLog", "{\"auditLog\":{\"status\":\"ok\",\"message\":\"fine\"}}", 0, S::warning, fine},
-        ReadCase{"SnakeCaseWins",
-                 "{\"audit_log\":{\"status\":\"ok\",\"message\":\"fine\"},\"auditLog\":{\"status\":\"error\"}}", 0,
-                 S::warning, fine},
-        ReadCase{"CheckMistypedMembers", "{\"audit_log\":{\"status\":true,\"message\":17}}", 0, S::warning, missing}),
-    [](const auto& p) { return std::string(p.param.name); });
+        ReadCase{"SnakeCaseWins", R"({"audit_log":{"status":"ok","message":"fine"},"auditLog":{"status":"error"}})", 0, S::warning, fine},
+        ReadCase{"CheckMistypedMembers", "{\"audit_log\":{\"status\":true,\"message\":17}}", 0, S::warning, missing}), testing::caseName);
 
 // The strict form is what the engine writes: it reads back whole, and nothing less is accepted.
 TEST(DoctorReportTest, StrictFormRoundTripsAndRequiresEveryKey) {

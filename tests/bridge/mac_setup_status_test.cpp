@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "service/move_prompt.hpp"
+#include "support/case_name.hpp"
 #include "support/temp_home.hpp"
 
 namespace vardex {
@@ -40,8 +41,7 @@ TEST(MacSetupStepTest, EveryStepHasItsTextsAndItsSwitch) {
 }
 
 struct MoveCase {
-    const char* name;
-    const char* path;
+    const char *name, *path;
     bool needsMove;
 };
 
@@ -51,16 +51,13 @@ TEST_P(MovePromptTest, DecidesFromThePathAlone) {
     EXPECT_EQ(MovePrompt::needsMove(GetParam().path, "/Users/ann"), GetParam().needsMove);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, MovePromptTest,
-    ::testing::Values(MoveCase{"Applications", "/Applications/Vardex.app", false},
-                      MoveCase{"OwnApplications", "/Users/ann/Applications/Vardex.app", false},
-                      MoveCase{"TranslocatedAnywhere", "/private/var/folders/x/AppTranslocation/ab/d/Vardex.app", true},
-                      MoveCase{"ApplicationsWinsOverTranslocation", "/Applications/AppTranslocation/Vardex.app", false},
-                      MoveCase{"DiskImage", "/Volumes/Vardex/Vardex.app", true},
-                      MoveCase{"Downloads", "/Users/ann/Downloads/Vardex.app", true},
-                      MoveCase{"HomePrefixIsNotEnough", "/Users/anna/Downloads/Vardex.app", false}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, MovePromptTest, ::testing::Values(
+        MoveCase{"Applications", "/Applications/Vardex.app", false},
+        MoveCase{"OwnApplications", "/Users/ann/Applications/Vardex.app", false},
+        MoveCase{"TranslocatedAnywhere", "/private/var/folders/x/AppTranslocation/ab/d/Vardex.app", true},
+        MoveCase{"ApplicationsWinsOverTranslocation", "/Applications/AppTranslocation/Vardex.app", false},
+        MoveCase{"DiskImage", "/Volumes/Vardex/Vardex.app", true}, MoveCase{"Downloads", "/Users/ann/Downloads/Vardex.app", true},
+        MoveCase{"HomePrefixIsNotEnough", "/Users/anna/Downloads/Vardex.app", false}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

@@ -4,6 +4,7 @@
 
 #include "bridge/check_outcome.hpp"
 #include "engine_script.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -11,8 +12,7 @@ namespace {
 using nlohmann::json;
 
 struct NumberCase {
-    const char* name;
-    const char* value;
+    const char *name, *value;
     std::optional<double> numeric;
     std::optional<std::uint64_t> whole;
 };
@@ -29,21 +29,16 @@ TEST_P(ReadingTest, ReadsAsWritten) {
 
 constexpr auto none = std::nullopt;
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ReadingTest,
-    ::testing::Values(
-        NumberCase{"Fraction", "45.9", 45.9, 45u},
-        NumberCase{"Negative", "-1", -1.0, none},
+INSTANTIATE_TEST_SUITE_P(Values, ReadingTest, ::testing::Values(
+        NumberCase{"Fraction", "45.9", 45.9, 45u}, NumberCase{"Negative", "-1", -1.0, none},
         NumberCase{"TwoToThe64", "18446744073709551616", 18446744073709551616.0, none},
         NumberCase{"PlusText", "\"+120\"", 120.0, 120u},
         NumberCase{"DigitTextTooLong", "\"18446744073709551616\"", 18446744073709551616.0, none},
-        NumberCase{"PaddedText", "\" 0.5\"", none, none},
-        NumberCase{"HugeText", "\"1e999\"", none, none},
+        NumberCase{"PaddedText", "\" 0.5\"", none, none}, NumberCase{"HugeText", "\"1e999\"", none, none},
         NumberCase{"EmptyText", "\"\"", none, none},
         NumberCase{"ValueWinsEvenWhenNull", "{\"value\": null, \"risk_score\": 0.55}", none, none},
         NumberCase{"NestedObjects", "{\"value\": {\"risk_score\": {\"value\": 0.25}}}", 0.25, none},
-        NumberCase{"Bool", "true", none, none}),
-    [](const auto& p) { return std::string(p.param.name); });
+        NumberCase{"Bool", "true", none, none}), testing::caseName);
 
 // Missing or mistyped parts take their defaults (the engine's own listing is read by its tests).
 TEST(RulesCatalogTest, ReadsTheListingLeniently) {
@@ -75,14 +70,12 @@ TEST_P(RulesLoadTest, RunsTheListing) {
     EXPECT_TRUE(!loaded || loaded->rules.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, RulesLoadTest,
-    ::testing::Values(LoadCase{"ProseSuccess", "echo 'rules: none'", 30, ""},
-                      LoadCase{"SilentFailure", "exit 2", 0, "Could not run Vardex. Could not list rules."},
-                      LoadCase{"FailureWithWords", "echo 'bad policy' >&2; exit 2", 0, "Could not run Vardex. bad policy"},
-                      LoadCase{"ArrayFailure", "echo '[]'; exit 1", 0, "Could not run Vardex. []"},
-                      LoadCase{"ObjectDespiteFailure", "echo '{\"defaults\":{\"ask_timeout_seconds\":\"9\"}}'; exit 4", 9, ""}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, RulesLoadTest, ::testing::Values(
+        LoadCase{"ProseSuccess", "echo 'rules: none'", 30, ""},
+        LoadCase{"SilentFailure", "exit 2", 0, "Could not run Vardex. Could not list rules."},
+        LoadCase{"FailureWithWords", "echo 'bad policy' >&2; exit 2", 0, "Could not run Vardex. bad policy"},
+        LoadCase{"ArrayFailure", "echo '[]'; exit 1", 0, "Could not run Vardex. []"},
+        LoadCase{"ObjectDespiteFailure", "echo '{\"defaults\":{\"ask_timeout_seconds\":\"9\"}}'; exit 4", 9, ""}), testing::caseName);
 
 // ---- Trial checks ------------------------------------------------------------------------
 
@@ -116,25 +109,20 @@ TEST_P(CheckTest, ValidatesRunsAndReads) {
 const std::string deny = "cat '" + testing::fixturePath("decision_deny_check.json") + "'\n";
 const Decision decided;
 const std::array<const char*, 5> ls{"ls", "", "", "", ""};
+constexpr const char* lsRun = "check|--json|--shell|ls";
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, CheckTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Inputs, CheckTest, ::testing::Values(
         CheckCase{"ShellBlank", CheckKind::shell, {" \n\t ", "/etc/passwd", "s", "t", "{}"}, deny, "",
                   {std::nullopt, 0, "Type a command to test."}},
         CheckCase{"McpNoTool", CheckKind::mcp, {"ls", "", "fs", " ", "{}"}, deny, "",
                   {std::nullopt, 0, "Type the tool name and details to test."}},
         CheckCase{"ShellTrimmed", CheckKind::shell, {"  rm -rf ~/x; echo \"$HOME\"\n", "", "", "", ""}, deny,
                   "check|--json|--shell|rm -rf ~/x; echo \"$HOME\"", {decided, 0, std::nullopt}},
-        CheckCase{"DecisionWithFailureStatus", CheckKind::shell, ls, deny + "exit 1", "check|--json|--shell|ls",
-                  {decided, 1, std::nullopt}},
-        CheckCase{"NothingPrinted", CheckKind::shell, ls, "exit 5", "check|--json|--shell|ls",
-                  {std::nullopt, 5, "No decision was returned."}},
-        CheckCase{"WordsInstead", CheckKind::shell, ls, "echo 'policy error' >&2; exit 2", "check|--json|--shell|ls",
-                  {std::nullopt, 2, "policy error"}},
-        CheckCase{"MistypedDecision", CheckKind::shell, ls, "echo '{\"outcome\":\"maybe\"}'", "check|--json|--shell|ls",
-                  {std::nullopt, 0, "{\"outcome\":\"maybe\"}"}}),
-    [](const auto& p) { return std::string(p.param.name); });
+        CheckCase{"DecisionWithFailureStatus", CheckKind::shell, ls, deny + "exit 1", lsRun, {decided, 1, std::nullopt}},
+        CheckCase{"NothingPrinted", CheckKind::shell, ls, "exit 5", lsRun, {std::nullopt, 5, "No decision was returned."}},
+        CheckCase{"WordsInstead", CheckKind::shell, ls, "echo 'policy error' >&2; exit 2", lsRun, {std::nullopt, 2, "policy error"}},
+        CheckCase{"MistypedDecision", CheckKind::shell, ls, "echo '{\"outcome\":\"maybe\"}'", lsRun,
+                  {std::nullopt, 0, "{\"outcome\":\"maybe\"}"}}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

@@ -12,6 +12,7 @@
 #include "bridge/doctor_report.hpp"
 #include "bridge/protect_app_row.hpp"
 #include "bridge/rules_catalog.hpp"
+#include "support/case_name.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
@@ -36,12 +37,9 @@ protected:
 };
 
 struct OutputCase {
-    const char* name;
-    const char* script;
+    const char *name, *script;
     std::int32_t exitCode;
-    const char* stdout;
-    const char* stderr;
-    const char* combined;
+    const char *stdout, *stderr, *combined;
 };
 
 class CliOutputTest : public CliTest, public ::testing::WithParamInterface<OutputCase> {};
@@ -56,15 +54,11 @@ TEST_P(CliOutputTest, CollectsStatusAndBothStreams) {
     EXPECT_EQ(result.combined(), c.combined);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Outputs, CliOutputTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Outputs, CliOutputTest, ::testing::Values(
         OutputCase{"UnicodeSpacesTrimmed", "printf '\\302\\240caf\\303\\251\\342\\200\\203\\n'", 0,
                    "\u00a0caf\u00e9\u2003\n", "", "caf\u00e9"},
-        OutputCase{"InvalidUTF8ReadsAsEmpty", "printf 'fine\\n'; printf 'bad \\377\\n' >&2; exit 1", 1, "fine\n",
-                   "", "fine"},
-        OutputCase{"SignalEndsRun", "echo started; kill -TERM $$", 128 + 15, "started\n", "", "started"}),
-    [](const auto& param) { return std::string(param.param.name); });
+        OutputCase{"InvalidUTF8ReadsAsEmpty", "printf 'fine\\n'; printf 'bad \\377\\n' >&2; exit 1", 1, "fine\n", "", "fine"},
+        OutputCase{"SignalEndsRun", "echo started; kill -TERM $$", 128 + 15, "started\n", "", "started"}), testing::caseName);
 
 TEST_F(CliTest, LargeOutputOnBothStreamsDoesNotStall) {
     // Standard error is filled first: a runner that read standard output to its end before
@@ -92,8 +86,7 @@ TEST_F(CliTest, EnvironmentCarriesHomeSocketAndStateOnlyWhenSet) {
 struct SpawnFailureCase {
     const char* name;
     const char* file;  // relative to the temporary folder
-    const char* cwd;
-    const char* description;
+    const char *cwd, *description;
 };
 
 class CliSpawnFailureTest : public CliTest, public ::testing::WithParamInterface<SpawnFailureCase> {};
@@ -108,13 +101,10 @@ TEST_P(CliSpawnFailureTest, ExplainsWhyNothingRan) {
     EXPECT_EQ(outcome.error().description(), GetParam().description);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, CliSpawnFailureTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Failures, CliSpawnFailureTest, ::testing::Values(
         SpawnFailureCase{"Missing", "missing", nullptr, "Could not run Vardex. No such file or directory."},
         SpawnFailureCase{"NotExecutable", "plain", nullptr, "Could not run Vardex. Permission denied."},
-        SpawnFailureCase{"MissingWorkingFolder", "vardex", "gone", "Could not run Vardex. No such file or directory."}),
-    [](const auto& param) { return std::string(param.param.name); });
+        SpawnFailureCase{"MissingWorkingFolder", "vardex", "gone", "Could not run Vardex. No such file or directory."}), testing::caseName);
 
 // Every caller that runs the engine turns a missing one into its own result (the protected apps
 // fall back to the built-in catalogue); the installer's is the store's test.
@@ -138,8 +128,7 @@ bool isRunning(pid_t pid) {
 // $1 is a marker file that the engine's background child creates after 3 s. A child left by an
 // engine that finished keeps running; a hung engine is ended with its whole group.
 struct EndCase {
-    const char* name;
-    const char* script;
+    const char *name, *script;
     std::chrono::milliseconds timeLimit;
     const char* outcome;  // what was printed, or why the run failed
 };
@@ -160,14 +149,11 @@ TEST_P(CliEndTest, ReturnsWithoutWaitingForWhatTheEngineLeftBehind) {
     if (isRunning(child)) ::kill(child, SIGKILL);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ends, CliEndTest,
-    ::testing::Values(EndCase{"ChildLeftRunningKeepsThePipes", R"((sleep 3; touch "$1") & echo $! > "$1.pid"; echo started)",
-                              VardexCli::defaultTimeLimit, "started\n"},
-                      EndCase{"HungEngineIsEndedWithItsGroup",
-                              R"((sleep 3; touch "$1") & echo $! > "$1.pid"; echo started; sleep 30)",
-                              std::chrono::milliseconds(1500), "Vardex did not answer in time. Try again in a moment."}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ends, CliEndTest, ::testing::Values(
+        EndCase{"ChildLeftRunningKeepsThePipes", R"((sleep 3; touch "$1") & echo $! > "$1.pid"; echo started)",
+                VardexCli::defaultTimeLimit, "started\n"},
+        EndCase{"HungEngineIsEndedWithItsGroup", R"((sleep 3; touch "$1") & echo $! > "$1.pid"; echo started; sleep 30)",
+                std::chrono::milliseconds(1500), "Vardex did not answer in time. Try again in a moment."}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

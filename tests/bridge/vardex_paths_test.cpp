@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "support/case_name.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
@@ -82,9 +83,7 @@ TEST_P(EngineLookupTest, FindsTheRightEngine) {
     EXPECT_EQ(found ? found->string() : "", expand(c.expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lookup, EngineLookupTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Lookup, EngineLookupTest, ::testing::Values(
         LookupCase{"BundledEngineBeatsSetting", {"A.app/Contents/MacOS/vardex", "o/vardex"}, "A.app/Contents/MacOS/bar",
                    "@/o/vardex", "", "@/A.app/Contents/MacOS/vardex"},
         LookupCase{"BesideTheBundle", {"p/vardex", "o/vardex"}, "p/A.app/Contents/MacOS/bar", "@/o/vardex", "", "@/p/vardex"},
@@ -94,8 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"SearchPathInOrderSkippingNonPrograms", {"b/vardex", "c/vardex"}, "p/bar", nullptr,
                    "@/n:@/d:@/missing:@/b:@/c", "@/b/vardex"},
         LookupCase{"NothingAnywhere", {}, "p/bar", "@/missing", ":@/a::", ""},
-        LookupCase{"EmptyEntryIsNotTheWorkingFolder", {"vardex"}, "p/bar", nullptr, "::", ""}),
-    [](const auto& param) { return std::string(param.param.name); });
+        LookupCase{"EmptyEntryIsNotTheWorkingFolder", {"vardex"}, "p/bar", nullptr, "::", ""}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "policy/rule_ids.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -15,8 +16,7 @@ std::string hashTail(std::string_view path) {
 }
 
 struct SlugCase {
-    const char* name;
-    const char* path;
+    const char *name, *path;
     const char* head;  // the slug without its hash tail
 };
 
@@ -36,8 +36,7 @@ const SlugCase slugCases[] = {
     {"CutCountsCharactersNotBytes", "/x/ééééééééééééééééééééééééé", "éééééééééééééééééééééééé"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, Slug, ::testing::ValuesIn(slugCases),
-                         [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, Slug, ::testing::ValuesIn(slugCases), testing::caseName);
 
 TEST(SlugHash, CoversTheWholePath) {
     // Same last component, different folders: the hash keeps the ids apart.
@@ -46,23 +45,19 @@ TEST(SlugHash, CoversTheWholePath) {
 }
 
 struct DomainCase {
-    const char* name;
-    const char* typed;
-    const char* bare;
+    const char *name, *typed, *bare;
 };
 
 class Domain : public ::testing::TestWithParam<DomainCase> {};
 
 TEST_P(Domain, IsTheBareLowerCaseHost) { EXPECT_EQ(normalisedDomain(GetParam().typed), GetParam().bare); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Typed, Domain,
-    ::testing::Values(DomainCase{"UrlWithPath", "https://www.Example.com/path?q=1", "example.com"},
-                      DomainCase{"WildcardAndBlanks", "  *.GitHub.com\n", "github.com"},
-                      DomainCase{"PortKept", "localhost:8080/admin", "localhost:8080"},
-                      DomainCase{"UnicodeBlanksAndCase", "\xC2\xA0\xC3\x89XAMPLE.fr\xE2\x80\xA8", "\xC3\xA9xample.fr"},
-                      DomainCase{"NoHost", "https:///", ""}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Typed, Domain, ::testing::Values(
+        DomainCase{"UrlWithPath", "https://www.Example.com/path?q=1", "example.com"},
+        DomainCase{"WildcardAndBlanks", "  *.GitHub.com\n", "github.com"},
+        DomainCase{"PortKept", "localhost:8080/admin", "localhost:8080"},
+        DomainCase{"UnicodeBlanksAndCase", "\xC2\xA0\xC3\x89XAMPLE.fr\xE2\x80\xA8", "\xC3\xA9xample.fr"},
+        DomainCase{"NoHost", "https:///", ""}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

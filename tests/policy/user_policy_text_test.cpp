@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "policy/user_policy_file.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -93,8 +94,7 @@ TEST(ThresholdText, AlwaysTwoDecimals) {
 // ---- the reader's quirks ----
 
 struct ReadCase {
-    const char* name;
-    const char* text;
+    const char *name, *text;
     UserPolicyFile expected;
 };
 
@@ -134,8 +134,7 @@ const ReadCase readCases[] = {
      rulesOf({bare("s", Kind::paths, {})}, 2)},
 };
 
-INSTANTIATE_TEST_SUITE_P(Quirks, Reading, ::testing::ValuesIn(readCases),
-                         [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Quirks, Reading, ::testing::ValuesIn(readCases), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

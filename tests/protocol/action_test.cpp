@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/protocol_json.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -12,8 +13,7 @@ const std::string kShell = R"("kind":"shell","raw":"x","cwd":"/","argv_tree":)";
 // actions a daemon could send that must be refused, each with the sentence that says why.
 struct Rejected {
     const char* name;
-    std::string members;
-    std::string description;
+    std::string members, description;
 };
 
 class RejectedAction : public ::testing::TestWithParam<Rejected> {};
@@ -24,22 +24,17 @@ TEST_P(RejectedAction, FailsWithItsText) {
     EXPECT_EQ(action.error().description(), GetParam().description);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Actions, RejectedAction,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Actions, RejectedAction, ::testing::Values(
         Rejected{"UnknownKind", R"("kind":"teleport")", "unknown action kind teleport"},
-        Rejected{"UnknownNestedNode", kShell + R"({"node":"pipeline","commands":[{"node":"loop"}]})",
-                 "unknown argv_tree node loop"},
-        Rejected{"UnknownBodySource", R"("kind":"network","body_source":{"type":"pipe"})",
-                 "unknown body_source type pipe"},
+        Rejected{"UnknownNestedNode", kShell + R"({"node":"pipeline","commands":[{"node":"loop"}]})", "unknown argv_tree node loop"},
+        Rejected{"UnknownBodySource", R"("kind":"network","body_source":{"type":"pipe"})", "unknown body_source type pipe"},
         Rejected{"ListWithoutRight", kShell + R"({"node":"list","op":"and","left":{"node":"unparsed","raw":"a"}})",
                  "missing member \"right\""},
         Rejected{"UnknownFlag", kShell + R"({"node":"unparsed","raw":"x"},"obfuscation":["rot13"])",
                  "unknown value \"rot13\" for member \"obfuscation\""},
         Rejected{"DescriptorBeyond32Bits",
                  kShell + R"({"node":"command","argv":["ls"],"redirects":[{"fd":4294967296,"op":"dup","target":"1"}]})",
-                 "member \"fd\" is not a whole number in range but a number"}),
-    [](const auto& p) { return std::string(p.param.name); });
+                 "member \"fd\" is not a whole number in range but a number"}), testing::caseName);
 
 ArgvTree unparsed(const char* raw) { return ArgvTree{ArgvTree::Unparsed{raw}}; }
 

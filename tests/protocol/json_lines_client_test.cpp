@@ -6,6 +6,7 @@
 #include <future>
 #include <thread>
 
+#include "support/case_name.hpp"
 #include "support/temp_folder.hpp"
 #include "support/test_daemon.hpp"
 
@@ -89,14 +90,12 @@ std::string paddedPing(std::size_t lineBytes) {  // 24 bytes of the line are not
     return R"({"pad":")" + std::string(lineBytes - 24, 'x') + R"(","type":"ping"})";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ReceiveTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Lines, ReceiveTest, ::testing::Values(
         ReceiveCase{"ClosedAtOnce", "", "socket closed"}, ReceiveCase{"NoFinalLineFeed", pingLine, ""},
         ReceiveCase{"CarriageReturnThenEnd", "\r", "socket closed"},
         ReceiveCase{"LongestLineAllowed", paddedPing(JsonLinesClient::maxLineBytes) + "\n", ""},
         ReceiveCase{"LineTooLong", paddedPing(JsonLinesClient::maxLineBytes + 1) + "\n", "protocol error: line too long"}),
-    [](const auto& param) { return std::string(param.param.name); });
+    testing::caseName);
 
 // A gone daemon is an error, not a signal; one that never reads times out; text that is not UTF-8
 // is never written.

@@ -4,6 +4,7 @@
 
 #include "protocol/line_codec.hpp"
 #include "protocol/protocol_json.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -32,24 +33,20 @@ TEST_P(DecodeLineTest, DecodesAPingOrSaysWhyNot) {
     EXPECT_TRUE(!message || *message == IpcMessage::ping());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, DecodeLineTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Lines, DecodeLineTest, ::testing::Values(
         LineCase{"UnknownType", R"({"type":"evaluate"})", "unknown IPC type evaluate"},
         LineCase{"TypeNotText", R"({"type":3})", "member \"type\" is not text but a number"},
         LineCase{"HelloFractionalVersion", R"({"type":"hello","role":"ui","version":1.5})",
                  "member \"version\" is not a whole number in range but a number"},
         LineCase{"HelloVersionTwoToTheSixtyThree", R"({"type":"hello","role":"ui","version":9223372036854775808.0})",
                  "member \"version\" is not a whole number in range but a number"},
-        LineCase{"RiskAboveOne", request(R"("id":"r","risk":1.0000001)"),
-                 "risk score must be a finite number in 0.0...1.0, got 1.0000001"},
+        LineCase{"RiskAboveOne", request(R"("id":"r","risk":1.0000001)"), "risk score must be a finite number in 0.0...1.0, got 1.0000001"},
         LineCase{"RiskAsText", request(R"("id":"r","risk":"0.5")"), "member \"risk\" is not a number but text"},
         LineCase{"NullId", request(R"("id":null,"risk":0.5)"), "member \"id\" is null, expected text"},
         LineCase{"OnlyBreaks", "\r\n\n\r", "empty JSON line"}, LineCase{"LeadingFeedAndCrLf", "\n{\"type\":\"ping\"}\r\n", ""},
         LineCase{"InnerSpaces", " {\"type\" : \"ping\"} ", ""},
         LineCase{"InvalidUTF8", "{\"type\":\"ping\",\"x\":\"\xc3\x28\"}", "invalid UTF-8 in JSON line"},
-        LineCase{"NotAnObject", "[1,2]", "member \"message\" is not an object but an array"}),
-    [](const auto& p) { return std::string(p.param.name); });
+        LineCase{"NotAnObject", "[1,2]", "member \"message\" is not an object but an array"}), testing::caseName);
 
 // Refused values show the shortest decimal that reads back.
 struct RiskCase {
@@ -66,13 +63,11 @@ TEST_P(RiskRange, AcceptsOnlyFiniteUnitInterval) {
     EXPECT_EQ(risk ? "" : risk.error().description(), GetParam().error.empty() ? "" : refused + GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bounds, RiskRange,
-    ::testing::Values(RiskCase{"Zero", 0.0, ""}, RiskCase{"One", 1.0, ""}, RiskCase{"NegativeZero", -0.0, ""},
-                      RiskCase{"JustBelowZero", -1e-9, "-1e-09"}, RiskCase{"Two", 2.0, "2.0"},
-                      RiskCase{"Huge", 1e20, "1e+20"}, RiskCase{"NaN", std::nan(""), "nan"},
-                      RiskCase{"MinusInfinity", -INFINITY, "-inf"}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Bounds, RiskRange, ::testing::Values(
+        RiskCase{"Zero", 0.0, ""}, RiskCase{"One", 1.0, ""}, RiskCase{"NegativeZero", -0.0, ""},
+        RiskCase{"JustBelowZero", -1e-9, "-1e-09"}, RiskCase{"Two", 2.0, "2.0"},
+        RiskCase{"Huge", 1e20, "1e+20"}, RiskCase{"NaN", std::nan(""), "nan"},
+        RiskCase{"MinusInfinity", -INFINITY, "-inf"}), testing::caseName);
 
 TEST(FromApproval, CopiesTheRequestAndExplainsTheVerdict) {
     auto asked = decodeLine(request(R"("id":"r","risk":0.4,"rule":"net.push")"))->asRequest().value();

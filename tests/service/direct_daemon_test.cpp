@@ -8,6 +8,7 @@
 #include "service/protection_service.hpp"
 #include "service/systemd_backend.hpp"
 #include "service_home.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -53,8 +54,7 @@ TEST_F(DirectDaemonTest, ClearsAStaleSocketStartsTheDaemonAndStopEndsIt) {
 }
 
 struct SilentCase {
-    const char* name;
-    const char* engine;
+    const char *name, *engine;
     DaemonApp app;
     const char* arguments;  // what the daemon is started with, after the engine's path
 };
@@ -84,15 +84,13 @@ TEST_P(SilentEngineTest, NeverAnsweringIsDaemonDidNotStartAndTheDaemonHeardWhich
     EXPECT_TRUE(collected(pid));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Engines, SilentEngineTest,
-    ::testing::Values(SilentCase{"exitsAtOnce", "exit 1", {}, "daemon|--foreground|"},
-                      SilentCase{"runsButNeverListens", "exec sleep 30", {"/opt/Vardex Bar/vardex-bar", false},
-                                 "daemon|--foreground|--app-executable|/opt/Vardex Bar/vardex-bar|"},
-                      SilentCase{"ignoresTerminate",
-                                 "exec python3 -c 'import signal, time; signal.signal(signal.SIGTERM, signal.SIG_IGN); time.sleep(30)'",
-                                 {"/b/vardex-bar", true}, "daemon|--foreground|--app-executable|/b/vardex-bar|--test-approvers|"}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Engines, SilentEngineTest, ::testing::Values(
+        SilentCase{"exitsAtOnce", "exit 1", {}, "daemon|--foreground|"},
+        SilentCase{"runsButNeverListens", "exec sleep 30", {"/opt/Vardex Bar/vardex-bar", false},
+                   "daemon|--foreground|--app-executable|/opt/Vardex Bar/vardex-bar|"},
+        SilentCase{"ignoresTerminate",
+                   "exec python3 -c 'import signal, time; signal.signal(signal.SIGTERM, signal.SIG_IGN); time.sleep(30)'",
+                   {"/b/vardex-bar", true}, "daemon|--foreground|--app-executable|/b/vardex-bar|--test-approvers|"}), testing::caseName);
 
 TEST_F(DirectDaemonTest, EngineThatCannotBeSpawnedIsASystemError) {
     testing::ServiceHome home;

@@ -4,6 +4,7 @@
 #include "service/launch_agent.hpp"
 #include "service/protection_service.hpp"
 #include "service_home.hpp"
+#include "support/case_name.hpp"
 #include "support/test_daemon.hpp"
 
 namespace vardex {
@@ -20,8 +21,7 @@ constexpr const char* loadedSameEngine = "print) printf 'x = {\\n\\tprogram = %s
 constexpr const char* loadedOtherEngine = "print) printf 'x = {\\n\\tprogram = /usr/local/bin/vardex\\n}\\n';;";
 
 struct LaunchctlCase {
-    const char* name;
-    const char* print;
+    const char *name, *print;
     const char* bootstrap;  // empty: bootstrap succeeds
     bool answering;  // a daemon answers on the socket; else a socket file nobody answers on
     // "print", "bootout", "bootstrap", "kickstart" in the order they must run.
@@ -68,9 +68,7 @@ const std::vector<std::string> reload{"print", "bootout", "bootstrap", "socket p
 const std::vector<std::string> reloadCleared{"print", "bootout", "bootstrap", "kickstart"};
 const std::vector<std::string> refused{"print", "bootout", "bootstrap", "socket present"};
 
-INSTANTIATE_TEST_SUITE_P(
-    States, LaunchctlStartTest,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(States, LaunchctlStartTest, ::testing::Values(
         LaunchctlCase{"notLoaded", notLoaded, "", true, reload, std::nullopt},
         LaunchctlCase{"loadedSameEngineAnswering", loadedSameEngine, "", true, {"print"}, std::nullopt},
         LaunchctlCase{"loadedOtherEngine", loadedOtherEngine, "", true, reload, std::nullopt},
@@ -81,8 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchctlCase{"bootstrapFailsSilently", notLoaded, "bootstrap) exit 1;;", true, refused,
                       ProtectionError::launchctlFailed("launchctl bootstrap failed")},
         LaunchctlCase{"bootstrapRefused", notLoaded, "bootstrap) echo 'err;' >&2; echo 'out'; exit 1;;", true, refused,
-                      ProtectionError::launchctlFailed("err;\nout\n")}),
-    [](const auto& param) { return std::string(param.param.name); });
+                      ProtectionError::launchctlFailed("err;\nout\n")}), testing::caseName);
 
 TEST(LaunchctlStart, LaunchctlThatCannotRunIsARefusedBootstrap) {
     testing::ServiceHome home;
@@ -94,8 +91,7 @@ TEST(LaunchctlStart, LaunchctlThatCannotRunIsARefusedBootstrap) {
 }
 
 struct LoginCase {
-    const char* name;
-    const char* print;
+    const char *name, *print;
     bool on;
     std::vector<std::string> calls;
 };
@@ -119,12 +115,10 @@ TEST_P(LaunchctlLoginTest, StoresTheChoiceReloadsOnlyALoadedAgentAndStopBootsOut
     EXPECT_TRUE(fs::exists(VardexPaths::launchAgentPlistURL()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Login, LaunchctlLoginTest,
-    ::testing::Values(LoginCase{"notLoadedOn", notLoaded, true, {"print"}},
-                      LoginCase{"loadedOffUnloads", loadedSameEngine, false, {"print", "bootout"}},
-                      LoginCase{"loadedOnReloads", loadedSameEngine, true, {"print", "bootout", "bootstrap"}}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Login, LaunchctlLoginTest, ::testing::Values(
+        LoginCase{"notLoadedOn", notLoaded, true, {"print"}},
+        LoginCase{"loadedOffUnloads", loadedSameEngine, false, {"print", "bootout"}},
+        LoginCase{"loadedOnReloads", loadedSameEngine, true, {"print", "bootout", "bootstrap"}}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

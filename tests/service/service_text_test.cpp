@@ -5,6 +5,7 @@
 #include "service/start_at_login.hpp"
 #include "service/systemd_backend.hpp"
 #include "service_home.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -58,22 +59,17 @@ TEST(SystemctlShow, ReadsStateAndProgram) {
 }
 
 struct PrintCase {
-    const char* name;
-    const char* output;
-    const char* program;
+    const char *name, *output, *program;
 };
 
 class LoadedProgramTest : public ::testing::TestWithParam<PrintCase> {};
 
 TEST_P(LoadedProgramTest, ReadsTheFirstProgramLine) { EXPECT_EQ(loadedProgram(GetParam().output), GetParam().program); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Print, LoadedProgramTest,
-    ::testing::Values(PrintCase{"tabsAndSpaces", "x = {\n\tactive count = 1\n\tprogram = /opt/v x/vardex \t\n}\n", "/opt/v x/vardex"},
-                      PrintCase{"firstOfTwo", "\n\n  program = /a\n  program = /b\n", "/a"},
-                      PrintCase{"emptyValue", "program =\n", ""},
-                      PrintCase{"none", "state = running\n", ""}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Print, LoadedProgramTest, ::testing::Values(
+        PrintCase{"tabsAndSpaces", "x = {\n\tactive count = 1\n\tprogram = /opt/v x/vardex \t\n}\n", "/opt/v x/vardex"},
+        PrintCase{"firstOfTwo", "\n\n  program = /a\n  program = /b\n", "/a"}, PrintCase{"emptyValue", "program =\n", ""},
+        PrintCase{"none", "state = running\n", ""}), testing::caseName);
 
 TEST(StoreStartAtLogin, KeepsOtherKeysAndStartsAfreshFromJunk) {
     testing::TempFolder folder;

@@ -4,6 +4,7 @@
 #include "service/start_at_login.hpp"
 #include "service/systemd_backend.hpp"
 #include "service_home.hpp"
+#include "support/case_name.hpp"
 #include "support/test_daemon.hpp"
 
 namespace vardex {
@@ -25,11 +26,9 @@ constexpr const char* activeOtherApp =
 const DaemonApp app{"/opt/bar/vardex-bar", false};
 
 struct SystemdCase {
-    const char* name;
-    const char* show;
+    const char *name, *show;
     const char* restart;  // empty: restart succeeds
-    bool startAtLogin;
-    bool daemonAnswers;
+    bool startAtLogin, daemonAnswers;
     // Each call without its leading "--user".
     std::vector<std::string> calls;
     std::optional<ProtectionError> error;
@@ -65,20 +64,17 @@ TEST_P(SystemdStartTest, FollowsTheUnitState) {
     EXPECT_EQ(testing::readAll(systemdUnitURL()), systemdUnit(home.engine, app));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    States, SystemdStartTest,
-    ::testing::Values(SystemdCase{"inactive", inactive, "", true, true, restarted("enable"), std::nullopt},
-                      SystemdCase{"inactiveNotAtLogin", inactive, "", false, true, restarted("disable"), std::nullopt},
-                      SystemdCase{"activeSameEngineAnswering", activeSameEngine, "", true, true,
-                                  {show, "daemon-reload", "enable vardex.service"}, std::nullopt},
-                      SystemdCase{"activeOtherApp", activeOtherApp, "", true, true, restarted("enable"), std::nullopt},
-                      SystemdCase{"activeNotAnswering", activeSameEngine, "", true, false,
-                                  {show, "daemon-reload", "enable vardex.service", "restart vardex.service"},
-                                  ProtectionError::daemonDidNotStart()},
-                      SystemdCase{"restartRefused", inactive,
-                                  "restart) echo 'Unit vardex.service has a bad setting.' >&2; exit 1;;", true, true,
-                                  restarted("enable"), ProtectionError::launchctlFailed("Unit vardex.service has a bad setting.\n")}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(States, SystemdStartTest, ::testing::Values(
+        SystemdCase{"inactive", inactive, "", true, true, restarted("enable"), std::nullopt},
+        SystemdCase{"inactiveNotAtLogin", inactive, "", false, true, restarted("disable"), std::nullopt},
+        SystemdCase{"activeSameEngineAnswering", activeSameEngine, "", true, true,
+                    {show, "daemon-reload", "enable vardex.service"}, std::nullopt},
+        SystemdCase{"activeOtherApp", activeOtherApp, "", true, true, restarted("enable"), std::nullopt},
+        SystemdCase{"activeNotAnswering", activeSameEngine, "", true, false,
+                    {show, "daemon-reload", "enable vardex.service", "restart vardex.service"},
+                    ProtectionError::daemonDidNotStart()},
+        SystemdCase{"restartRefused", inactive, "restart) echo 'Unit vardex.service has a bad setting.' >&2; exit 1;;", true, true,
+                    restarted("enable"), ProtectionError::launchctlFailed("Unit vardex.service has a bad setting.\n")}), testing::caseName);
 
 TEST(SystemdStart, WithoutAUserManagerFallsBackToADirectChildAndSaysSo) {
     testing::TempFolder scratch;

@@ -5,6 +5,7 @@
 
 #include "strings/ui_strings.hpp"
 #include "activity/zone.hpp"
+#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -13,8 +14,7 @@ namespace S = UIStrings;
 
 struct Composed {
     const char* name;
-    std::string actual;
-    std::string expected;
+    std::string actual, expected;
 };
 
 class ComposedText : public ::testing::TestWithParam<Composed> {};
@@ -22,9 +22,7 @@ class ComposedText : public ::testing::TestWithParam<Composed> {};
 TEST_P(ComposedText, ReadsAsWritten) { EXPECT_EQ(GetParam().actual, GetParam().expected); }
 
 // The edges of units and plurals; a wrongly cased icon state reads as off.
-INSTANTIATE_TEST_SUITE_P(
-    Counts, ComposedText,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Counts, ComposedText, ::testing::Values(
         Composed{"AgoJustNow", S::relativeAgo(59), "just now"}, Composed{"AgoMinute", S::relativeAgo(60), "1 min ago"},
         Composed{"AgoDays", S::relativeAgo(200000), "2 d ago"},
         Composed{"StoppedNone", S::v3StoppedCount(0), "Nothing needed stopping today."},
@@ -34,7 +32,7 @@ INSTANTIATE_TEST_SUITE_P(
         Composed{"BlockedTwo", S::stoppedSentence(2), "Vardex blocked 2 risky actions today."},
         Composed{"IconWrongCase", std::string(S::iconTitle("Protected")), "Not protected"},
         Composed{"AskNoRule", S::v3AskSentence("Codex", std::nullopt), "Codex wants to do something risky. Is that OK?"}),
-    [](const auto& row) { return std::string(row.param.name); });
+    testing::caseName);
 
 struct Sentence {
     const char* name;
@@ -52,20 +50,17 @@ TEST_P(RowSentence, WordsTheGroup) {
     if (p.count <= 1) { EXPECT_EQ(S::v3Sentence("Cursor", p.outcome, p.ruleId, "ls -la"), p.expected); }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, RowSentence,
-    ::testing::Values(Sentence{"AllowNone", Outcome::allow, std::nullopt, 0, "Cursor did a safe thing."},
-                      Sentence{"AllowMany", Outcome::allow, std::nullopt, 3, "Cursor did 3 safe things."},
-                      Sentence{"AskOnce", Outcome::ask, "priv.sudo", 1, "Cursor asked first, and you chose."},
-                      Sentence{"DenyKnownRule", Outcome::deny, "destructive.rm_home_root", 1,
-                               "We stopped Cursor from deleting your files."},
-                      Sentence{"DenyNoRule", Outcome::deny, std::nullopt, 1, "We stopped Cursor from doing something risky."},
-                      // The first fragment of the list found anywhere in the id decides, case-sensitively.
-                      Sentence{"DenySshBeforeSecret", Outcome::deny, "secrets.ssh_key", 1, "We stopped Cursor from reading your secret key."},
-                      Sentence{"DenyCapitalsMatchNothing", Outcome::deny, "SECRETS.SSH", 1, "We stopped Cursor from doing something risky."},
-                      Sentence{"DenyMany", Outcome::deny, "rce.pipe_to_shell", 5,
-                               "Stopped Cursor 5 times from running a program from the internet."}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Outcomes, RowSentence, ::testing::Values(
+        Sentence{"AllowNone", Outcome::allow, std::nullopt, 0, "Cursor did a safe thing."},
+        Sentence{"AllowMany", Outcome::allow, std::nullopt, 3, "Cursor did 3 safe things."},
+        Sentence{"AskOnce", Outcome::ask, "priv.sudo", 1, "Cursor asked first, and you chose."},
+        Sentence{"DenyKnownRule", Outcome::deny, "destructive.rm_home_root", 1, "We stopped Cursor from deleting your files."},
+        Sentence{"DenyNoRule", Outcome::deny, std::nullopt, 1, "We stopped Cursor from doing something risky."},
+        // The first fragment of the list found anywhere in the id decides, case-sensitively.
+        Sentence{"DenySshBeforeSecret", Outcome::deny, "secrets.ssh_key", 1, "We stopped Cursor from reading your secret key."},
+        Sentence{"DenyCapitalsMatchNothing", Outcome::deny, "SECRETS.SSH", 1, "We stopped Cursor from doing something risky."},
+        Sentence{"DenyMany", Outcome::deny, "rce.pipe_to_shell", 5,
+                 "Stopped Cursor 5 times from running a program from the internet."}), testing::caseName);
 
 TEST(CheckedLine, JustNowThenTheLocalClockTime) {
     using namespace std::chrono;

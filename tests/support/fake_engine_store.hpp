@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/case_name.hpp"
 #include "support/store_harness.hpp"
 
 namespace vardex::testing {
@@ -22,9 +23,6 @@ inline constexpr std::string_view quietEngine = R"(case "$1" in
 esac
 exit 0
 )";
-
-// Names each case of a parameterised table after its `name` field.
-inline constexpr auto caseName = [](const auto& test) { return std::string(test.param.name); };
 
 // Background work that is kept, not run, so a test chooses when (and in which order) it ends.
 class HeldBackground final : public Background {

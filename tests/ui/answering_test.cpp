@@ -72,28 +72,24 @@ TEST_P(AnswerTable, InputReachesTheDaemonExactlyAndOnlyWhenMeantTo) {
     EXPECT_EQ(surface->isVisible(), c.wantVisible);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Panel, AnswerTable,
-    ::testing::Values(AnswerCase{"allowAfterArming", false, Severity::high, 1.0, click("approvalAllow"), "allow_once"},
-                      AnswerCase{"altAAllowsThisTime", false, Severity::high, 1.0, key(Qt::Key_A, Qt::AltModifier), "allow_once"},
-                      AnswerCase{"altDDoesNotAllow", false, Severity::high, 1.0, key(Qt::Key_D, Qt::AltModifier), "deny"},
-                      AnswerCase{"clickWhileArmingAnswersNothing", false, Severity::high, 0.9, click("approvalAllow"), ""},
-                      AnswerCase{"altAWhileArmingAnswersNothing", false, Severity::high, 0.5, key(Qt::Key_A, Qt::AltModifier), ""},
-                      AnswerCase{"enterHasNoDefaultAnswer", false, Severity::high, 1.0, key(Qt::Key_Return), ""},
-                      AnswerCase{"typingAnswersNothing", false, Severity::high, 1.0, typing, ""},
-                      AnswerCase{"escapeClosesWithoutAnswering", false, Severity::high, 1.0, key(Qt::Key_Escape), "", false, false}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Panel, AnswerTable, ::testing::Values(
+        AnswerCase{"allowAfterArming", false, Severity::high, 1.0, click("approvalAllow"), "allow_once"},
+        AnswerCase{"altAAllowsThisTime", false, Severity::high, 1.0, key(Qt::Key_A, Qt::AltModifier), "allow_once"},
+        AnswerCase{"altDDoesNotAllow", false, Severity::high, 1.0, key(Qt::Key_D, Qt::AltModifier), "deny"},
+        AnswerCase{"clickWhileArmingAnswersNothing", false, Severity::high, 0.9, click("approvalAllow"), ""},
+        AnswerCase{"altAWhileArmingAnswersNothing", false, Severity::high, 0.5, key(Qt::Key_A, Qt::AltModifier), ""},
+        AnswerCase{"enterHasNoDefaultAnswer", false, Severity::high, 1.0, key(Qt::Key_Return), ""},
+        AnswerCase{"typingAnswersNothing", false, Severity::high, 1.0, typing, ""},
+        AnswerCase{"escapeClosesWithoutAnswering", false, Severity::high, 1.0, key(Qt::Key_Escape), "", false, false}), caseName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Popover, AnswerTable,
-    ::testing::Values(AnswerCase{"allowThisTime", true, Severity::high, 1.0, click("pendingAllowOnce"), "allow_once"},
-                      AnswerCase{"alwaysAllow", true, Severity::high, 1.0, click("pendingAlwaysAllow"), "always_allow"},
-                      AnswerCase{"block", true, Severity::medium, 1.0, click("pendingBlock"), "deny"},
-                      AnswerCase{"criticalOffersNoAlwaysAllow", true, Severity::critical, 1.0, click("pendingAlwaysAllow"), ""},
-                      AnswerCase{"pauseOnlyOnceConfirmedRefusesWhatWaits", true, Severity::high, 1.0,
-                                 click("popoverPause", "popoverConfirmConfirm"), "deny", true},
-                      AnswerCase{"stopRefusesWhatWaits", true, Severity::high, 0.0, click("popoverStop"), "deny"}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Popover, AnswerTable, ::testing::Values(
+        AnswerCase{"allowThisTime", true, Severity::high, 1.0, click("pendingAllowOnce"), "allow_once"},
+        AnswerCase{"alwaysAllow", true, Severity::high, 1.0, click("pendingAlwaysAllow"), "always_allow"},
+        AnswerCase{"block", true, Severity::medium, 1.0, click("pendingBlock"), "deny"},
+        AnswerCase{"criticalOffersNoAlwaysAllow", true, Severity::critical, 1.0, click("pendingAlwaysAllow"), ""},
+        AnswerCase{"pauseOnlyOnceConfirmedRefusesWhatWaits", true, Severity::high, 1.0,
+                   click("popoverPause", "popoverConfirmConfirm"), "deny", true},
+        AnswerCase{"stopRefusesWhatWaits", true, Severity::high, 0.0, click("popoverStop"), "deny"}), caseName);
 
 // The oldest question is answered first, and the next comes to the top shut, so a double press
 // answers one.

@@ -108,8 +108,7 @@ TEST_P(LayoutCheck, NothingReachesOutsideItsRoomAndNoLabelIsCut) {
 
 const auto onPage = [](VardexPage page) { return [page](VardexStore& store) { store.page = page; }; };
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, LayoutCheck,
+INSTANTIATE_TEST_SUITE_P(Screens, LayoutCheck,
     ::testing::Combine(
         ::testing::Values(
             LayoutCase{"consent", [](VardexStore& store) { store.showConnectConsent = true; }},

@@ -72,9 +72,7 @@ TEST_P(HomePageStatus, StatusCardNamesTheStateAndItsActionWorks) {
     c.afterAction(screens);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HomePageStatus,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Cases, HomePageStatus, ::testing::Values(
         HomeCase{"stoppedAgentsArePausedEvenWhenProtectionIsNot", [](VardexStore& store) { store.agentsStopped = true; },
                  "Your AI apps are stopped", {}, "Turn back on", [](ScreenHarness& screens) { EXPECT_FALSE(screens.store().agentsStopped); }},
         HomeCase{"pausedResumes",
@@ -88,8 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "One thing to fix", {QStringLiteral("Cursor is not protected yet"), QStringLiteral("Claude Code is protected")}, "Fix it",
                  [](ScreenHarness& screens) { EXPECT_TRUE(screens.engineRan("install --cursor")); }},
         HomeCase{"protectedHasNoAction", [](VardexStore& store) { store.agents = {agentRow("claude", "Claude Code", true)}; },
-                 "You're protected", {QStringLiteral("Claude Code is protected")}, "", nullptr}),
-    caseName);
+                 "You're protected", {QStringLiteral("Claude Code is protected")}, "", nullptr}), caseName);
 
 // ---- activity -----------------------------------------------------------------------------------
 
@@ -130,16 +127,14 @@ TEST_P(ActivityPageRows, DeleteHidesAndUndoBringsBack) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ActivityPageRows,
-    ::testing::Values(ActivityCase{"emptyDayCannotDelete", {}, {}, 0, 0, 0, false, false},
-                      ActivityCase{"rowDeleteHidesTheWholeGroup", twoGroups, {"rowDelete"}, 0, 1, 2, true, true},
-                      ActivityCase{"toastGoesAwayByItselfAndTheDeletionStays", twoGroups, {"rowDelete"}, 10, 1, 2, true, false},
-                      ActivityCase{"undoBringsTheGroupBack", twoGroups, {"rowDelete", "undo"}, 0, 2, 0, true, false},
-                      ActivityCase{"clearTodayAfterConfirming", twoGroups, {"deleteAll", "deleteAllYes"}, 0, 0, 3, false, true},
-                      ActivityCase{"whyTellsTheStoryOfTheRowsRule", twoGroups, {"rowWhy"}, 0, 2, 0, true, false,
-                                   "An AI app tried to delete your home folder"}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Cases, ActivityPageRows, ::testing::Values(
+        ActivityCase{"emptyDayCannotDelete", {}, {}, 0, 0, 0, false, false},
+        ActivityCase{"rowDeleteHidesTheWholeGroup", twoGroups, {"rowDelete"}, 0, 1, 2, true, true},
+        ActivityCase{"toastGoesAwayByItselfAndTheDeletionStays", twoGroups, {"rowDelete"}, 10, 1, 2, true, false},
+        ActivityCase{"undoBringsTheGroupBack", twoGroups, {"rowDelete", "undo"}, 0, 2, 0, true, false},
+        ActivityCase{"clearTodayAfterConfirming", twoGroups, {"deleteAll", "deleteAllYes"}, 0, 0, 3, false, true},
+        ActivityCase{"whyTellsTheStoryOfTheRowsRule", twoGroups, {"rowWhy"}, 0, 2, 0, true, false,
+                     "An AI app tried to delete your home folder"}), caseName);
 
 // ---- forms on the pages -------------------------------------------------------------------------
 
@@ -222,9 +217,7 @@ std::function<QWidget*(ScreenContext&)> build() {
 const auto openMore = [](VardexStore& store) { store.advancedOpen = true; };
 const auto nothingSaved = [](UserPolicyFile&) {};
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, PageForms,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Settings, PageForms, ::testing::Values(
         FormCase{.name = "waitingTimeAndCautionAreSaved", .build = build<SettingsPage>(), .arrange = openMore,
                  .steps = {type("askTimeout", "45"), type("askThreshold", "0.5"), click("saveSettings")}, .errorLine = "settingsError",
                  .wantPolicy = [](UserPolicyFile& p) { p.askTimeoutSeconds = 45; p.askThreshold = 0.5; }},
@@ -232,12 +225,9 @@ INSTANTIATE_TEST_SUITE_P(
                  .steps = {type("askTimeout", "4.5"), click("saveSettings")}, .errorLine = "settingsError",
                  .wantError = "Waiting time must be a whole number of seconds.", .wantPolicy = nothingSaved},
         FormCase{.name = "pauseOnlyAfterConfirming", .build = build<SettingsPage>(), .steps = {click("pause"), click("pauseYes")},
-                 .errorLine = "settingsError", .check = [](const VardexStore& store) { EXPECT_TRUE(store.isPaused()); }}),
-    caseName);
+                 .errorLine = "settingsError", .check = [](const VardexStore& store) { EXPECT_TRUE(store.isPaused()); }}), caseName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Policy, PageForms,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Policy, PageForms, ::testing::Values(
         FormCase{.name = "aSiteTheEngineRefusesIsNotKept", .build = build<ProtectionPage>(),
                  .steps = {type("newSite", "refused.example"), click("addSite")}, .errorLine = "policyError",
                  .wantError = "That site is not allowed here.", .wantPolicy = nothingSaved},
@@ -255,12 +245,9 @@ INSTANTIATE_TEST_SUITE_P(
                      p.rules = {UserRule::custom("my.curl", "", "medium", "ask", UserRule::MatchKind::raw, "curl")};
                  }},
         FormCase{.name = "aSwitchTurnsARuleOff", .build = build<RulesPage>(), .steps = {click("ruleSwitch")}, .errorLine = "ruleError",
-                 .wantPolicy = [](UserPolicyFile& p) { p.disable = {"secrets.dotenv"}; }}),
-    caseName);
+                 .wantPolicy = [](UserPolicyFile& p) { p.disable = {"secrets.dotenv"}; }}), caseName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Engine, PageForms,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Engine, PageForms, ::testing::Values(
         FormCase{.name = "aFileReadIsTried", .build = build<CheckPage>(),
                  .steps = {pick("checkKind", "Read a file"), type("checkRead", "~/.ssh/id_rsa"), click("runCheck")},
                  .errorLine = "checkError",
@@ -270,8 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                  .wantError = "Type a command to test."},
         FormCase{.name = "disconnectAConnectedApp", .build = build<HealthPage>(),
                  .arrange = [](VardexStore& store) { store.agents = {{"cursor", "Cursor", true, true, "", AgentInstallRow::Kind::cursor}}; },
-                 .steps = {click("agentDisconnect")}, .errorLine = "doctorError", .wantRun = "connect --disconnect cursor"}),
-    caseName);
+                 .steps = {click("agentDisconnect")}, .errorLine = "doctorError", .wantRun = "connect --disconnect cursor"}), caseName);
 
 }  // namespace
 }  // namespace vardex::ui::testing

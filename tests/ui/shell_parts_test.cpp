@@ -39,12 +39,10 @@ TEST_P(PopoverPlacement, StaysNextToTheIconAndOnTheScreen) {
     EXPECT_TRUE(screen.contains(QRect(at, QSize(380, 500)))) << "the whole popover is on screen";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PopoverPlacement,
-    ::testing::Values(PlacementCase{"overAnIconInABottomPanel", QRect(1200, 776, 24, 24), QPoint(900, 776 - popoverGap - 500)},
-                      PlacementCase{"centredWhenTheIconsPlaceIsUnknown", QRect(), QPoint(449, 161)},
-                      PlacementCase{"keptBelowTheTopPanelWhenTheIconSitsLow", QRect(600, 20, 24, 24), QPoint(421, 44 + popoverGap)}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Cases, PopoverPlacement, ::testing::Values(
+        PlacementCase{"overAnIconInABottomPanel", QRect(1200, 776, 24, 24), QPoint(900, 776 - popoverGap - 500)},
+        PlacementCase{"centredWhenTheIconsPlaceIsUnknown", QRect(), QPoint(449, 161)},
+        PlacementCase{"keptBelowTheTopPanelWhenTheIconSitsLow", QRect(600, 20, 24, 24), QPoint(421, 44 + popoverGap)}), caseName);
 
 struct PreferenceCase {
     const char* name;
@@ -60,15 +58,13 @@ TEST_P(PreferencesReadBack, AValueReadsBackAsWrittenAfterARestart) {
     EXPECT_EQ(SettingsPreferences({file}).value("key"), GetParam().value);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PreferencesReadBack,
-    ::testing::Values(PreferenceCase{"flagFalseStaysABool", false}, PreferenceCase{"largeInteger", std::int64_t{-9'000'000'000}},
-                      PreferenceCase{"fraction", 0.7}, PreferenceCase{"textThatLooksLikeANumber", std::string("42")},
-                      PreferenceCase{"textWithColonsAndUnicode", std::string("list:[\"x\"] · ☂")},
-                      PreferenceCase{"emptyList", std::vector<std::string>{}},
-                      PreferenceCase{"listWithCommas", std::vector<std::string>{"a,b", "", "c"}},
-                      PreferenceCase{"moment", TimePoint{std::chrono::seconds(1'764'000'123)}}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Cases, PreferencesReadBack, ::testing::Values(
+        PreferenceCase{"flagFalseStaysABool", false}, PreferenceCase{"largeInteger", std::int64_t{-9'000'000'000}},
+        PreferenceCase{"fraction", 0.7}, PreferenceCase{"textThatLooksLikeANumber", std::string("42")},
+        PreferenceCase{"textWithColonsAndUnicode", std::string("list:[\"x\"] · ☂")},
+        PreferenceCase{"emptyList", std::vector<std::string>{}},
+        PreferenceCase{"listWithCommas", std::vector<std::string>{"a,b", "", "c"}},
+        PreferenceCase{"moment", TimePoint{std::chrono::seconds(1'764'000'123)}}), caseName);
 
 TEST(PreferencesReadBack, ForeignOrDamagedValuesReadAsAbsent) {
     for (const auto* text : {"", "true", "bool:yes", "int:12x", "list:{}", "list:[1]", "colour:red"}) {
@@ -79,8 +75,7 @@ TEST(PreferencesReadBack, ForeignOrDamagedValuesReadAsAbsent) {
 struct OfferCase {
     const char* name;
     const char* program;  // relative to the test folder; the install prefix is usr/local
-    bool answer;
-    bool wantAsked;
+    bool answer, wantAsked;
 };
 
 class AppMenuOfferTest : public ::testing::TestWithParam<OfferCase> {};
@@ -116,13 +111,11 @@ TEST_P(AppMenuOfferTest, OffersOnceFromOutsideThePrefixAndWritesTheEntry) {
     EXPECT_EQ(asked, c.wantAsked ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, AppMenuOfferTest,
-    ::testing::Values(OfferCase{"fromABuildFolderAccepted", "src/build/vardex-bar", true, true},
-                      OfferCase{"fromABuildFolderDeclined", "src/build/vardex-bar", false, true},
-                      OfferCase{"insideThePrefix", "usr/local/bin/vardex-bar", true, false},
-                      OfferCase{"aSiblingWithThePrefixAsItsStart", "usr/local2/bin/vardex-bar", true, true}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Cases, AppMenuOfferTest, ::testing::Values(
+        OfferCase{"fromABuildFolderAccepted", "src/build/vardex-bar", true, true},
+        OfferCase{"fromABuildFolderDeclined", "src/build/vardex-bar", false, true},
+        OfferCase{"insideThePrefix", "usr/local/bin/vardex-bar", true, false},
+        OfferCase{"aSiblingWithThePrefixAsItsStart", "usr/local2/bin/vardex-bar", true, true}), caseName);
 
 // A model that answers when the test says so, with a reply or a failure.
 class HeldModel final : public HelperModel {
@@ -167,14 +160,11 @@ TEST_P(HelperCardTest, PressingTheButtonShowsTheRightExplanation) {
     EXPECT_TRUE(ask->isEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HelperCardTest,
-    ::testing::Values(HelperCase{"switchedOffShowsFallbackAtOnce", true, true, "model", "Fallback.", "Fallback.", "built-in", false},
-                      HelperCase{"emptyFallbackIsEmptyAnswer", false, false, std::nullopt, "", "", "built-in", false},
-                      HelperCase{"modelReplyIsShown", false, true, "It keeps keys safe.", "Fallback.", "It keeps keys safe.", "on-device model",
-                                 true},
-                      HelperCase{"modelErrorAfterBusyShowsFallback", false, true, std::nullopt, "Fallback.", "Fallback.", "built-in", true}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Cases, HelperCardTest, ::testing::Values(
+        HelperCase{"switchedOffShowsFallbackAtOnce", true, true, "model", "Fallback.", "Fallback.", "built-in", false},
+        HelperCase{"emptyFallbackIsEmptyAnswer", false, false, std::nullopt, "", "", "built-in", false},
+        HelperCase{"modelReplyIsShown", false, true, "It keeps keys safe.", "Fallback.", "It keeps keys safe.", "on-device model", true},
+        HelperCase{"modelErrorAfterBusyShowsFallback", false, true, std::nullopt, "Fallback.", "Fallback.", "built-in", true}), caseName);
 
 // The image is the card at two pixels per point; the badge is drawn only on example data.
 TEST(ReceiptPng, IsTheCardAtTwicePointsWithTheBadgeOnlyForExamples) {

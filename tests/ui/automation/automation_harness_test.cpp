@@ -27,14 +27,13 @@ TEST_P(CommandWordsTest, SplitsAsAShellWould) {
     EXPECT_EQ(words ? std::optional(*words) : std::nullopt, GetParam().words);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CommandWordsTest,
-    ::testing::Values(WordsCase{"blanksSeparate", "  click   allowButton\t", {{"click", "allowButton"}}},
-                      WordsCase{"singleQuotesKeepAll", R"(type search 'a "b" $c\')", {{"type", "search", R"(a "b" $c\)"}}},
-                      WordsCase{"doubleQuotesEscape", R"(type f "say \"hi\" \n")", {{"type", "f", R"(say "hi" \n)"}}},
-                      WordsCase{"emptyQuotedWord", "type field ''", {{"type", "field", ""}}},
-                      WordsCase{"backslashJoins", R"(check shell rm\ -rf)", {{"check", "shell", "rm -rf"}}},
-                      WordsCase{"unclosedQuote", "type f 'open", std::nullopt}),
+INSTANTIATE_TEST_SUITE_P(Cases, CommandWordsTest, ::testing::Values(
+        WordsCase{"blanksSeparate", "  click   allowButton\t", {{"click", "allowButton"}}},
+        WordsCase{"singleQuotesKeepAll", R"(type search 'a "b" $c\')", {{"type", "search", R"(a "b" $c\)"}}},
+        WordsCase{"doubleQuotesEscape", R"(type f "say \"hi\" \n")", {{"type", "f", R"(say "hi" \n)"}}},
+        WordsCase{"emptyQuotedWord", "type field ''", {{"type", "field", ""}}},
+        WordsCase{"backslashJoins", R"(check shell rm\ -rf)", {{"check", "shell", "rm -rf"}}},
+        WordsCase{"unclosedQuote", "type f 'open", std::nullopt}),
     vardex::testing::caseName);
 
 TEST(CommandFileTest, EachLineIsTakenOnceAndAHalfWrittenLineWaitsForItsEnd) {
