@@ -82,11 +82,7 @@ TEST(RefreshDoctor, AnEmptyReportReplacesTheLastOne) {
 
 enum class EngineAt { nowhere, elsewhere, destination };
 
-struct InstallCase {
-    const char* name;
-    EngineAt engine;
-    std::string message;
-};
+struct InstallCase { const char* name; EngineAt engine; std::string message; };
 
 class InstallCommandLineTool : public ::testing::TestWithParam<InstallCase> {};
 

@@ -1,6 +1,3 @@
-#include <chrono>
-#include <limits>
-
 #include <gtest/gtest.h>
 
 #include "activity/zone.hpp"
@@ -99,10 +96,7 @@ TEST_F(Feed, RefreshReadsTheLogNewestFirstAndSkipsWhatTheFeedHolds) {
 // ---- filters -----------------------------------------------------------------------------------
 
 struct FilterCase {
-    const char* name;
-    std::optional<AgentKind> agent;
-    std::optional<Outcome> decision;
-    std::string search;
+    const char* name; std::optional<AgentKind> agent; std::optional<Outcome> decision; std::string search;
     Strings expected;
 };
 

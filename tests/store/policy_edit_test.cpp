@@ -1,5 +1,3 @@
-#include <functional>
-
 #include <gtest/gtest.h>
 
 #include "bridge/vardex_paths.hpp"
@@ -146,10 +144,7 @@ TEST_F(FakeEngineStoreTest, AReadingOfTheDiskFromBeforeAnEditDoesNotUndoIt) {
     EXPECT_FALSE(store->savingPolicy);
 }
 
-struct RuleFormCase {
-    const char* name;
-    std::string id, value, error;
-};
+struct RuleFormCase { const char* name; std::string id, value, error; };
 
 class CustomRuleForm : public FakeEngineStoreTest, public ::testing::WithParamInterface<RuleFormCase> {};
 
@@ -221,12 +216,7 @@ TEST_P(PolicyWithoutEngine, NoEngineSavesUncheckedAndAnEngineThatCannotStartRest
 INSTANTIATE_TEST_SUITE_P(Engines, PolicyWithoutEngine, ::testing::Bool(),
                          [](const auto& test) { return std::string(test.param ? "cannotStart" : "missing"); });
 
-struct ProtectCase {
-    const char* name;
-    std::string id;
-    bool on, withEngine;
-    std::vector<std::string> calls;
-};
+struct ProtectCase { const char* name; std::string id; bool on, withEngine; std::vector<std::string> calls; };
 
 class SetProtect : public FakeEngineStoreTest, public ::testing::WithParamInterface<ProtectCase> {};
 
