@@ -64,14 +64,13 @@ TEST_P(AutoConnectScan, RunsTheConnectCommandOnlyPastItsThreeGuards) {
     EXPECT_EQ(harness.background.priorities, c.scans ? std::vector{WorkPriority::utility} : std::vector<WorkPriority>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Guards, AutoConnectScan,
-                         ::testing::Values(ScanCase{"noConsentYet", false, {}, {}, true, false},
-                                           ScanCase{"consented", true, {}, {}, true, true},
-                                           ScanCase{"consentSwitchedOff", false, "1", {}, true, true},
-                                           ScanCase{"consentSwitchNotExactlyOne", false, "true", {}, true, false},
-                                           ScanCase{"autoProtectOff", true, {}, {}, false, false},
-                                           ScanCase{"onboardingSkipped", true, {}, "1", true, false}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Guards, AutoConnectScan, ::testing::Values(
+    ScanCase{"noConsentYet", false, {}, {}, true, false},
+    ScanCase{"consented", true, {}, {}, true, true},
+    ScanCase{"consentSwitchedOff", false, "1", {}, true, true},
+    ScanCase{"consentSwitchNotExactlyOne", false, "true", {}, true, false},
+    ScanCase{"autoProtectOff", true, {}, {}, false, false},
+    ScanCase{"onboardingSkipped", true, {}, "1", true, false}), caseName);
 
 TEST_F(FakeEngineStoreTest, AutoConnectScansAfterASecondAndAFifthThenEveryEightSecondsWhileTheStoreLives) {
     ScopedEnv skipConsent("VARDEX_SKIP_CONSENT", "1");
