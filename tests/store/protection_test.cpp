@@ -129,9 +129,7 @@ TEST_P(PauseRecordTest, OnlyAFutureNumberPausesAndTheRecordIsLeftAlone) {
     auto& store = harness.make();
 
     EXPECT_EQ(store.isPaused(), GetParam().paused);
-    if (GetParam().paused) {
-        EXPECT_EQ(store.pauseRemainingSeconds(), 3600);
-    }
+    EXPECT_EQ(store.pauseRemainingSeconds(), GetParam().paused ? 3600 : 0);
     EXPECT_EQ(readAll(VardexPaths::pauseStateURL()), content);
 }
 
