@@ -93,13 +93,8 @@ TEST_P(SaveSettingsTest, ReadsBothFieldsOrNamesTheFirstThatIsWrong) {
     store.saveSettings();
 
     EXPECT_EQ(store.policyError, c.error);
-    if (c.error) {
-        EXPECT_FALSE(store.userPolicy.askTimeoutSeconds);
-        EXPECT_FALSE(store.userPolicy.askThreshold);
-    } else {
-        EXPECT_EQ(store.userPolicy.askTimeoutSeconds, c.seconds);
-        EXPECT_EQ(store.userPolicy.askThreshold, c.threshold);
-    }
+    EXPECT_EQ(store.userPolicy.askTimeoutSeconds, c.error ? std::nullopt : std::optional(c.seconds));
+    EXPECT_EQ(store.userPolicy.askThreshold, c.error ? std::nullopt : std::optional(c.threshold));
 }
 
 constexpr const char* wholeSecondsError = "Waiting time must be a whole number of seconds.";
