@@ -1,6 +1,4 @@
-#include <chrono>
 #include <fstream>
-#include <thread>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -44,9 +42,7 @@ Strings ids(const std::vector<AgentInstallRow>& rows) {
 // ---- auto-connect ----------------------------------------------------------------------------
 
 struct ScanCase {
-    const char* name;
-    bool consented;
-    std::optional<std::string> skipConsent, skipOnboarding;
+    const char* name; bool consented; std::optional<std::string> skipConsent, skipOnboarding;
     bool autoProtectNew, scans;
 };
 
@@ -68,14 +64,13 @@ TEST_P(AutoConnectScan, RunsTheConnectCommandOnlyPastItsThreeGuards) {
     EXPECT_EQ(harness.background.priorities, c.scans ? std::vector{WorkPriority::utility} : std::vector<WorkPriority>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Guards, AutoConnectScan,
-                         ::testing::Values(ScanCase{"noConsentYet", false, {}, {}, true, false},
-                                           ScanCase{"consented", true, {}, {}, true, true},
-                                           ScanCase{"consentSwitchedOff", false, "1", {}, true, true},
-                                           ScanCase{"consentSwitchNotExactlyOne", false, "true", {}, true, false},
-                                           ScanCase{"autoProtectOff", true, {}, {}, false, false},
-                                           ScanCase{"onboardingSkipped", true, {}, "1", true, false}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Guards, AutoConnectScan, ::testing::Values(
+    ScanCase{"noConsentYet", false, {}, {}, true, false},
+    ScanCase{"consented", true, {}, {}, true, true},
+    ScanCase{"consentSwitchedOff", false, "1", {}, true, true},
+    ScanCase{"consentSwitchNotExactlyOne", false, "true", {}, true, false},
+    ScanCase{"autoProtectOff", true, {}, {}, false, false},
+    ScanCase{"onboardingSkipped", true, {}, "1", true, false}), caseName);
 
 TEST_F(FakeEngineStoreTest, AutoConnectScansAfterASecondAndAFifthThenEveryEightSecondsWhileTheStoreLives) {
     ScopedEnv skipConsent("VARDEX_SKIP_CONSENT", "1");
@@ -188,10 +183,7 @@ TEST_F(FakeEngineStoreTest, OnboardingTicksTheAgentsFoundInstallsTheTickedFamili
 }
 
 struct RepairCase {
-    const char* name;
-    std::vector<AgentInstallRow> agents;
-    std::vector<AuditLogEntry> seen;
-    bool automation;
+    const char* name; std::vector<AgentInstallRow> agents; std::vector<AuditLogEntry> seen; bool automation;
     Strings installs;
 };
 
@@ -249,11 +241,8 @@ INSTANTIATE_TEST_SUITE_P(Connection, FixIt, ::testing::Bool(),
 // ---- derived lists ---------------------------------------------------------------------------
 
 struct ListsCase {
-    const char* name;
-    std::vector<AgentInstallRow> agents;
-    std::vector<AuditLogEntry> seen;
-    std::set<std::string> enabled;
-    Strings extraNames, detected, undetected, needingFix, onboarding, watching;
+    const char* name; std::vector<AgentInstallRow> agents; std::vector<AuditLogEntry> seen;
+    std::set<std::string> enabled; Strings extraNames, detected, undetected, needingFix, onboarding, watching;
 };
 
 class DerivedLists : public FakeEngineStoreTest, public ::testing::WithParamInterface<ListsCase> {};
@@ -393,11 +382,7 @@ TEST_F(Dashboard, ResultsArrivingAfterTheStoreIsGoneAreDropped) {
     EXPECT_TRUE(harness.notifier.posted.empty());
 }
 
-struct SetupLinkCase {
-    const char* name;
-    std::string link;
-    bool opened;
-};
+struct SetupLinkCase { const char* name; std::string link; bool opened; };
 
 class OpenSetupLink : public FakeEngineStoreTest, public ::testing::WithParamInterface<SetupLinkCase> {};
 

@@ -3,11 +3,6 @@
 // moves only when a test advances it.
 #include <sys/socket.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <functional>
-
 #include <date/date.h>
 #include <gtest/gtest.h>
 
@@ -178,13 +173,7 @@ TEST_F(DaemonConnectionTest, AFailedSendIsLoggedAndTheVerdictStillRecorded) {
 
 // ---- which engine reports settle an open question ---------------------------------------------
 
-struct Report {
-    const char* name;
-    std::string session;
-    std::optional<std::string> summary;
-    double secondsLater;
-    bool settles;
-};
+struct Report { const char* name; std::string session; std::optional<std::string> summary; double secondsLater; bool settles; };
 
 class EngineReport : public ::testing::TestWithParam<Report> {};
 

@@ -35,9 +35,7 @@ TEST_P(RunCli, ShowsTheBusyLabelThenTheOutcome) {
     EXPECT_FALSE(store.busy);
     EXPECT_EQ(messageOf(store.lastMessage), row.expected);
     EXPECT_EQ(harness.background.priorities.front(), WorkPriority::userInitiated);
-    if (row.engine) {
-        EXPECT_EQ(harness.engineCalls().front(), "connect --disconnect cursor");
-    }
+    if (row.engine) { EXPECT_EQ(harness.engineCalls().front(), "connect --disconnect cursor"); }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -82,11 +80,7 @@ TEST(RefreshDoctor, AnEmptyReportReplacesTheLastOne) {
 
 enum class EngineAt { nowhere, elsewhere, destination };
 
-struct InstallCase {
-    const char* name;
-    EngineAt engine;
-    std::string message;
-};
+struct InstallCase { const char* name; EngineAt engine; std::string message; };
 
 class InstallCommandLineTool : public ::testing::TestWithParam<InstallCase> {};
 

@@ -1,5 +1,3 @@
-#include <chrono>
-
 #include <gtest/gtest.h>
 
 #include "activity/zone.hpp"

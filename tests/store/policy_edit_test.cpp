@@ -1,5 +1,3 @@
-#include <functional>
-
 #include <gtest/gtest.h>
 
 #include "bridge/vardex_paths.hpp"
@@ -146,10 +144,7 @@ TEST_F(FakeEngineStoreTest, AReadingOfTheDiskFromBeforeAnEditDoesNotUndoIt) {
     EXPECT_FALSE(store->savingPolicy);
 }
 
-struct RuleFormCase {
-    const char* name;
-    std::string id, value, error;
-};
+struct RuleFormCase { const char* name; std::string id, value, error; };
 
 class CustomRuleForm : public FakeEngineStoreTest, public ::testing::WithParamInterface<RuleFormCase> {};
 
@@ -169,10 +164,9 @@ TEST_P(CustomRuleForm, RefusesAnIncompleteFormWithoutTouchingAnything) {
     EXPECT_FALSE(std::filesystem::exists(VardexPaths::userPolicyURL()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, CustomRuleForm,
-                         ::testing::Values(RuleFormCase{"valueOnlySpaces", "my.rule", " \n ", "Say what this rule should watch."},
-                                           RuleFormCase{"innerSpace", "my rule.x", "rm", "Give the rule a short name such as my.rule"}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Forms, CustomRuleForm, ::testing::Values(
+    RuleFormCase{"valueOnlySpaces", "my.rule", " \n ", "Say what this rule should watch."},
+    RuleFormCase{"innerSpace", "my rule.x", "rm", "Give the rule a short name such as my.rule"}), caseName);
 
 TEST_F(FakeEngineStoreTest, DefaultFolderGuardsTwiceSaveEachPathOnItsOwnSoARefusedOneKeepsNoOtherOut) {
     harness.writeEngine(R"(if [ "$1 $2" = "rules validate" ] && grep -q '/\.ssh"' "$3"; then
@@ -221,12 +215,7 @@ TEST_P(PolicyWithoutEngine, NoEngineSavesUncheckedAndAnEngineThatCannotStartRest
 INSTANTIATE_TEST_SUITE_P(Engines, PolicyWithoutEngine, ::testing::Bool(),
                          [](const auto& test) { return std::string(test.param ? "cannotStart" : "missing"); });
 
-struct ProtectCase {
-    const char* name;
-    std::string id;
-    bool on, withEngine;
-    std::vector<std::string> calls;
-};
+struct ProtectCase { const char* name; std::string id; bool on, withEngine; std::vector<std::string> calls; };
 
 class SetProtect : public FakeEngineStoreTest, public ::testing::WithParamInterface<ProtectCase> {};
 
@@ -247,11 +236,10 @@ TEST_P(SetProtect, SwitchesTheRowAndTellsTheEngineWhateverTheRows) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Switches, SetProtect,
-                         ::testing::Values(ProtectCase{"off", "claude-code", false, true, {"protect set claude-code --off"}},
-                                           ProtectCase{"unknownIdStillSent", "made-up-agent", true, true, {"protect set made-up-agent --on"}},
-                                           ProtectCase{"noEngineStillSwitches", "aider", false, false, {}}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Switches, SetProtect, ::testing::Values(
+    ProtectCase{"off", "claude-code", false, true, {"protect set claude-code --off"}},
+    ProtectCase{"unknownIdStillSent", "made-up-agent", true, true, {"protect set made-up-agent --on"}},
+    ProtectCase{"noEngineStillSwitches", "aider", false, false, {}}), caseName);
 
 }  // namespace
 }  // namespace vardex::testing

@@ -1,11 +1,6 @@
 #include <sys/wait.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include <date/date.h>
 #include <gtest/gtest.h>
@@ -48,16 +43,8 @@ std::int64_t wholeSeconds(TimePoint when) {
 // ---- the status file ---------------------------------------------------------------------
 
 struct StatusCase {
-    const char* name;
-    bool connected;
-    bool watching;
-    bool paused;
-    int waiting;
-    int feedEntries;
-    bool starting;
-    std::optional<std::string> doctorError;
-    std::optional<std::string> setupError;
-    std::string expected;
+    const char* name; bool connected; bool watching; bool paused; int waiting; int feedEntries; bool starting;
+    std::optional<std::string> doctorError; std::optional<std::string> setupError; std::string expected;
 };
 
 class StatusFileTest : public ::testing::TestWithParam<StatusCase> {};
@@ -142,9 +129,7 @@ TEST_P(PauseRecordTest, OnlyAFutureNumberPausesAndTheRecordIsLeftAlone) {
     auto& store = harness.make();
 
     EXPECT_EQ(store.isPaused(), GetParam().paused);
-    if (GetParam().paused) {
-        EXPECT_EQ(store.pauseRemainingSeconds(), 3600);
-    }
+    EXPECT_EQ(store.pauseRemainingSeconds(), GetParam().paused ? 3600 : 0);
     EXPECT_EQ(readAll(VardexPaths::pauseStateURL()), content);
 }
 
@@ -203,13 +188,7 @@ TEST(Pause, ResumeClearsTheEmergencyStopFirst) {
 
 // ---- the emergency stop ------------------------------------------------------------------
 
-struct StopCase {
-    const char* name;
-    int waiting;
-    bool flagWritable;
-    bool stopped;
-    std::string message;
-};
+struct StopCase { const char* name; int waiting; bool flagWritable; bool stopped; std::string message; };
 
 class EmergencyStopTest : public ::testing::TestWithParam<StopCase> {};
 
@@ -344,11 +323,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- start at login ----------------------------------------------------------------------
 
 struct LoginCase {
-    const char* name;
-    bool on;
-    bool engine;
-    bool blockServiceFolder;
-    std::optional<std::string> lastMessage;
+    const char* name; bool on; bool engine; bool blockServiceFolder; std::optional<std::string> lastMessage;
     std::optional<std::string> setupError;
 };
 

@@ -1,6 +1,3 @@
-#include <optional>
-#include <string>
-
 #include <gtest/gtest.h>
 
 #include "bridge/vardex_paths.hpp"
@@ -18,13 +15,7 @@ void writeSettings(const std::optional<std::string>& content) {
 
 // ---- writing the settings file -----------------------------------------------------------
 
-struct WriteCase {
-    const char* name;
-    std::optional<std::string> before;
-    std::string key;
-    bool value;
-    std::string after;
-};
+struct WriteCase { const char* name; std::optional<std::string> before; std::string key; bool value; std::string after; };
 
 class SettingsWriteTest : public ::testing::TestWithParam<WriteCase> {};
 
@@ -52,10 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- reading the auto-connect choice ---------------------------------------------------
 
 struct AutoConnectCase {
-    const char* name;
-    std::optional<std::string> settings;
-    std::optional<std::string> autoConnectFile;
-    bool expected;
+    const char* name; std::optional<std::string> settings; std::optional<std::string> autoConnectFile; bool expected;
 };
 
 class AutoConnectPrefsTest : public ::testing::TestWithParam<AutoConnectCase> {};
@@ -87,12 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- the waiting time and caution level --------------------------------------------------
 
 struct SaveCase {
-    const char* name;
-    std::string waiting;
-    std::string caution;
-    std::optional<std::string> error;
-    std::uint64_t seconds = 0;
-    double threshold = 0;
+    const char* name; std::string waiting; std::string caution; std::optional<std::string> error;
+    std::uint64_t seconds = 0; double threshold = 0;
 };
 
 class SaveSettingsTest : public ::testing::TestWithParam<SaveCase> {};
@@ -109,13 +93,8 @@ TEST_P(SaveSettingsTest, ReadsBothFieldsOrNamesTheFirstThatIsWrong) {
     store.saveSettings();
 
     EXPECT_EQ(store.policyError, c.error);
-    if (c.error) {
-        EXPECT_FALSE(store.userPolicy.askTimeoutSeconds);
-        EXPECT_FALSE(store.userPolicy.askThreshold);
-    } else {
-        EXPECT_EQ(store.userPolicy.askTimeoutSeconds, c.seconds);
-        EXPECT_EQ(store.userPolicy.askThreshold, c.threshold);
-    }
+    EXPECT_EQ(store.userPolicy.askTimeoutSeconds, c.error ? std::nullopt : std::optional(c.seconds));
+    EXPECT_EQ(store.userPolicy.askThreshold, c.error ? std::nullopt : std::optional(c.threshold));
 }
 
 constexpr const char* wholeSecondsError = "Waiting time must be a whole number of seconds.";

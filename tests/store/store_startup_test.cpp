@@ -28,13 +28,8 @@ TEST(StoreConstruction, LoadsWhatTheHomeFolderAndPreferencesHold) {
 }
 
 struct LaunchCase {
-    const char* name;
-    std::optional<std::string> skipOnboarding;
-    std::optional<std::string> noAutostart;
-    std::optional<std::string> openWindows;
-    bool firstLaunchDone;
-    bool showsOnboarding;
-    bool startsProtection;
+    const char* name; std::optional<std::string> skipOnboarding; std::optional<std::string> noAutostart;
+    std::optional<std::string> openWindows; bool firstLaunchDone; bool showsOnboarding; bool startsProtection;
     std::vector<std::string> windowsAfterStart;
 };
 
