@@ -24,15 +24,7 @@ if [ -z "${VARDEX_DEMO_INSIDE:-}" ]; then
 fi
 
 out="$VARDEX_DEMO_INSIDE"
-mkdir -p "$out/home" "$out/screens"
-export HOME="$out/home"
-export VARDEX_BIN="$engine"
-export VARDEX_SOCK="$out/vardex.sock"
-export VARDEX_COMMAND_FILE="$out/commands"
-export VARDEX_CAPTURE_DIR="$out/screens"
-export VARDEX_EXPORT_FILE="$out/vardex-log.jsonl"
-export VARDEX_SKIP_ONBOARDING=1 VARDEX_SKIP_CONSENT=1 VARDEX_SKIP_LAUNCHCTL=1 VARDEX_SKIP_MOVE_PROMPT=1
-export VARDEX_V2_EXAMPLE=1
+. "$root/scripts/scripted-app-env.sh" "$out" "$engine"
 
 trayer --edge top --align right --widthtype request --height 28 >/dev/null 2>&1 &
 helpers=($!)

@@ -54,15 +54,8 @@ dunst >/dev/null 2>&1 &
 helpers+=($!)
 for _ in $(seq 100); do xdotool search --class trayer >/dev/null 2>&1 && break; sleep 0.05; done
 
-export HOME="$ROAD_DIR/home"
-export VARDEX_BIN="$VARDEX_ENGINE_EXE"
-export VARDEX_SOCK="$ROAD_DIR/vardex.sock"
-export VARDEX_COMMAND_FILE="$ROAD_DIR/commands"
-export VARDEX_CAPTURE_DIR="$ROAD_DIR/screens"
-export VARDEX_EXPORT_FILE="$ROAD_DIR/export.jsonl"
-export VARDEX_SKIP_ONBOARDING=1 VARDEX_SKIP_CONSENT=1 VARDEX_SKIP_LAUNCHCTL=1 VARDEX_SKIP_MOVE_PROMPT=1
-export VARDEX_V2_EXAMPLE=1 QT_QPA_PLATFORM=xcb
-unset VARDEX_STATUS_FILE
+. "$here/../../scripts/scripted-app-env.sh" "$ROAD_DIR" "$VARDEX_ENGINE_EXE"
+export QT_QPA_PLATFORM=xcb
 
 sent=0
 reply=
