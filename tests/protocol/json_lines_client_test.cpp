@@ -71,11 +71,7 @@ TEST_F(ClientTest, AfterTheHandshakeASilentDaemonIsWaitedFor) {
 
 // What `receive` makes of the bytes a daemon sends before closing; what a whole line decodes
 // to is the line codec's business.
-struct ReceiveCase {
-    const char* name;
-    std::string bytes;
-    std::string failure;  // "" when the line is a ping
-};
+struct ReceiveCase { const char* name; std::string bytes, failure; };  // no failure when the line is a ping
 
 class ReceiveTest : public ClientTest, public ::testing::WithParamInterface<ReceiveCase> {};
 
