@@ -4,18 +4,13 @@
 
 #include "bridge/check_outcome.hpp"
 #include "engine_script.hpp"
-#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
 
 using nlohmann::json;
 
-struct NumberCase {
-    const char *name, *value;
-    std::optional<double> numeric;
-    std::optional<std::uint64_t> whole;
-};
+struct NumberCase { const char *name, *value; std::optional<double> numeric; std::optional<std::uint64_t> whole; };
 
 class ReadingTest : public ::testing::TestWithParam<NumberCase> {};
 
@@ -51,12 +46,8 @@ TEST(RulesCatalogTest, ReadsTheListingLeniently) {
 }
 
 // Whatever the exit status, a JSON object is the listing; without one a failure speaks for itself.
-struct LoadCase {
-    const char* name;
-    std::string script;
-    std::uint64_t askTimeout;  // read from the listing, or the default of an empty catalogue
-    const char* failure;
-};
+// The ask time-out is read from the listing, or the default of an empty catalogue.
+struct LoadCase { const char* name; std::string script; std::uint64_t askTimeout; const char* failure; };
 
 class RulesLoadTest : public ::testing::TestWithParam<LoadCase> {};
 
