@@ -27,10 +27,9 @@ constexpr auto none = std::nullopt;
 INSTANTIATE_TEST_SUITE_P(Values, ReadingTest, ::testing::Values(
         NumberCase{"Fraction", "45.9", 45.9, 45u}, NumberCase{"Negative", "-1", -1.0, none},
         NumberCase{"TwoToThe64", "18446744073709551616", 18446744073709551616.0, none},
-        NumberCase{"PlusText", "\"+120\"", 120.0, 120u},
+        NumberCase{"PlusText", "\"+120\"", 120.0, 120u}, NumberCase{"EmptyText", "\"\"", none, none},
         NumberCase{"DigitTextTooLong", "\"18446744073709551616\"", 18446744073709551616.0, none},
         NumberCase{"PaddedText", "\" 0.5\"", none, none}, NumberCase{"HugeText", "\"1e999\"", none, none},
-        NumberCase{"EmptyText", "\"\"", none, none},
         NumberCase{"ValueWinsEvenWhenNull", "{\"value\": null, \"risk_score\": 0.55}", none, none},
         NumberCase{"NestedObjects", "{\"value\": {\"risk_score\": {\"value\": 0.25}}}", 0.25, none},
         NumberCase{"Bool", "true", none, none}), testing::caseName);

@@ -42,11 +42,8 @@ class CliOutputTest : public CliTest, public ::testing::WithParamInterface<Outpu
 TEST_P(CliOutputTest, CollectsStatusAndBothStreams) {
     const auto& c = GetParam();
     const auto result = runOk(engine(c.script));
-    EXPECT_EQ(result.exitCode, c.exitCode);
-    EXPECT_EQ(result.ok(), c.exitCode == 0);
-    EXPECT_EQ(result.stdout, c.stdout);
-    EXPECT_EQ(result.stderr, c.stderr);
-    EXPECT_EQ(result.combined(), c.combined);
+    EXPECT_EQ(std::tuple(result.exitCode, result.ok(), result.stdout, result.stderr, result.combined()),
+              std::tuple(c.exitCode, c.exitCode == 0, c.stdout, c.stderr, c.combined));
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, CliOutputTest, ::testing::Values(
