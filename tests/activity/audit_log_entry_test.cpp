@@ -8,11 +8,7 @@ namespace {
 
 using nlohmann::json;
 
-struct Summary {
-    const char* name;
-    const char* action;  // JSON text
-    const char* expected;
-};
+struct Summary { const char *name, *action, *expected; };  // the action as JSON text
 
 class ActionSummary : public ::testing::TestWithParam<Summary> {};
 
@@ -32,10 +28,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, ActionSummary, ::testing::Values(
         Summary{"ServerAndTool", R"({"server":"github","tool":"create_issue","kind":"mcp"})", "mcp github.create_issue"},
         Summary{"ServerWithoutTool", R"({"server":"github","kind":"mcp_tool_call"})", "mcp_tool_call"}), testing::caseName);
 
-struct LooseLine {
-    const char *name, *line;
-    std::optional<AuditLogEntry> expected;
-};
+struct LooseLine { const char *name, *line; std::optional<AuditLogEntry> expected; };
 
 AuditLogEntry entryWith(void (*edit)(AuditLogEntry&)) {
     AuditLogEntry entry;
@@ -71,18 +64,15 @@ TEST(AuditLogEntryId, HashOrElseTimeSessionAndSummary) {
 
 TEST(DecisionEventConversion, CarriesSummaryRuleApproverAndAClampedRisk) {
     auto entry = AuditLogEntry::parse(R"({"agent":"mcp","session":"s","decision":"ask","rule_id":"money_movement",
-                                           "action":{"server":"pay","tool":"send"},"approver":"menubar","risk":2})");
-    ASSERT_TRUE(entry);
-    auto event = entry->asDecisionEvent();
-    EXPECT_EQ(event.matchedRuleIds, std::vector<std::string>{"money_movement"});
-    EXPECT_EQ(event.reasonUser, "mcp pay.send");
-    EXPECT_EQ(event.reasonAgent, "Logged (menubar)");
-    EXPECT_EQ(event.riskScore.value(), 1.0);
-    entry->approver.reset();
-    entry->risk = -0.5;
-    event = entry->asDecisionEvent();
-    EXPECT_EQ(event.reasonAgent, "Logged");
-    EXPECT_EQ(event.riskScore.value(), 0.0);
+                                           "action":{"server":"pay","tool":"send"},"approver":"menubar","risk":2})").value();
+    DecisionEvent expected{AgentKind::mcp, "s", "money_movement", Outcome::ask, Severity::info, *RiskScore::make(1.0),
+                           "mcp pay.send", "Logged (menubar)", {"money_movement"}, "mcp pay.send"};
+    EXPECT_EQ(entry.asDecisionEvent(), expected);
+    entry.approver.reset();
+    entry.risk = -0.5;
+    expected.reasonAgent = "Logged";
+    expected.riskScore = *RiskScore::make(0.0);
+    EXPECT_EQ(entry.asDecisionEvent(), expected);
 }
 
 TEST(TypedForm, WritesTheLogOrderWithSummaryAsActionAndReadsEveryKeyAsOptional) {
@@ -96,9 +86,7 @@ TEST(TypedForm, WritesTheLogOrderWithSummaryAsActionAndReadsEveryKeyAsOptional) 
     EXPECT_EQ(json_form::decodeAuditLogEntry(json::object()).value(), AuditLogEntry{});
 }
 
-struct TypedFailure {
-    const char *name, *text, *key;
-};
+struct TypedFailure { const char *name, *text, *key; };
 
 class TypedDecoding : public ::testing::TestWithParam<TypedFailure> {};
 

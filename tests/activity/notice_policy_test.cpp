@@ -10,12 +10,7 @@ namespace {
 
 TimePoint at(const char* ts) { return *readTimestamp(ts); }
 
-struct Quiet {
-    const char* name;
-    int start, end;
-    const char* localTime;  // in the zone of the test
-    bool quiet;
-};
+struct Quiet { const char* name; int start, end; const char* localTime; bool quiet; };  // localTime in the test's zone
 
 class QuietHours : public ::testing::TestWithParam<Quiet> {};
 
@@ -55,10 +50,7 @@ TEST(DailyBlock, OncePerLocalDayAndNeverInQuietHours) {
     EXPECT_TRUE(policy.shouldNotifyDailyBlock(at("2025-03-02T08:00:00-05:00"), calendar));
 }
 
-struct Clock {
-    const char *name, *text;
-    int minutes;
-};
+struct Clock { const char *name, *text; int minutes; };
 
 class ClockText : public ::testing::TestWithParam<Clock> {};
 

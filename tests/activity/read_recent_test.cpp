@@ -11,8 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using testing::TempFolder;
-
 fs::path writeFile(const fs::path& path, const std::string& bytes) {
     testing::writeFile(path, bytes);
     return path;
@@ -37,16 +35,12 @@ std::pair<std::string, std::vector<AuditLogEntry>> mixedLog() {
     return log;
 }
 
-struct Shape {
-    const char* name;
-    std::size_t blockSize;
-    std::ptrdiff_t limit;
-};
+struct Shape { const char* name; std::size_t blockSize; std::ptrdiff_t limit; };
 
 class TailMatchesWholeFile : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(TailMatchesWholeFile, SameEntriesSameOrder) {
-    TempFolder folder;
+    testing::TempFolder folder;
     auto [text, expected] = mixedLog();
     std::reverse(expected.begin(), expected.end());
     if (GetParam().limit > 0 && GetParam().limit < std::ssize(expected)) expected.resize(GetParam().limit);
@@ -61,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Blocks, TailMatchesWholeFile, ::testing::Values(
         Shape{"NegativeLimitReadsAll", 3, -1}, Shape{"LimitAboveLineCount", 17, 250}), testing::caseName);
 
 TEST(TailReading, UnreadableFilesGiveNothing) {
-    TempFolder folder;
+    testing::TempFolder folder;
     EXPECT_TRUE(AuditLogEntry::readRecent(folder.path() / "missing", 50).empty());
     EXPECT_TRUE(AuditLogEntry::readRecent(folder.path(), 50).empty());
     EXPECT_TRUE(AuditLogEntry::readRecent(writeFile(folder.path() / "empty", ""), 50).empty());

@@ -8,10 +8,8 @@ namespace {
 
 using namespace std::chrono;
 
-struct Reading {
-    const char *name, *text;
-    std::optional<long long> unixMillis;  // nothing: the text has no time
-};
+// No unixMillis: the text has no time.
+struct Reading { const char *name, *text; std::optional<long long> unixMillis; };
 
 class TimestampReading : public ::testing::TestWithParam<Reading> {};
 

@@ -53,9 +53,7 @@ TEST(Groups, CollapsesRepeatsAndKeepsTheNewest) {
     EXPECT_EQ(V3Feed::groups(entries)[0].latest.hash, "b");
 }
 
-struct Latest {
-    const char *name, *firstTs, *secondTs, *latest;
-};
+struct Latest { const char *name, *firstTs, *secondTs, *latest; };
 
 class GroupLatest : public ::testing::TestWithParam<Latest> {};
 
@@ -77,10 +75,7 @@ std::string times(std::string_view text, int count) {
     return out;
 }
 
-struct What {
-    const char* name;
-    std::string summary, expected;
-};
+struct What { const char* name; std::string summary, expected; };
 
 class ObjectDescription : public ::testing::TestWithParam<What> {};
 

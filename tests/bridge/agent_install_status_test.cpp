@@ -5,7 +5,6 @@
 
 #include "bridge/protect_app_row.hpp"
 #include "engine_script.hpp"
-#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -29,14 +28,9 @@ protected:
     }
 };
 
-// The label tells both whether the agent was found and whether it is connected.
-struct HookCase {
-    const char* name;
-    const char* setup;  // a path under home to create; a name ending in "/" is a folder
-    std::optional<DoctorHook> hook;
-    Kind kind;
-    const char *message, *label;
-};
+// The label tells both whether the agent was found and whether it is connected. `setup` is a path
+// under home to create; a name ending in "/" is a folder.
+struct HookCase { const char *name, *setup; std::optional<DoctorHook> hook; Kind kind; const char *message, *label; };
 
 class HookRowTest : public InstallTest, public ::testing::WithParamInterface<HookCase> {};
 
@@ -73,11 +67,7 @@ TEST_F(InstallTest, CommandsOnThePathCountAsPresent) {
     EXPECT_TRUE(AgentInstallStatus::commandExists("sh"));
 }
 
-struct McpCase {
-    const char* name;
-    std::vector<std::pair<const char*, std::string>> files;
-    const char* message;
-};
+struct McpCase { const char* name; std::vector<std::pair<const char*, std::string>> files; const char* message; };
 
 constexpr const char* nothing = "No AI tools or plugins found.";
 constexpr const char* unconnected = "AI tools found. Not connected yet.";
@@ -109,12 +99,8 @@ INSTANTIATE_TEST_SUITE_P(Files, McpRowTest, ::testing::Values(
 
 // ---- Protected apps ----------------------------------------------------------------------
 
-struct MatchCase {
-    const char *name, *path;
-    std::optional<std::string> bundleId;
-    std::vector<std::string> argv;
-    const char* id;  // "": no match
-};
+// An empty id: no match.
+struct MatchCase { const char *name, *path; std::optional<std::string> bundleId; std::vector<std::string> argv; const char* id; };
 
 class MatchTest : public ::testing::TestWithParam<MatchCase> {};
 
@@ -133,11 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Programs, MatchTest, ::testing::Values(
         MatchCase{"CaseMatters", "/usr/local/bin/Claude", "com.OpenAI.chat", {}, ""},
         MatchCase{"NameIsOnlyTheLastComponent", "/opt/claude/bin/node", std::nullopt, {"/opt/claude/x.js"}, ""}), testing::caseName);
 
-struct LoadCase {
-    const char* name;
-    std::string script;
-    std::size_t rows;  // 0: the built-in catalogue
-};
+struct LoadCase { const char* name; std::string script; std::size_t rows; };  // 0 rows: the built-in catalogue
 
 class ProtectLoadTest : public ::testing::TestWithParam<LoadCase> {};
 

@@ -6,12 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "bridge/command_line_installer.hpp"
 #include "bridge/engine_json.hpp"
 #include "engine_script.hpp"
-#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -19,11 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using Found = std::vector<AgentProcess>;
 
-struct PsCase {
-    const char* name;
-    std::string ps;
-    Found found;
-};
+struct PsCase { const char* name; std::string ps; Found found; };
 
 class PsParseTest : public ::testing::TestWithParam<PsCase> {};
 
@@ -75,8 +68,7 @@ TEST(AgentStopTest, FlagBesideTheActivityLog) {
     EXPECT_EQ(flag, home / "state/agents.stopped");
     const auto at = std::chrono::sys_days{std::chrono::March / 4 / 2026} + std::chrono::milliseconds{18367890};
     ASSERT_TRUE(AgentStop::stop(flag, at).ok());
-    std::ifstream in(flag);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "stopped 2026-03-04T05:06:07Z\n");
+    EXPECT_EQ(testing::readFile(flag), "stopped 2026-03-04T05:06:07Z\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(flag.parent_path()), fs::directory_iterator{}), 1);
 }
 

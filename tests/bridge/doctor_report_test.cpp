@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine_script.hpp"
-#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -56,8 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Reports, DoctorReadTest, ::testing::Values(
 
 // The strict form is what the engine writes: it reads back whole, and nothing less is accepted.
 TEST(DoctorReportTest, StrictFormRoundTripsAndRequiresEveryKey) {
-    std::ifstream in(testing::fixturePath("doctor_full.json"));
-    const auto report = DoctorReport::parse(std::string((std::istreambuf_iterator<char>(in)), {}));
+    const auto report = DoctorReport::parse(testing::readFile(testing::fixturePath("doctor_full.json")).value());
     ASSERT_TRUE(report.ok());
     EXPECT_EQ(report->daemon, (DoctorCheck{S::warning, "Daemon not running."}));
     const json encoded = doctor_json::toJson(*report);

@@ -1,12 +1,11 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "support/scoped_env.hpp"
+#include "support/case_name.hpp"
 #include "support/temp_home.hpp"
 
 namespace vardex::testing {
@@ -24,12 +23,7 @@ public:
                                                                         (home / "args").string() + "'\n" + std::string(body))
                                       .string()) {}
 
-    std::vector<std::string> arguments() const {
-        std::ifstream in(home / "args");
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
+    std::vector<std::string> arguments() const { return readLines(home / "args"); }
 
     TempHome home;
 

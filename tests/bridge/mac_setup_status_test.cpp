@@ -40,10 +40,7 @@ TEST(MacSetupStepTest, EveryStepHasItsTextsAndItsSwitch) {
     }
 }
 
-struct MoveCase {
-    const char *name, *path;
-    bool needsMove;
-};
+struct MoveCase { const char *name, *path; bool needsMove; };
 
 class MovePromptTest : public ::testing::TestWithParam<MoveCase> {};
 

@@ -4,18 +4,13 @@
 
 #include "bridge/check_outcome.hpp"
 #include "engine_script.hpp"
-#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
 
 using nlohmann::json;
 
-struct NumberCase {
-    const char *name, *value;
-    std::optional<double> numeric;
-    std::optional<std::uint64_t> whole;
-};
+struct NumberCase { const char *name, *value; std::optional<double> numeric; std::optional<std::uint64_t> whole; };
 
 class ReadingTest : public ::testing::TestWithParam<NumberCase> {};
 
@@ -32,10 +27,9 @@ constexpr auto none = std::nullopt;
 INSTANTIATE_TEST_SUITE_P(Values, ReadingTest, ::testing::Values(
         NumberCase{"Fraction", "45.9", 45.9, 45u}, NumberCase{"Negative", "-1", -1.0, none},
         NumberCase{"TwoToThe64", "18446744073709551616", 18446744073709551616.0, none},
-        NumberCase{"PlusText", "\"+120\"", 120.0, 120u},
+        NumberCase{"PlusText", "\"+120\"", 120.0, 120u}, NumberCase{"EmptyText", "\"\"", none, none},
         NumberCase{"DigitTextTooLong", "\"18446744073709551616\"", 18446744073709551616.0, none},
         NumberCase{"PaddedText", "\" 0.5\"", none, none}, NumberCase{"HugeText", "\"1e999\"", none, none},
-        NumberCase{"EmptyText", "\"\"", none, none},
         NumberCase{"ValueWinsEvenWhenNull", "{\"value\": null, \"risk_score\": 0.55}", none, none},
         NumberCase{"NestedObjects", "{\"value\": {\"risk_score\": {\"value\": 0.25}}}", 0.25, none},
         NumberCase{"Bool", "true", none, none}), testing::caseName);
@@ -51,12 +45,8 @@ TEST(RulesCatalogTest, ReadsTheListingLeniently) {
 }
 
 // Whatever the exit status, a JSON object is the listing; without one a failure speaks for itself.
-struct LoadCase {
-    const char* name;
-    std::string script;
-    std::uint64_t askTimeout;  // read from the listing, or the default of an empty catalogue
-    const char* failure;
-};
+// The ask time-out is read from the listing, or the default of an empty catalogue.
+struct LoadCase { const char* name; std::string script; std::uint64_t askTimeout; const char* failure; };
 
 class RulesLoadTest : public ::testing::TestWithParam<LoadCase> {};
 

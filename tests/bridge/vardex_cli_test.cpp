@@ -13,7 +13,6 @@
 #include "bridge/protect_app_row.hpp"
 #include "bridge/rules_catalog.hpp"
 #include "support/case_name.hpp"
-#include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
 namespace vardex {
@@ -36,22 +35,15 @@ protected:
     }
 };
 
-struct OutputCase {
-    const char *name, *script;
-    std::int32_t exitCode;
-    const char *stdout, *stderr, *combined;
-};
+struct OutputCase { const char *name, *script; std::int32_t exitCode; const char *stdout, *stderr, *combined; };
 
 class CliOutputTest : public CliTest, public ::testing::WithParamInterface<OutputCase> {};
 
 TEST_P(CliOutputTest, CollectsStatusAndBothStreams) {
     const auto& c = GetParam();
     const auto result = runOk(engine(c.script));
-    EXPECT_EQ(result.exitCode, c.exitCode);
-    EXPECT_EQ(result.ok(), c.exitCode == 0);
-    EXPECT_EQ(result.stdout, c.stdout);
-    EXPECT_EQ(result.stderr, c.stderr);
-    EXPECT_EQ(result.combined(), c.combined);
+    EXPECT_EQ(std::tuple(result.exitCode, result.ok(), result.stdout, result.stderr, result.combined()),
+              std::tuple(c.exitCode, c.exitCode == 0, c.stdout, c.stderr, c.combined));
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, CliOutputTest, ::testing::Values(
@@ -83,11 +75,7 @@ TEST_F(CliTest, EnvironmentCarriesHomeSocketAndStateOnlyWhenSet) {
     EXPECT_EQ(runOk(script, {}, root.path()).stdout, std::string(getpwuid(getuid())->pw_dir) + "|/run/v.sock|/var/state|kept|" + h);
 }
 
-struct SpawnFailureCase {
-    const char* name;
-    const char* file;  // relative to the temporary folder
-    const char *cwd, *description;
-};
+struct SpawnFailureCase { const char *name, *file, *cwd, *description; };  // file and cwd under the temporary folder
 
 class CliSpawnFailureTest : public CliTest, public ::testing::WithParamInterface<SpawnFailureCase> {};
 
@@ -127,11 +115,8 @@ bool isRunning(pid_t pid) {
 
 // $1 is a marker file that the engine's background child creates after 3 s. A child left by an
 // engine that finished keeps running; a hung engine is ended with its whole group.
-struct EndCase {
-    const char *name, *script;
-    std::chrono::milliseconds timeLimit;
-    const char* outcome;  // what was printed, or why the run failed
-};
+// The outcome is what was printed, or why the run failed.
+struct EndCase { const char *name, *script; std::chrono::milliseconds timeLimit; const char* outcome; };
 
 class CliEndTest : public CliTest, public ::testing::WithParamInterface<EndCase> {};
 

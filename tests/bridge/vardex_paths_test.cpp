@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include "support/case_name.hpp"
-#include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
 namespace vardex {
@@ -51,13 +50,11 @@ TEST_F(PathsTest, EnsureDirectoryNamesThePathItCouldNotCreate) {
 // One arrangement of engines on disk and the look-up's answer. Paths are relative to a fresh
 // temporary folder; "@" stands for that folder. Beside the engines there are always a plain
 // file "n/vardex" and a folder "d/vardex", neither of them a program.
+// `app` is the running app; a null vardexBin is unset; an empty `expected` finds none.
 struct LookupCase {
     const char* name;
     std::vector<const char*> engines;
-    const char* app;        // the running app
-    const char* vardexBin;  // nullptr: unset
-    const char* searchPath;
-    const char* expected;  // "": none
+    const char *app, *vardexBin, *searchPath, *expected;
 };
 
 class EngineLookupTest : public PathsTest, public ::testing::WithParamInterface<LookupCase> {};

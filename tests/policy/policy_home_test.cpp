@@ -2,8 +2,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "policy/onboarding_folders.hpp"
 #include "policy/user_policy_file.hpp"
 #include "policy/user_policy_writer.hpp"
@@ -32,11 +30,6 @@ protected:
         ::setenv("VARDEX_BIN", (home_ / "bin/vardex").c_str(), 1);
     }
 
-    static std::optional<std::string> contents(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return in ? std::optional(std::string(std::istreambuf_iterator<char>(in), {})) : std::nullopt;
-    }
-
     testing::TempHome home_;
     testing::ScopedEnv pathVar_{"PATH", (home_ / "bin").string()};
 };
@@ -51,12 +44,9 @@ UserPolicyFile samplePolicy() {
 
 // ---- saving ----
 
-struct SaveCase {
-    const char* name;
-    const char* engine;  // the script; an engine that is missing or cannot start is the store's case
-    bool executable;
-    const char* refusal;  // how the error's text begins when the save is refused; empty when it is kept
-};
+// The engine's script (one that is missing or cannot start is the store's case), and how the
+// error's text begins when the save is refused (empty when it is kept).
+struct SaveCase { const char *name, *engine; bool executable; const char* refusal; };
 
 const SaveCase saveCases[] = {
     {"EngineAccepts", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$HOME/args\"\n/bin/cat \"$3\" > \"$HOME/seen\"\nexit 0\n", true, ""},
@@ -68,11 +58,7 @@ const SaveCase saveCases[] = {
     {"EngineNotExecutable", "#!/bin/sh\nexit 1\n", false, ""},
 };
 
-struct Previous {
-    const char* name;
-    std::optional<std::string> bytes;
-    fs::perms mode;
-};
+struct Previous { const char* name; std::optional<std::string> bytes; fs::perms mode; };
 
 const Previous previousFiles[] = {{"Absent", std::nullopt, fs::perms(0644)},
                                    {"HandWritten", std::string("# mine\r\nversion: 1\r\n  - \xFF\xFE not UTF-8"), fs::perms(0600)}};
@@ -87,26 +73,24 @@ TEST_P(Saving, KeepsTheNewFileOnlyWhenTheEngineAcceptsIt) {
     const auto saved = UserPolicyWriter::save(policy);
     if (*engine.refusal == '\0') {
         ASSERT_TRUE(saved.ok()) << saved.error().description();
-        EXPECT_EQ(contents(policyPath()), policy.yaml());
+        EXPECT_EQ(testing::readFile(policyPath()), policy.yaml());
         EXPECT_EQ(UserPolicyFile::loadFromHome(), policy);
         EXPECT_EQ(fs::status(policyPath()).permissions(), previous.bytes ? previous.mode : fs::perms(0644));
         // The engine is asked to check the file as the user's layer.
         const std::string args = "rules\nvalidate\n" + policyPath().string() + "\n--as\nuser\n";
-        EXPECT_EQ(contents(home_ / "args").value_or(args), args);
+        EXPECT_EQ(testing::readFile(home_ / "args").value_or(args), args);
         return;
     }
     ASSERT_FALSE(saved.ok());
     EXPECT_TRUE(saved.error().description().starts_with(engine.refusal)) << saved.error().description();
-    EXPECT_EQ(contents(policyPath()), previous.bytes);
+    EXPECT_EQ(testing::readFile(policyPath()), previous.bytes);
     if (previous.bytes) { EXPECT_EQ(fs::status(policyPath()).permissions(), previous.mode); }
     // The engine checked the new text, not the old one.
-    EXPECT_EQ(contents(home_ / "seen").value_or(policy.yaml()), policy.yaml());
+    EXPECT_EQ(testing::readFile(home_ / "seen").value_or(policy.yaml()), policy.yaml());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Saving, ::testing::Combine(::testing::ValuesIn(saveCases), ::testing::ValuesIn(previousFiles)),
-                         [](const auto& param) {
-                             return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
-                         });
+                         [](const auto& p) { return std::string(std::get<0>(p.param).name) + "_" + std::get<1>(p.param).name; });
 
 // Neither a file where the folder belongs nor a folder where the file belongs is touched, and
 // the engine is not asked about a file that was never written.
@@ -116,7 +100,7 @@ TEST_F(TemporaryHome, APlaceThatCannotBeWrittenIsLeftAsItWas) {
     auto saved = UserPolicyWriter::save(samplePolicy());
     ASSERT_FALSE(saved.ok());
     EXPECT_EQ(saved.error().description(), "Could not write the policy file.");
-    EXPECT_EQ(contents(home_ / ".config/talvenor"), "not a folder");
+    EXPECT_EQ(testing::readFile(home_ / ".config/talvenor"), "not a folder");
 
     fs::remove(home_ / ".config/talvenor");
     fs::create_directories(policyPath() / "inside");

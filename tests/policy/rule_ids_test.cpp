@@ -15,10 +15,7 @@ std::string hashTail(std::string_view path) {
     return "." + std::string(hex, std::to_chars(hex, hex + 16, magnitude, 16).ptr);
 }
 
-struct SlugCase {
-    const char *name, *path;
-    const char* head;  // the slug without its hash tail
-};
+struct SlugCase { const char *name, *path, *head; };  // head: the slug without its hash tail
 
 class Slug : public ::testing::TestWithParam<SlugCase> {};
 
@@ -44,9 +41,7 @@ TEST(SlugHash, CoversTheWholePath) {
     EXPECT_NE(slug("/srv/work"), slug("/srv/work/"));
 }
 
-struct DomainCase {
-    const char *name, *typed, *bare;
-};
+struct DomainCase { const char *name, *typed, *bare; };
 
 class Domain : public ::testing::TestWithParam<DomainCase> {};
 

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "policy/rule_ids.hpp"
 #include "policy/user_policy_file.hpp"
 #include "support/temp_folder.hpp"

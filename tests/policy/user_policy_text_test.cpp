@@ -1,29 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "policy/user_policy_file.hpp"
 #include "support/case_name.hpp"
+#include "support/temp_folder.hpp"
 
 namespace vardex {
 namespace {
 
 using Kind = UserRule::MatchKind;
 
-std::string fixture(const std::string& name) {
-    std::ifstream in(std::string(VARDEX_POLICY_FIXTURES) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(in) << name;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-UserRule rule(std::string id, std::optional<std::string> description, std::string severity, std::string decision,
-              Kind kind, std::vector<std::string> values) {
-    return {std::move(id), std::move(description), std::move(severity), std::move(decision), kind, std::move(values)};
-}
-
 // A rule as the reader makes it when the file names only its id and match.
 UserRule bare(std::string id, Kind kind, std::vector<std::string> values) {
-    return rule(std::move(id), std::nullopt, "critical", "deny", kind, std::move(values));
+    return {std::move(id), std::nullopt, "critical", "deny", kind, std::move(values)};
 }
 
 UserPolicyFile policyOf(std::function<void(UserPolicyFile&)> edit) {
@@ -44,8 +32,8 @@ UserPolicyFile fullPolicy() {
                                      UserRule::site("user.protected.site.example.com", "example.com"),
                                      UserRule::custom("no-terraform-destroy", "Stop terraform from tearing things down",
                                                       "high", "ask", Kind::program, "terraform"),
-                                     rule("no-force-push", std::nullopt, "medium", "deny", Kind::raw,
-                                          {"git push --force", "git push -f"})},
+                                     UserRule{"no-force-push", std::nullopt, "medium", "deny", Kind::raw,
+                                              {"git push --force", "git push -f"}}},
                                     3);
     policy.allowOverrideCritical = true;
     policy.askTimeoutSeconds = 45;
@@ -55,48 +43,35 @@ UserPolicyFile fullPolicy() {
 }
 
 UserPolicyFile escapedPolicy() {
-    UserPolicyFile policy = rulesOf({rule(R"(windows\share "backup")", R"(Keep C:\Users\ana and "Backups\" safe)", "high",
-                                          "deny", Kind::paths, {R"(C:\Users\ana\)", R"(say "hi")", R"(\"\\)"})});
+    UserPolicyFile policy = rulesOf({UserRule{R"(windows\share "backup")", R"(Keep C:\Users\ana and "Backups\" safe)", "high", "deny",
+                                              Kind::paths, {R"(C:\Users\ana\)", R"(say "hi")", R"(\"\\)"}}});
     policy.disable = {R"(vendor."quoted".rule)"};
     return policy;
 }
 
-struct GoldenCase {
-    const char* file;
-    UserPolicyFile policy;
-};
+struct GoldenCase { const char* name; UserPolicyFile policy; };  // the name of the file, without ".yaml"
 
 class GoldenText : public ::testing::TestWithParam<GoldenCase> {};
 
 TEST_P(GoldenText, WritesTheFileExactlyAndReadsItBack) {
-    const std::string expected = fixture(GetParam().file);
+    const auto expected = testing::readFile(std::string(VARDEX_POLICY_FIXTURES) + "/" + GetParam().name + ".yaml").value();
     EXPECT_EQ(GetParam().policy.yaml(), expected);
     EXPECT_EQ(UserPolicyFile::parse(expected), GetParam().policy);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, GoldenText,
-                         ::testing::Values(GoldenCase{"empty.yaml", UserPolicyFile::empty},
-                                           GoldenCase{"full.yaml", fullPolicy()},
-                                           GoldenCase{"escaped.yaml", escapedPolicy()}),
-                         [](const auto& param) {
-                             std::string name = param.param.file;
-                             return name.substr(0, name.find('.'));
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, GoldenText, ::testing::Values(GoldenCase{"empty", UserPolicyFile::empty},
+        GoldenCase{"full", fullPolicy()}, GoldenCase{"escaped", escapedPolicy()}), testing::caseName);
 
 TEST(ThresholdText, AlwaysTwoDecimals) {
     for (const auto& [value, text] : {std::pair{0.125, "0.12"}, {0.005, "0.01"}, {-0.0, "-0.00"}, {12345.678, "12345.68"}}) {
-        UserPolicyFile policy;
-        policy.askThreshold = value;
+        const auto policy = policyOf([&](UserPolicyFile& p) { p.askThreshold = value; });
         EXPECT_EQ(policy.yaml(), std::string("version: 1\ndefaults:\n  ask_threshold: ") + text + "\n");
     }
 }
 
 // ---- the reader's quirks ----
 
-struct ReadCase {
-    const char *name, *text;
-    UserPolicyFile expected;
-};
+struct ReadCase { const char *name, *text; UserPolicyFile expected; };
 
 class Reading : public ::testing::TestWithParam<ReadCase> {};
 
@@ -109,23 +84,17 @@ const ReadCase readCases[] = {
      "defaults:\n  ask_timeout_seconds: -5\n  ask_threshold: high\n  ask_threshold: nan\n", UserPolicyFile::empty},
     {"DefaultAtIndentZeroEndsTheSection", "defaults:\nask_timeout_seconds: 5\n  ask_timeout_seconds: 6\n", UserPolicyFile::empty},
     {"CommentSkippedTabIndentCountsAsNone", "disable:\n  # a\n  - a\n\t- b\n  - c\n", policyOf([](auto& p) { p.disable = {"a"}; })},
-    {"DisableKeepsRepeatsAndEmpties", "disable:\n  - a\n  - \"\"\n  - a\n  -\n",
-     policyOf([](auto& p) { p.disable = {"a", "", "a"}; })},
-    {"RuleLinesBeforeAnIdAreIgnored",
-     "rules:\n    severity: low\n    match:\n      paths:\n        - \"/x\"\n  - id: r\n", 
+    {"DisableKeepsRepeatsAndEmpties", "disable:\n  - a\n  - \"\"\n  - a\n  -\n", policyOf([](auto& p) { p.disable = {"a", "", "a"}; })},
+    {"RuleLinesBeforeAnIdAreIgnored", "rules:\n    severity: low\n    match:\n      paths:\n        - \"/x\"\n  - id: r\n",
      rulesOf({bare("r", Kind::paths, {})})},
     {"IdAndTextsAreUnquotedTwice",
      "rules:\n  - id: \"\\\" spaced \\\"\"\n    description: \"\\\"hi\\\"\"\n    severity: \"\\\"low\\\"\"\n"
-     "    decision: ' ask '\n", rulesOf({rule(" spaced ", "hi", "low", "' ask '", Kind::paths, {})})},
-    {"SiteDomainComesFromTheId",
-     "rules:\n  - id: \"user.protected.site.example.org\"\n    match:\n      any:\n        - raw_any:\n"
-     "            - \"*other.net*\"\n",
-     rulesOf({bare("user.protected.site.example.org", Kind::site, {"example.org"})})},
-    {"FolderListDropsEmptyAndRepeatedItems",
-     "rules:\n  - id: \"user.protected.folder.root.1\"\n    match:\n      paths:\n        - \"\"\n"
+     "    decision: ' ask '\n", rulesOf({UserRule{" spaced ", "hi", "low", "' ask '", Kind::paths, {}}})},
+    {"SiteDomainComesFromTheId", "rules:\n  - id: \"user.protected.site.example.org\"\n    match:\n      any:\n        - raw_any:\n"
+     "            - \"*other.net*\"\n", rulesOf({bare("user.protected.site.example.org", Kind::site, {"example.org"})})},
+    {"FolderListDropsEmptyAndRepeatedItems", "rules:\n  - id: \"user.protected.folder.root.1\"\n    match:\n      paths:\n        - \"\"\n"
      "        - \"/**\"\n        - \"/**\"\n", rulesOf({bare("user.protected.folder.root.1", Kind::paths, {"/**"})})},
-    {"FolderIdForcesPaths",
-     "rules:\n  - id: \"user.protected.folder.x\"\n    match:\n      raw_any:\n        - \"rm\"\n",
+    {"FolderIdForcesPaths", "rules:\n  - id: \"user.protected.folder.x\"\n    match:\n      raw_any:\n        - \"rm\"\n",
      rulesOf({bare("user.protected.folder.x", Kind::paths, {"rm"})})},
     {"InlineProgramIsUnquotedTwice", "rules:\n  - id: r\n    program: \"\\\"git\\\"\"\n  - id: s\n    program: |\n        - \"make\"\n",
      rulesOf({bare("r", Kind::program, {"git"}), bare("s", Kind::program, {"make"})})},

@@ -11,10 +11,7 @@ const std::string kShell = R"("kind":"shell","raw":"x","cwd":"/","argv_tree":)";
 
 // Tree shapes and write-back of every kind are covered by the sample files; these are the
 // actions a daemon could send that must be refused, each with the sentence that says why.
-struct Rejected {
-    const char* name;
-    std::string members, description;
-};
+struct Rejected { const char* name; std::string members, description; };
 
 class RejectedAction : public ::testing::TestWithParam<Rejected> {};
 

@@ -1,22 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include "protocol/fixture.hpp"
 #include "protocol/line_codec.hpp"
 #include "protocol/protocol_json.hpp"
+#include "support/temp_folder.hpp"
 
 namespace vardex {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 template <class T>
 std::string reencode(const std::string& data) {
@@ -52,14 +44,13 @@ class SampleFile : public ::testing::TestWithParam<fs::path> {};
 TEST_P(SampleFile, DecodesAndReencodesCanonically) {
     const fs::path& path = GetParam();
     const std::string name = path.filename().string();
-    const std::string data = readFile(path);
+    const std::string data = testing::readFile(path).value();
 
     auto checked = decodeFixture(name, data);
     ASSERT_TRUE(checked) << checked.error().description();
 
     fs::path canonicalPath = fs::path(VARDEX_FIXTURES_DIR) / "protocol-canonical" / name;
-    std::string expected = fs::exists(canonicalPath) ? readFile(canonicalPath) : data;
-    EXPECT_EQ(reencodeAs(*fixtureKind(name), data), expected);
+    EXPECT_EQ(reencodeAs(*fixtureKind(name), data), testing::readFile(canonicalPath).value_or(data));
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocol, SampleFile, ::testing::ValuesIn(sampleFiles()),

@@ -14,7 +14,6 @@ namespace vardex {
 namespace {
 
 using testing::DaemonConnection;
-using testing::TempFolder;
 using testing::TestDaemon;
 namespace scripts = testing::scripts;
 using namespace std::chrono_literals;
@@ -28,7 +27,7 @@ std::string describe(const WireError& error) { return error.description(); }
 
 class ClientTest : public ::testing::Test {
 protected:
-    TempFolder root;
+    testing::TempFolder root;
     std::string socketPath = (root / "d.sock").string();
 
     std::unique_ptr<JsonLinesClient> connectTo(TestDaemon& daemon, double timeout = shortTimeout) {
@@ -71,11 +70,7 @@ TEST_F(ClientTest, AfterTheHandshakeASilentDaemonIsWaitedFor) {
 
 // What `receive` makes of the bytes a daemon sends before closing; what a whole line decodes
 // to is the line codec's business.
-struct ReceiveCase {
-    const char* name;
-    std::string bytes;
-    std::string failure;  // "" when the line is a ping
-};
+struct ReceiveCase { const char* name; std::string bytes, failure; };  // no failure when the line is a ping
 
 class ReceiveTest : public ClientTest, public ::testing::WithParamInterface<ReceiveCase> {};
 

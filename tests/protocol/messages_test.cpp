@@ -19,11 +19,7 @@ std::string request(const std::string& members) {
 }
 
 // Only line breaks are trimmed from the ends, and what is left must be one JSON object.
-struct LineCase {
-    const char* name;
-    std::string line;
-    std::string error;  // "" when the line is a ping
-};
+struct LineCase { const char* name; std::string line, error; };  // no error when the line is a ping
 
 class DecodeLineTest : public ::testing::TestWithParam<LineCase> {};
 
@@ -49,11 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, DecodeLineTest, ::testing::Values(
         LineCase{"NotAnObject", "[1,2]", "member \"message\" is not an object but an array"}), testing::caseName);
 
 // Refused values show the shortest decimal that reads back.
-struct RiskCase {
-    const char* name;
-    double value;
-    std::string error;  // after "got "; "" when accepted
-};
+struct RiskCase { const char* name; double value; std::string error; };  // after "got "; none when accepted
 
 class RiskRange : public ::testing::TestWithParam<RiskCase> {};
 

@@ -8,7 +8,6 @@
 #include "service/protection_service.hpp"
 #include "service/systemd_backend.hpp"
 #include "service_home.hpp"
-#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -16,9 +15,7 @@ namespace {
 using testing::ScopedEnv;
 namespace fs = std::filesystem;
 
-pid_t recordedPid(const fs::path& pidFile) {
-    return static_cast<pid_t>(std::stol(testing::readAll(pidFile)));
-}
+pid_t recordedPid(const fs::path& pidFile) { return static_cast<pid_t>(std::stol(*testing::readFile(pidFile))); }
 
 // kill(pid, 0) still reaches a child that has ended but was never waited for, so failing
 // with ESRCH shows the child was both ended and collected.
@@ -53,11 +50,8 @@ TEST_F(DirectDaemonTest, ClearsAStaleSocketStartsTheDaemonAndStopEndsIt) {
     EXPECT_FALSE(probeSocket(home.socket(), std::chrono::milliseconds(200)));
 }
 
-struct SilentCase {
-    const char *name, *engine;
-    DaemonApp app;
-    const char* arguments;  // what the daemon is started with, after the engine's path
-};
+// The arguments the daemon is started with, after the engine's path.
+struct SilentCase { const char *name, *engine; DaemonApp app; const char* arguments; };
 
 class SilentEngineTest : public DirectDaemonTest, public ::testing::WithParamInterface<SilentCase> {};
 
@@ -74,10 +68,10 @@ TEST_P(SilentEngineTest, NeverAnsweringIsDaemonDidNotStartAndTheDaemonHeardWhich
     ASSERT_FALSE(result.ok());
     EXPECT_TRUE(result.error().is(ProtectionError::Kind::daemonDidNotStart));
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (testing::readAll(argumentsFile).empty() && std::chrono::steady_clock::now() < limit) {
+    while (testing::readFile(argumentsFile).value_or("").empty() && std::chrono::steady_clock::now() < limit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_EQ(testing::readAll(argumentsFile), GetParam().arguments);
+    EXPECT_EQ(testing::readFile(argumentsFile), GetParam().arguments);
     const auto pid = recordedPid(pidFile);
     // Going away ends and collects a child still running.
     protection.reset();

@@ -4,7 +4,6 @@
 #include "service/launch_agent.hpp"
 #include "service/protection_service.hpp"
 #include "service_home.hpp"
-#include "support/case_name.hpp"
 #include "support/test_daemon.hpp"
 
 namespace vardex {
@@ -20,11 +19,11 @@ constexpr const char* notLoaded = "print) echo 'Could not find service' >&2; exi
 constexpr const char* loadedSameEngine = "print) printf 'x = {\\n\\tprogram = %s\\n}\\n' \"$VARDEX_BIN\";;";
 constexpr const char* loadedOtherEngine = "print) printf 'x = {\\n\\tprogram = /usr/local/bin/vardex\\n}\\n';;";
 
+// An empty bootstrap succeeds. When no daemon is answering, a socket file nobody answers on is
+// left. The calls are "print", "bootout", "bootstrap", "kickstart" in the order they must run.
 struct LaunchctlCase {
-    const char *name, *print;
-    const char* bootstrap;  // empty: bootstrap succeeds
-    bool answering;  // a daemon answers on the socket; else a socket file nobody answers on
-    // "print", "bootout", "bootstrap", "kickstart" in the order they must run.
+    const char *name, *print, *bootstrap;
+    bool answering;
     std::vector<std::string> calls;
     std::optional<ProtectionError> error;
 };
@@ -47,12 +46,11 @@ std::vector<std::string> fullCalls(const std::vector<std::string>& verbs) {
 
 TEST_P(LaunchctlStartTest, FollowsTheServiceState) {
     const auto& c = GetParam();
-    const auto launchctl = home.serviceManager("launchctl", std::string("case \"$1\" in\n") + c.print + "\n" +
-                                                                (*c.bootstrap ? c.bootstrap : "") + "\nesac");
+    const auto launchctl = home.serviceManager("launchctl", std::string("case \"$1\" in\n") + c.print + "\n" + c.bootstrap + "\nesac");
     fs::create_directories(fs::path(home.socket()).parent_path());
     std::optional<testing::TestDaemon> daemon;
     if (c.answering) daemon.emplace(home.socket(), testing::scripts::answerPing());
-    if (!c.answering) testing::writeFile(home.socket(), "");
+    else testing::writeFile(home.socket(), "");
 
     ProtectionService protection({launchctl, "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
     ASSERT_EQ(protection.backendKind(), ServiceBackendKind::launchctl);
@@ -90,11 +88,7 @@ TEST(LaunchctlStart, LaunchctlThatCannotRunIsARefusedBootstrap) {
     EXPECT_NE(started.error().protection()->output().find("No such file"), std::string::npos);
 }
 
-struct LoginCase {
-    const char *name, *print;
-    bool on;
-    std::vector<std::string> calls;
-};
+struct LoginCase { const char *name, *print; bool on; std::vector<std::string> calls; };
 
 class LaunchctlLoginTest : public ::testing::TestWithParam<LoginCase> {};
 
@@ -108,7 +102,7 @@ TEST_P(LaunchctlLoginTest, StoresTheChoiceReloadsOnlyALoadedAgentAndStopBootsOut
     ASSERT_TRUE(set.ok()) << set.error().description();
     EXPECT_EQ(home.calls(), fullCalls(c.calls));
     EXPECT_EQ(protection.loadStartAtLogin(), c.on);
-    EXPECT_EQ(testing::readAll(VardexPaths::launchAgentPlistURL()), launchAgentPlist(home.engine, c.on, ServiceOptions{}.app));
+    EXPECT_EQ(testing::readFile(VardexPaths::launchAgentPlistURL()), launchAgentPlist(home.engine, c.on, ServiceOptions{}.app));
     // Stopping boots the agent out and keeps its property list for the next start.
     protection.stop();
     EXPECT_EQ(home.calls().back(), fullCalls({"bootout"}).back());

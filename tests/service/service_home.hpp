@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,7 +12,7 @@
 #include "bridge/vardex_paths.hpp"
 #include "service/daemon_socket.hpp"
 #include "service/protection_error.hpp"
-#include "support/scoped_env.hpp"
+#include "support/case_name.hpp"
 #include "support/temp_home.hpp"
 
 namespace vardex::testing {
@@ -68,12 +67,7 @@ public:
                                callLog().string() + "';; esac\n" + std::string(body) + "\nexit 0");
     }
 
-    std::vector<std::string> calls() const {
-        std::ifstream in(callLog());
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
+    std::vector<std::string> calls() const { return readLines(callLog()); }
 
     std::filesystem::path callLog() const { return home / "calls"; }
     std::string socket() const { return VardexPaths::socketPath(); }
@@ -94,11 +88,6 @@ inline void expectOutcome(const Result<void, ServiceError>& outcome, const std::
     } else {
         EXPECT_TRUE(outcome.ok()) << outcome.error().description();
     }
-}
-
-inline std::string readAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace vardex::testing

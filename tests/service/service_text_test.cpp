@@ -5,7 +5,6 @@
 #include "service/start_at_login.hpp"
 #include "service/systemd_backend.hpp"
 #include "service_home.hpp"
-#include "support/case_name.hpp"
 
 namespace vardex {
 namespace {
@@ -13,9 +12,7 @@ namespace {
 using testing::ScopedEnv;
 namespace fs = std::filesystem;
 
-std::string fixture(std::string_view name) {
-    return testing::readAll(fs::path(VARDEX_FIXTURES_DIR) / "service" / std::string(name));
-}
+std::string fixture(std::string_view name) { return *testing::readFile(fs::path(VARDEX_FIXTURES_DIR) / "service" / std::string(name)); }
 
 // Texts made for a fixed account, so the golden files hold no temporary paths.
 class ServiceTextTest : public ::testing::Test {
@@ -58,9 +55,7 @@ TEST(SystemctlShow, ReadsStateAndProgram) {
     EXPECT_EQ(unitCommandLine("ActiveState=inactive\nExecStart=\n"), "");
 }
 
-struct PrintCase {
-    const char *name, *output, *program;
-};
+struct PrintCase { const char *name, *output, *program; };
 
 class LoadedProgramTest : public ::testing::TestWithParam<PrintCase> {};
 
@@ -80,7 +75,7 @@ TEST(StoreStartAtLogin, KeepsOtherKeysAndStartsAfreshFromJunk) {
                                         {"[1,2", R"({"startAtLogin":true})"}}) {
         if (*before != '\0') testing::writeFile(settings, before);
         storeStartAtLogin(settings, true);
-        EXPECT_EQ(testing::readAll(settings), after);
+        EXPECT_EQ(testing::readFile(settings), after);
     }
 }
 

@@ -4,13 +4,11 @@
 #include "service/start_at_login.hpp"
 #include "service/systemd_backend.hpp"
 #include "service_home.hpp"
-#include "support/case_name.hpp"
 #include "support/test_daemon.hpp"
 
 namespace vardex {
 namespace {
 
-using testing::ScopedEnv;
 namespace fs = std::filesystem;
 
 constexpr const char* show = "show vardex.service --property=ActiveState --property=ExecStart";
@@ -21,15 +19,13 @@ constexpr const char* activeSameEngine =
     "/opt/bar/vardex-bar ; }\\n' \"$VARDEX_BIN\" \"$VARDEX_BIN\";;";
 // The same engine, told about another app: restarted so the daemon listens to this one.
 constexpr const char* activeOtherApp =
-    "show) printf 'ActiveState=active\\nExecStart={ path=%s ; argv[]=%s daemon --foreground ; }\\n' \"$VARDEX_BIN\" "
-    "\"$VARDEX_BIN\";;";
+    "show) printf 'ActiveState=active\\nExecStart={ path=%s ; argv[]=%s daemon --foreground ; }\\n' \"$VARDEX_BIN\" \"$VARDEX_BIN\";;";
 const DaemonApp app{"/opt/bar/vardex-bar", false};
 
+// An empty restart succeeds; each call is written without its leading "--user".
 struct SystemdCase {
-    const char *name, *show;
-    const char* restart;  // empty: restart succeeds
+    const char *name, *show, *restart;
     bool startAtLogin, daemonAnswers;
-    // Each call without its leading "--user".
     std::vector<std::string> calls;
     std::optional<ProtectionError> error;
 };
@@ -46,8 +42,7 @@ protected:
 
 TEST_P(SystemdStartTest, FollowsTheUnitState) {
     const auto& c = GetParam();
-    const auto systemctl = home.serviceManager(
-        "systemctl", std::string("shift\ncase \"$1\" in\n") + c.show + "\n" + (*c.restart ? c.restart : "") + "\nesac");
+    const auto systemctl = home.serviceManager("systemctl", std::string("shift\ncase \"$1\" in\n") + c.show + "\n" + c.restart + "\nesac");
     storeStartAtLogin(VardexPaths::settingsURL(), c.startAtLogin);
     fs::create_directories(fs::path(home.socket()).parent_path());
     std::optional<testing::TestDaemon> daemon;
@@ -61,7 +56,7 @@ TEST_P(SystemdStartTest, FollowsTheUnitState) {
     for (const auto& call : c.calls) expected.push_back(call == "socket present" ? call : "--user " + call);
     EXPECT_EQ(home.calls(), expected);
     testing::expectOutcome(started, c.error);
-    EXPECT_EQ(testing::readAll(systemdUnitURL()), systemdUnit(home.engine, app));
+    EXPECT_EQ(testing::readFile(systemdUnitURL()), systemdUnit(home.engine, app));
 }
 
 INSTANTIATE_TEST_SUITE_P(States, SystemdStartTest, ::testing::Values(
@@ -81,11 +76,8 @@ TEST(SystemdStart, WithoutAUserManagerFallsBackToADirectChildAndSaysSo) {
     testing::ServiceHome home(testing::pythonDaemon(scratch / "pid"));
     const auto systemctl = home.serviceManager("systemctl", std::string("shift\ncase \"$1\" in\n") + noManager + "\nesac");
     std::vector<std::string> events;
-    ProtectionService protection({"/nonexistent/launchctl", systemctl, testing::patientTimeouts(),
-                                  ServiceBackendKind::systemd,
-                                  [&](std::string_view event, std::string_view detail) {
-                                      events.push_back(std::string(event) + ": " + std::string(detail));
-                                  }});
+    ProtectionService protection({"/nonexistent/launchctl", systemctl, testing::patientTimeouts(), ServiceBackendKind::systemd,
+                                  [&](auto event, auto detail) { events.push_back(std::string(event) + ": " + std::string(detail)); }});
     const auto started = protection.start();
     ASSERT_TRUE(started.ok()) << started.error().description();
     EXPECT_TRUE(probeSocket(home.socket(), std::chrono::milliseconds(400)));

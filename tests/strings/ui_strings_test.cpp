@@ -12,10 +12,7 @@ namespace {
 
 namespace S = UIStrings;
 
-struct Composed {
-    const char* name;
-    std::string actual, expected;
-};
+struct Composed { const char* name; std::string actual, expected; };
 
 class ComposedText : public ::testing::TestWithParam<Composed> {};
 
@@ -34,13 +31,7 @@ INSTANTIATE_TEST_SUITE_P(Counts, ComposedText, ::testing::Values(
         Composed{"AskNoRule", S::v3AskSentence("Codex", std::nullopt), "Codex wants to do something risky. Is that OK?"}),
     testing::caseName);
 
-struct Sentence {
-    const char* name;
-    Outcome outcome;
-    std::optional<std::string> ruleId;
-    long long count;
-    std::string expected;
-};
+struct Sentence { const char* name; Outcome outcome; std::optional<std::string> ruleId; long long count; std::string expected; };
 
 class RowSentence : public ::testing::TestWithParam<Sentence> {};
 

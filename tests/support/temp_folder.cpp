@@ -35,6 +35,11 @@ std::vector<std::string> readLines(const std::filesystem::path& file) {
     return lines;
 }
 
+std::optional<std::string> readFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return in ? std::optional(std::string(std::istreambuf_iterator<char>(in), {})) : std::nullopt;
+}
+
 std::filesystem::path writeScript(const std::filesystem::path& file, std::string_view body) {
     writeFile(file, "#!/bin/sh\n" + std::string(body) + "\n");
     std::filesystem::permissions(file, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,8 @@ void writeFile(const std::filesystem::path& file, std::string_view text);
 
 // The lines of `file` without their line feeds; none when it cannot be read.
 std::vector<std::string> readLines(const std::filesystem::path& file);
+// The bytes of `file`; absent when it cannot be opened.
+std::optional<std::string> readFile(const std::filesystem::path& file);
 // Writes a /bin/sh script with `body` after the interpreter line and makes it executable.
 // Returns the script's path.
 std::filesystem::path writeScript(const std::filesystem::path& file, std::string_view body);
