@@ -123,4 +123,25 @@ Widget* child(const QWidget& root, const char* name) {
     return found;
 }
 
+// One thing a person does on a screen.
+using Input = std::function<void(QWidget&)>;
+
+// Clicks the first button when it is shown, then each of the others, which must have come up.
+template <class... Names>
+Input click(const char* first, Names... then) {
+    return [=](QWidget& surface) {
+        if (auto* button = child<QAbstractButton>(surface, first); button->isVisible()) QTest::mouseClick(button, Qt::LeftButton);
+        for (const char* name : std::initializer_list<const char*>{then...}) {
+            QCoreApplication::processEvents();
+            auto* button = child<QAbstractButton>(surface, name);
+            ASSERT_TRUE(button && button->isVisible()) << name << " did not come up";
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    };
+}
+
+inline Input key(Qt::Key pressed, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    return [pressed, modifiers](QWidget& surface) { QTest::keyClick(&surface, pressed, modifiers); };
+}
+
 }  // namespace vardex::ui::testing
