@@ -65,7 +65,7 @@ public:
     explicit ScreenHarness(std::string_view engine = vardex::testing::quietEngine);
     ~ScreenHarness();
 
-    VardexStore& store() { return harness.store(); }
+    VardexStore& store() { return harness_.store(); }
     ScreenContext& context() { return *context_; }
 
     // Runs what the store posted to its queue and the watcher's redraw.
@@ -95,12 +95,8 @@ public:
 
 private:
     vardex::testing::ScopedEnv zone_{"TZ", "UTC0"};
-
-public:
-    vardex::testing::StoreHarness harness;
-
-private:
-    vardex::testing::ScopedEnv socket_{"VARDEX_SOCK", (harness.home / "vardex.sock").string()};
+    vardex::testing::StoreHarness harness_;
+    vardex::testing::ScopedEnv socket_{"VARDEX_SOCK", (harness_.home / "vardex.sock").string()};
     vardex::testing::DaemonLines lines_;
     std::unique_ptr<vardex::testing::TestDaemon> daemon_;
     TimePoint dayStart_;
