@@ -113,15 +113,9 @@ std::vector<std::string> ScreenHarness::answersReceived() {
 }
 
 ApprovalRequest sudoRequest(std::string id, Severity severity) {
-    ApprovalRequest request;
-    request.id = std::move(id);
-    request.actionSummary = "sudo ls";
-    request.rule = "priv.sudo";
-    request.severity = severity;
-    request.risk = RiskScore::make(0.8).value();
-    request.reasonUser = "Runs as administrator.";
-    request.agent = AgentContext{AgentKind::claude, "S", "/home/ana/project", false};
-    return request;
+    return {.id = std::move(id), .actionSummary = "sudo ls", .rule = "priv.sudo", .severity = severity,
+            .risk = RiskScore::make(0.8).value(), .reasonUser = "Runs as administrator.",
+            .agent = AgentContext{AgentKind::claude, "S", "/home/ana/project", false}};
 }
 
 std::string verdictLine(const std::string& id, const std::string& verdict) {
