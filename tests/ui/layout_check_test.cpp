@@ -19,13 +19,6 @@ bool isQtInternal(const QWidget* widget) {
     return false;
 }
 
-// The content of a scroll area may be taller than its viewport, never wider.
-bool scrollsInside(const QWidget* widget) {
-    const QWidget* parent = widget->parentWidget();
-    return parent && qobject_cast<const QScrollArea*>(parent->parentWidget()) &&
-           parent == static_cast<const QScrollArea*>(parent->parentWidget())->viewport();
-}
-
 // Every visible widget under `root` that reaches outside its parent, every label that does not
 // wrap and is narrower than its text, and every wrapping label shorter than its lines.
 std::vector<std::string> layoutFaults(const QWidget& root) {
@@ -40,7 +33,8 @@ std::vector<std::string> layoutFaults(const QWidget& root) {
         const QWidget* parent = widget->parentWidget();
         const QRect room = parent->rect();
         const QRect place = widget->geometry();
-        if (scrollsInside(widget)) {
+        // The content of a scroll area may be taller than its viewport, never wider.
+        if (const auto* area = qobject_cast<const QScrollArea*>(parent->parentWidget()); area && area->viewport() == parent) {
             if (place.width() > room.width()) faults.push_back(name(widget) + " is wider than its scroll area");
         } else if (!room.contains(place)) {
             faults.push_back(name(widget) + " reaches outside " + name(parent));
