@@ -71,7 +71,8 @@ TEST_P(HomePageStatus, StatusCardNamesTheStateAndItsActionWorks) {
 INSTANTIATE_TEST_SUITE_P(Cases, HomePageStatus, ::testing::Values(
         HomeCase{"stoppedAgentsArePausedEvenWhenProtectionIsNot", [](VardexStore& store) { store.agentsStopped = true; },
                  "Your AI apps are stopped", {}, "Turn back on", [](ScreenHarness& screens) { EXPECT_FALSE(screens.store().agentsStopped); }},
-        HomeCase{"pausedResumes", [](VardexStore& store) { store.pausedUntil = store.now + std::chrono::minutes(30); store.persistPauseState(); },
+        HomeCase{"pausedResumes",
+                 [](VardexStore& store) { store.pausedUntil = store.now + std::chrono::minutes(30); store.persistPauseState(); },
                  "Paused", {}, "Resume", [](ScreenHarness& screens) { EXPECT_FALSE(screens.store().pausedUntil); }},
         HomeCase{"needsFixConnectsTheFirstApp",
                  [](VardexStore& store) { store.agents = {agentRow("cursor", "Cursor", false), agentRow("claude", "Claude Code", true)}; },
@@ -107,13 +108,12 @@ TEST_P(ActivityPageRows, DeleteHidesAndUndoBringsBack) {
     const auto page = screens.show<ActivityPage>(nullptr);
     for (const char* name : c.clicks) screens.click(*page, name);
     screens.advance(c.wait);
-    int rows = 0;
+    std::size_t rows = 0;
     while (page->findChild<QWidget*>(QStringLiteral("activityRow%1").arg(rows))) ++rows;
-    EXPECT_EQ(static_cast<std::size_t>(rows), c.wantRows);
-    EXPECT_EQ(screens.store().hiddenEntryIds.size(), c.wantHidden);
-    EXPECT_EQ(child<QPushButton>(*page, "deleteAll")->isEnabled(), c.wantDeleteEnabled);
-    EXPECT_EQ(child<QWidget>(*page, "undoToast")->isVisible(), c.wantToast);
-    EXPECT_EQ(child<QLabel>(*page, "activityEmpty")->isVisible(), c.wantRows == 0);
+    // Rows, hidden entries, Delete all enabled, the undo toast, the empty-day line.
+    EXPECT_EQ(std::tuple(rows, screens.store().hiddenEntryIds.size(), child<QPushButton>(*page, "deleteAll")->isEnabled(),
+                         child<QWidget>(*page, "undoToast")->isVisible(), child<QLabel>(*page, "activityEmpty")->isVisible()),
+              std::tuple(c.wantRows, c.wantHidden, c.wantDeleteEnabled, c.wantToast, c.wantRows == 0));
     EXPECT_TRUE(!*c.wantStory || child<QLabel>(*page, "rowStory")->text().startsWith(QString::fromUtf8(c.wantStory)));
 }
 
