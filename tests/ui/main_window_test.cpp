@@ -83,11 +83,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, HomePageStatus, ::testing::Values(
 
 // ---- activity -----------------------------------------------------------------------------------
 
-const std::vector<LogLine> twoGroups{
-    {1, "cursor", "ls", "allow", ""},
-    {2, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"},
-    {3, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"},
-};
+const std::vector<LogLine> twoGroups{{1, "cursor", "ls", "allow", ""}, {2, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"},
+                                     {3, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"}};
 
 struct ActivityCase {
     const char* name;
@@ -185,52 +182,50 @@ TEST_P(PageForms, StepsReachTheStoreAndRefusalsShowBesideTheField) {
 }
 
 template <class P>
-std::function<std::unique_ptr<QWidget>(ScreenHarness&)> build() {
-    return [](ScreenHarness& screens) { return screens.show<P>(nullptr); };
-}
+const auto build = [](ScreenHarness& screens) -> std::unique_ptr<QWidget> { return screens.show<P>(nullptr); };
 
 const auto openMore = [](VardexStore& store) { store.advancedOpen = true; };
 const auto nothingSaved = [](UserPolicyFile&) {};
 
 INSTANTIATE_TEST_SUITE_P(Settings, PageForms, ::testing::Values(
-        FormCase{.name = "waitingTimeAndCautionAreSaved", .build = build<SettingsPage>(), .arrange = openMore,
+        FormCase{.name = "waitingTimeAndCautionAreSaved", .build = build<SettingsPage>, .arrange = openMore,
                  .steps = {type("askTimeout", "45"), type("askThreshold", "0.5"), click("saveSettings")}, .errorLine = "settingsError",
                  .wantPolicy = [](UserPolicyFile& p) { p.askTimeoutSeconds = 45; p.askThreshold = 0.5; }},
-        FormCase{.name = "aWaitingTimeThatIsNotWholeIsRefused", .build = build<SettingsPage>(), .arrange = openMore,
+        FormCase{.name = "aWaitingTimeThatIsNotWholeIsRefused", .build = build<SettingsPage>, .arrange = openMore,
                  .steps = {type("askTimeout", "4.5"), click("saveSettings")}, .errorLine = "settingsError",
                  .wantError = "Waiting time must be a whole number of seconds.", .wantPolicy = nothingSaved},
-        FormCase{.name = "pauseOnlyAfterConfirming", .build = build<SettingsPage>(), .steps = {click("pause", "pauseYes")},
+        FormCase{.name = "pauseOnlyAfterConfirming", .build = build<SettingsPage>, .steps = {click("pause", "pauseYes")},
                  .errorLine = "settingsError", .check = [](const VardexStore& store) { EXPECT_TRUE(store.isPaused()); }}), caseName);
 
 INSTANTIATE_TEST_SUITE_P(Policy, PageForms, ::testing::Values(
-        FormCase{.name = "aSiteTheEngineRefusesIsNotKept", .build = build<ProtectionPage>(),
+        FormCase{.name = "aSiteTheEngineRefusesIsNotKept", .build = build<ProtectionPage>,
                  .steps = {type("newSite", "refused.example"), click("addSite")}, .errorLine = "policyError",
                  .wantError = "That site is not allowed here.", .wantPolicy = nothingSaved},
-        FormCase{.name = "removeTakesTheRuleOut", .build = build<ProtectionPage>(),
+        FormCase{.name = "removeTakesTheRuleOut", .build = build<ProtectionPage>,
                  .arrange = [](VardexStore& store) { store.userPolicy.addSite("example.org"); store.persistPolicy(); },
                  .steps = {click("removeRule")}, .errorLine = "policyError", .wantPolicy = nothingSaved},
-        FormCase{.name = "aRuleWithoutWhatToWatchIsRefused", .build = build<RulesPage>(),
+        FormCase{.name = "aRuleWithoutWhatToWatchIsRefused", .build = build<RulesPage>,
                  .steps = {type("ruleName", "my.rule"), click("addRule")},
                  .errorLine = "ruleError", .wantError = "Say what this rule should watch.", .wantPolicy = nothingSaved},
-        FormCase{.name = "aCommandRuleThatAsks", .build = build<RulesPage>(),
+        FormCase{.name = "aCommandRuleThatAsks", .build = build<RulesPage>,
                  .steps = {type("ruleName", "my.curl"), type("ruleWatch", "curl"), pick("ruleKind", "Command"),
                            pick("ruleDecision", "Ask first"), click("addRule")},
                  .errorLine = "ruleError",
                  .wantPolicy = [](UserPolicyFile& p) {
                      p.rules = {UserRule::custom("my.curl", "", "medium", "ask", UserRule::MatchKind::raw, "curl")};
                  }},
-        FormCase{.name = "aSwitchTurnsARuleOff", .build = build<RulesPage>(), .steps = {click("ruleSwitch")}, .errorLine = "ruleError",
+        FormCase{.name = "aSwitchTurnsARuleOff", .build = build<RulesPage>, .steps = {click("ruleSwitch")}, .errorLine = "ruleError",
                  .wantPolicy = [](UserPolicyFile& p) { p.disable = {"secrets.dotenv"}; }}), caseName);
 
 INSTANTIATE_TEST_SUITE_P(Engine, PageForms, ::testing::Values(
-        FormCase{.name = "aFileReadIsTried", .build = build<CheckPage>(),
+        FormCase{.name = "aFileReadIsTried", .build = build<CheckPage>,
                  .steps = {pick("checkKind", "Read a file"), type("checkRead", "~/.ssh/id_rsa"), click("runCheck")},
                  .errorLine = "checkError",
                  .wantRun = "check --json --read ~/.ssh/id_rsa",
                  .check = [](const VardexStore& store) { EXPECT_EQ(store.checkOutcome.decision->outcome, Outcome::deny); }},
-        FormCase{.name = "anEmptyCommandIsNotRun", .build = build<CheckPage>(), .steps = {click("runCheck")}, .errorLine = "checkError",
+        FormCase{.name = "anEmptyCommandIsNotRun", .build = build<CheckPage>, .steps = {click("runCheck")}, .errorLine = "checkError",
                  .wantError = "Type a command to test."},
-        FormCase{.name = "disconnectAConnectedApp", .build = build<HealthPage>(),
+        FormCase{.name = "disconnectAConnectedApp", .build = build<HealthPage>,
                  .arrange = [](VardexStore& store) { store.agents = {agentRow("cursor", "Cursor", true)}; },
                  .steps = {click("agentDisconnect")}, .errorLine = "doctorError", .wantRun = "connect --disconnect cursor"}), caseName);
 
