@@ -28,8 +28,7 @@ struct AnswerCase {
     double secondsBeforeInput;  // after the question appeared
     Input input;
     const char* wantVerdict;  // the one answer the daemon receives; empty: none
-    bool wantPaused = false;
-    bool wantVisible = true;
+    bool wantPaused = false, wantVisible = true;
 };
 
 class AnswerTable : public ::testing::TestWithParam<AnswerCase> {};
