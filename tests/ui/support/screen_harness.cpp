@@ -13,8 +13,6 @@ namespace vardex::ui::testing {
 
 namespace {
 
-const std::string pingLine = R"({"type":"ping"})";
-
 std::string wire(const IpcMessage& message) {
     auto line = encodeLine(message);
     EXPECT_TRUE(line.ok());
@@ -96,7 +94,7 @@ void ScreenHarness::daemonAsks(const ApprovalRequest& request) {
 }
 
 std::vector<std::string> ScreenHarness::answersReceived() {
-    const auto pings = [&] { return std::ranges::count(daemon_->received(), pingLine); };
+    const auto pings = [&] { return std::ranges::count(daemon_->received(), std::string(R"({"type":"ping"})")); };
     const auto before = pings();
     lines_.push(wire(IpcMessage::ping()));
     // The reply reaches the daemon's thread, which posts nothing to the queue: short waits.
