@@ -19,8 +19,6 @@
 namespace vardex::ui::testing {
 namespace {
 
-using vardex::testing::ScopedEnv;
-
 struct PlacementCase {
     const char* name;
     QRect icon;
@@ -83,7 +81,7 @@ TEST_P(AppMenuOfferTest, OffersOnceFromOutsideThePrefixAndWritesTheEntry) {
     vardex::testing::writeScript(program, "exit 0\n");
     std::filesystem::create_directories(folder / "usr/local/bin");
     // A run that captures screens or skips the prompt is never asked (every end-to-end road).
-    ScopedEnv data("XDG_DATA_HOME", (folder / "data").string()), capture("VARDEX_CAPTURE_DIR", std::nullopt),
+    vardex::testing::ScopedEnv data("XDG_DATA_HOME", (folder / "data").string()), capture("VARDEX_CAPTURE_DIR", std::nullopt),
         skip("VARDEX_SKIP_MOVE_PROMPT", std::nullopt);
     vardex::testing::MemoryPreferences preferences;
     int asked = 0;
