@@ -41,7 +41,6 @@ public Q_SLOTS:
         item_ = {isPath ? message.service() : serviceOrPath, isPath ? serviceOrPath : QStringLiteral("/StatusNotifierItem")};
         items_ << item_.first + item_.second;
     }
-    void RegisterStatusNotifierHost(const QString&) {}
 
 private:
     mutable QMutex mutex_;
