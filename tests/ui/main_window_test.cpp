@@ -25,7 +25,6 @@ TEST(MainWindowConsent, ConnectRecordsTheConsentAndAsksTheEngineToConnect) {
     screens.store().showConnectConsent = true;
     screens.store().showOnboarding = true;
     const auto window = screens.show<MainWindow>();
-    // The object name of what the window's outer stack shows.
     const auto shown = [&] { return window->findChild<QStackedWidget*>()->currentWidget()->objectName().toStdString(); };
     EXPECT_EQ(shown(), "consentScreen");
     screens.click(*window, "consentConnect");
