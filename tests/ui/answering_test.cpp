@@ -13,24 +13,6 @@
 namespace vardex::ui::testing {
 namespace {
 
-using Input = std::function<void(QWidget&)>;
-
-// Clicks the first button when it is shown, then each of the others, which must have come up.
-template <class... Names>
-Input click(const char* first, Names... then) {
-    return [=](QWidget& surface) {
-        if (auto* button = child<QAbstractButton>(surface, first); button->isVisible()) QTest::mouseClick(button, Qt::LeftButton);
-        for (const char* name : std::initializer_list<const char*>{then...}) {
-            QCoreApplication::processEvents();
-            auto* button = child<QAbstractButton>(surface, name);
-            ASSERT_TRUE(button && button->isVisible()) << name << " did not come up";
-            QTest::mouseClick(button, Qt::LeftButton);
-        }
-    };
-}
-Input key(Qt::Key pressed, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    return [pressed, modifiers](QWidget& surface) { QTest::keyClick(&surface, pressed, modifiers); };
-}
 // What a person typing into another window sends when the panel takes the focus.
 void typing(QWidget& surface) {
     QWidget* target = surface.focusWidget() ? surface.focusWidget() : &surface;
@@ -46,8 +28,7 @@ struct AnswerCase {
     double secondsBeforeInput;  // after the question appeared
     Input input;
     const char* wantVerdict;  // the one answer the daemon receives; empty: none
-    bool wantPaused = false;
-    bool wantVisible = true;
+    bool wantPaused = false, wantVisible = true;
 };
 
 class AnswerTable : public ::testing::TestWithParam<AnswerCase> {};
@@ -98,18 +79,17 @@ TEST(ApprovalPanelQueue, TheNextQuestionArmsAgain) {
     screens.connect();
     screens.daemonAsks(sudoRequest("r-1"));
     screens.daemonAsks(sudoRequest("r-2", Severity::critical));
-    const auto shown = screens.show<ApprovalPanel>();
-    auto& panel = *shown;
+    const auto panel = screens.show<ApprovalPanel>();
     screens.advance(1.0);
-    auto* queueLine = child<QLabel>(panel, "approvalQueueLine");
+    auto* queueLine = child<QLabel>(*panel, "approvalQueueLine");
     EXPECT_TRUE(queueLine->isVisible());
 
-    QTest::keyClick(&panel, Qt::Key_A, Qt::AltModifier);
+    QTest::keyClick(panel.get(), Qt::Key_A, Qt::AltModifier);
     screens.settle();
-    QTest::keyClick(&panel, Qt::Key_A, Qt::AltModifier);
+    QTest::keyClick(panel.get(), Qt::Key_A, Qt::AltModifier);
     screens.settle();
     EXPECT_EQ(screens.answersReceived(), std::vector{verdictLine("r-1", "allow_once")});
-    EXPECT_EQ(child<QPlainTextEdit>(panel, "approvalSummary")->toPlainText(), QStringLiteral("sudo ls"));
+    EXPECT_EQ(child<QPlainTextEdit>(*panel, "approvalSummary")->toPlainText(), QStringLiteral("sudo ls"));
     EXPECT_FALSE(queueLine->isVisible()) << "one question left";
 }
 

@@ -19,22 +19,17 @@
 namespace vardex::ui::testing {
 namespace {
 
-// The object name of what the window's outer stack shows.
-std::string shownIn(const QWidget& root) {
-    auto* shown = root.findChild<QStackedWidget*>();
-    return shown ? shown->currentWidget()->objectName().toStdString() : "";
-}
-
 // Consent comes before onboarding, onboarding before the pages.
 TEST(MainWindowConsent, ConnectRecordsTheConsentAndAsksTheEngineToConnect) {
     ScreenHarness screens(pageEngine);
     screens.store().showConnectConsent = true;
     screens.store().showOnboarding = true;
     const auto window = screens.show<MainWindow>();
-    EXPECT_EQ(shownIn(*window), "consentScreen");
+    const auto shown = [&] { return window->findChild<QStackedWidget*>()->currentWidget()->objectName().toStdString(); };
+    EXPECT_EQ(shown(), "consentScreen");
     screens.click(*window, "consentConnect");
     EXPECT_FALSE(screens.store().showConnectConsent);
-    EXPECT_EQ(shownIn(*window), "onboardingScreen");
+    EXPECT_EQ(shown(), "onboardingScreen");
     EXPECT_TRUE(screens.engineRan("connect --consent --json"));
 }
 
@@ -76,10 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, HomePageStatus, ::testing::Values(
         HomeCase{"stoppedAgentsArePausedEvenWhenProtectionIsNot", [](VardexStore& store) { store.agentsStopped = true; },
                  "Your AI apps are stopped", {}, "Turn back on", [](ScreenHarness& screens) { EXPECT_FALSE(screens.store().agentsStopped); }},
         HomeCase{"pausedResumes",
-                 [](VardexStore& store) {
-                     store.pausedUntil = store.now + std::chrono::minutes(30);
-                     store.persistPauseState();
-                 },
+                 [](VardexStore& store) { store.pausedUntil = store.now + std::chrono::minutes(30); store.persistPauseState(); },
                  "Paused", {}, "Resume", [](ScreenHarness& screens) { EXPECT_FALSE(screens.store().pausedUntil); }},
         HomeCase{"needsFixConnectsTheFirstApp",
                  [](VardexStore& store) { store.agents = {agentRow("cursor", "Cursor", false), agentRow("claude", "Claude Code", true)}; },
@@ -90,11 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, HomePageStatus, ::testing::Values(
 
 // ---- activity -----------------------------------------------------------------------------------
 
-const std::vector<LogLine> twoGroups{
-    {1, "cursor", "ls", "allow", ""},
-    {2, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"},
-    {3, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"},
-};
+const std::vector<LogLine> twoGroups{{1, "cursor", "ls", "allow", ""}, {2, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"},
+                                     {3, "claude", "rm -rf ~", "deny", "destructive.rm_home_root"}};
 
 struct ActivityCase {
     const char* name;
@@ -115,16 +104,13 @@ TEST_P(ActivityPageRows, DeleteHidesAndUndoBringsBack) {
     const auto page = screens.show<ActivityPage>(nullptr);
     for (const char* name : c.clicks) screens.click(*page, name);
     screens.advance(c.wait);
-    int rows = 0;
+    std::size_t rows = 0;
     while (page->findChild<QWidget*>(QStringLiteral("activityRow%1").arg(rows))) ++rows;
-    EXPECT_EQ(static_cast<std::size_t>(rows), c.wantRows);
-    EXPECT_EQ(screens.store().hiddenEntryIds.size(), c.wantHidden);
-    EXPECT_EQ(child<QPushButton>(*page, "deleteAll")->isEnabled(), c.wantDeleteEnabled);
-    EXPECT_EQ(child<QWidget>(*page, "undoToast")->isVisible(), c.wantToast);
-    EXPECT_EQ(child<QLabel>(*page, "activityEmpty")->isVisible(), c.wantRows == 0);
-    if (*c.wantStory) {
-        EXPECT_TRUE(child<QLabel>(*page, "rowStory")->text().startsWith(QString::fromUtf8(c.wantStory)));
-    }
+    // Rows, hidden entries, Delete all enabled, the undo toast, the empty-day line.
+    EXPECT_EQ(std::tuple(rows, screens.store().hiddenEntryIds.size(), child<QPushButton>(*page, "deleteAll")->isEnabled(),
+                         child<QWidget>(*page, "undoToast")->isVisible(), child<QLabel>(*page, "activityEmpty")->isVisible()),
+              std::tuple(c.wantRows, c.wantHidden, c.wantDeleteEnabled, c.wantToast, c.wantRows == 0));
+    EXPECT_TRUE(!*c.wantStory || child<QLabel>(*page, "rowStory")->text().startsWith(QString::fromUtf8(c.wantStory)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ActivityPageRows, ::testing::Values(
@@ -138,41 +124,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, ActivityPageRows, ::testing::Values(
 
 // ---- forms on the pages -------------------------------------------------------------------------
 
-// One step a user takes on a page: type into a field, pick a combo entry, or click.
-struct Step {
-    enum Kind { type, pick, click } kind;
-    const char* name;
-    const char* text = "";
-};
-
-Step type(const char* name, const char* text) { return {Step::type, name, text}; }
-Step pick(const char* name, const char* text) { return {Step::pick, name, text}; }
-Step click(const char* name) { return {Step::click, name}; }
-
-void perform(QWidget& page, const Step& step) {
-    const QString text = QString::fromUtf8(step.text);
-    if (step.kind == Step::type) {
-        auto* field = child<QLineEdit>(page, step.name);
+// Besides clicks, a person types into a field or picks a combo entry.
+Input type(const char* name, const char* text) {
+    return [=](QWidget& page) {
+        auto* field = child<QLineEdit>(page, name);
         ASSERT_NE(field, nullptr);
         field->clear();
-        QTest::keyClicks(field, text);
-    } else if (step.kind == Step::pick) {
-        auto* combo = child<QComboBox>(page, step.name);
-        ASSERT_NE(combo, nullptr);
-        const int index = combo->findText(text);
-        ASSERT_GE(index, 0) << step.text;
+        QTest::keyClicks(field, QString::fromUtf8(text));
+    };
+}
+Input pick(const char* name, const char* text) {
+    return [=](QWidget& page) {
+        auto* combo = child<QComboBox>(page, name);
+        const int index = combo ? combo->findText(QString::fromUtf8(text)) : -1;
+        ASSERT_GE(index, 0) << text;
         combo->setCurrentIndex(index);
         Q_EMIT combo->activated(index);
-    } else if (auto* target = child<QAbstractButton>(page, step.name)) {
-        QTest::mouseClick(target, Qt::LeftButton);
-    }
+    };
 }
 
 struct FormCase {
     const char* name;
-    std::function<QWidget*(ScreenContext&)> build;
+    std::function<std::unique_ptr<QWidget>(ScreenHarness&)> build;
     std::function<void(VardexStore&)> arrange = nullptr;
-    std::vector<Step> steps;
+    std::vector<Input> steps;
     const char* errorLine;       // the label beside the form
     const char* wantError = "";  // empty: the line is hidden
     const char* wantRun = "";    // an engine command the steps ran; empty: none looked for
@@ -188,19 +163,15 @@ TEST_P(PageForms, StepsReachTheStoreAndRefusalsShowBesideTheField) {
     ScreenHarness screens(pageEngine);
     screens.store().catalog = *RulesCatalog::load();
     if (c.arrange) c.arrange(screens.store());
-    std::unique_ptr<QWidget> page(c.build(screens.context()));
-    page->show();
-    screens.settle();
+    const auto page = c.build(screens);
     for (const auto& step : c.steps) {
-        perform(*page, step);
+        step(*page);
         screens.settle();
     }
     auto* error = child<QLabel>(*page, c.errorLine);
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(error->isVisible() ? error->text().toStdString() : "", c.wantError);
-    if (*c.wantRun) {
-        EXPECT_TRUE(screens.engineRan(c.wantRun)) << c.wantRun;
-    }
+    EXPECT_TRUE(!*c.wantRun || screens.engineRan(c.wantRun)) << c.wantRun;
     if (c.wantPolicy) {
         UserPolicyFile want;
         c.wantPolicy(want);
@@ -210,53 +181,51 @@ TEST_P(PageForms, StepsReachTheStoreAndRefusalsShowBesideTheField) {
 }
 
 template <class P>
-std::function<QWidget*(ScreenContext&)> build() {
-    return [](ScreenContext& context) { return new P(context, nullptr); };
-}
+const auto build = [](ScreenHarness& screens) -> std::unique_ptr<QWidget> { return screens.show<P>(nullptr); };
 
 const auto openMore = [](VardexStore& store) { store.advancedOpen = true; };
 const auto nothingSaved = [](UserPolicyFile&) {};
 
 INSTANTIATE_TEST_SUITE_P(Settings, PageForms, ::testing::Values(
-        FormCase{.name = "waitingTimeAndCautionAreSaved", .build = build<SettingsPage>(), .arrange = openMore,
+        FormCase{.name = "waitingTimeAndCautionAreSaved", .build = build<SettingsPage>, .arrange = openMore,
                  .steps = {type("askTimeout", "45"), type("askThreshold", "0.5"), click("saveSettings")}, .errorLine = "settingsError",
                  .wantPolicy = [](UserPolicyFile& p) { p.askTimeoutSeconds = 45; p.askThreshold = 0.5; }},
-        FormCase{.name = "aWaitingTimeThatIsNotWholeIsRefused", .build = build<SettingsPage>(), .arrange = openMore,
+        FormCase{.name = "aWaitingTimeThatIsNotWholeIsRefused", .build = build<SettingsPage>, .arrange = openMore,
                  .steps = {type("askTimeout", "4.5"), click("saveSettings")}, .errorLine = "settingsError",
                  .wantError = "Waiting time must be a whole number of seconds.", .wantPolicy = nothingSaved},
-        FormCase{.name = "pauseOnlyAfterConfirming", .build = build<SettingsPage>(), .steps = {click("pause"), click("pauseYes")},
+        FormCase{.name = "pauseOnlyAfterConfirming", .build = build<SettingsPage>, .steps = {click("pause", "pauseYes")},
                  .errorLine = "settingsError", .check = [](const VardexStore& store) { EXPECT_TRUE(store.isPaused()); }}), caseName);
 
 INSTANTIATE_TEST_SUITE_P(Policy, PageForms, ::testing::Values(
-        FormCase{.name = "aSiteTheEngineRefusesIsNotKept", .build = build<ProtectionPage>(),
+        FormCase{.name = "aSiteTheEngineRefusesIsNotKept", .build = build<ProtectionPage>,
                  .steps = {type("newSite", "refused.example"), click("addSite")}, .errorLine = "policyError",
                  .wantError = "That site is not allowed here.", .wantPolicy = nothingSaved},
-        FormCase{.name = "removeTakesTheRuleOut", .build = build<ProtectionPage>(),
+        FormCase{.name = "removeTakesTheRuleOut", .build = build<ProtectionPage>,
                  .arrange = [](VardexStore& store) { store.userPolicy.addSite("example.org"); store.persistPolicy(); },
                  .steps = {click("removeRule")}, .errorLine = "policyError", .wantPolicy = nothingSaved},
-        FormCase{.name = "aRuleWithoutWhatToWatchIsRefused", .build = build<RulesPage>(),
+        FormCase{.name = "aRuleWithoutWhatToWatchIsRefused", .build = build<RulesPage>,
                  .steps = {type("ruleName", "my.rule"), click("addRule")},
                  .errorLine = "ruleError", .wantError = "Say what this rule should watch.", .wantPolicy = nothingSaved},
-        FormCase{.name = "aCommandRuleThatAsks", .build = build<RulesPage>(),
+        FormCase{.name = "aCommandRuleThatAsks", .build = build<RulesPage>,
                  .steps = {type("ruleName", "my.curl"), type("ruleWatch", "curl"), pick("ruleKind", "Command"),
                            pick("ruleDecision", "Ask first"), click("addRule")},
                  .errorLine = "ruleError",
                  .wantPolicy = [](UserPolicyFile& p) {
                      p.rules = {UserRule::custom("my.curl", "", "medium", "ask", UserRule::MatchKind::raw, "curl")};
                  }},
-        FormCase{.name = "aSwitchTurnsARuleOff", .build = build<RulesPage>(), .steps = {click("ruleSwitch")}, .errorLine = "ruleError",
+        FormCase{.name = "aSwitchTurnsARuleOff", .build = build<RulesPage>, .steps = {click("ruleSwitch")}, .errorLine = "ruleError",
                  .wantPolicy = [](UserPolicyFile& p) { p.disable = {"secrets.dotenv"}; }}), caseName);
 
 INSTANTIATE_TEST_SUITE_P(Engine, PageForms, ::testing::Values(
-        FormCase{.name = "aFileReadIsTried", .build = build<CheckPage>(),
+        FormCase{.name = "aFileReadIsTried", .build = build<CheckPage>,
                  .steps = {pick("checkKind", "Read a file"), type("checkRead", "~/.ssh/id_rsa"), click("runCheck")},
                  .errorLine = "checkError",
                  .wantRun = "check --json --read ~/.ssh/id_rsa",
                  .check = [](const VardexStore& store) { EXPECT_EQ(store.checkOutcome.decision->outcome, Outcome::deny); }},
-        FormCase{.name = "anEmptyCommandIsNotRun", .build = build<CheckPage>(), .steps = {click("runCheck")}, .errorLine = "checkError",
+        FormCase{.name = "anEmptyCommandIsNotRun", .build = build<CheckPage>, .steps = {click("runCheck")}, .errorLine = "checkError",
                  .wantError = "Type a command to test."},
-        FormCase{.name = "disconnectAConnectedApp", .build = build<HealthPage>(),
-                 .arrange = [](VardexStore& store) { store.agents = {{"cursor", "Cursor", true, true, "", AgentInstallRow::Kind::cursor}}; },
+        FormCase{.name = "disconnectAConnectedApp", .build = build<HealthPage>,
+                 .arrange = [](VardexStore& store) { store.agents = {agentRow("cursor", "Cursor", true)}; },
                  .steps = {click("agentDisconnect")}, .errorLine = "doctorError", .wantRun = "connect --disconnect cursor"}), caseName);
 
 }  // namespace

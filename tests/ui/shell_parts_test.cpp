@@ -5,10 +5,8 @@
 #include <QDBusMessage>
 #include <QImage>
 #include <QToolButton>
-#include <QVariantMap>
 
 #include "policy/text_file.hpp"
-#include "support/temp_home.hpp"
 #include "ui/app_menu_offer.hpp"
 #include "ui/helper/local_helper.hpp"
 #include "ui/ports/dbus_notifier.hpp"
@@ -18,11 +16,8 @@
 #include "ui/tray/popover_placement.hpp"
 #include "ui/widgets/helper_card.hpp"
 
-namespace vardex::ui {
+namespace vardex::ui::testing {
 namespace {
-
-using vardex::testing::caseName;
-using vardex::testing::ScopedEnv;
 
 struct PlacementCase {
     const char* name;
@@ -61,8 +56,7 @@ TEST_P(PreferencesReadBack, AValueReadsBackAsWrittenAfterARestart) {
 INSTANTIATE_TEST_SUITE_P(Cases, PreferencesReadBack, ::testing::Values(
         PreferenceCase{"flagFalseStaysABool", false}, PreferenceCase{"largeInteger", std::int64_t{-9'000'000'000}},
         PreferenceCase{"fraction", 0.7}, PreferenceCase{"textThatLooksLikeANumber", std::string("42")},
-        PreferenceCase{"textWithColonsAndUnicode", std::string("list:[\"x\"] · ☂")},
-        PreferenceCase{"emptyList", std::vector<std::string>{}},
+        PreferenceCase{"textWithColonsAndUnicode", std::string("list:[\"x\"] · ☂")}, PreferenceCase{"emptyList", std::vector<std::string>{}},
         PreferenceCase{"listWithCommas", std::vector<std::string>{"a,b", "", "c"}},
         PreferenceCase{"moment", TimePoint{std::chrono::seconds(1'764'000'123)}}), caseName);
 
@@ -87,14 +81,11 @@ TEST_P(AppMenuOfferTest, OffersOnceFromOutsideThePrefixAndWritesTheEntry) {
     vardex::testing::writeScript(program, "exit 0\n");
     std::filesystem::create_directories(folder / "usr/local/bin");
     // A run that captures screens or skips the prompt is never asked (every end-to-end road).
-    ScopedEnv data("XDG_DATA_HOME", (folder / "data").string()), capture("VARDEX_CAPTURE_DIR", std::nullopt),
+    vardex::testing::ScopedEnv data("XDG_DATA_HOME", (folder / "data").string()), capture("VARDEX_CAPTURE_DIR", std::nullopt),
         skip("VARDEX_SKIP_MOVE_PROMPT", std::nullopt);
     vardex::testing::MemoryPreferences preferences;
     int asked = 0;
-    AppMenuOffer offer(preferences, program, folder / "usr/local", [&] {
-        ++asked;
-        return c.answer;
-    });
+    AppMenuOffer offer(preferences, program, folder / "usr/local", [&] { ++asked; return c.answer; });
 
     const bool wantEntry = c.wantAsked && c.answer;
     EXPECT_EQ(offer.offerIfNeeded(), wantEntry);
@@ -143,7 +134,7 @@ TEST_P(HelperCardTest, PressingTheButtonShowsTheRightExplanation) {
     HeldModel model;
     model.up = c.modelUp;
     HelperCard card(model, preferences, {"Explain simply: a key", c.fallback}, false);
-    auto* ask = card.findChild<QToolButton*>(QStringLiteral("helperAsk"));
+    auto* ask = child<QToolButton>(card, "helperAsk");
     ASSERT_NE(ask, nullptr);
 
     QTest::mouseClick(ask, Qt::LeftButton);
@@ -154,8 +145,7 @@ TEST_P(HelperCardTest, PressingTheButtonShowsTheRightExplanation) {
         QTRY_VERIFY(!card.helper().busy());
     }
     EXPECT_EQ(model.pending != nullptr, c.wantAsked);
-    ASSERT_TRUE(card.helper().answer().has_value()) << "an empty fallback is an empty answer, not none";
-    EXPECT_EQ(*card.helper().answer(), c.wantAnswer);
+    EXPECT_EQ(card.helper().answer(), std::optional(c.wantAnswer)) << "an empty fallback is an empty answer, not none";
     EXPECT_EQ(card.helper().source(), c.wantSource);
     EXPECT_TRUE(ask->isEnabled());
 }
@@ -178,7 +168,7 @@ TEST(ReceiptPng, IsTheCardAtTwicePointsWithTheBadgeOnlyForExamples) {
         card.setData(data);
         card.adjustSize();
         EXPECT_EQ(image.size(), QSize(2 * ReceiptCard::cardWidth, 2 * card.height()));
-        const QColor badgeColour = testing::child<QLabel>(card, "receiptBadge")->palette().color(QPalette::Window);
+        const QColor badgeColour = child<QLabel>(card, "receiptBadge")->palette().color(QPalette::Window);
         bool seen = false;
         for (int y = 0; y < image.height() && !seen; y += 2) {
             for (int x = image.width() / 2; x < image.width() && !seen; x += 2) seen = image.pixelColor(x, y) == badgeColour;
@@ -277,9 +267,8 @@ TEST_F(NotifierTest, SameIdentifierCarriesTheIdTheServerGaveBefore) {
     server_.invokeDefault(got[0]);
     ASSERT_TRUE(QTest::qWaitFor([&] { return activated.size() == 2; }, 5000));
     EXPECT_EQ(activated, (std::vector<std::string>{"ask-r2", "daily-block"}));
-    EXPECT_EQ(windowForNotice("now-protecting-Cursor"), WindowKind::dashboard);
-    EXPECT_EQ(windowForNotice("ask-r2"), WindowKind::approval);
-    EXPECT_EQ(windowForNotice("canary-trip"), WindowKind::log);
+    EXPECT_EQ((std::vector{windowForNotice("now-protecting-Cursor"), windowForNotice("ask-r2"), windowForNotice("canary-trip")}),
+              (std::vector{WindowKind::dashboard, WindowKind::approval, WindowKind::log}));
 }
 
 TEST_F(NotifierTest, NoServiceFallsBackToTheTray) {
@@ -289,6 +278,6 @@ TEST_F(NotifierTest, NoServiceFallsBackToTheTray) {
 }
 
 }  // namespace
-}  // namespace vardex::ui
+}  // namespace vardex::ui::testing
 
 #include "shell_parts_test.moc"

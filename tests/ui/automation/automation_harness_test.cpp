@@ -1,7 +1,6 @@
 // The command file scripts drive the app through, and the shell-like words of its lines. The
 // commands themselves are run by the end-to-end roads against the real app.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <optional>
@@ -33,8 +32,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandWordsTest, ::testing::Values(
         WordsCase{"doubleQuotesEscape", R"(type f "say \"hi\" \n")", {{"type", "f", R"(say "hi" \n)"}}},
         WordsCase{"emptyQuotedWord", "type field ''", {{"type", "field", ""}}},
         WordsCase{"backslashJoins", R"(check shell rm\ -rf)", {{"check", "shell", "rm -rf"}}},
-        WordsCase{"unclosedQuote", "type f 'open", std::nullopt}),
-    vardex::testing::caseName);
+        WordsCase{"unclosedQuote", "type f 'open", std::nullopt}), vardex::testing::caseName);
 
 TEST(CommandFileTest, EachLineIsTakenOnceAndAHalfWrittenLineWaitsForItsEnd) {
     vardex::testing::TempFolder folder;

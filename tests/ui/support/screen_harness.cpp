@@ -13,8 +13,6 @@ namespace vardex::ui::testing {
 
 namespace {
 
-const std::string pingLine = R"({"type":"ping"})";
-
 std::string wire(const IpcMessage& message) {
     auto line = encodeLine(message);
     EXPECT_TRUE(line.ok());
@@ -25,34 +23,34 @@ std::string wire(const IpcMessage& message) {
 
 ScreenHarness::ScreenHarness(std::string_view engine) {
     ::tzset();
-    dayStart_ = std::chrono::floor<std::chrono::days>(harness.queue.now());
-    harness.preferences.values["v3FirstRunAt"] = dayStart_;
-    harness.writeEngine(std::string(engine));
-    auto& store = harness.make();
+    dayStart_ = std::chrono::floor<std::chrono::days>(harness_.queue.now());
+    harness_.preferences.values["v3FirstRunAt"] = dayStart_;
+    harness_.writeEngine(std::string(engine));
+    auto& store = harness_.make();
     // Each test asks for the consent screen and onboarding itself when it wants them.
     store.showConnectConsent = false;
     store.showOnboarding = false;
     watcher_ = std::make_unique<StoreWatcher>(store);
-    context_ = std::make_unique<ScreenContext>(ScreenContext{store, *watcher_, harness.preferences, model_});
+    context_ = std::make_unique<ScreenContext>(ScreenContext{store, *watcher_, harness_.preferences, model_});
 }
 
 ScreenHarness::~ScreenHarness() {
     if (!daemon_) return;
     lines_.close();
-    harness.storePointer().reset();
+    harness_.storePointer().reset();
     daemon_.reset();
 }
 
 void ScreenHarness::settle() {
     for (int round = 0; round < 3; ++round) {
-        harness.queue.runPending();
+        harness_.queue.runPending();
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
 
 void ScreenHarness::advance(double seconds) {
-    harness.queue.advance(seconds);
+    harness_.queue.advance(seconds);
     settle();
 }
 
@@ -77,31 +75,31 @@ void ScreenHarness::click(const QWidget& root, const char* name) {
 }
 
 bool ScreenHarness::engineRan(const std::string& call) const {
-    return std::ranges::count(harness.engineCalls(), call) > 0;
+    return std::ranges::count(harness_.engineCalls(), call) > 0;
 }
 
 void ScreenHarness::connect() {
-    daemon_ = std::make_unique<vardex::testing::TestDaemon>(harness.home / "vardex.sock", lines_.script());
+    daemon_ = std::make_unique<vardex::testing::TestDaemon>(harness_.home / "vardex.sock", lines_.script());
     store().running.set(true);
     store().connectLoop();
-    EXPECT_TRUE(harness.queue.runUntil([&] { return store().connected; }));
+    EXPECT_TRUE(harness_.queue.runUntil([&] { return store().connected; }));
     settle();
 }
 
 void ScreenHarness::daemonAsks(const ApprovalRequest& request) {
     const auto before = store().pending.size();
     lines_.push(wire(IpcMessage::approvalRequest(request)));
-    EXPECT_TRUE(harness.queue.runUntil([&] { return store().pending.size() > before; }));
+    EXPECT_TRUE(harness_.queue.runUntil([&] { return store().pending.size() > before; }));
     settle();
 }
 
 std::vector<std::string> ScreenHarness::answersReceived() {
-    const auto pings = [&] { return std::ranges::count(daemon_->received(), pingLine); };
+    const auto pings = [&] { return std::ranges::count(daemon_->received(), std::string(R"({"type":"ping"})")); };
     const auto before = pings();
     lines_.push(wire(IpcMessage::ping()));
     // The reply reaches the daemon's thread, which posts nothing to the queue: short waits.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!harness.queue.runUntil([&] { return pings() > before; }, std::chrono::milliseconds(10)) &&
+    while (!harness_.queue.runUntil([&] { return pings() > before; }, std::chrono::milliseconds(10)) &&
            std::chrono::steady_clock::now() < deadline) {
     }
     EXPECT_GT(pings(), before);
@@ -113,15 +111,9 @@ std::vector<std::string> ScreenHarness::answersReceived() {
 }
 
 ApprovalRequest sudoRequest(std::string id, Severity severity) {
-    ApprovalRequest request;
-    request.id = std::move(id);
-    request.actionSummary = "sudo ls";
-    request.rule = "priv.sudo";
-    request.severity = severity;
-    request.risk = RiskScore::make(0.8).value();
-    request.reasonUser = "Runs as administrator.";
-    request.agent = AgentContext{AgentKind::claude, "S", "/home/ana/project", false};
-    return request;
+    return {.id = std::move(id), .actionSummary = "sudo ls", .rule = "priv.sudo", .severity = severity,
+            .risk = RiskScore::make(0.8).value(), .reasonUser = "Runs as administrator.",
+            .agent = AgentContext{AgentKind::claude, "S", "/home/ana/project", false}};
 }
 
 std::string verdictLine(const std::string& id, const std::string& verdict) {

@@ -65,7 +65,7 @@ public:
     explicit ScreenHarness(std::string_view engine = vardex::testing::quietEngine);
     ~ScreenHarness();
 
-    VardexStore& store() { return harness.store(); }
+    VardexStore& store() { return harness_.store(); }
     ScreenContext& context() { return *context_; }
 
     // Runs what the store posted to its queue and the watcher's redraw.
@@ -95,12 +95,8 @@ public:
 
 private:
     vardex::testing::ScopedEnv zone_{"TZ", "UTC0"};
-
-public:
-    vardex::testing::StoreHarness harness;
-
-private:
-    vardex::testing::ScopedEnv socket_{"VARDEX_SOCK", (harness.home / "vardex.sock").string()};
+    vardex::testing::StoreHarness harness_;
+    vardex::testing::ScopedEnv socket_{"VARDEX_SOCK", (harness_.home / "vardex.sock").string()};
     vardex::testing::DaemonLines lines_;
     std::unique_ptr<vardex::testing::TestDaemon> daemon_;
     TimePoint dayStart_;
@@ -121,6 +117,27 @@ Widget* child(const QWidget& root, const char* name) {
     auto* found = root.findChild<Widget*>(QString::fromLatin1(name));
     if (!found) ADD_FAILURE() << "no " << name << " under " << root.objectName().toStdString();
     return found;
+}
+
+// One thing a person does on a screen.
+using Input = std::function<void(QWidget&)>;
+
+// Clicks the first button when it is shown, then each of the others, which must have come up.
+template <class... Names>
+Input click(const char* first, Names... then) {
+    return [=](QWidget& surface) {
+        if (auto* button = child<QAbstractButton>(surface, first); button->isVisible()) QTest::mouseClick(button, Qt::LeftButton);
+        for (const char* name : std::initializer_list<const char*>{then...}) {
+            QCoreApplication::processEvents();
+            auto* button = child<QAbstractButton>(surface, name);
+            ASSERT_TRUE(button && button->isVisible()) << name << " did not come up";
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    };
+}
+
+inline Input key(Qt::Key pressed, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    return [pressed, modifiers](QWidget& surface) { QTest::keyClick(&surface, pressed, modifiers); };
 }
 
 }  // namespace vardex::ui::testing

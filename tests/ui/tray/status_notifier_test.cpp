@@ -2,8 +2,6 @@
 // registered, is on the bus before the first tray icon is made (Qt looks for one once per
 // process). The item registers, and its tool-tip and icon are readable over D-Bus. (How the
 // tool-tip follows the store is the status's own; the roads run it.)
-#include <gtest/gtest.h>
-
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -12,7 +10,6 @@
 #include <QMutex>
 #include <QSemaphore>
 #include <QThread>
-#include <QTest>
 
 #include "ui/support/screen_harness.hpp"
 #include "ui/tray/menu_bar_status.hpp"
@@ -44,7 +41,6 @@ public Q_SLOTS:
         item_ = {isPath ? message.service() : serviceOrPath, isPath ? serviceOrPath : QStringLiteral("/StatusNotifierItem")};
         items_ << item_.first + item_.second;
     }
-    void RegisterStatusNotifierHost(const QString&) {}
 
 private:
     mutable QMutex mutex_;
@@ -60,22 +56,23 @@ public:
         quit();
         wait();
     }
-    bool startAndRegister() {
+    // The watcher once it answers on the bus; null when it could not register.
+    const FakeWatcher* startAndRegister() {
         start();
         ready_.acquire();
-        return registered_;
+        return watcher_;
     }
-    FakeWatcher* watcher() const { return watcher_; }
 
 protected:
     void run() override {
         FakeWatcher watcher;
-        watcher_ = &watcher;
         {
             auto bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-watcher"));
-            registered_ = bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
-                                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
-                          bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+            if (bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+                bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
+                watcher_ = &watcher;
+            }
         }
         ready_.release();
         exec();
@@ -85,7 +82,6 @@ protected:
 
 private:
     QSemaphore ready_;
-    bool registered_ = false;
     FakeWatcher* watcher_ = nullptr;
 };
 
@@ -105,8 +101,7 @@ QVariant itemProperty(const FakeWatcher& watcher, const QString& name) {
 }
 
 struct Pixmap {
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
     QByteArray argb;
 };
 
@@ -130,17 +125,17 @@ QString toolTipTitle(const QVariant& value) {
 
 TEST(StatusNotifierTray, ItemRegistersWithItsToolTipAndIcon) {
     WatcherThread thread;
-    ASSERT_TRUE(thread.startAndRegister());
-    const FakeWatcher& watcher = *thread.watcher();
+    const FakeWatcher* watcher = thread.startAndRegister();
+    ASSERT_NE(watcher, nullptr);
 
     testing::ScreenHarness screens;
     MenuBarStatus status(screens.context());
     ASSERT_TRUE(status.hasTray()) << "a registered host makes a tray";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.item().first.isEmpty(); }, 5000)) << "the item registers";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher->item().first.isEmpty(); }, 5000)) << "the item registers";
 
-    EXPECT_EQ(toolTipTitle(itemProperty(watcher, QStringLiteral("ToolTip"))), status.toolTip());
+    EXPECT_EQ(toolTipTitle(itemProperty(*watcher, QStringLiteral("ToolTip"))), status.toolTip());
     QList<Pixmap> pixmaps;
-    itemProperty(watcher, QStringLiteral("IconPixmap")).value<QDBusArgument>() >> pixmaps;
+    itemProperty(*watcher, QStringLiteral("IconPixmap")).value<QDBusArgument>() >> pixmaps;
     ASSERT_FALSE(pixmaps.empty());
     bool someInk = false;
     for (const auto& pixmap : pixmaps) {
