@@ -41,10 +41,7 @@ Strings ids(const std::vector<AgentInstallRow>& rows) {
 
 // ---- auto-connect ----------------------------------------------------------------------------
 
-struct ScanCase {
-    const char* name; bool consented; std::optional<std::string> skipConsent, skipOnboarding;
-    bool autoProtectNew, scans;
-};
+struct ScanCase { const char* name; bool consented; std::optional<std::string> skipConsent, skipOnboarding; bool autoProtectNew, scans; };
 
 class AutoConnectScan : public FakeEngineStoreTest, public ::testing::WithParamInterface<ScanCase> {};
 
@@ -90,13 +87,8 @@ TEST_F(FakeEngineStoreTest, AutoConnectScansAfterASecondAndAFifthThenEveryEightS
     EXPECT_EQ(scansAfter(20.0), 3u);
 }
 
-struct ConnectResultCase {
-    const char* name;
-    Result<CliResult, CliError> run;
-    Strings announced;  // agent names
-    std::optional<std::string> lastMessage;
-    bool autoProtectNewAfter;
-};
+// `announced`: the names of the agents the notices tell of.
+struct ConnectResultCase { const char* name; Result<CliResult, CliError> run; Strings announced; std::optional<std::string> lastMessage; bool autoProtectNewAfter; };
 
 CliResult printed(std::string out, std::int32_t exitCode = 0, std::string err = "") { return {exitCode, std::move(out), std::move(err)}; }
 
@@ -182,10 +174,7 @@ TEST_F(FakeEngineStoreTest, OnboardingTicksTheAgentsFoundInstallsTheTickedFamili
     EXPECT_EQ(harness.windows.opened, Strings{"dashboard"});
 }
 
-struct RepairCase {
-    const char* name; std::vector<AgentInstallRow> agents; std::vector<AuditLogEntry> seen; bool automation;
-    Strings installs;
-};
+struct RepairCase { const char* name; std::vector<AgentInstallRow> agents; std::vector<AuditLogEntry> seen; bool automation; Strings installs; };
 
 class FixAll : public FakeEngineStoreTest, public ::testing::WithParamInterface<RepairCase> {};
 
@@ -240,10 +229,8 @@ INSTANTIATE_TEST_SUITE_P(Connection, FixIt, ::testing::Bool(),
 
 // ---- derived lists ---------------------------------------------------------------------------
 
-struct ListsCase {
-    const char* name; std::vector<AgentInstallRow> agents; std::vector<AuditLogEntry> seen;
-    std::set<std::string> enabled; Strings extraNames, detected, undetected, needingFix, onboarding, watching;
-};
+struct ListsCase { const char* name; std::vector<AgentInstallRow> agents; std::vector<AuditLogEntry> seen; std::set<std::string> enabled;
+                   Strings extraNames, detected, undetected, needingFix, onboarding, watching; };
 
 class DerivedLists : public FakeEngineStoreTest, public ::testing::WithParamInterface<ListsCase> {};
 

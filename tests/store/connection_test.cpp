@@ -198,17 +198,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Report{"SameSessionNoSummary", "s-1", std::nullopt, 31, true},
                       Report{"SameSessionOtherAction", "s-1", "ls", 31, false},
                       Report{"OtherSession", "s-2", std::nullopt, 31, false},
-                      Report{"AtItsDeadline", "s-1", std::nullopt, 30, false}),
-    [](const auto& row) { return std::string(row.param.name); });
+                      Report{"AtItsDeadline", "s-1", std::nullopt, 30, false}), caseName);
 
 // ---- losing the daemon ----------------------------------------------------------------------
 
-struct Breakage {
-    const char* name;
-    // Sent on the first connection after the app's hello and subscribe.
-    std::string bytes;
-    bool daemonCloses;
-};
+// `bytes` are sent on the first connection after the app's hello and subscribe.
+struct Breakage { const char* name; std::string bytes; bool daemonCloses; };
 
 class ConnectionFailure : public DaemonConnectionTest, public ::testing::WithParamInterface<Breakage> {};
 
@@ -245,8 +240,7 @@ TEST_P(ConnectionFailure, DisconnectsKeepsTheQuestionsAndReconnectsASecondLater)
 
 INSTANTIATE_TEST_SUITE_P(Ways, ConnectionFailure,
                          ::testing::Values(Breakage{"DaemonClosesTheSocket", "", true},
-                                           Breakage{"LineThatDoesNotDecode", "{\"type\":\"shout\"}\n", false}),
-                         [](const ::testing::TestParamInfo<Breakage>& row) { return std::string(row.param.name); });
+                                           Breakage{"LineThatDoesNotDecode", "{\"type\":\"shout\"}\n", false}), caseName);
 
 TEST_F(DaemonConnectionTest, DestroyingTheStoreEndsAReadOnASilentDaemon) {
     struct Seen {

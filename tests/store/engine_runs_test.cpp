@@ -10,11 +10,8 @@ namespace {
 const std::string missingEngine = CliError::binaryMissing().description();
 
 // Engine runs against fake engines: a shell script standing in for `vardex`, or none at all.
-struct EngineCase {
-    const char* name;
-    std::optional<std::string> engine;  // script body; absent: no engine anywhere
-    std::string expected;
-};
+// `engine`: the script's body; absent: no engine anywhere.
+struct EngineCase { const char* name; std::optional<std::string> engine; std::string expected; };
 
 std::string messageOf(const std::optional<std::string>& message) { return message.value_or("<absent>"); }
 
@@ -42,8 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
     Engine, RunCli,
     ::testing::Values(EngineCase{"SilentIsDone", "exit 0", "Done."},
                       EngineCase{"FailureStillShowsOutput", "echo '  removed ' ; echo 'warn' >&2; exit 3", "removed\nwarn"},
-                      EngineCase{"NoEngine", std::nullopt, missingEngine}),
-    [](const auto& row) { return row.param.name; });
+                      EngineCase{"NoEngine", std::nullopt, missingEngine}), caseName);
 
 // The engine's words are read as for any run (above); only the fallback is the log check's own.
 TEST(VerifyLog, ShowsTheEnginesWordsOrItsOwnFallback) {
@@ -110,8 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
     Engines, InstallCommandLineTool,
     ::testing::Values(InstallCase{"NoEngine", EngineAt::nowhere, missingEngine},
                       InstallCase{"EngineElsewhere", EngineAt::elsewhere, "Command-line tool installed."},
-                      InstallCase{"EngineIsTheDestinationItself", EngineAt::destination, "Command-line tool installed."}),
-    [](const auto& row) { return row.param.name; });
+                      InstallCase{"EngineIsTheDestinationItself", EngineAt::destination, "Command-line tool installed."}), caseName);
 
 }  // namespace
 }  // namespace vardex::testing

@@ -94,10 +94,7 @@ TEST_F(Feed, RefreshReadsTheLogNewestFirstAndSkipsWhatTheFeedHolds) {
 
 // ---- filters -----------------------------------------------------------------------------------
 
-struct FilterCase {
-    const char* name; std::optional<AgentKind> agent; std::optional<Outcome> decision; std::string search;
-    Strings expected;
-};
+struct FilterCase { const char* name; std::optional<AgentKind> agent; std::optional<Outcome> decision; std::string search; Strings expected; };
 
 class FeedFilters : public Feed, public ::testing::WithParamInterface<FilterCase> {};
 
@@ -124,8 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FilterCase{"DecisionWordInCapitals", {}, {}, "DENY", {"a"}},
                       FilterCase{"TrimmedAndAcrossTheSpaces", {}, {}, "  \n-la  cursor allow\t", {"b"}},
                       FilterCase{"NonAsciiCapitals", {}, {}, "ÄRGER", {"e"}},
-                      FilterCase{"DemoNeverMatches", {}, {}, "rm -rf", {}}),
-    [](const auto& row) { return row.param.name; });
+                      FilterCase{"DemoNeverMatches", {}, {}, "rm -rf", {}}), caseName);
 
 // ---- the day's entries and counts --------------------------------------------------------------
 
@@ -244,12 +240,8 @@ TEST(FeedExport, ToTheEnvironmentsFileWithoutAPanelAndAFailedWriteSaysSo) {
 
 // ---- the app's own event log -------------------------------------------------------------------
 
-struct EventLogCase {
-    const char* name;
-    std::string event;
-    nlohmann::json fields;
-    std::string expectedLine;  // empty: the line is dropped
-};
+// An empty `expectedLine`: the line is dropped.
+struct EventLogCase { const char* name; std::string event; nlohmann::json fields; std::string expectedLine; };
 
 class EventLogLines : public Feed, public ::testing::WithParamInterface<EventLogCase> {};
 
@@ -269,8 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
         EventLogCase{"TypedValues", "stop", {{"count", 2}, {"flag", true}}, R"({"count":2,"event":"stop","flag":true,"ts":"2030-03-01T09:15:02Z"})"},
         EventLogCase{"CallerReplacesTsAndEvent", "pause", {{"ts", "later"}, {"event", "other"}}, R"({"event":"other","ts":"later"})"},
         EventLogCase{"NestedInfinity", "stop", {{"list", {1.0, std::numeric_limits<double>::infinity()}}}, ""},
-        EventLogCase{"NotUTF8", "respond_failed", {{"error", "\xff\xfe"}}, ""}),
-    [](const auto& row) { return row.param.name; });
+        EventLogCase{"NotUTF8", "respond_failed", {{"error", "\xff\xfe"}}, ""}), caseName);
 
 }  // namespace
 }  // namespace vardex::testing

@@ -36,11 +36,7 @@ std::string onDiskAfter(const std::function<void(UserPolicyFile&)>& change) {
     return policy.yaml();
 }
 
-struct EditCase {
-    const char* name;
-    std::function<void(VardexStore&)> edit;
-    std::string savedText;
-};
+struct EditCase { const char* name; std::function<void(VardexStore&)> edit; std::string savedText; };
 
 class PolicyEdit : public FakeEngineStoreTest, public ::testing::WithParamInterface<EditCase> {
 protected:

@@ -42,10 +42,8 @@ std::int64_t wholeSeconds(TimePoint when) {
 
 // ---- the status file ---------------------------------------------------------------------
 
-struct StatusCase {
-    const char* name; bool connected; bool watching; bool paused; int waiting; int feedEntries; bool starting;
-    std::optional<std::string> doctorError; std::optional<std::string> setupError; std::string expected;
-};
+struct StatusCase { const char* name; bool connected, watching, paused; int waiting, feedEntries; bool starting;
+                    std::optional<std::string> doctorError, setupError; std::string expected; };
 
 class StatusFileTest : public ::testing::TestWithParam<StatusCase> {};
 
@@ -108,12 +106,8 @@ TEST(PauseRoad, IsRecordedAndEndsOnTheFirstTickAfterTheHour) {
     EXPECT_EQ(store.pauseRemainingSeconds(), 0);
 }
 
-struct RecordCase {
-    const char* name;
-    // "FUTURE" and "PAST" stand for a moment an hour from now or ago, in seconds since 1970.
-    std::string content;
-    bool paused;
-};
+// In `content`, "FUTURE" and "PAST" stand for a moment an hour from now or ago, in seconds since 1970.
+struct RecordCase { const char* name; std::string content; bool paused; };
 
 class PauseRecordTest : public ::testing::TestWithParam<RecordCase> {};
 
@@ -253,13 +247,8 @@ TEST(EmergencyStop, ClosingAgentsWhenNoneRunSaysSo) {
 
 bool pythonAvailable() { return std::system("command -v python3 >/dev/null 2>&1") == 0; }
 
-struct StartCase {
-    const char* name;
-    // Absent: no engine anywhere.
-    std::optional<std::string> engine;
-    bool blockSupportFolder;
-    std::optional<std::string> setupError;
-};
+// An absent `engine`: no engine anywhere.
+struct StartCase { const char* name; std::optional<std::string> engine; bool blockSupportFolder; std::optional<std::string> setupError; };
 
 class StartProtectionTest : public ::testing::TestWithParam<StartCase> {};
 
@@ -322,10 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- start at login ----------------------------------------------------------------------
 
-struct LoginCase {
-    const char* name; bool on; bool engine; bool blockServiceFolder; std::optional<std::string> lastMessage;
-    std::optional<std::string> setupError;
-};
+struct LoginCase { const char* name; bool on, engine, blockServiceFolder; std::optional<std::string> lastMessage, setupError; };
 
 class StartAtLoginTest : public ::testing::TestWithParam<LoginCase> {};
 

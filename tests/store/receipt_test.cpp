@@ -13,15 +13,10 @@ namespace {
 
 // ---- saving the rendered card ---------------------------------------------------------------
 
-struct ExportCase {
-    const char* name;
-    const char* given;         // relative to the test folder; empty: none
-    const char* exportFile;    // VARDEX_EXPORT_FILE, relative; empty: unset
-    const char* panelAnswer;   // the save panel's choice, relative; empty: cancelled
-    bool drawn;                // the window host could render the card
-    const char* wantFile;      // where the image lands, relative; empty: nowhere
-    bool wantPanel;
-};
+// Paths are relative to the test folder: the place given (empty: none), VARDEX_EXPORT_FILE (empty:
+// unset), the save panel's choice (empty: cancelled) and where the image lands (empty: nowhere).
+// `drawn`: the window host could render the card.
+struct ExportCase { const char *name, *given, *exportFile, *panelAnswer; bool drawn; const char* wantFile; bool wantPanel; };
 
 class ReceiptExport : public ::testing::TestWithParam<ExportCase> {};
 
@@ -70,8 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExportCase{"givenPlaceWinsAndReplacesAnOldImageWhole", "out/old.png", "out/log.jsonl", "", true, "out/old.png", false},
         ExportCase{"cancelledPanelChangesNothing", "", "", "", true, "", true},
         ExportCase{"nothingDrawnAsksNothing", "", "", "out/mine.png", false, "", false},
-        ExportCase{"aFailedWriteLeavesWhatWasThere", "out", "", "", true, "", false}),
-    [](const auto& test) { return std::string(test.param.name); });
+        ExportCase{"aFailedWriteLeavesWhatWasThere", "out", "", "", true, "", false}), caseName);
 
 }  // namespace
 }  // namespace vardex::testing

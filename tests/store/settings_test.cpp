@@ -42,9 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- reading the auto-connect choice ---------------------------------------------------
 
-struct AutoConnectCase {
-    const char* name; std::optional<std::string> settings; std::optional<std::string> autoConnectFile; bool expected;
-};
+struct AutoConnectCase { const char* name; std::optional<std::string> settings, autoConnectFile; bool expected; };
 
 class AutoConnectPrefsTest : public ::testing::TestWithParam<AutoConnectCase> {};
 
@@ -74,10 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- the waiting time and caution level --------------------------------------------------
 
-struct SaveCase {
-    const char* name; std::string waiting; std::string caution; std::optional<std::string> error;
-    std::uint64_t seconds = 0; double threshold = 0;
-};
+struct SaveCase { const char* name; std::string waiting, caution; std::optional<std::string> error; std::uint64_t seconds = 0; double threshold = 0; };
 
 class SaveSettingsTest : public ::testing::TestWithParam<SaveCase> {};
 

@@ -27,11 +27,8 @@ TEST(StoreConstruction, LoadsWhatTheHomeFolderAndPreferencesHold) {
     EXPECT_EQ(store.iconState(), VardexIconState::notProtected);
 }
 
-struct LaunchCase {
-    const char* name; std::optional<std::string> skipOnboarding; std::optional<std::string> noAutostart;
-    std::optional<std::string> openWindows; bool firstLaunchDone; bool showsOnboarding; bool startsProtection;
-    std::vector<std::string> windowsAfterStart;
-};
+struct LaunchCase { const char* name; std::optional<std::string> skipOnboarding, noAutostart, openWindows;
+                    bool firstLaunchDone, showsOnboarding, startsProtection; std::vector<std::string> windowsAfterStart; };
 
 class StoreLaunch : public ::testing::TestWithParam<LaunchCase> {};
 

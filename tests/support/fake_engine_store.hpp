@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/case_name.hpp"
 #include "support/store_harness.hpp"
 
 namespace vardex::testing {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "store/vardex_store.hpp"
+#include "support/case_name.hpp"
 #include "support/manual_queue.hpp"
 #include "support/scoped_env.hpp"
 #include "support/store_fakes.hpp"

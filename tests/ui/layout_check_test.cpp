@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QPixmap>
 #include <QScrollArea>
 #include <QStyle>
 
@@ -76,6 +78,15 @@ TEST_P(LayoutCheck, NothingReachesOutsideItsRoomAndNoLabelIsCut) {
     const std::unique_ptr<QWidget> window = c.activityWindow ? std::unique_ptr<QWidget>(screens.show<ActivityWindow>())
                                                              : std::unique_ptr<QWidget>(screens.show<MainWindow>());
     EXPECT_EQ(layoutFaults(*window), std::vector<std::string>{});
+
+    // With VARDEX_SCREENSHOTS set, each screen is kept as a PNG at two pixels per point, to be looked at.
+    if (const QString folder = qEnvironmentVariable("VARDEX_SCREENSHOTS"); !folder.isEmpty()) {
+        QPixmap shot(window->size() * 2);
+        shot.setDevicePixelRatio(2);
+        window->render(&shot);
+        QDir().mkpath(folder);
+        shot.save(folder + QStringLiteral("/%1-%2.png").arg(QString::fromLatin1(c.name), dark ? QStringLiteral("dark") : QStringLiteral("light")));
+    }
     QApplication::setPalette(QApplication::style()->standardPalette());
 }
 
@@ -92,8 +103,11 @@ INSTANTIATE_TEST_SUITE_P(Screens, LayoutCheck,
             LayoutCase{"homeBlockedEntry", [](VardexStore& store) { store.blockedDetailId = store.auditEntries.at(1).id(); }},
             LayoutCase{"homeReceipt", [](VardexStore& store) { store.showReceipt = true; store.exampleData = true; }},
             LayoutCase{"activity", onPage(VardexPage::activity)},
-            LayoutCase{"protection", [](VardexStore& store) { store.page = VardexPage::protection; store.userPolicy.addSite("example.com");
-                                                              store.userPolicy.addFolder("/home/someone/Documents/taxes"); }},
+            LayoutCase{"protection", [](VardexStore& store) {
+                           store.page = VardexPage::protection;
+                           store.userPolicy.addSite("example.com");
+                           store.userPolicy.addFolder("/home/someone/Documents/taxes");
+                       }},
             LayoutCase{"foldersInsideProtection", onPage(VardexPage::folders)},
             LayoutCase{"settingsMore", [](VardexStore& store) { store.page = VardexPage::settings; store.advancedOpen = true; }},
             LayoutCase{"rules", onPage(VardexPage::rules)},
