@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "bridge/vardex_paths.hpp"
 #include "support/temp_folder.hpp"
@@ -44,10 +45,8 @@ void DaemonFixture::waitForDaemon(std::unique_ptr<EngineRun> run) {
 }
 
 EngineRun::Outcome DaemonFixture::stopDaemon() {
-    daemon->signal(SIGTERM);
-    auto outcome = daemon->finish();
-    daemon.reset();
-    return outcome;
+    ::kill(daemon->pid(), SIGTERM);
+    return std::exchange(daemon, nullptr)->finish();
 }
 
 std::unique_ptr<JsonLinesClient> DaemonFixture::subscribeUi() {

@@ -46,7 +46,7 @@ TEST_F(Daemon, ReplacesAStaleSocketButLeavesALiveDaemonAlone) {
     leaveStaleSocket(VardexPaths::socketPath());
     startDaemon();
 
-    const auto second = runEngine(runs(), {"daemon", "--foreground"});
+    const auto second = EngineRun(runs(), {"daemon", "--foreground"}).finish();
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_NE(second.err.find("already running"), std::string::npos) << second.err;
     JsonLinesClient client(VardexPaths::socketPath());
@@ -189,7 +189,7 @@ TEST_F(Daemon, DaemonAndCheckAppendOneUnbrokenChain) {
     }
     for (auto& run : started) EXPECT_EQ(run->finish().exitCode, 0);
 
-    EXPECT_EQ(runEngine(runs(), {"log", "verify"}).exitCode, 0);
+    EXPECT_EQ(EngineRun(runs(), {"log", "verify"}).finish().exitCode, 0);
     const auto log = audit();
     EXPECT_EQ(log.size(), 12u);
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& entry) { return entry.session == "check"; }), 6);

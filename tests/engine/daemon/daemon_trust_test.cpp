@@ -7,8 +7,6 @@
 #include "bridge/vardex_paths.hpp"
 #include "daemon/peer_identity.hpp"
 #include "daemon_fixture.hpp"
-#include "support/scoped_env.hpp"
-#include "support/temp_folder.hpp"
 #include "engine/row_name.hpp"
 
 namespace vardex::testing {
@@ -69,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WhoseAnswersCount, ::testing::Values(
         TrustCase{"automation_on_a_test_daemon", {"--app-executable", "SELF", "--test-approvers"}, true, "automation", true, "automation", 0}), byName);
 
 TEST_F(DaemonFixture, RefusesTestApproversOnTheDefaultSocket) {
-    const auto run = runEngine(runs(), {"daemon", "--foreground", "--test-approvers", "--app-executable", self()});
+    const auto run = EngineRun(runs(), {"daemon", "--foreground", "--test-approvers", "--app-executable", self()}).finish();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("VARDEX_SOCK"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(VardexPaths::socketPath()));
@@ -193,9 +191,7 @@ TEST_F(DaemonLimitsTest, RunningOutOfDescriptorsBacksOff) {
     EXPECT_TRUE(connectClient()->ping()) << "accepting resumes once descriptors are free";
     const auto err = stopDaemon().err;
     std::size_t complaints = 0;
-    for (auto at = err.find("no descriptor left"); at != std::string::npos; at = err.find("no descriptor left", at + 1)) {
-        ++complaints;
-    }
+    for (auto at = err.find("no descriptor left"); at != std::string::npos; at = err.find("no descriptor left", at + 1)) ++complaints;
     EXPECT_GE(complaints, 1u);
     EXPECT_LE(complaints, 10u) << err;
 }

@@ -22,12 +22,6 @@ std::string readAll(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-int statusCode(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
-}
-
 }  // namespace
 
 EngineRun::EngineRun(const std::filesystem::path& folder, std::vector<std::string> arguments,
@@ -71,27 +65,17 @@ EngineRun::~EngineRun() {
     ::waitpid(pid_, &status, 0);
 }
 
-void EngineRun::signal(int number) const {
-    if (pid_ > 0) ::kill(pid_, number);
-}
-
 EngineRun::Outcome EngineRun::finish() {
     Outcome outcome;
     if (pid_ > 0) {
         int status = 0;
         while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) continue;
-        outcome.exitCode = statusCode(status);
+        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
         pid_ = -1;
     }
     outcome.out = readAll(stdout_);
     outcome.err = readAll(stderr_);
     return outcome;
-}
-
-EngineRun::Outcome runEngine(const std::filesystem::path& folder, std::vector<std::string> arguments,
-                             const std::string& input) {
-    EngineRun run(folder, std::move(arguments), input);
-    return run.finish();
 }
 
 }  // namespace vardex::testing

@@ -6,7 +6,6 @@
 #include <nlohmann/json.hpp>
 
 #include "daemon_fixture.hpp"
-#include "support/temp_folder.hpp"
 #include "engine/row_name.hpp"
 
 namespace vardex::testing {
@@ -23,8 +22,7 @@ const fs::path serverEntry =
 std::vector<json> heard(const fs::path& home, const std::vector<std::string>& lines) {
     std::string input;
     for (const auto& line : lines) input += line + "\n";
-    const auto run = runEngine(home / "runs", {"mcp-proxy", "--server", "files", "--", "node", serverEntry.string(),
-                                               home.string()}, input);
+    const auto run = EngineRun(home / "runs", {"mcp-proxy", "--server", "files", "--", "node", serverEntry.string(), home.string()}, input).finish();
     std::vector<json> messages;
     std::istringstream out(run.out);
     for (std::string line; std::getline(out, line);) messages.push_back(json::parse(line, nullptr, false));
