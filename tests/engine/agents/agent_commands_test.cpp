@@ -59,13 +59,11 @@ struct RoundTripCase {
     AgentInstallRow::Kind kind;
 };
 
-class InstallRoundTripTest : public ::testing::TestWithParam<RoundTripCase> {
-protected:
-    TempHome home;
-};
+class InstallRoundTripTest : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(InstallRoundTripTest, UninstallGivesTheUsersFileBackByteForByte) {
     const auto& c = GetParam();
+    TempHome home;
     const auto file = home / c.relative;
     if (c.contents) writeFile(file, *c.contents);
 
