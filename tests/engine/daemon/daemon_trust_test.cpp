@@ -30,16 +30,11 @@ class WhoseAnswersCount : public DaemonFixture, public ::testing::WithParamInter
 // answers count only for a daemon started for tests.
 TEST_P(WhoseAnswersCount, OnlyTheRecordedAppDecides) {
     const auto& row = GetParam();
-    std::optional<ScopedEnv> socket;
-    if (row.ownSocket) socket.emplace("VARDEX_SOCK", (home / "t.sock").string());
+    ScopedEnv socket("VARDEX_SOCK", row.ownSocket ? std::optional((home / "t.sock").string()) : std::nullopt);
+    const auto copy = (home / "vardex-bar").string();
+    std::filesystem::copy_file(self(), copy);
     auto arguments = row.daemonArguments;
-    for (auto& argument : arguments) {
-        if (argument == "SELF") argument = self();
-        if (argument == "COPY") {
-            argument = (home / "vardex-bar").string();
-            std::filesystem::copy_file(self(), argument);
-        }
-    }
+    for (auto& argument : arguments) argument = argument == "SELF" ? self() : argument == "COPY" ? copy : argument;
     startDaemon(arguments);
     writePolicy("version: 1\ndefaults:\n  ask_timeout_seconds: 2\n");
     auto ui = subscribeUi();
@@ -106,7 +101,8 @@ std::unique_ptr<JsonLinesClient> connectClient() {
     return client;
 }
 
-bool closedByDaemon(JsonLinesClient& client) {
+bool closedByDaemon(JsonLinesClient& client, double seconds = 15.0) {
+    client.setReceiveTimeout(seconds);
     auto reply = client.receive();
     return !reply && reply.error().is(SocketClientError::Kind::closed);
 }
@@ -125,8 +121,7 @@ TEST_F(DaemonLimitsTest, SixtyFourConnectionsAtMostAndTheRestAreTurnedAway) {
 
     held.clear();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto later = connectClient();
-    EXPECT_TRUE(later->ping()) << "freed places are given to the next ones";
+    EXPECT_TRUE(connectClient()->ping()) << "freed places are given to the next ones";
 }
 
 // The limit is ten seconds unless the daemon is told otherwise, as here.
@@ -153,10 +148,7 @@ TEST_F(DaemonLimitsTest, HoldsSixteenMebibytesOverAllConnections) {
     auto probe = connectClient();
     ASSERT_TRUE(probe->ping());
     int dropped = 0;
-    for (auto& peer : peers) {
-        peer->setReceiveTimeout(0.2);
-        if (closedByDaemon(*peer)) ++dropped;
-    }
+    for (auto& peer : peers) dropped += closedByDaemon(*peer, 0.2) ? 1 : 0;
     // Sixteen lines of a million bytes fit in 16 MiB, twenty do not.
     EXPECT_GE(dropped, 3);
     EXPECT_LE(dropped, 5);

@@ -1,6 +1,7 @@
 // The MCP proxy in front of a published third-party MCP server (a file server installed from
 // the npm registry by the test setup), with a real daemon behind it: what reaches the server
 // and what the agent hears back.
+#include <regex>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -54,12 +55,7 @@ protected:
         startDaemon();
     }
 
-    std::string withHome(std::string text) const {
-        for (auto at = text.find('~'); at != std::string::npos; at = text.find('~', at + 1)) {
-            text.replace(at, 1, home.path().string());
-        }
-        return text;
-    }
+    std::string withHome(const std::string& text) const { return std::regex_replace(text, std::regex("~"), home.path().string()); }
 };
 
 // The proxy stops what the engine does not allow, and what it cannot read, before the server
