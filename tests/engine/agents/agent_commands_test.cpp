@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -42,10 +43,9 @@ DoctorReport doctor() {
 }
 
 AgentInstallRow row(AgentInstallRow::Kind kind) {
-    for (auto& r : AgentInstallStatus::load(doctor())) {
-        if (r.kind == kind) return r;
-    }
-    return {};
+    const auto rows = AgentInstallStatus::load(doctor());
+    const auto found = std::ranges::find(rows, kind, &AgentInstallRow::kind);
+    return found != rows.end() ? *found : AgentInstallRow{};
 }
 
 // A user's own file, written the way people write them: tabs, odd spacing, their key order,
@@ -180,8 +180,7 @@ json connectOutput(const std::vector<std::string>& arguments) {
 TEST(ConnectTest, FoundAgentsAreConnectedOnceWithConsentAndADisconnectedOneStaysAway) {
     TempHome home;
     fs::create_directories(home / ".cursor");
-    const auto off = connectOutput({"connect", "--auto-protect", "off", "--json"});
-    EXPECT_EQ(off["auto_protect_new"], false);
+    EXPECT_EQ(connectOutput({"connect", "--auto-protect", "off", "--json"})["auto_protect_new"], false);
     EXPECT_EQ(json::parse(*bytesOf(home / ".config/talvenor/vardex/auto-connect.json"))["auto_protect_new"], false);
     EXPECT_EQ(connectOutput({"connect", "--json"})["notifications"], json::array());
     EXPECT_FALSE(row(AgentInstallRow::Kind::cursor).installed);

@@ -13,16 +13,11 @@ namespace {
 using testing::readLines;
 
 AuditRecord record(const std::string& session, int n) {
-    AuditRecord r;
-    r.ts = "2026-12-06T09:15:0" + std::to_string(n % 10) + "Z";
-    r.agent = AgentKind::claude;
-    r.session = session;
-    r.action = {{"kind", "shell"}, {"raw", "echo " + std::to_string(n)}, {"cwd", "/w"}};
-    r.decision = n % 3 == 0 ? Outcome::deny : Outcome::allow;
-    if (n % 3 == 0) r.ruleId = "priv.sudo";
-    r.risk = n % 3 == 0 ? 0.8 : 0.0;
-    if (n % 5 == 0) r.approver = "menubar";
-    return r;
+    const bool denied = n % 3 == 0;
+    return {"2026-12-06T09:15:0" + std::to_string(n % 10) + "Z", AgentKind::claude, session,
+            {{"kind", "shell"}, {"raw", "echo " + std::to_string(n)}, {"cwd", "/w"}}, denied ? Outcome::deny : Outcome::allow,
+            denied ? std::optional<std::string>("priv.sudo") : std::nullopt, denied ? 0.8 : 0.0,
+            n % 5 == 0 ? std::optional<std::string>("menubar") : std::nullopt};
 }
 
 void writeLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {

@@ -24,9 +24,7 @@ void DaemonFixture::TearDown() {
     if (daemon) stopDaemon();
 }
 
-void DaemonFixture::startDaemon() {
-    startDaemon({"--app-executable", VardexPaths::runningExecutable().value_or("").string()});
-}
+std::string DaemonFixture::testProgram() { return VardexPaths::runningExecutable().value_or("").string(); }
 
 void DaemonFixture::startDaemon(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"daemon", "--foreground"});

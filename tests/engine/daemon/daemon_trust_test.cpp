@@ -12,8 +12,6 @@
 namespace vardex::testing {
 namespace {
 
-std::string self() { return VardexPaths::runningExecutable().value_or("").string(); }
-
 struct TrustCase {
     const char* name;
     std::vector<std::string> daemonArguments;  // "SELF" stands for this test program, "COPY" for a copy of it
@@ -32,9 +30,9 @@ TEST_P(WhoseAnswersCount, OnlyTheRecordedAppDecides) {
     const auto& row = GetParam();
     ScopedEnv socket("VARDEX_SOCK", row.ownSocket ? std::optional((home / "t.sock").string()) : std::nullopt);
     const auto copy = (home / "vardex-bar").string();
-    std::filesystem::copy_file(self(), copy);
+    std::filesystem::copy_file(testProgram(), copy);
     auto arguments = row.daemonArguments;
-    for (auto& argument : arguments) argument = argument == "SELF" ? self() : argument == "COPY" ? copy : argument;
+    for (auto& argument : arguments) argument = argument == "SELF" ? testProgram() : argument == "COPY" ? copy : argument;
     startDaemon(arguments);
     writePolicy("version: 1\ndefaults:\n  ask_timeout_seconds: 2\n");
     auto ui = subscribeUi();
@@ -62,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WhoseAnswersCount, ::testing::Values(
         TrustCase{"automation_on_a_test_daemon", {"--app-executable", "SELF", "--test-approvers"}, true, "automation", true, "automation", 0}), byName);
 
 TEST_F(DaemonFixture, RefusesTestApproversOnTheDefaultSocket) {
-    const auto run = EngineRun(runs(), {"daemon", "--foreground", "--test-approvers", "--app-executable", self()}).finish();
+    const auto run = EngineRun(runs(), {"daemon", "--foreground", "--test-approvers", "--app-executable", testProgram()}).finish();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("VARDEX_SOCK"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(VardexPaths::socketPath()));
@@ -81,7 +79,7 @@ TEST_P(ProcessStart, IsReadPastAnyProcessName) {
     // Waits on a pipe it holds itself, so it keeps its own name and leaves no child behind.
     const auto script = writeScript(folder / GetParam().program, "mkfifo \"$0.in\" && exec 3<>\"$0.in\" && read x <&3\n");
     const auto before = engine::ticksSinceBoot();
-    EngineRun run(folder.path(), script, {script.string()}, "");
+    EngineRun run(folder.path(), script, {}, "");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto started = engine::processStartTicks(run.pid());
     ASSERT_TRUE(started);
@@ -126,7 +124,7 @@ TEST_F(DaemonLimitsTest, SixtyFourConnectionsAtMostAndTheRestAreTurnedAway) {
 
 // The limit is ten seconds unless the daemon is told otherwise, as here.
 TEST_F(DaemonLimitsTest, AHalfSentLineIsDroppedWhenItsPeerFallsQuiet) {
-    startDaemon({"--app-executable", self(), "--half-line-seconds", "1"});
+    startDaemon({"--app-executable", testProgram(), "--half-line-seconds", "1"});
     auto slow = connectClient();
     sendBytes(*slow, R"({"type":"pi)");
     sendBytes(*slow, "ng\"}\n");
@@ -171,7 +169,7 @@ long cpuTicks(pid_t pid) {
 TEST_F(DaemonLimitsTest, RunningOutOfDescriptorsBacksOff) {
     waitForDaemon(std::make_unique<EngineRun>(
         runs(), "/bin/sh",
-        std::vector<std::string>{"sh", "-c", "ulimit -n 24 && exec \"$0\" daemon --foreground", VARDEX_ENGINE_EXE}, ""));
+        std::vector<std::string>{"-c", "ulimit -n 24 && exec \"$0\" daemon --foreground", VARDEX_ENGINE_EXE}, ""));
     std::vector<std::unique_ptr<JsonLinesClient>> peers;
     for (int i = 0; i < 40; ++i) peers.push_back(connectClient());
     const long before = cpuTicks(daemon->pid());

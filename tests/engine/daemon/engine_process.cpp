@@ -26,10 +26,7 @@ std::string readAll(const std::filesystem::path& file) {
 
 EngineRun::EngineRun(const std::filesystem::path& folder, std::vector<std::string> arguments,
                      const std::string& input)
-    : EngineRun(folder, VARDEX_ENGINE_EXE, [&] {
-          arguments.insert(arguments.begin(), VARDEX_ENGINE_EXE);
-          return std::move(arguments);
-      }(), input) {}
+    : EngineRun(folder, VARDEX_ENGINE_EXE, std::move(arguments), input) {}
 
 EngineRun::EngineRun(const std::filesystem::path& folder, const std::filesystem::path& program,
                      std::vector<std::string> arguments, const std::string& input) {
@@ -47,6 +44,7 @@ EngineRun::EngineRun(const std::filesystem::path& folder, const std::filesystem:
     posix_spawn_file_actions_addopen(&files, 1, stdout_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&files, 2, stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
+    arguments.insert(arguments.begin(), program.string());
     std::vector<char*> argv;
     for (auto& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);

@@ -20,7 +20,7 @@ public:
     };
 
     EngineRun(const std::filesystem::path& folder, std::vector<std::string> arguments, const std::string& input = {});
-    // Any other program, run the same way; `arguments` start with the program's own name.
+    // Any other program, run the same way.
     EngineRun(const std::filesystem::path& folder, const std::filesystem::path& program,
               std::vector<std::string> arguments, const std::string& input);
     EngineRun(const EngineRun&) = delete;
