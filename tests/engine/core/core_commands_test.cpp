@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <tuple>
 
 #include "activity/audit_log_entry.hpp"
@@ -89,8 +87,7 @@ TEST_F(CoreCommands, LogVerifyTellsWhetherTheChainHolds) {
     };
     EXPECT_EQ(verify(), std::pair(0, std::string("The activity log is intact: 3 entries checked.")));
 
-    std::ifstream in(VardexPaths::auditLogURL());
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto text = testing::readFile(VardexPaths::auditLogURL()).value_or("");
     text.replace(text.find("\"pwd\""), 5, "\"cwd\"");
     testing::writeFile(VardexPaths::auditLogURL(), text);
     EXPECT_EQ(verify(), std::pair(1, std::string("The activity log has been changed: line 2 was edited.")));

@@ -1,7 +1,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "bridge/vardex_paths.hpp"
@@ -153,8 +153,7 @@ TEST_F(DaemonLimitsTest, HoldsSixteenMebibytesOverAllConnections) {
 }
 
 long cpuTicks(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto text = readFile("/proc/" + std::to_string(pid) + "/stat").value_or("");
     // After the name come fields 3 to 13, then the user and system time.
     std::istringstream fields(text.substr(text.rfind(')') + 2));
     std::string skipped;

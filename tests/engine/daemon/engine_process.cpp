@@ -7,20 +7,15 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
 
 #include <gtest/gtest.h>
+
+#include "support/temp_folder.hpp"
 
 extern char** environ;
 
 namespace vardex::testing {
 namespace {
-
-std::string readAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 }  // namespace
 
@@ -35,8 +30,7 @@ EngineRun::EngineRun(const std::filesystem::path& folder, const std::filesystem:
     const auto stdinFile = folder / (stem + ".in");
     stdout_ = folder / (stem + ".out");
     stderr_ = folder / (stem + ".err");
-    std::filesystem::create_directories(folder);
-    std::ofstream(stdinFile, std::ios::binary) << input;
+    writeFile(stdinFile, input);
 
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
@@ -71,8 +65,8 @@ EngineRun::Outcome EngineRun::finish() {
         outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
         pid_ = -1;
     }
-    outcome.out = readAll(stdout_);
-    outcome.err = readAll(stderr_);
+    outcome.out = readFile(stdout_).value_or("");
+    outcome.err = readFile(stderr_).value_or("");
     return outcome;
 }
 
