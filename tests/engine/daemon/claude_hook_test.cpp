@@ -32,7 +32,8 @@ class HookMapping : public ::testing::TestWithParam<MappingCase> {};
 TEST_P(HookMapping, ToolCallsBecomeActions) {
     const auto action = actionFor(GetParam().input);
     const auto made = action ? *action : std::nullopt;
-    EXPECT_EQ(!action ? "refused" : made ? std::string(actionKindName(made->kind)) + ": " + engine::summarizeAction(*made) : "", GetParam().action);
+    const auto seen = made ? std::string(actionKindName(made->kind)) + ": " + engine::summarizeAction(*made) : "";
+    EXPECT_EQ(action ? seen : "refused", GetParam().action);
     if (!made) return;
     EXPECT_EQ(made->context, (AgentContext{AgentKind::claude, "cc-1", "/work/project", false}));
 }
