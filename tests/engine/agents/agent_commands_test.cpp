@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 
 #include <nlohmann/json.hpp>
 
@@ -20,18 +19,13 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using testing::TempHome;
+using testing::readFile;
 using testing::writeFile;
 
 CliResult engine(const std::vector<std::string>& arguments) {
     auto result = VardexCli::runBinary(VARDEX_ENGINE_EXE, arguments);
     EXPECT_TRUE(result.ok()) << result.error().description();
     return result.ok() ? *result : CliResult{-1, {}, {}};
-}
-
-std::optional<std::string> bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 DoctorReport doctor() {
@@ -42,10 +36,9 @@ DoctorReport doctor() {
 }
 
 AgentInstallRow row(AgentInstallRow::Kind kind) {
-    for (auto& r : AgentInstallStatus::load(doctor())) {
-        if (r.kind == kind) return r;
-    }
-    return {};
+    const auto rows = AgentInstallStatus::load(doctor());
+    const auto found = std::ranges::find(rows, kind, &AgentInstallRow::kind);
+    return found != rows.end() ? *found : AgentInstallRow{};
 }
 
 // A user's own file, written the way people write them: tabs, odd spacing, their key order,
@@ -59,24 +52,22 @@ struct RoundTripCase {
     AgentInstallRow::Kind kind;
 };
 
-class InstallRoundTripTest : public ::testing::TestWithParam<RoundTripCase> {
-protected:
-    TempHome home;
-};
+class InstallRoundTripTest : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(InstallRoundTripTest, UninstallGivesTheUsersFileBackByteForByte) {
     const auto& c = GetParam();
+    TempHome home;
     const auto file = home / c.relative;
     if (c.contents) writeFile(file, *c.contents);
 
     const auto installed = engine({"install", c.installFlag});
     EXPECT_EQ(installed.exitCode, 0) << installed.combined();
-    EXPECT_NE(bytesOf(file), c.contents) << "the engine's entries were added";
+    EXPECT_NE(readFile(file), c.contents) << "the engine's entries were added";
     EXPECT_TRUE(row(c.kind).installed) << row(c.kind).message;
 
     const auto removed = engine(c.uninstall);
     EXPECT_EQ(removed.exitCode, 0) << removed.combined();
-    EXPECT_EQ(bytesOf(file), c.contents);
+    EXPECT_EQ(readFile(file), c.contents);
     EXPECT_EQ(fs::exists(file.parent_path()), c.contents.has_value());
     EXPECT_FALSE(row(c.kind).installed);
 }
@@ -93,12 +84,12 @@ TEST(InstallTest, ChangesTheUserMadeMeanwhileAreKept) {
     const auto file = home / ".claude/settings.json";
     writeFile(file, R"({"model": "opus"})");
     EXPECT_EQ(engine({"install", "--claude"}).exitCode, 0);
-    auto edited = json::parse(*bytesOf(file));
+    auto edited = json::parse(*readFile(file));
     edited["theme"] = "dark";
     writeFile(file, edited.dump());
 
     EXPECT_EQ(engine({"uninstall"}).exitCode, 0);
-    EXPECT_EQ(json::parse(*bytesOf(file)), json::parse(R"({"model": "opus", "theme": "dark"})"));
+    EXPECT_EQ(json::parse(*readFile(file)), json::parse(R"({"model": "opus", "theme": "dark"})"));
 }
 
 TEST(InstallTest, AFileThatIsNotJSONIsLeftAloneWithAClearError) {
@@ -108,7 +99,7 @@ TEST(InstallTest, AFileThatIsNotJSONIsLeftAloneWithAClearError) {
     const auto run = engine({"install", "--claude"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.stderr, file.string() + " is not valid JSON, so Vardex left it unchanged.\n");
-    EXPECT_EQ(bytesOf(file), "{\"model\": opus}");
+    EXPECT_EQ(readFile(file), "{\"model\": opus}");
 }
 
 TEST(DoctorTest, AHookWhoseProgramIsGoneIsReportedAndTheAgentIsNotConnected) {
@@ -182,9 +173,8 @@ json connectOutput(const std::vector<std::string>& arguments) {
 TEST(ConnectTest, FoundAgentsAreConnectedOnceWithConsentAndADisconnectedOneStaysAway) {
     TempHome home;
     fs::create_directories(home / ".cursor");
-    const auto off = connectOutput({"connect", "--auto-protect", "off", "--json"});
-    EXPECT_EQ(off["auto_protect_new"], false);
-    EXPECT_EQ(json::parse(*bytesOf(home / ".config/talvenor/vardex/auto-connect.json"))["auto_protect_new"], false);
+    EXPECT_EQ(connectOutput({"connect", "--auto-protect", "off", "--json"})["auto_protect_new"], false);
+    EXPECT_EQ(json::parse(*readFile(home / ".config/talvenor/vardex/auto-connect.json"))["auto_protect_new"], false);
     EXPECT_EQ(connectOutput({"connect", "--json"})["notifications"], json::array());
     EXPECT_FALSE(row(AgentInstallRow::Kind::cursor).installed);
 

@@ -47,10 +47,8 @@ const std::string userClaudeSettings = R"({"model": "opus", "permissions": {"all
 TEST(HookEntriesTest, ClaudeHookJoinsTheUsersHooksAndLeavesWithoutATrace) {
     const auto installed = withHook(userClaudeSettings, HookFamily::claude, "/e/vardex hook claude");
     ASSERT_TRUE(installed.ok());
-    const auto j = json::parse(*installed);
-    ASSERT_EQ(j["hooks"]["PreToolUse"].size(), 2u);
-    EXPECT_EQ(j["hooks"]["PreToolUse"][1],
-              json::parse(R"({"matcher":"*","hooks":[{"type":"command","command":"/e/vardex hook claude","timeout":300}]})"));
+    EXPECT_EQ(json::parse(*installed)["hooks"]["PreToolUse"], json::parse(R"([{"matcher": "Bash", "hooks": [{"type": "command", "command": "my-linter"}]},
+        {"matcher":"*","hooks":[{"type":"command","command":"/e/vardex hook claude","timeout":300}]}])"));
     EXPECT_EQ(hookPrograms(*installed, HookFamily::claude), std::vector<std::string>{"/e/vardex"});
 
     const auto removed = withoutHook(*installed, HookFamily::claude);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -53,17 +54,12 @@ const std::string codexConfig =
 TEST(McpProxyTomlTest, WrapsOneLineServersAndLeavesEverythingElseByteForByte) {
     const auto wrapped = withMcpProxy(codexConfig, "config.toml", "/e/vardex");
     ASSERT_TRUE(wrapped.ok());
-    EXPECT_NE(wrapped->find("[mcp_servers.docs]\r\ncommand = \"/e/vardex\"\r\n"
-                            "args = [\"mcp-proxy\", \"--server\", \"docs\", \"--\", \"npx\", \"-y\", \"lit\\\\eral\", "
-                            "\"quote\\\"d\"]\r\n"),
-              std::string::npos)
-        << *wrapped;
-    EXPECT_NE(wrapped->find("  command = \"/e/vardex\"\r\n  args = [\"mcp-proxy\", \"--server\", \"plain one\", \"--\", "
-                            "\"plain-mcp\"]\r\n"),
-              std::string::npos)
-        << *wrapped;
-    EXPECT_NE(wrapped->find("[mcp_servers.multi]\r\ncommand = \"m\"\r\n"), std::string::npos)
-        << "a list over several lines is not edited";
+    // A list over several lines is not edited.
+    EXPECT_EQ(*wrapped, "model = \"o4\"\r\n\r\n[mcp_servers.docs]\r\ncommand = \"/e/vardex\"\r\n"
+                        "args = [\"mcp-proxy\", \"--server\", \"docs\", \"--\", \"npx\", \"-y\", \"lit\\\\eral\", \"quote\\\"d\"]\r\n"
+                        "\r\n[mcp_servers.docs.env]\r\nKEY = \"v\"\r\n\r\n[mcp_servers.\"plain one\"]\r\n  command = \"/e/vardex\"\r\n"
+                        "  args = [\"mcp-proxy\", \"--server\", \"plain one\", \"--\", \"plain-mcp\"]\r\n\r\n"
+                        "[mcp_servers.multi]\r\ncommand = \"m\"\r\nargs = [\r\n  \"x\",\r\n]\r\n");
     EXPECT_EQ(proxiedServerCount(*wrapped, "config.toml"), 2u);
 
     // Given back as it was, but for the literal string, which comes back as a basic one, and
@@ -126,20 +122,17 @@ class RequestScreening : public ::testing::TestWithParam<RequestCase> {};
 // Every file and address named anywhere in a request is put to the engine; one refusal stops
 // the request. The stand-in daemon refuses everything under "/.ssh/".
 TEST_P(RequestScreening, EveryNamedFileIsDecided) {
-    std::vector<std::string> asked;
+    std::multiset<std::string> asked;
     const DecideAction decide = [&](const Action& action) -> Result<DecisionEvent, std::string> {
-        asked.push_back(summarizeAction(action));
         DecisionEvent event;
-        event.decision = asked.back().find("/.ssh/") == std::string::npos ? Outcome::allow : Outcome::deny;
+        event.decision = asked.insert(summarizeAction(action))->find("/.ssh/") == std::string::npos ? Outcome::allow : Outcome::deny;
         event.reasonAgent = "No keys.";
         return event;
     };
     const auto step = screenAgentLine(GetParam().line, "files", "s1", decide);
     EXPECT_EQ(step.forward, GetParam().forward) << step.reply.value_or("");
     EXPECT_EQ(step.reply.has_value(), !GetParam().forward);
-    auto expected = GetParam().asked;
-    std::sort(expected.begin(), expected.end());
-    std::sort(asked.begin(), asked.end());
+    const std::multiset<std::string> expected(GetParam().asked.begin(), GetParam().asked.end());
     if (GetParam().forward) {
         EXPECT_EQ(asked, expected);
     } else {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <tuple>
 
 #include "activity/audit_log_entry.hpp"
@@ -10,8 +8,6 @@
 #include "bridge/vardex_cli.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "policy/user_policy_writer.hpp"
-#include "support/scoped_env.hpp"
-#include "support/temp_folder.hpp"
 #include "support/temp_home.hpp"
 #include "engine/row_name.hpp"
 
@@ -21,12 +17,6 @@ namespace {
 // The engine's commands, run as the app runs them: its own readers parse what they print.
 class CoreCommands : public ::testing::Test {
 protected:
-    CliResult vardex(const std::vector<std::string>& arguments) {
-        auto result = VardexCli::runBinary(VARDEX_ENGINE_EXE, arguments, std::nullopt);
-        EXPECT_TRUE(result.ok());
-        return result ? result.value() : CliResult{};
-    }
-
     testing::TempHome home_;
     testing::ScopedEnv binary_{"VARDEX_BIN", VARDEX_ENGINE_EXE};
 };
@@ -50,9 +40,8 @@ TEST_P(Check, PrintsADecisionAndLogsItUnderTheCheckSession) {
     const auto& c = GetParam();
     const auto outcome = CheckOutcome::run(c.kind, c.shell, c.read, c.server, c.tool, c.json);
     ASSERT_TRUE(outcome.decision.has_value()) << outcome.error.value_or("");
-    EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_EQ(outcome.decision->outcome, c.outcome);
-    EXPECT_EQ(outcome.decision->ruleId, c.ruleId ? std::optional<std::string>(c.ruleId) : std::nullopt);
+    EXPECT_EQ(std::tuple(outcome.exitCode, outcome.decision->outcome, outcome.decision->ruleId),
+              std::tuple(0, c.outcome, c.ruleId ? std::optional<std::string>(c.ruleId) : std::nullopt));
 
     const auto logged = AuditLogEntry::readRecent(VardexPaths::auditLogURL(), 50);
     ASSERT_EQ(logged.size(), 1u);
@@ -67,9 +56,8 @@ INSTANTIATE_TEST_SUITE_P(Table, Check, ::testing::Values(
 
 TEST_F(CoreCommands, CheckRefusesToolDetailsThatAreNotJson) {
     const auto outcome = CheckOutcome::run(CheckKind::mcp, "", "", "fs", "read", "{not json");
-    EXPECT_FALSE(outcome.decision.has_value());
-    EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.error, "The tool details are not valid JSON.");
+    EXPECT_EQ(std::tuple(outcome.decision.has_value(), outcome.exitCode, outcome.error),
+              std::tuple(false, 1, std::optional<std::string>("The tool details are not valid JSON.")));
 }
 
 TEST_F(CoreCommands, TheRuleListingReadsAsTheAppsCatalogue) {
@@ -93,17 +81,16 @@ TEST_F(CoreCommands, LogVerifyTellsWhetherTheChainHolds) {
     for (const char* command : {"ls", "pwd", "whoami"}) {
         ASSERT_TRUE(CheckOutcome::run(CheckKind::shell, command, "", "", "", "").decision.has_value());
     }
-    const auto intact = vardex({"log", "verify"});
-    EXPECT_EQ(intact.exitCode, 0);
-    EXPECT_EQ(intact.combined(), "The activity log is intact: 3 entries checked.");
+    const auto verify = [] {
+        const auto run = VardexCli::runBinary(VARDEX_ENGINE_EXE, {"log", "verify"}).value();
+        return std::pair(run.exitCode, run.combined());
+    };
+    EXPECT_EQ(verify(), std::pair(0, std::string("The activity log is intact: 3 entries checked.")));
 
-    std::ifstream in(VardexPaths::auditLogURL());
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto text = testing::readFile(VardexPaths::auditLogURL()).value_or("");
     text.replace(text.find("\"pwd\""), 5, "\"cwd\"");
     testing::writeFile(VardexPaths::auditLogURL(), text);
-    const auto changed = vardex({"log", "verify"});
-    EXPECT_EQ(changed.exitCode, 1);
-    EXPECT_EQ(changed.combined(), "The activity log has been changed: line 2 was edited.");
+    EXPECT_EQ(verify(), std::pair(1, std::string("The activity log has been changed: line 2 was edited.")));
 }
 
 }  // namespace

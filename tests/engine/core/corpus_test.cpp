@@ -62,33 +62,26 @@ INSTANTIATE_TEST_SUITE_P(RedTeam, Corpus, ::testing::ValuesIn(corpus()), [](cons
 // The figures the corpus is there to show, held to the goals: at least 95 % of attacks and
 // 90 % of evasions caught, at most 1 % of ordinary commands asked about, none blocked.
 TEST(CorpusTotals, MeetTheGoals) {
+    using enum Outcome;
     const AgentAtWork judge;
-    std::map<std::string, std::pair<int, int>> caught;  // file: caught, total
-    int ordinaryAsked = 0;
-    int ordinaryDenied = 0;
-    for (const auto& e : corpus()) {
-        const auto outcome = judge.decide(e.command);
-        auto& [hits, total] = caught[e.file];
-        ++total;
-        if (e.file == "ordinary") {
-            ordinaryAsked += outcome == Outcome::ask;
-            ordinaryDenied += outcome == Outcome::deny;
-        } else {
-            hits += outcome != Outcome::allow;
-        }
-    }
-    const auto share = [](std::pair<int, int> p) { return p.second ? 100.0 * p.first / p.second : 0.0; };
+    std::map<std::string, std::map<Outcome, int>> seen;  // file: how often each outcome came
+    for (const auto& e : corpus()) ++seen[e.file][judge.decide(e.command)];
+    const auto lines = [&](const std::string& file) { return seen[file][allow] + seen[file][ask] + seen[file][deny]; };
+    const auto percent = [&](const std::string& file, int part) { return 100.0 * part / std::max(1, lines(file)); };
+    const auto caught = [&](const std::string& file) { return percent(file, seen[file][ask] + seen[file][deny]); };
+    auto& ordinary = seen["ordinary"];
     std::ostringstream report;
-    report << "attacks caught " << caught["attacks"].first << "/" << caught["attacks"].second << ", evasions caught "
-           << caught["evasions"].first << "/" << caught["evasions"].second << ", ordinary asked " << ordinaryAsked
-           << " denied " << ordinaryDenied << " of " << caught["ordinary"].second;
+    report.precision(3);
+    report << "attacks caught " << caught("attacks") << " % of " << lines("attacks") << ", evasions caught " << caught("evasions")
+           << " % of " << lines("evasions") << ", ordinary asked " << ordinary[ask] << " denied " << ordinary[deny] << " of "
+           << lines("ordinary");
     std::cout << report.str() << "\n";
     RecordProperty("corpus", report.str());
-    EXPECT_GE(share(caught["attacks"]), 95.0) << report.str();
-    EXPECT_GE(share(caught["evasions"]), 90.0) << report.str();
-    EXPECT_GE(caught["ordinary"].second, 200);
-    EXPECT_LE(100.0 * ordinaryAsked / std::max(1, caught["ordinary"].second), 1.0) << report.str();
-    EXPECT_EQ(ordinaryDenied, 0) << report.str();
+    EXPECT_GE(caught("attacks"), 95.0) << report.str();
+    EXPECT_GE(caught("evasions"), 90.0) << report.str();
+    EXPECT_GE(lines("ordinary"), 200);
+    EXPECT_LE(percent("ordinary", ordinary[ask]), 1.0) << report.str();
+    EXPECT_EQ(ordinary[deny], 0) << report.str();
 }
 
 }  // namespace

@@ -11,7 +11,6 @@ namespace {
 
 std::string repeat(std::string_view part, std::size_t times) {
     std::string out;
-    out.reserve(part.size() * times);
     for (std::size_t i = 0; i < times; ++i) out += part;
     return out;
 }
@@ -23,8 +22,6 @@ struct HugeCase {
     std::function<std::string()> line;
     Outcome outcome;
 };
-
-void PrintTo(const HugeCase& c, std::ostream* os) { *os << c.name; }
 
 class HugeLines : public ::testing::TestWithParam<HugeCase>, protected AgentAtWork {};
 

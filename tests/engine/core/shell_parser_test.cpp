@@ -24,12 +24,7 @@ std::string render(const ArgvTree::Command& c) {
     if (!c.env.empty()) out += "env=" + join(c.env) + " ";
     if (!c.wrappers.empty()) out += "wrap=" + join(c.wrappers) + " ";
     out += "cmd[" + join(c.argv) + "]";
-    for (const auto& r : c.redirects) {
-        out += " ";
-        if (r.fd) out += std::to_string(*r.fd);
-        out += std::string(wireText(r.op)) + ":" + r.target;
-        if (r.body) out += "{" + *r.body + "}";
-    }
+    for (const auto& r : c.redirects) out += " " + (r.fd ? std::to_string(*r.fd) : "") + std::string(wireText(r.op)) + ":" + r.target + (r.body ? "{" + *r.body + "}" : "");
     for (const auto& s : c.substitutions) out += " $(" + render(s) + ")";
     return out;
 }

@@ -22,12 +22,7 @@ Action actionOf(const Asked& asked) {
 }
 
 Decision decisionOf(const Asked& asked) {
-    Decision decision;
-    decision.outcome = Outcome::ask;
-    decision.ruleId = asked.rule;
-    decision.severity = Severity::high;
-    decision.matchedRuleIds = {asked.rule};
-    return decision;
+    return {Outcome::ask, asked.rule, {asked.rule}, Severity::high, {}, {}, {}};
 }
 
 struct SessionCase {

@@ -1,9 +1,7 @@
 #include <nlohmann/json.hpp>
 
 #include "agents/hook_entries.hpp"
-#include "support/scoped_env.hpp"
 #include "support/test_daemon.hpp"
-#include "support/temp_folder.hpp"
 
 #include "bridge/vardex_paths.hpp"
 #include "daemon/action_record.hpp"
@@ -24,38 +22,34 @@ nlohmann::json hookInput(const std::string& tool, nlohmann::json toolInput) {
 struct MappingCase {
     const char* name;
     nlohmann::json input;
-    std::string kind;     // the action's wire kind; empty when the tool is not checked
-    std::string summary;  // the action's one-line summary
+    // The action's wire kind and one-line summary; empty when the tool is not checked, and
+    // "refused" when the input cannot be checked at all.
+    std::string action;
 };
 
 class HookMapping : public ::testing::TestWithParam<MappingCase> {};
 
 TEST_P(HookMapping, ToolCallsBecomeActions) {
-    auto action = actionFor(GetParam().input);
-    ASSERT_TRUE(action) << action.error();
-    ASSERT_EQ(action->has_value(), !GetParam().kind.empty());
-    if (!action->has_value()) return;
-    const Action& made = **action;
-    EXPECT_EQ(actionKindName(made.kind), GetParam().kind);
-    EXPECT_EQ(engine::summarizeAction(made), GetParam().summary);
-    EXPECT_EQ(made.context, (AgentContext{AgentKind::claude, "cc-1", "/work/project", false}));
+    const auto action = actionFor(GetParam().input);
+    const auto made = action ? *action : std::nullopt;
+    const auto seen = made ? std::string(actionKindName(made->kind)) + ": " + engine::summarizeAction(*made) : "";
+    EXPECT_EQ(action ? seen : "refused", GetParam().action);
+    if (!made) return;
+    EXPECT_EQ(made->context, (AgentContext{AgentKind::claude, "cc-1", "/work/project", false}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, HookMapping, ::testing::Values(
-        MappingCase{"bash", hookInput("Bash", {{"command", "git status"}}), "shell", "git status"},
-        MappingCase{"read", hookInput("Read", {{"file_path", "/etc/hosts"}}), "file_read", "file_read /etc/hosts"},
-        MappingCase{"edit", hookInput("Edit", {{"file_path", "/w/a.txt"}, {"old_string", "a"}}), "file_write", "file_write /w/a.txt"},
-        MappingCase{"grep_in_a_folder", hookInput("Grep", {{"pattern", "k"}, {"path", "/h/.ssh"}}), "file_read", "file_read /h/.ssh"},
-        MappingCase{"web_fetch", hookInput("WebFetch", {{"url", "https://x.example/a"}}), "network", "https://x.example/a"},
-        MappingCase{"mcp_tool_with_underscores", hookInput("mcp__github__create_pull_request", nlohmann::json::object()), "mcp_tool_call", "mcp github.create_pull_request"},
-        MappingCase{"unchecked_tool", hookInput("TodoWrite", {{"todos", nlohmann::json::array()}}), "", ""}), byName);
-
-TEST(HookMapping, RefusesInputsItCannotCheck) {
-    EXPECT_FALSE(actionFor(nlohmann::json::array()));
-    EXPECT_FALSE(actionFor(hookInput("Bash", {{"cmd", "ls"}})));
-    EXPECT_FALSE(actionFor(hookInput("mcp__onlyserver", nlohmann::json::object())));
-    EXPECT_FALSE(actionFor(hookInput("", nlohmann::json::object())));
-}
+        MappingCase{"bash", hookInput("Bash", {{"command", "git status"}}), "shell: git status"},
+        MappingCase{"read", hookInput("Read", {{"file_path", "/etc/hosts"}}), "file_read: file_read /etc/hosts"},
+        MappingCase{"edit", hookInput("Edit", {{"file_path", "/w/a.txt"}, {"old_string", "a"}}), "file_write: file_write /w/a.txt"},
+        MappingCase{"grep_in_a_folder", hookInput("Grep", {{"pattern", "k"}, {"path", "/h/.ssh"}}), "file_read: file_read /h/.ssh"},
+        MappingCase{"web_fetch", hookInput("WebFetch", {{"url", "https://x.example/a"}}), "network: https://x.example/a"},
+        MappingCase{"mcp_tool_with_underscores", hookInput("mcp__github__create_pull_request", nlohmann::json::object()), "mcp_tool_call: mcp github.create_pull_request"},
+        MappingCase{"unchecked_tool", hookInput("TodoWrite", {{"todos", nlohmann::json::array()}}), ""},
+        MappingCase{"not_an_object", nlohmann::json::array(), "refused"},
+        MappingCase{"bash_without_its_command", hookInput("Bash", {{"cmd", "ls"}}), "refused"},
+        MappingCase{"mcp_name_without_a_tool", hookInput("mcp__onlyserver", nlohmann::json::object()), "refused"},
+        MappingCase{"no_tool_name", hookInput("", nlohmann::json::object()), "refused"}), byName);
 
 struct HookCase {
     const char* name;
@@ -70,7 +64,7 @@ class HookAgainstDaemon : public DaemonFixture, public ::testing::WithParamInter
 // daemon with nobody to ask, or none. Which action a tool call becomes is the mapping's test.
 TEST_P(HookAgainstDaemon, PrintsThePreToolUseDecision) {
     if (GetParam().daemonRuns) startDaemon();
-    const auto run = runEngine(runs(), {"hook", "claude"}, GetParam().input);
+    const auto run = EngineRun(runs(), {"hook", "claude"}, GetParam().input).finish();
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto output = nlohmann::json::parse(run.out)["hookSpecificOutput"];
     EXPECT_EQ(output["hookEventName"], "PreToolUse");
@@ -98,7 +92,7 @@ TEST_P(InstalledHookCommand, FailsClosedWhenTheEngineDies) {
     const auto program = home / "bin/vardex";
     if (*GetParam().script != '\0') writeScript(program, GetParam().script);
     const auto command = engine::hookCommand(program, engine::HookFamily::claude);
-    EngineRun run(runs(), "/bin/sh", {"sh", "-c", command}, hookInput("Bash", {{"command", "ls"}}).dump());
+    EngineRun run(runs(), "/bin/sh", {"-c", command}, hookInput("Bash", {{"command", "ls"}}).dump());
     EXPECT_EQ(run.finish().exitCode, GetParam().exitCode) << command;
 }
 
@@ -119,10 +113,8 @@ TEST_P(StuckHook, DeniesAtItsOwnDeadline) {
     std::filesystem::create_directories(std::filesystem::path(VardexPaths::socketPath()).parent_path());
     TestDaemon daemonThatNeverAnswers(VardexPaths::socketPath(), scripts::silent());
     ScopedEnv deadline("VARDEX_HOOK_SECONDS", "1");
-    const std::vector<std::string> argv{"sh", "-c", GetParam().shell, VARDEX_ENGINE_EXE, runs().string()};
-    const auto started = std::chrono::steady_clock::now();
+    const std::vector<std::string> argv{"-c", GetParam().shell, VARDEX_ENGINE_EXE, runs().string()};
     const auto run = EngineRun(runs(), "/bin/sh", argv, hookInput("Bash", {{"command", "ls"}}).dump()).finish();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(engine::hookTimeoutSeconds));
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const auto output = nlohmann::json::parse(run.out.substr(0, run.out.find('\n')), nullptr, false);
     EXPECT_EQ(output["hookSpecificOutput"]["permissionDecision"], "deny") << run.out;

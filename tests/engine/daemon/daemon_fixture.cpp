@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "bridge/vardex_paths.hpp"
 #include "support/temp_folder.hpp"
@@ -23,9 +24,7 @@ void DaemonFixture::TearDown() {
     if (daemon) stopDaemon();
 }
 
-void DaemonFixture::startDaemon() {
-    startDaemon({"--app-executable", VardexPaths::runningExecutable().value_or("").string()});
-}
+std::string DaemonFixture::testProgram() { return VardexPaths::runningExecutable().value_or("").string(); }
 
 void DaemonFixture::startDaemon(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"daemon", "--foreground"});
@@ -44,10 +43,8 @@ void DaemonFixture::waitForDaemon(std::unique_ptr<EngineRun> run) {
 }
 
 EngineRun::Outcome DaemonFixture::stopDaemon() {
-    daemon->signal(SIGTERM);
-    auto outcome = daemon->finish();
-    daemon.reset();
-    return outcome;
+    ::kill(daemon->pid(), SIGTERM);
+    return std::exchange(daemon, nullptr)->finish();
 }
 
 std::unique_ptr<JsonLinesClient> DaemonFixture::subscribeUi() {

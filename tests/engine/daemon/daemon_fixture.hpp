@@ -22,11 +22,12 @@ void sendBytes(JsonLinesClient& client, const std::string& bytes);
 class DaemonFixture : public ::testing::Test {
 protected:
     void TearDown() override;
+    // The path of this test program.
+    static std::string testProgram();
 
     // Started with this test program as the app whose answers count, unless `arguments`
     // say otherwise.
-    void startDaemon();
-    void startDaemon(std::vector<std::string> arguments);
+    void startDaemon(std::vector<std::string> arguments = {"--app-executable", testProgram()});
     // Waits until the daemon started as `run` answers a ping.
     void waitForDaemon(std::unique_ptr<EngineRun> run);
     // SIGTERM, then the exit status and what the daemon printed.

@@ -1,20 +1,16 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "bridge/vardex_paths.hpp"
 #include "daemon/peer_identity.hpp"
 #include "daemon_fixture.hpp"
-#include "support/scoped_env.hpp"
-#include "support/temp_folder.hpp"
 #include "engine/row_name.hpp"
 
 namespace vardex::testing {
 namespace {
-
-std::string self() { return VardexPaths::runningExecutable().value_or("").string(); }
 
 struct TrustCase {
     const char* name;
@@ -32,16 +28,11 @@ class WhoseAnswersCount : public DaemonFixture, public ::testing::WithParamInter
 // answers count only for a daemon started for tests.
 TEST_P(WhoseAnswersCount, OnlyTheRecordedAppDecides) {
     const auto& row = GetParam();
-    std::optional<ScopedEnv> socket;
-    if (row.ownSocket) socket.emplace("VARDEX_SOCK", (home / "t.sock").string());
+    ScopedEnv socket("VARDEX_SOCK", row.ownSocket ? std::optional((home / "t.sock").string()) : std::nullopt);
+    const auto copy = (home / "vardex-bar").string();
+    std::filesystem::copy_file(testProgram(), copy);
     auto arguments = row.daemonArguments;
-    for (auto& argument : arguments) {
-        if (argument == "SELF") argument = self();
-        if (argument == "COPY") {
-            argument = (home / "vardex-bar").string();
-            std::filesystem::copy_file(self(), argument);
-        }
-    }
+    for (auto& argument : arguments) argument = argument == "SELF" ? testProgram() : argument == "COPY" ? copy : argument;
     startDaemon(arguments);
     writePolicy("version: 1\ndefaults:\n  ask_timeout_seconds: 2\n");
     auto ui = subscribeUi();
@@ -69,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WhoseAnswersCount, ::testing::Values(
         TrustCase{"automation_on_a_test_daemon", {"--app-executable", "SELF", "--test-approvers"}, true, "automation", true, "automation", 0}), byName);
 
 TEST_F(DaemonFixture, RefusesTestApproversOnTheDefaultSocket) {
-    const auto run = runEngine(runs(), {"daemon", "--foreground", "--test-approvers", "--app-executable", self()});
+    const auto run = EngineRun(runs(), {"daemon", "--foreground", "--test-approvers", "--app-executable", testProgram()}).finish();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("VARDEX_SOCK"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(VardexPaths::socketPath()));
@@ -88,7 +79,7 @@ TEST_P(ProcessStart, IsReadPastAnyProcessName) {
     // Waits on a pipe it holds itself, so it keeps its own name and leaves no child behind.
     const auto script = writeScript(folder / GetParam().program, "mkfifo \"$0.in\" && exec 3<>\"$0.in\" && read x <&3\n");
     const auto before = engine::ticksSinceBoot();
-    EngineRun run(folder.path(), script, {script.string()}, "");
+    EngineRun run(folder.path(), script, {}, "");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto started = engine::processStartTicks(run.pid());
     ASSERT_TRUE(started);
@@ -108,7 +99,8 @@ std::unique_ptr<JsonLinesClient> connectClient() {
     return client;
 }
 
-bool closedByDaemon(JsonLinesClient& client) {
+bool closedByDaemon(JsonLinesClient& client, double seconds = 15.0) {
+    client.setReceiveTimeout(seconds);
     auto reply = client.receive();
     return !reply && reply.error().is(SocketClientError::Kind::closed);
 }
@@ -127,13 +119,12 @@ TEST_F(DaemonLimitsTest, SixtyFourConnectionsAtMostAndTheRestAreTurnedAway) {
 
     held.clear();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto later = connectClient();
-    EXPECT_TRUE(later->ping()) << "freed places are given to the next ones";
+    EXPECT_TRUE(connectClient()->ping()) << "freed places are given to the next ones";
 }
 
 // The limit is ten seconds unless the daemon is told otherwise, as here.
 TEST_F(DaemonLimitsTest, AHalfSentLineIsDroppedWhenItsPeerFallsQuiet) {
-    startDaemon({"--app-executable", self(), "--half-line-seconds", "1"});
+    startDaemon({"--app-executable", testProgram(), "--half-line-seconds", "1"});
     auto slow = connectClient();
     sendBytes(*slow, R"({"type":"pi)");
     sendBytes(*slow, "ng\"}\n");
@@ -155,18 +146,14 @@ TEST_F(DaemonLimitsTest, HoldsSixteenMebibytesOverAllConnections) {
     auto probe = connectClient();
     ASSERT_TRUE(probe->ping());
     int dropped = 0;
-    for (auto& peer : peers) {
-        peer->setReceiveTimeout(0.2);
-        if (closedByDaemon(*peer)) ++dropped;
-    }
+    for (auto& peer : peers) dropped += closedByDaemon(*peer, 0.2) ? 1 : 0;
     // Sixteen lines of a million bytes fit in 16 MiB, twenty do not.
     EXPECT_GE(dropped, 3);
     EXPECT_LE(dropped, 5);
 }
 
 long cpuTicks(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto text = readFile("/proc/" + std::to_string(pid) + "/stat").value_or("");
     // After the name come fields 3 to 13, then the user and system time.
     std::istringstream fields(text.substr(text.rfind(')') + 2));
     std::string skipped;
@@ -181,7 +168,7 @@ long cpuTicks(pid_t pid) {
 TEST_F(DaemonLimitsTest, RunningOutOfDescriptorsBacksOff) {
     waitForDaemon(std::make_unique<EngineRun>(
         runs(), "/bin/sh",
-        std::vector<std::string>{"sh", "-c", "ulimit -n 24 && exec \"$0\" daemon --foreground", VARDEX_ENGINE_EXE}, ""));
+        std::vector<std::string>{"-c", "ulimit -n 24 && exec \"$0\" daemon --foreground", VARDEX_ENGINE_EXE}, ""));
     std::vector<std::unique_ptr<JsonLinesClient>> peers;
     for (int i = 0; i < 40; ++i) peers.push_back(connectClient());
     const long before = cpuTicks(daemon->pid());
@@ -193,9 +180,7 @@ TEST_F(DaemonLimitsTest, RunningOutOfDescriptorsBacksOff) {
     EXPECT_TRUE(connectClient()->ping()) << "accepting resumes once descriptors are free";
     const auto err = stopDaemon().err;
     std::size_t complaints = 0;
-    for (auto at = err.find("no descriptor left"); at != std::string::npos; at = err.find("no descriptor left", at + 1)) {
-        ++complaints;
-    }
+    for (auto at = err.find("no descriptor left"); at != std::string::npos; at = err.find("no descriptor left", at + 1)) ++complaints;
     EXPECT_GE(complaints, 1u);
     EXPECT_LE(complaints, 10u) << err;
 }

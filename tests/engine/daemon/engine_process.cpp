@@ -7,35 +7,21 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
 
 #include <gtest/gtest.h>
+
+#include "support/temp_folder.hpp"
 
 extern char** environ;
 
 namespace vardex::testing {
 namespace {
 
-std::string readAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-int statusCode(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
-}
-
 }  // namespace
 
 EngineRun::EngineRun(const std::filesystem::path& folder, std::vector<std::string> arguments,
                      const std::string& input)
-    : EngineRun(folder, VARDEX_ENGINE_EXE, [&] {
-          arguments.insert(arguments.begin(), VARDEX_ENGINE_EXE);
-          return std::move(arguments);
-      }(), input) {}
+    : EngineRun(folder, VARDEX_ENGINE_EXE, std::move(arguments), input) {}
 
 EngineRun::EngineRun(const std::filesystem::path& folder, const std::filesystem::path& program,
                      std::vector<std::string> arguments, const std::string& input) {
@@ -44,8 +30,7 @@ EngineRun::EngineRun(const std::filesystem::path& folder, const std::filesystem:
     const auto stdinFile = folder / (stem + ".in");
     stdout_ = folder / (stem + ".out");
     stderr_ = folder / (stem + ".err");
-    std::filesystem::create_directories(folder);
-    std::ofstream(stdinFile, std::ios::binary) << input;
+    writeFile(stdinFile, input);
 
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
@@ -53,6 +38,7 @@ EngineRun::EngineRun(const std::filesystem::path& folder, const std::filesystem:
     posix_spawn_file_actions_addopen(&files, 1, stdout_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&files, 2, stderr_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
+    arguments.insert(arguments.begin(), program.string());
     std::vector<char*> argv;
     for (auto& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
@@ -71,27 +57,17 @@ EngineRun::~EngineRun() {
     ::waitpid(pid_, &status, 0);
 }
 
-void EngineRun::signal(int number) const {
-    if (pid_ > 0) ::kill(pid_, number);
-}
-
 EngineRun::Outcome EngineRun::finish() {
     Outcome outcome;
     if (pid_ > 0) {
         int status = 0;
         while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) continue;
-        outcome.exitCode = statusCode(status);
+        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
         pid_ = -1;
     }
-    outcome.out = readAll(stdout_);
-    outcome.err = readAll(stderr_);
+    outcome.out = readFile(stdout_).value_or("");
+    outcome.err = readFile(stderr_).value_or("");
     return outcome;
-}
-
-EngineRun::Outcome runEngine(const std::filesystem::path& folder, std::vector<std::string> arguments,
-                             const std::string& input) {
-    EngineRun run(folder, std::move(arguments), input);
-    return run.finish();
 }
 
 }  // namespace vardex::testing

@@ -20,7 +20,7 @@ public:
     };
 
     EngineRun(const std::filesystem::path& folder, std::vector<std::string> arguments, const std::string& input = {});
-    // Any other program, run the same way; `arguments` start with the program's own name.
+    // Any other program, run the same way.
     EngineRun(const std::filesystem::path& folder, const std::filesystem::path& program,
               std::vector<std::string> arguments, const std::string& input);
     EngineRun(const EngineRun&) = delete;
@@ -28,8 +28,6 @@ public:
     ~EngineRun();
 
     pid_t pid() const { return pid_; }
-    // Sends a signal to a process not yet collected.
-    void signal(int number) const;
     // Waits for the end and reads what it printed.
     Outcome finish();
 
@@ -38,9 +36,5 @@ private:
     std::filesystem::path stderr_;
     pid_t pid_ = -1;
 };
-
-// Runs the engine to its end.
-EngineRun::Outcome runEngine(const std::filesystem::path& folder, std::vector<std::string> arguments,
-                             const std::string& input = {});
 
 }  // namespace vardex::testing

@@ -1,12 +1,12 @@
 // The MCP proxy in front of a published third-party MCP server (a file server installed from
 // the npm registry by the test setup), with a real daemon behind it: what reaches the server
 // and what the agent hears back.
+#include <regex>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "daemon_fixture.hpp"
-#include "support/temp_folder.hpp"
 #include "engine/row_name.hpp"
 
 namespace vardex::testing {
@@ -23,8 +23,7 @@ const fs::path serverEntry =
 std::vector<json> heard(const fs::path& home, const std::vector<std::string>& lines) {
     std::string input;
     for (const auto& line : lines) input += line + "\n";
-    const auto run = runEngine(home / "runs", {"mcp-proxy", "--server", "files", "--", "node", serverEntry.string(),
-                                               home.string()}, input);
+    const auto run = EngineRun(home / "runs", {"mcp-proxy", "--server", "files", "--", "node", serverEntry.string(), home.string()}, input).finish();
     std::vector<json> messages;
     std::istringstream out(run.out);
     for (std::string line; std::getline(out, line);) messages.push_back(json::parse(line, nullptr, false));
@@ -56,12 +55,7 @@ protected:
         startDaemon();
     }
 
-    std::string withHome(std::string text) const {
-        for (auto at = text.find('~'); at != std::string::npos; at = text.find('~', at + 1)) {
-            text.replace(at, 1, home.path().string());
-        }
-        return text;
-    }
+    std::string withHome(const std::string& text) const { return std::regex_replace(text, std::regex("~"), home.path().string()); }
 };
 
 // The proxy stops what the engine does not allow, and what it cannot read, before the server
