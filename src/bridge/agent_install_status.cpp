@@ -136,8 +136,7 @@ AgentInstallRow mcpRow() {
 }  // namespace
 
 std::string AgentInstallRow::statusLabel() const {
-    if (installed) return std::string(UIStrings::connectedTo) + title;
-    if (detected) return std::string(UIStrings::notConnectedTo) + title;
+    if (installed || detected) return UIStrings::healthSummary(title, installed);
     return std::string(UIStrings::notOnThisMac);
 }
 

@@ -12,6 +12,7 @@
 #include "bridge/vardex_paths.hpp"
 #include "policy/text_file.hpp"
 #include "store/vardex_store.hpp"
+#include "strings/ui_strings.hpp"
 #include "text/unicode_text.hpp"
 
 namespace vardex {
@@ -237,7 +238,7 @@ void VardexStore::writeExport(const std::filesystem::path& file) {
     if (const auto written = writeTextFileAtomically(file, text); !written) {
         lastMessage = "Could not export the activity list. " + written.error().description();
     } else {
-        lastMessage = "Exported " + std::to_string(entries.size()) + " activity lines.";
+        lastMessage = UIStrings::exportedLines(static_cast<long long>(entries.size()));
     }
     publish();
 }
