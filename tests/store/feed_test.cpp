@@ -215,7 +215,7 @@ TEST_F(Feed, ExportWritesTheFilteredListExactlyWithoutAFinalLineFeed) {
 
     ASSERT_EQ(harness.windows.saveRequests.size(), 1u);
     EXPECT_EQ(harness.windows.saveRequests[0].suggestedName, "vardex-log.jsonl");
-    EXPECT_EQ(readAll(file),
+    EXPECT_EQ(readFile(file),
               R"({"action":"say \"hi\"","agent":"claude","decision":"deny","hash":"h1","rule_id":"secrets.ssh","ts":"2030-03-01T09:00:00Z"})"
               "\n"
               R"({"action":"ls","agent":"cursor","decision":"ask","hash":"h2","rule_id":null,"ts":"2030-03-01T08:00:00Z"})"
@@ -252,7 +252,7 @@ TEST_P(EventLogLines, AreAppendedExactly) {
 
     store.logEvent(row.event, row.fields);
 
-    EXPECT_EQ(readAll(store.logURL), "{\"old\":1}\n" + (row.expectedLine.empty() ? "" : row.expectedLine + "\n"));
+    EXPECT_EQ(readFile(store.logURL), "{\"old\":1}\n" + (row.expectedLine.empty() ? "" : row.expectedLine + "\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

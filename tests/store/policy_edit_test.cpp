@@ -27,7 +27,7 @@ rules:
         - "terraform"
 )";
 
-std::string fileText() { return readAll(VardexPaths::userPolicyURL()); }
+std::string fileText() { return readFile(VardexPaths::userPolicyURL()).value_or(""); }
 
 // The policy file after `change`, for edits whose wording is the policy's own.
 std::string onDiskAfter(const std::function<void(UserPolicyFile&)>& change) {

@@ -64,7 +64,7 @@ TEST_P(StatusFileTest, HoldsTheStoreStateAsCompactJSON) {
 
     store.writeStatusFile();
 
-    EXPECT_EQ(readAll(statusFile), c.expected);
+    EXPECT_EQ(readFile(statusFile), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -93,7 +93,7 @@ TEST(PauseRoad, IsRecordedAndEndsOnTheFirstTickAfterTheHour) {
     store.confirmPause = true;
     store.confirmPauseForOneHour();
     EXPECT_FALSE(store.confirmPause);
-    EXPECT_EQ(readAll(record), "{\"until\":" + std::to_string(wholeSeconds(began) + 3600) + ".25}");
+    EXPECT_EQ(readFile(record), "{\"until\":" + std::to_string(wholeSeconds(began) + 3600) + ".25}");
 
     harness.queue.advance(3599.5);
     store.tick();
@@ -124,7 +124,7 @@ TEST_P(PauseRecordTest, OnlyAFutureNumberPausesAndTheRecordIsLeftAlone) {
 
     EXPECT_EQ(store.isPaused(), GetParam().paused);
     EXPECT_EQ(store.pauseRemainingSeconds(), GetParam().paused ? 3600 : 0);
-    EXPECT_EQ(readAll(VardexPaths::pauseStateURL()), content);
+    EXPECT_EQ(readFile(VardexPaths::pauseStateURL()), content);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -333,7 +333,7 @@ TEST_P(StartAtLoginTest, RecordsTheChoiceAndSaysHowItWent) {
     EXPECT_EQ(store.startAtLogin, c.on);
     EXPECT_EQ(store.lastMessage, c.lastMessage);
     EXPECT_EQ(store.setupError, c.setupError);
-    EXPECT_EQ(readAll(VardexPaths::settingsURL()),
+    EXPECT_EQ(readFile(VardexPaths::settingsURL()),
               std::string(R"({"connectConsented":true,"startAtLogin":)") + (c.on ? "true" : "false") + "}");
 }
 

@@ -45,12 +45,12 @@ TEST_P(ReceiptExport, LandsWhereItShouldAndSaysSo) {
         EXPECT_TRUE(harness.windows.receipts.front().example) << "the example badge follows the store";
     }
     if (*c.wantFile) {
-        EXPECT_EQ(readAll(at(c.wantFile)), *harness.windows.receiptBytes);
+        EXPECT_EQ(readFile(at(c.wantFile)), *harness.windows.receiptBytes);
         EXPECT_EQ(store.lastMessage, "Saved receipt image: " + at(c.wantFile).filename().string());
     } else {
         EXPECT_FALSE(store.lastMessage.has_value());
     }
-    EXPECT_EQ(readAll(at("out/old.png")), c.wantFile == std::string_view("out/old.png") ? *harness.windows.receiptBytes : "old image");
+    EXPECT_EQ(readFile(at("out/old.png")), c.wantFile == std::string_view("out/old.png") ? *harness.windows.receiptBytes : "old image");
     // Nothing but the image and the old file: no temporary file is left behind.
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(at("out"))) ++files;

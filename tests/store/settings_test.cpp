@@ -27,7 +27,7 @@ TEST_P(SettingsWriteTest, ChangesOneKeyAndKeepsTheRest) {
 
     store.persistSetting(c.key, c.value);
 
-    EXPECT_EQ(readAll(VardexPaths::settingsURL()), c.after);
+    EXPECT_EQ(readFile(VardexPaths::settingsURL()), c.after);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -123,7 +123,7 @@ TEST(Onboarding, SkippingRecordsTheFirstLaunchAndOpensTheDashboardOnlyWhenAsked)
         store.skipOnboarding(opening);
 
         EXPECT_FALSE(store.showOnboarding);
-        EXPECT_EQ(readAll(VardexPaths::settingsURL()), R"({"firstLaunchCompleted":true})");
+        EXPECT_EQ(readFile(VardexPaths::settingsURL()), R"({"firstLaunchCompleted":true})");
         EXPECT_EQ(harness.windows.opened, opening ? std::vector<std::string>{"dashboard"} : std::vector<std::string>{});
         EXPECT_FALSE(harness.make().showOnboarding) << "a later launch shows no onboarding";
     }

@@ -3,9 +3,15 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QStackedWidget>
 
+#include <nlohmann/json.hpp>
+
+#include "activity/notice_policy.hpp"
+#include "bridge/vardex_paths.hpp"
 #include "policy/user_policy_file.hpp"
+#include "support/temp_folder.hpp"
 #include "ui/screens/main_window/main_window.hpp"
 #include "ui/screens/main_window/pages/activity_page.hpp"
 #include "ui/screens/main_window/pages/check_page.hpp"
@@ -31,6 +37,20 @@ TEST(MainWindowConsent, ConnectRecordsTheConsentAndAsksTheEngineToConnect) {
     EXPECT_FALSE(screens.store().showConnectConsent);
     EXPECT_EQ(shown(), "onboardingScreen");
     EXPECT_TRUE(screens.engineRan("connect --consent --json"));
+}
+
+TEST(MainWindowSidebar, AnEntryShowsItsPageAndThePreviewEntryLeadsNowhere) {
+    ScreenHarness screens(pageEngine);
+    screens.context().preferences.setValue("talkPreview", true);
+    const auto window = screens.show<MainWindow>();
+    auto* sidebar = child<QListWidget>(*window, "sidebar");
+    const auto choose = [&](int row) { QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {}, sidebar->visualItemRect(sidebar->item(row)).center()); };
+    choose(2);
+    screens.settle();
+    EXPECT_EQ(screens.store().page, VardexPages::visiblePages[2]);
+    choose(sidebar->count() - 1);
+    screens.settle();
+    EXPECT_EQ(screens.store().page, VardexPages::visiblePages[2]);
 }
 
 // ---- home ---------------------------------------------------------------------------------------
@@ -133,6 +153,9 @@ Input type(const char* name, const char* text) {
         QTest::keyClicks(field, QString::fromUtf8(text));
     };
 }
+Input enter(const char* name) {
+    return [=](QWidget& page) { QTest::keyClick(child<QLineEdit>(page, name), Qt::Key_Return); };
+}
 Input pick(const char* name, const char* text) {
     return [=](QWidget& page) {
         auto* combo = child<QComboBox>(page, name);
@@ -194,7 +217,15 @@ INSTANTIATE_TEST_SUITE_P(Settings, PageForms, ::testing::Values(
                  .steps = {type("askTimeout", "4.5"), click("saveSettings")}, .errorLine = "settingsError",
                  .wantError = "Waiting time must be a whole number of seconds.", .wantPolicy = nothingSaved},
         FormCase{.name = "pauseOnlyAfterConfirming", .build = build<SettingsPage>, .steps = {click("pause", "pauseYes")},
-                 .errorLine = "settingsError", .check = [](const VardexStore& store) { EXPECT_TRUE(store.isPaused()); }}), caseName);
+                 .errorLine = "settingsError", .check = [](const VardexStore& store) { EXPECT_TRUE(store.isPaused()); }},
+        FormCase{.name = "pauseCancelled", .build = build<SettingsPage>, .steps = {click("pause", "pauseCancel")}, .errorLine = "settingsError",
+                 .check = [](const VardexStore& store) { EXPECT_FALSE(store.isPaused() || store.confirmPause); }},
+        FormCase{.name = "quietHoursAreKept", .build = build<SettingsPage>, .arrange = openMore,
+                 .steps = {click("quietHours"), type("quietStart", "21:30"), type("quietEnd", "06:00"), enter("quietEnd")},
+                 .errorLine = "settingsError", .check = [](const VardexStore&) {
+                     const auto kept = NoticePolicy::fromSettings(nlohmann::json::parse(*vardex::testing::readFile(VardexPaths::settingsURL())));
+                     EXPECT_EQ(std::tuple(kept.quietHoursEnabled, kept.quietStartMinutes, kept.quietEndMinutes), std::tuple(true, 1290, 360));
+                 }}), caseName);
 
 INSTANTIATE_TEST_SUITE_P(Policy, PageForms, ::testing::Values(
         FormCase{.name = "aSiteTheEngineRefusesIsNotKept", .build = build<ProtectionPage>,

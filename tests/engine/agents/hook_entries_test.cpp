@@ -27,6 +27,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, HookProgramTest, ::testing::Values(ProgramCas
                       ProgramCase{"/opt/v/vardex hook claude", HookFamily::cursor, std::nullopt},
                       ProgramCase{"/opt/v/vardex hook claude --verbose", HookFamily::claude, std::nullopt},
                       ProgramCase{"'/unclosed/vardex hook claude", HookFamily::claude, std::nullopt},
+                      ProgramCase{R"("/x/a \"b\" \c/vardex" hook claude)", HookFamily::claude, R"(/x/a "b" \c/vardex)"},
+                      ProgramCase{"\"/unclosed/vardex hook claude", HookFamily::claude, std::nullopt},
                       ProgramCase{"/opt/v/vardex hook claude || exit 2", HookFamily::claude, "/opt/v/vardex"},
                       ProgramCase{"/opt/v/vardex hook claude || exit 0", HookFamily::claude, std::nullopt},
                       ProgramCase{"/opt/v/vardex hook claude || exit 2; my-linter", HookFamily::claude, std::nullopt},

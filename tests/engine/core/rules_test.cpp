@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "agent_at_work.hpp"
+#include "bridge/agent_stop.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "core/policy_validation.hpp"
 #include "protocol/protocol_json.hpp"
@@ -111,6 +112,15 @@ TEST_F(PolicyTest, AnUnmatchedActionTakesThePolicyDefault) {
     const auto decision = decide(policy, Kind::shell, "ls");
     EXPECT_EQ(decision.outcome, Outcome::ask);
     EXPECT_EQ(decision.riskScore.value(), 0.0);
+}
+
+TEST_F(PolicyTest, TheStopFlagDeniesEverythingUntilRemoved) {
+    const auto policy = loadWith(UserPolicyFile::empty);
+    ASSERT_TRUE(AgentStop::stop(AgentStop::flagURL(), std::chrono::system_clock::now()).ok());
+    const auto stopped = decide(policy, Kind::read, "README.md");
+    EXPECT_EQ(std::tie(stopped.outcome, stopped.ruleId), std::tuple(Outcome::deny, std::optional<std::string>(stopRuleId)));
+    ASSERT_TRUE(AgentStop::resume(AgentStop::flagURL()).ok());
+    EXPECT_EQ(decide(policy, Kind::read, "README.md").outcome, Outcome::allow);
 }
 
 class UserLayer : public PolicyTest, public ::testing::WithParamInterface<Case> {
