@@ -44,6 +44,8 @@ for _ in $(seq 100); do grep -q '^[0-9]' "$ROAD_DIR/display" 2>/dev/null && brea
 DISPLAY=":$(head -n 1 "$ROAD_DIR/display")"
 export DISPLAY
 [ "$DISPLAY" != ":" ] || fail "the virtual display did not start"
+# Should the notification service started below fail, the bus starts another on the same display.
+dbus-update-activation-environment DISPLAY 2>/dev/null || true
 
 dbus-monitor --session "type='method_call',interface='org.freedesktop.Notifications',member='Notify'" \
     >"$ROAD_DIR/notices.txt" 2>/dev/null &
