@@ -23,8 +23,11 @@ std::string reencodeAs(FixtureKind kind, const std::string& data) {
         case FixtureKind::approvalRequest: return reencode<ApprovalRequest>(data);
         case FixtureKind::approvalResponse: return reencode<ApprovalResponse>(data);
         case FixtureKind::ipc: {
-            auto line = encodeLine(decodeLine(data).value());
-            return line ? *line : "encode failed";
+            const auto message = decodeLine(data).value();
+            auto line = encodeLine(message);
+            if (!line) return "encode failed";
+            EXPECT_EQ(decodeLine(*line).value(), message) << "read back, the line is another message";
+            return *line;
         }
     }
     return {};
@@ -51,6 +54,12 @@ TEST_P(SampleFile, DecodesAndReencodesCanonically) {
 
     fs::path canonicalPath = fs::path(VARDEX_FIXTURES_DIR) / "protocol-canonical" / name;
     EXPECT_EQ(reencodeAs(*fixtureKind(name), data), testing::readFile(canonicalPath).value_or(data));
+}
+
+TEST(SampleFileName, WithoutAKnownPrefixIsRefused) {
+    const auto checked = decodeFixture("notes_1.json", "{}");
+    ASSERT_FALSE(checked);
+    EXPECT_EQ(checked.error().description(), "unknown fixture prefix: notes_1.json");
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocol, SampleFile, ::testing::ValuesIn(sampleFiles()),
