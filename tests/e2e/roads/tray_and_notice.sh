@@ -2,6 +2,8 @@
 # desktop's notification service as a notice.
 app_start
 step wait-until connected 30
+step capture before-click
+case "$reply" in *-popover.png*) fail "the popover was open before any click: the app found no tray" ;; esac
 shown=
 for attempt in $(seq 20); do
     # trayer's panel holds our icon, the only one, at its left end.
