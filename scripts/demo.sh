@@ -30,6 +30,7 @@ trayer --edge top --align right --widthtype request --height 28 >/dev/null 2>&1 
 helpers=($!)
 dunst >/dev/null 2>&1 &
 helpers+=($!)
+"$root/scripts/wait-for-tray.sh" || echo "No tray came up: the popover shows as a window."
 "$app" >"$out/app.log" 2>&1 &
 app_pid=$!
 trap 'kill "$app_pid" "${helpers[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT

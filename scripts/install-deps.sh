@@ -14,7 +14,7 @@ packages=(
   libcli11-dev libssl-dev
   # desktop shell and its test display
   qt6-base-dev qt6-svg-dev xvfb xauth fonts-dejavu-core dbus dbus-x11 dunst
-  libnotify-bin xdotool trayer imagemagick
+  libnotify-bin xdotool trayer imagemagick python3 libx11-6
   # packaging and its validators
   dpkg-dev desktop-file-utils appstream
   # coverage report

@@ -54,19 +54,7 @@ trayer --edge top --align right --widthtype request --height 28 --SetDockType tr
 helpers+=($!)
 dunst >/dev/null 2>&1 &
 helpers+=($!)
-# The app looks for a tray once, when it starts: the tray host must own the tray selection first.
-tray_owned() {
-    python3 -c '
-import ctypes, sys
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XInternAtom.argtypes, x.XInternAtom.restype = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int], ctypes.c_ulong
-x.XGetSelectionOwner.argtypes, x.XGetSelectionOwner.restype = [ctypes.c_void_p, ctypes.c_ulong], ctypes.c_ulong
-display = x.XOpenDisplay(None)
-sys.exit(0 if display and x.XGetSelectionOwner(display, x.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)'
-}
-for _ in $(seq 200); do tray_owned && break; sleep 0.05; done
-tray_owned || fail "the tray host did not take the tray"
+"$here/../../scripts/wait-for-tray.sh" 10 || fail "the tray host did not take the tray"
 
 . "$here/../../scripts/scripted-app-env.sh" "$ROAD_DIR" "$VARDEX_ENGINE_EXE"
 export QT_QPA_PLATFORM=xcb
