@@ -1,5 +1,3 @@
-#include <fstream>
-
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -29,8 +27,7 @@ AuditLogEntry logged(AgentKind agent, std::string session, std::string hash) {
 }
 
 nlohmann::json settingsFile() {
-    std::ifstream in(VardexPaths::settingsURL());
-    return nlohmann::json::parse(in, nullptr, false);
+    return nlohmann::json::parse(readFile(VardexPaths::settingsURL()).value_or(""), nullptr, false);
 }
 
 Strings ids(const std::vector<AgentInstallRow>& rows) {
