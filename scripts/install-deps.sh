@@ -17,8 +17,8 @@ packages=(
   libnotify-bin xdotool trayer imagemagick python3 libx11-6
   # packaging and its validators
   dpkg-dev desktop-file-utils appstream
-  # coverage report
-  gcovr
+  # coverage report; where a hung app stands when a road fails
+  gcovr gdb
 )
 
 missing=()

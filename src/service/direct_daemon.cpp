@@ -1,6 +1,7 @@
 #include "service/direct_daemon.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +32,21 @@ std::vector<std::string> daemonEnvironment() {
     return entries;
 }
 
+// A log that has grown past this is started afresh, since nothing else would ever trim it.
+constexpr off_t logLimitBytes = 1 << 20;
+
+// Opened by the app and handed to the child, so the child starts even where the log cannot be
+// written (its output then goes nowhere). Closed by the caller.
+int openDaemonLog(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && info.st_size > logLimitBytes) (void)::ftruncate(fd, 0);
+        return fd;
+    }
+    return ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+}
+
 std::vector<char*> pointersTo(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
     for (auto& text : texts) pointers.push_back(text.data());
@@ -58,12 +74,25 @@ bool DirectDaemonBackend::childRunning() {
 
 Result<void, ServiceError> DirectDaemonBackend::spawnForegroundDaemon(const std::filesystem::path& engine) {
     std::lock_guard guard(lock_);
+    wanted_ = true;
+    return spawnUnlessRunning(engine);
+}
+
+void DirectDaemonBackend::keepAlive(const std::filesystem::path& engine) {
+    std::lock_guard guard(lock_);
+    if (wanted_) (void)spawnUnlessRunning(engine);
+}
+
+Result<void, ServiceError> DirectDaemonBackend::spawnUnlessRunning(const std::filesystem::path& engine) {
     if (childRunning()) return {};
 
+    const int output = openDaemonLog(daemonOutputLog());
+    const int errors = openDaemonLog(daemonErrorLog());
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (output >= 0) posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    if (errors >= 0) posix_spawn_file_actions_adddup2(&actions, errors, STDERR_FILENO);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none;
@@ -85,6 +114,9 @@ Result<void, ServiceError> DirectDaemonBackend::spawnForegroundDaemon(const std:
     const int spawned = ::posix_spawn(&pid, engine.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    for (const int fd : {output, errors}) {
+        if (fd >= 0) ::close(fd);
+    }
     if (spawned != 0) {
         return fail(ServiceError::system("Could not start " + engine.string() + ": " +
                                          std::system_category().message(spawned) + "."));
@@ -100,6 +132,7 @@ Result<void, ServiceError> DirectDaemonBackend::start(const std::filesystem::pat
 
 void DirectDaemonBackend::stop() {
     std::lock_guard guard(lock_);
+    wanted_ = false;
     if (!childRunning()) return;
     const pid_t pid = *child_;
     child_.reset();

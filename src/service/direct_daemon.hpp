@@ -14,7 +14,8 @@ namespace vardex {
 // The daemon as a child of the app, for automation, containers and machines without a
 // service manager. The launch agent's property list is still written, so switching to the
 // service manager later finds it in place. The child is ended and waited for when the
-// backend goes, since nobody else would collect it.
+// backend goes, since nobody else would collect it. Like a service manager, it starts a
+// daemon that ended on its own again when asked to keep it alive.
 class DirectDaemonBackend final : public ServiceBackend {
 public:
     // How long a terminated daemon gets to exit before it is killed.
@@ -27,6 +28,7 @@ public:
 
     Result<void, ServiceError> start(const std::filesystem::path& engine, bool runAtLoad) override;
     void stop() override;
+    void keepAlive(const std::filesystem::path& engine) override;
     Result<void, ServiceError> setStartAtLogin(const std::filesystem::path& engine, bool on) override;
 
     // Starts `engine` "daemon" "--foreground" unless the child started earlier still runs.
@@ -35,10 +37,13 @@ public:
 private:
     // Collects the child when it has ended; callers hold `lock_`.
     bool childRunning();
+    Result<void, ServiceError> spawnUnlessRunning(const std::filesystem::path& engine);
 
     DaemonApp app_;
     std::mutex lock_;
     std::optional<pid_t> child_;
+    // Between a start and a stop, a daemon that ends is started again.
+    bool wanted_ = false;
 };
 
 }  // namespace vardex

@@ -65,9 +65,9 @@ std::string launchAgentPlist(const std::filesystem::path& binary, bool runAtLoad
     text += key(top, "WorkingDirectory");
     text += stringLine(top, logs.string());
     text += key(top, "StandardOutPath");
-    text += stringLine(top, (logs / "daemon.out.log").string());
+    text += stringLine(top, daemonOutputLog().string());
     text += key(top, "StandardErrorPath");
-    text += stringLine(top, (logs / "daemon.err.log").string());
+    text += stringLine(top, daemonErrorLog().string());
     text += "</dict>\n</plist>";
     return text;
 }

@@ -50,6 +50,10 @@ Result<void, ServiceError> ProtectionService::start() {
 
 void ProtectionService::stop() { backend_->stop(); }
 
+void ProtectionService::keepAlive() {
+    if (const auto engine = VardexPaths::vardexBinary()) backend_->keepAlive(*engine);
+}
+
 Result<void, ServiceError> ProtectionService::setStartAtLogin(bool on) {
     storeStartAtLogin(VardexPaths::settingsURL(), on);
     const auto engine = VardexPaths::vardexBinary();

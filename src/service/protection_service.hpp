@@ -50,6 +50,9 @@ public:
     // Makes sure the daemon runs and answers; blocks until it does or the waits run out.
     Result<void, ServiceError> start();
     void stop();
+    // Starts the daemon again when it ended on its own after a `start` and before a `stop`;
+    // cheap when it runs. The service managers do this themselves.
+    void keepAlive();
     // Stores the choice (a failure to store it is ignored), rewrites the service description
     // and tells the service manager.
     Result<void, ServiceError> setStartAtLogin(bool on);

@@ -1,6 +1,7 @@
 #include "service/service_backend.hpp"
 
 #include "bridge/vardex_cli.hpp"
+#include "bridge/vardex_paths.hpp"
 
 namespace vardex {
 
@@ -13,6 +14,10 @@ std::vector<std::string> daemonArguments(const DaemonApp& app) {
     if (app.testApprovers) arguments.push_back("--test-approvers");
     return arguments;
 }
+
+std::filesystem::path daemonOutputLog() { return VardexPaths::logsDirectory() / "daemon.out.log"; }
+
+std::filesystem::path daemonErrorLog() { return VardexPaths::logsDirectory() / "daemon.err.log"; }
 
 CliResult runServiceManager(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
     auto run = VardexCli::runBinary(program, arguments);

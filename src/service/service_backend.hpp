@@ -26,6 +26,11 @@ struct DaemonApp {
 // and the app's path, and "--test-approvers" when asked for.
 std::vector<std::string> daemonArguments(const DaemonApp& app);
 
+// Where every way of running the daemon appends its standard output and standard error, so a
+// daemon that would not start has said why in the same place whoever started it.
+std::filesystem::path daemonOutputLog();
+std::filesystem::path daemonErrorLog();
+
 // One way of keeping the engine's daemon running. `ProtectionService` picks one when it is
 // made and keeps it; the folders and the start-at-login choice are settled before any call.
 class ServiceBackend {
@@ -37,6 +42,9 @@ public:
     virtual Result<void, ServiceError> start(const std::filesystem::path& engine, bool runAtLoad) = 0;
     // Never fails; a daemon that is not running is already stopped.
     virtual void stop() = 0;
+    // Starts the daemon again when it ended on its own; only a backend that is itself the
+    // daemon's keeper has anything to do.
+    virtual void keepAlive(const std::filesystem::path& /*engine*/) {}
     // Rewrites the service description for the new choice and tells the service manager.
     virtual Result<void, ServiceError> setStartAtLogin(const std::filesystem::path& engine, bool on) = 0;
 };

@@ -62,8 +62,8 @@ std::string systemdUnit(const std::filesystem::path& engine, const DaemonApp& ap
            "WorkingDirectory=" + specifiersEscaped(logs.string()) + "\n"
            "Restart=always\n"
            "RestartSec=1\n"
-           "StandardOutput=append:" + specifiersEscaped((logs / "daemon.out.log").string()) + "\n"
-           "StandardError=append:" + specifiersEscaped((logs / "daemon.err.log").string()) + "\n"
+           "StandardOutput=append:" + specifiersEscaped(daemonOutputLog().string()) + "\n"
+           "StandardError=append:" + specifiersEscaped(daemonErrorLog().string()) + "\n"
            "\n"
            "[Install]\n"
            "WantedBy=default.target\n";

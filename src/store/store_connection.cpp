@@ -53,6 +53,15 @@ void VardexStore::noteConnected(std::shared_ptr<JsonLinesClient> connectedClient
 }
 
 void VardexStore::noteDisconnected() {
+    // A daemon that ended on its own is started again, as a service manager would.
+    inBackground(WorkPriority::utility, [](std::weak_ptr<VardexStore> weak) {
+        // As in `startProtection`: the store is let go on the main thread, never on this one.
+        auto store = weak.lock();
+        if (!store) return;
+        store->service_->keepAlive();
+        auto& queue = store->ports_.queue;
+        queue.post([store = std::move(store)] {});
+    });
     // A daemon that is down is retried every second; only the first failure changes anything.
     if (!connected && !client) return;
     client.reset();

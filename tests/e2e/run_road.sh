@@ -31,6 +31,8 @@ fail() {
     echo "FAIL: $*" >&2
     echo "--- app log" >&2
     tail -n 30 "$ROAD_DIR/app.log" >&2 2>/dev/null || true
+    echo "--- daemon log" >&2
+    tail -n 30 "$ROAD_DIR/home/Library/Logs/Talvenor/daemon.err.log" >&2 2>/dev/null || true
     exit 1
 }
 
@@ -86,6 +88,12 @@ step() {
         kill -0 "$app_pid" 2>/dev/null || fail "the app ended before answering: $*"
         sleep 0.1
     done
+    # Where a hung app stands is the one thing its log cannot tell.
+    if command -v gdb >/dev/null; then
+        timeout 60 gdb -p "$app_pid" -batch -ex "thread apply all bt" >"$ROAD_DIR/app-stacks.txt" 2>&1 || true
+        echo "--- where the app's threads stand (all in app-stacks.txt)" >&2
+        grep -E '^(Thread|#)' "$ROAD_DIR/app-stacks.txt" | head -n 60 >&2 || true
+    fi
     fail "the app did not answer: $*"
 }
 

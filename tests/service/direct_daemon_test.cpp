@@ -86,6 +86,61 @@ INSTANTIATE_TEST_SUITE_P(Engines, SilentEngineTest, ::testing::Values(
                    "exec python3 -c 'import signal, time; signal.signal(signal.SIGTERM, signal.SIG_IGN); time.sleep(30)'",
                    {"/b/vardex-bar", true}, "daemon|--foreground|--app-executable|/b/vardex-bar|--test-approvers|"}), testing::caseName);
 
+// What a daemon that would not start said is kept where a service manager would keep it; a
+// log grown past its limit starts afresh rather than growing for ever.
+TEST_F(DirectDaemonTest, TheDaemonsOutputIsAppendedToItsLogs) {
+    testing::ServiceHome home("echo said\necho 'could not listen' >&2\nexit 1");
+    ASSERT_TRUE(VardexPaths::ensureDirectory(VardexPaths::logsDirectory()).ok());
+    testing::writeFile(daemonOutputLog(), "earlier\n");
+    testing::writeFile(daemonErrorLog(), std::string(2 << 20, 'x'));
+    ProtectionService protection({"/nonexistent", "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
+    ASSERT_FALSE(protection.start().ok());
+    EXPECT_EQ(testing::readFile(daemonOutputLog()), "earlier\nsaid\n");
+    EXPECT_EQ(testing::readFile(daemonErrorLog()), "could not listen\n");
+}
+
+// True once `pid` has exited, whether or not it was collected yet.
+bool ended(pid_t pid) {
+    const auto stat = testing::readFile("/proc/" + std::to_string(pid) + "/stat").value_or("");
+    const auto close = stat.rfind(')');
+    return close == std::string::npos || stat.substr(close + 2, 1) == "Z";
+}
+
+// Between a start and a stop a daemon that ended is started again, and only then; a daemon
+// still running is left alone.
+TEST_F(DirectDaemonTest, KeepAliveStartsADaemonThatEndedOnlyWhileProtectionIsOn) {
+    const auto starts = scratch / "starts";
+    // The first two starts end at once, the third stays up.
+    testing::ServiceHome home("echo $$ >> '" + starts.string() + "'\n[ \"$(wc -l < '" + starts.string() +
+                              "')\" -ge 3 ] && exec sleep 30\nexit 0");
+    ProtectionService protection({"/nonexistent", "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
+    // How many starts a step caused: the expected ones are waited for (and, but for the one that
+    // stays up, their ending), then a moment for any other.
+    const auto startsAfter = [&](std::size_t expected, auto step) {
+        const auto before = testing::readLines(starts).size();
+        step();
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto waiting = [&] {
+            const auto lines = testing::readLines(starts);
+            if (lines.size() < before + expected) return true;
+            return lines.size() < 3 && !lines.empty() && !ended(std::stoi(lines.back()));
+        };
+        while (waiting() && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return testing::readLines(starts).size() - before;
+    };
+
+    EXPECT_EQ(startsAfter(0, [&] { protection.keepAlive(); }), 0u) << "before any start";
+    EXPECT_EQ(startsAfter(1, [&] { (void)protection.start(); }), 1u);
+    EXPECT_EQ(startsAfter(1, [&] { protection.keepAlive(); }), 1u) << "after it ended";
+    EXPECT_EQ(startsAfter(1, [&] { protection.keepAlive(); }), 1u) << "after it ended again";
+    EXPECT_EQ(startsAfter(0, [&] { protection.keepAlive(); }), 0u) << "while it runs";
+    protection.stop();
+    EXPECT_EQ(startsAfter(0, [&] { protection.keepAlive(); }), 0u) << "after a stop";
+}
+
 TEST_F(DirectDaemonTest, EngineThatCannotBeSpawnedIsASystemError) {
     testing::ServiceHome home;
     fs::permissions(home.engine, fs::perms::owner_read | fs::perms::owner_write);

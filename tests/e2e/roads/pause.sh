@@ -1,4 +1,5 @@
-# A pause refuses the next question at once, and it outlives a restart of the app.
+# A pause refuses the next question at once, and it outlives a restart of the app and of its
+# daemon. A daemon that ends on its own is started again.
 app_start
 step wait-until connected 30
 step pause
@@ -16,6 +17,23 @@ expect_eq "$(result status.paused)" "true" "paused after a restart"
 agent_asks road-3 "sudo ls /etc" "$ROAD_DIR/agent-2.txt"
 if wait "$agent_pid"; then fail "an agent was let through while paused after a restart"; fi
 expect_in "$ROAD_DIR/agent-2.txt" "deny" "the agent's answer after a restart"
+
+record="$HOME/Library/Application Support/Talvenor/daemon.json"
+daemon_pid() { python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["pid"])' "$record" 2>/dev/null; }
+first=$(daemon_pid)
+[ -n "$first" ] || fail "the daemon left no record"
+kill -KILL "$first"
+for _ in $(seq 300); do
+    now=$(daemon_pid) || true
+    [ -n "$now" ] && [ "$now" != "$first" ] && break
+    sleep 0.1
+done
+[ "${now:-}" != "$first" ] || fail "the daemon was not started again after it ended"
+step wait-until connected 30
+agent_asks road-3 "sudo ls /srv" "$ROAD_DIR/agent-3.txt"
+if wait "$agent_pid"; then fail "an agent was let through while paused after the daemon restarted"; fi
+expect_in "$ROAD_DIR/agent-3.txt" "deny" "the agent's answer after the daemon restarted"
+
 step resume
 step state
 expect_eq "$(result status.paused)" "false" "paused after resuming"
