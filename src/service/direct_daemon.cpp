@@ -1,8 +1,8 @@
 #include "service/direct_daemon.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -11,7 +11,7 @@ namespace vardex::ui {
 
 namespace {
 
-// A script's batch is a few lines; anything larger is not a command file.
+// A script's batch is a few lines: at most this much is read at a time, and no line is longer.
 constexpr std::size_t maxBatchBytes = 1 << 20;
 
 std::string systemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
@@ -30,41 +30,59 @@ private:
     int fd_;
 };
 
-Result<std::string, std::string> readOwnRegularFile(const std::filesystem::path& file) {
-    Descriptor fd(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) return fail(errno == ELOOP ? std::string("the command file is a link") : systemError("cannot open the command file"));
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) return fail(systemError("cannot read the command file"));
-    if (!S_ISREG(info.st_mode)) return fail(std::string("the command file is not a regular file"));
-    if (info.st_uid != ::getuid()) return fail(std::string("the command file belongs to another user"));
-    std::string text;
-    char buffer[8192];
-    while (text.size() < maxBatchBytes) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail(systemError("cannot read the command file"));
-        if (n == 0) return text;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    return fail(std::string("the command file is larger than 1 MiB"));
-}
-
 }  // namespace
 
 CommandFile::CommandFile(std::filesystem::path path) : path_(std::move(path)) {}
 
-Result<std::vector<std::string>, std::string> CommandFile::take() {
-    const auto taken = path_.parent_path() / ("." + path_.filename().string() + ".taken-" + std::to_string(::getpid()));
-    if (::rename(path_.c_str(), taken.c_str()) != 0) {
-        if (errno == ENOENT) return std::vector<std::string>{};
-        return fail(systemError("cannot take the command file"));
+CommandFile::~CommandFile() {
+    struct stat info {};
+    if (file_ != decltype(file_){} && ::lstat(path_.c_str(), &info) == 0 && std::pair{info.st_dev, info.st_ino} == file_) {
+        ::unlink(path_.c_str());
     }
-    auto text = readOwnRegularFile(taken);
-    ::unlink(taken.c_str());
-    if (!text) return fail(text.error());
+}
 
-    std::string data = std::move(partial_) + *text;
+Result<std::vector<std::string>, std::string> CommandFile::take() {
+    auto lines = read();
+    if (lines) {
+        refusal_.clear();
+        return lines;
+    }
+    // The same refusal every second would bury every other line of the ".out" file.
+    if (lines.error() == refusal_) return std::vector<std::string>{};
+    refusal_ = lines.error();
+    return lines;
+}
+
+Result<std::vector<std::string>, std::string> CommandFile::read() {
+    Descriptor fd(::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) return std::vector<std::string>{};
+        return fail(errno == ELOOP ? std::string("the command file is a link") : systemError("cannot open the command file"));
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) return fail(systemError("cannot read the command file"));
+    if (!S_ISREG(info.st_mode)) return fail(std::string("the command file is not a regular file"));
+    if (info.st_uid != ::getuid()) return fail(std::string("the command file belongs to another user"));
+    // Another file in its place, or the same one cut short, is read from its start.
+    const std::pair file{info.st_dev, info.st_ino};
+    if (file != file_ || info.st_size < offset_) {
+        file_ = file;
+        offset_ = 0;
+        partial_.clear();
+    }
+
+    std::string data = std::move(partial_);
     partial_.clear();
+    char buffer[8192];
+    for (std::size_t read = 0; read < maxBatchBytes;) {
+        const ssize_t n = ::pread(fd.get(), buffer, sizeof buffer, offset_);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(systemError("cannot read the command file"));
+        if (n == 0) break;
+        data.append(buffer, static_cast<std::size_t>(n));
+        offset_ += n;
+        read += static_cast<std::size_t>(n);
+    }
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t end; (end = data.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -72,6 +90,10 @@ Result<std::vector<std::string>, std::string> CommandFile::take() {
         if (line.find_first_not_of(" \t\r") != std::string::npos) lines.push_back(std::move(line));
     }
     partial_ = data.substr(start);
+    if (partial_.size() > maxBatchBytes) {
+        partial_.clear();
+        return fail(std::string("a command line longer than 1 MiB was dropped"));
+    }
     return lines;
 }
 

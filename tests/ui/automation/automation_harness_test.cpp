@@ -37,24 +37,37 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandWordsTest, ::testing::Values(
 TEST(CommandFileTest, EachLineIsTakenOnceAndAHalfWrittenLineWaitsForItsEnd) {
     vardex::testing::TempFolder folder;
     const auto path = folder.path() / "commands";
-    CommandFile file{path};
+    std::optional<CommandFile> taker{path};
+    CommandFile& file = *taker;
     EXPECT_EQ(file.take().value(), std::vector<std::string>{}) << "no file yet: nothing to do";
-    std::ofstream(path, std::ios::app) << "open-popover\n\ncapture one\nsta";
+    // A writer that opened the file before a take and writes after it loses nothing.
+    std::ofstream writer(path, std::ios::app);
+    writer << "open-popover\n\ncapture one\nsta" << std::flush;
     EXPECT_EQ(file.take().value(), (std::vector<std::string>{"open-popover", "capture one"}));
-    EXPECT_FALSE(std::filesystem::exists(path)) << "the batch was taken whole";
-    std::ofstream(path, std::ios::app) << "te\nquit\n";
+    writer << "te\nquit\n" << std::flush;
     EXPECT_EQ(file.take().value(), (std::vector<std::string>{"state", "quit"}));
     EXPECT_EQ(file.take().value(), std::vector<std::string>{});
+
+    // Another file put in its place is read from its start.
+    const auto replacement = folder.path() / "next";
+    std::ofstream(replacement) << "resume\n";
+    std::filesystem::rename(replacement, path);
+    EXPECT_EQ(file.take().value(), std::vector<std::string>{"resume"});
+    taker.reset();
+    EXPECT_FALSE(std::filesystem::exists(path)) << "the file goes with the app";
 
     // A link or a pipe is refused without touching what it points at.
     const auto target = folder.path() / "elsewhere";
     std::ofstream(target) << "quit\n";
     std::filesystem::create_symlink(target, path);
-    EXPECT_FALSE(file.take());
+    CommandFile refused{path};
+    EXPECT_FALSE(refused.take());
+    EXPECT_EQ(refused.take().value(), std::vector<std::string>{}) << "a refusal is said once";
     EXPECT_TRUE(std::filesystem::exists(target));
 
+    std::filesystem::remove(path);
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    EXPECT_FALSE(file.take()) << "a pipe nobody writes to must not hang the app";
+    EXPECT_FALSE(refused.take()) << "a pipe nobody writes to must not hang the app";
 }
 
 }  // namespace
