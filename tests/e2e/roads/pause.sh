@@ -1,5 +1,8 @@
 # A pause refuses the next question at once, and it outlives a restart of the app and of its
-# daemon. A daemon that ends on its own is started again.
+# daemon. The daemon the app started ends with the app; one that ends on its own is started again.
+record="$HOME/Library/Application Support/Talvenor/daemon.json"
+daemon_pid() { python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["pid"])' "$record" 2>/dev/null; }
+
 app_start
 step wait-until connected 30
 step pause
@@ -9,6 +12,7 @@ agent_asks road-3 "sudo ls /root" "$ROAD_DIR/agent-1.txt"
 if wait "$agent_pid"; then fail "an agent was let through while paused"; fi
 expect_in "$ROAD_DIR/agent-1.txt" "deny" "the agent's answer while paused"
 app_quit
+! kill -0 "$(daemon_pid)" 2>/dev/null || fail "the daemon outlived the app that started it"
 
 app_start
 step wait-until connected 30
@@ -18,8 +22,6 @@ agent_asks road-3 "sudo ls /etc" "$ROAD_DIR/agent-2.txt"
 if wait "$agent_pid"; then fail "an agent was let through while paused after a restart"; fi
 expect_in "$ROAD_DIR/agent-2.txt" "deny" "the agent's answer after a restart"
 
-record="$HOME/Library/Application Support/Talvenor/daemon.json"
-daemon_pid() { python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["pid"])' "$record" 2>/dev/null; }
 first=$(daemon_pid)
 [ -n "$first" ] || fail "the daemon left no record"
 kill -KILL "$first"
