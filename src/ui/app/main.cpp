@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "strings/ui_strings.hpp"
+#include "ui/app/quit_on_signals.hpp"
 #include "ui/app/vardex_bar_app.hpp"
 
 namespace {
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("vardex-bar"));
     QApplication::setDesktopFileName(QStringLiteral("com.talvenor.VardexBar"));
     QApplication app(argc, argv);
+    const vardex::ui::QuitOnSignals quitOnSignals;
     vardex::ui::VardexBarApp vardexBar;
     return QApplication::exec();
 }

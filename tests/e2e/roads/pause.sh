@@ -1,5 +1,6 @@
 # A pause refuses the next question at once, and it outlives a restart of the app and of its
-# daemon. The daemon the app started ends with the app; one that ends on its own is started again.
+# daemon. The daemon the app started ends with the app, however the app is ended; one that ends
+# on its own is started again.
 record="$HOME/Library/Application Support/Talvenor/daemon.json"
 daemon_pid() { python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["pid"])' "$record" 2>/dev/null; }
 
@@ -39,4 +40,8 @@ expect_in "$ROAD_DIR/agent-3.txt" "deny" "the agent's answer after the daemon re
 step resume
 step state
 expect_eq "$(result status.paused)" "false" "paused after resuming"
-app_quit
+# Ended by the system (a logout) rather than from its menu, the app still takes its daemon along.
+kill -TERM "$app_pid"
+wait "$app_pid" || fail "the app ended with a failure on SIGTERM"
+app_pid=
+! kill -0 "$(daemon_pid)" 2>/dev/null || fail "the daemon outlived the app ended by SIGTERM"
