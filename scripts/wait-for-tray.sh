@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Waits up to $1 seconds (5 by default) until a tray host owns the tray selection of $DISPLAY.
-# The app looks for a tray once, when it starts: started earlier, it shows its popover as a window.
+# Started before the tray, the app shows its popover as a window until it finds the tray (within a
+# few seconds); the roads and the demo want the tray from the start.
 set -euo pipefail
 owned() {
     python3 -c '

@@ -39,8 +39,16 @@ fail() {
 # The server picks a free display itself and names it once it listens, so roads run side by side.
 Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$ROAD_DIR/display" 2>/dev/null &
 helpers=($!)
-# An app stopped by force leaves its daemon behind: the app's children go first.
-trap '[ -z "${app_pid:-}" ] || pkill -P "$app_pid" 2>/dev/null
+# The pid of the daemon that started last in the road's home, from the record it leaves.
+daemon_pid() {
+    python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["pid"])' \
+        "$ROAD_DIR/home/Library/Application Support/Talvenor/daemon.json" 2>/dev/null
+}
+# An app stopped by force leaves its daemon behind, and a road that failed may have left one: the
+# app's children and the recorded daemon go first.
+# Each line may fail (nothing left to end) without stopping the rest.
+trap '[ -z "${app_pid:-}" ] || pkill -P "$app_pid" 2>/dev/null || true
+      kill "$(daemon_pid)" 2>/dev/null || true
       kill "${helpers[@]}" ${app_pid:-} ${agent_pid:-} 2>/dev/null || true; wait 2>/dev/null || true' EXIT
 for _ in $(seq 100); do grep -q '^[0-9]' "$ROAD_DIR/display" 2>/dev/null && break; sleep 0.05; done
 DISPLAY=":$(head -n 1 "$ROAD_DIR/display")"

@@ -1,6 +1,7 @@
 #include "ui/tray/menu_bar_status.hpp"
 
 #include <algorithm>
+#include <chrono>
 
 #include <QApplication>
 #include <QCursor>
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "store/icon_state.hpp"
@@ -28,6 +30,8 @@ namespace {
 
 constexpr int minimumWidth = 360;
 constexpr int minimumHeight = 220;
+// How often an app without a tray looks for one.
+constexpr std::chrono::seconds trayWatchInterval{2};
 
 TrayLook lookFor(VardexIconState state) {
     return {state == VardexIconState::paused || state == VardexIconState::notProtected,
@@ -38,13 +42,7 @@ TrayLook lookFor(VardexIconState state) {
 
 MenuBarStatus::MenuBarStatus(ScreenContext& context, QObject* parent)
     : QObject(parent), context_(context), frame_(new QFrame), view_(new PopoverView(context, frame_)) {
-    const bool trayHere = QSystemTrayIcon::isSystemTrayAvailable();
-    // A popup closes when the user clicks elsewhere, like any tray panel; with no tray the same
-    // content is an ordinary small window.
-    frame_->setWindowFlags(trayHere ? Qt::Popup | Qt::FramelessWindowHint : Qt::Window);
     frame_->setObjectName(QStringLiteral("popoverFrame"));
-    // A hairline edge keeps the popup apart from whatever lies under it, light or dark.
-    if (trayHere) frame_->setFrameShape(QFrame::StyledPanel);
     frame_->setWindowTitle(qs(UIStrings::product));
     frame_->setAccessibleName(qs(UIStrings::product));
     auto* layout = new QVBoxLayout(frame_);
@@ -60,30 +58,54 @@ MenuBarStatus::MenuBarStatus(ScreenContext& context, QObject* parent)
         if (frame_->isVisible() && frame_->size() != frame_->sizeHint().expandedTo(QSize(minimumWidth, minimumHeight))) place();
     });
 
-    if (trayHere) {
-        tray_ = new QSystemTrayIcon(this);
-        tray_->setObjectName(QStringLiteral("trayIcon"));
-        menu_ = new QMenu;
-        menu_->setObjectName(QStringLiteral("trayMenu"));
-        auto* open = menu_->addAction(qs(UIStrings::v2Open));
-        open->setObjectName(QStringLiteral("trayOpen"));
-        auto* quit = menu_->addAction(qs(UIStrings::quit));
-        quit->setObjectName(QStringLiteral("trayQuit"));
-        connect(open, &QAction::triggered, this, [this] { context_.store.openDashboardWindow(); });
-        connect(quit, &QAction::triggered, this, &MenuBarStatus::quitRequested);
-        tray_->setContextMenu(menu_);
-        connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) toggle();
-        });
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        moveIntoTray();
+        return;
     }
+    // With no tray the same content is an ordinary small window, so the app can be reached. A tray
+    // that comes later (a panel that starts after the app at login) takes the app in.
+    frame_->setWindowFlags(Qt::Window);
     syncIcon();
-    if (tray_) {
-        tray_->show();
-    } else {
-        place();
-        frame_->show();
-        popoverShown();
-    }
+    place();
+    frame_->show();
+    popoverShown();
+    trayWatch_ = new QTimer(this);
+    trayWatch_->setInterval(trayWatchInterval);
+    connect(trayWatch_, &QTimer::timeout, this, [this] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+        trayWatch_->stop();
+        frame_->hide();
+        moveIntoTray();
+    });
+    trayWatch_->start();
+}
+
+void MenuBarStatus::moveIntoTray() {
+    // A popup closes when the user clicks elsewhere, like any tray panel. A hairline edge keeps it
+    // apart from whatever lies under it, light or dark.
+    frame_->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    frame_->setFrameShape(QFrame::StyledPanel);
+    tray_ = new QSystemTrayIcon(this);
+    tray_->setObjectName(QStringLiteral("trayIcon"));
+    menu_ = new QMenu;
+    menu_->setObjectName(QStringLiteral("trayMenu"));
+    auto* open = menu_->addAction(qs(UIStrings::v2Open));
+    open->setObjectName(QStringLiteral("trayOpen"));
+    auto* quit = menu_->addAction(qs(UIStrings::quit));
+    quit->setObjectName(QStringLiteral("trayQuit"));
+    connect(open, &QAction::triggered, this, [this] { context_.store.openDashboardWindow(); });
+    connect(quit, &QAction::triggered, this, &MenuBarStatus::quitRequested);
+    tray_->setContextMenu(menu_);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) toggle();
+    });
+    // The icon is drawn for the tray that is new, and the window that gave way to it was not
+    // closed by a click: the first click on the icon opens the popover.
+    look_.reset();
+    toolTip_.clear();
+    hiddenAt_.invalidate();
+    syncIcon();
+    tray_->show();
 }
 
 MenuBarStatus::~MenuBarStatus() {

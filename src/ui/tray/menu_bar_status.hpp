@@ -12,6 +12,7 @@
 
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
 class QWidget;
 
 namespace vardex::ui {
@@ -22,7 +23,8 @@ class PopoverView;
 // The tray item and its popover. The icon (plain or slashed, with a badge while a question
 // waits) and the tool-tip follow the store; a left click toggles the popover next to the icon,
 // a right click opens a small menu (Open, Quit). Without any tray the popover's content lives in
-// a small ordinary window, shown at start, so the app can always be reached.
+// a small ordinary window, shown at start, so the app can always be reached; a tray that appears
+// later takes the icon, and the window becomes the popover again.
 class MenuBarStatus final : public QObject {
     Q_OBJECT
 public:
@@ -48,6 +50,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Makes the tray icon and its menu, and turns the window into the popover.
+    void moveIntoTray();
     void popoverShown();
     // Sizes the popover to its content (at least 360 × 220) and puts it next to the icon.
     void place();
@@ -56,6 +60,8 @@ private:
 
     ScreenContext& context_;
     QSystemTrayIcon* tray_ = nullptr;
+    // Looks for a tray while there is none.
+    QTimer* trayWatch_ = nullptr;
     QMenu* menu_ = nullptr;
     QFrame* frame_;
     PopoverView* view_;

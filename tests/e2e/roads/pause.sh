@@ -1,9 +1,6 @@
 # A pause refuses the next question at once, and it outlives a restart of the app and of its
 # daemon. The daemon the app started ends with the app, however the app is ended; one that ends
 # on its own is started again.
-record="$HOME/Library/Application Support/Talvenor/daemon.json"
-daemon_pid() { python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["pid"])' "$record" 2>/dev/null; }
-
 app_start
 step wait-until connected 30
 step pause
