@@ -44,9 +44,9 @@ daemon_pid() {
     python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["pid"])' \
         "$ROAD_DIR/home/Library/Application Support/Talvenor/daemon.json" 2>/dev/null
 }
-# An app stopped by force leaves its daemon behind, and a road that failed may have left one: the
-# app's children and the recorded daemon go first.
-# Each line may fail (nothing left to end) without stopping the rest.
+# An app stopped by force leaves its daemon behind, and a failed road may leave one: the app's
+# children and the recorded daemon go first. Each line may fail (nothing left to end) without
+# stopping the rest.
 trap '[ -z "${app_pid:-}" ] || pkill -P "$app_pid" 2>/dev/null || true
       kill "$(daemon_pid)" 2>/dev/null || true
       kill "${helpers[@]}" ${app_pid:-} ${agent_pid:-} 2>/dev/null || true; wait 2>/dev/null || true' EXIT
