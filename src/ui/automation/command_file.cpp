@@ -74,14 +74,14 @@ Result<std::vector<std::string>, std::string> CommandFile::read() {
     std::string data = std::move(partial_);
     partial_.clear();
     char buffer[8192];
-    for (std::size_t read = 0; read < maxBatchBytes;) {
+    for (std::size_t taken = 0; taken < maxBatchBytes;) {
         const ssize_t n = ::pread(fd.get(), buffer, sizeof buffer, offset_);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return fail(systemError("cannot read the command file"));
         if (n == 0) break;
         data.append(buffer, static_cast<std::size_t>(n));
         offset_ += n;
-        read += static_cast<std::size_t>(n);
+        taken += static_cast<std::size_t>(n);
     }
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -90,7 +90,8 @@ Result<std::vector<std::string>, std::string> CommandFile::read() {
         if (line.find_first_not_of(" \t\r") != std::string::npos) lines.push_back(std::move(line));
     }
     partial_ = data.substr(start);
-    if (partial_.size() > maxBatchBytes) {
+    // The whole lines before an endless one still run; the endless one is dropped on the next read.
+    if (partial_.size() > maxBatchBytes && lines.empty()) {
         partial_.clear();
         return fail(std::string("a command line longer than 1 MiB was dropped"));
     }

@@ -53,6 +53,10 @@ TEST(CommandFileTest, EachLineIsTakenOnceAndAHalfWrittenLineWaitsForItsEnd) {
     std::ofstream(replacement) << "resume\n";
     std::filesystem::rename(replacement, path);
     EXPECT_EQ(file.take().value(), std::vector<std::string>{"resume"});
+    // Whole lines before an endless one still run; the endless one is refused after them.
+    std::ofstream(path, std::ios::app) << "quit\n" << std::string((1 << 20) + 1, 'x');
+    EXPECT_EQ(file.take().value(), std::vector<std::string>{"quit"});
+    EXPECT_FALSE(file.take());
     taker.reset();
     EXPECT_FALSE(std::filesystem::exists(path)) << "the file goes with the app";
 
