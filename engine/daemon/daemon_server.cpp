@@ -330,7 +330,8 @@ void DaemonServer::answer(std::uint64_t from, const ApprovalResponse& response) 
     Decision decided = question.decision;
     decided.outcome = isAllowed(response.verdict) ? Outcome::allow : Outcome::deny;
     decided.reasonAgent = DecisionEvent::fromApproval(question.request, response.verdict).reasonAgent;
-    finish(question.agent, question.action, decided, response.by.empty() ? std::string("ui") : response.by);
+    finish(question.agent, question.action, decided, response.by.empty() ? std::string("ui") : response.by,
+           response.verdict);
 }
 
 void DaemonServer::settleUnanswered(const std::string& questionId, Outcome fallback, const std::string& approver,
@@ -373,7 +374,7 @@ void DaemonServer::expireQuestions() {
 }
 
 void DaemonServer::finish(std::uint64_t agent, const Action& action, const Decision& decision,
-                          const std::optional<std::string>& approver) {
+                          const std::optional<std::string>& approver, std::optional<ApprovalVerdict> verdict) {
     const IpcMessage event = IpcMessage::event(decisionEvent(action, decision));
     if (auto asking = connections_.find(agent); asking != connections_.end() && !asking->second.gone) {
         queue(asking->second, event);
@@ -385,10 +386,11 @@ void DaemonServer::finish(std::uint64_t agent, const Action& action, const Decis
     record.agent = action.context.agent;
     record.session = action.context.sessionId;
     record.action = actionWithoutContext(action);
-    record.decision = decision.outcome;
+    record.decision = verdict ? Outcome::ask : decision.outcome;
     record.ruleId = decision.ruleId;
     record.risk = decision.riskScore.value();
     record.approver = approver;
+    if (verdict) record.verdict = std::string(wireText(*verdict));
     if (auto appended = appendAuditRecord(auditLog_, record); !appended) {
         diagnostics_ << "vardex daemon: could not write the activity log: " << appended.error() << std::endl;
     }

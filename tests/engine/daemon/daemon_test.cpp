@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <tuple>
 
+#include <nlohmann/json.hpp>
+
 #include "bridge/vardex_paths.hpp"
 #include "daemon_fixture.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -109,6 +112,46 @@ TEST_F(Daemon, AnUnansweredAskTimesOutWithThePolicysTimeout) {
     EXPECT_EQ(audit().size(), 1u);
     EXPECT_EQ(audit().at(0).approver, "timeout");
 }
+
+// How a question ended, and the line the activity log keeps for it: a person's answer is logged
+// as asked, with who answered and what; a question nobody answered is logged as what the policy
+// then decided.
+struct SettledCase {
+    const char* name;
+    std::optional<ApprovalVerdict> answer;  // none: nobody answers before the time-out
+    int agentExit;
+    const char *decision, *approver;
+    std::optional<std::string> verdict;
+};
+
+class QuestionSettled : public DaemonFixture, public ::testing::WithParamInterface<SettledCase> {};
+
+TEST_P(QuestionSettled, TheLogSaysWhoDecidedWhat) {
+    const auto& c = GetParam();
+    startDaemon();
+    writePolicy("version: 1\ndefaults:\n  ask_timeout_seconds: 1\n");
+    auto ui = subscribeUi();
+    auto agent = startAsk("s1", {"--shell", "sudo whoami"});
+    const auto asked = nextRequest(*ui);
+    if (c.answer) {
+        ASSERT_TRUE(ui->respond(asked.id, *c.answer, "menubar"));
+    }
+    // The line is on the disk before the agent hears the decision.
+    EXPECT_EQ(agent->finish().exitCode, c.agentExit);
+
+    const auto lines = readLines(VardexPaths::auditLogURL());
+    ASSERT_EQ(lines.size(), 1u);
+    const auto line = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(std::tuple(line.value("decision", ""), line.value("approver", ""), line.value("rule_id", "")),
+              std::tuple(std::string(c.decision), std::string(c.approver), std::string("priv.sudo")));
+    EXPECT_EQ(line.contains("verdict") ? std::optional(line["verdict"].get<std::string>()) : std::nullopt, c.verdict);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, QuestionSettled, ::testing::Values(
+        SettledCase{"AllowedOnce", ApprovalVerdict::allowOnce, 0, "ask", "menubar", "allow_once"},
+        SettledCase{"AllowedForTheSession", ApprovalVerdict::allowSession, 0, "ask", "menubar", "allow_session"},
+        SettledCase{"Refused", ApprovalVerdict::deny, 2, "ask", "menubar", "deny"},
+        SettledCase{"NobodyAnswered", std::nullopt, 2, "deny", "timeout", std::nullopt}), byName);
 
 TEST_F(Daemon, AllowForTheSessionCoversThatActionInThatSessionOnly) {
     startDaemon();
