@@ -100,7 +100,10 @@ BENCHMARK(BM_EvaluateKeptConnection)->Unit(benchmark::kMicrosecond);
 
 // What Claude Code pays per tool call: `vardex hook claude` started as a process, the call on
 // its standard input, its answer read back, for a command the engine allows.
-void BM_ClaudeHookProcess(benchmark::State& state) {
+// `spacing` apart: 0 for calls back to back, where each may wait for the daemon to flush the last
+// decision's log line to the disk; otherwise the pause an agent leaves between calls, which the
+// flush fits into.
+void runClaudeHooks(benchmark::State& state, std::chrono::milliseconds spacing) {
     BenchDaemon daemon;
     if (!daemon.ready()) return state.SkipWithError("the daemon did not start");
     const std::string input =
@@ -111,6 +114,11 @@ void BM_ClaudeHookProcess(benchmark::State& state) {
     char claude[] = "claude";
     char* argv[] = {program, hook, claude, nullptr};
     for (auto _ : state) {
+        if (spacing.count() > 0) {
+            state.PauseTiming();
+            std::this_thread::sleep_for(spacing);
+            state.ResumeTiming();
+        }
         int in[2];
         int out[2];
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return state.SkipWithError("no pipe");
@@ -135,6 +143,9 @@ void BM_ClaudeHookProcess(benchmark::State& state) {
         if (answer.find("\"allow\"") == std::string::npos) return state.SkipWithError("the hook did not allow");
     }
 }
+void BM_ClaudeHookProcess(benchmark::State& state) { runClaudeHooks(state, std::chrono::milliseconds(0)); }
 BENCHMARK(BM_ClaudeHookProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_ClaudeHookProcessSpaced(benchmark::State& state) { runClaudeHooks(state, std::chrono::milliseconds(100)); }
+BENCHMARK(BM_ClaudeHookProcessSpaced)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

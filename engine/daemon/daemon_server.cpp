@@ -378,6 +378,9 @@ void DaemonServer::finish(std::uint64_t agent, const Action& action, const Decis
     const IpcMessage event = IpcMessage::event(decisionEvent(action, decision));
     if (auto asking = connections_.find(agent); asking != connections_.end() && !asking->second.gone) {
         queue(asking->second, event);
+        // The agent is waiting: it hears first, and the log's flush to the disk (milliseconds)
+        // follows before the next decision is taken. The UIs hear once the line is written.
+        flush(asking->second);
     }
     broadcast(event, agent);
 

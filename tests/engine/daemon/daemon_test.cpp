@@ -136,9 +136,9 @@ TEST_P(QuestionSettled, TheLogSaysWhoDecidedWhat) {
     if (c.answer) {
         ASSERT_TRUE(ui->respond(asked.id, *c.answer, "menubar"));
     }
-    // The line is on the disk before the agent hears the decision.
     EXPECT_EQ(agent->finish().exitCode, c.agentExit);
 
+    ASSERT_EQ(auditHolding(1).size(), 1u);
     const auto lines = readLines(VardexPaths::auditLogURL());
     ASSERT_EQ(lines.size(), 1u);
     const auto line = nlohmann::json::parse(lines[0]);
@@ -213,8 +213,8 @@ TEST_F(Daemon, DaemonAndCheckAppendOneUnbrokenChain) {
     }
     for (auto& run : started) EXPECT_EQ(run->finish().exitCode, 0);
 
+    const auto log = auditHolding(12);
     EXPECT_EQ(EngineRun(runs(), {"log", "verify"}).finish().exitCode, 0);
-    const auto log = audit();
     EXPECT_EQ(log.size(), 12u);
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& entry) { return entry.session == "check"; }), 6);
 }
