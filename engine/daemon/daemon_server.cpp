@@ -330,8 +330,10 @@ void DaemonServer::answer(std::uint64_t from, const ApprovalResponse& response) 
     Decision decided = question.decision;
     decided.outcome = isAllowed(response.verdict) ? Outcome::allow : Outcome::deny;
     decided.reasonAgent = DecisionEvent::fromApproval(question.request, response.verdict).reasonAgent;
+    // The app answers "timeout" itself when its own waiting time ends: nobody chose.
+    const bool chosen = response.by != Approver::timeout;
     finish(question.agent, question.action, decided, response.by.empty() ? std::string("ui") : response.by,
-           response.verdict);
+           chosen ? std::optional(response.verdict) : std::nullopt);
 }
 
 void DaemonServer::settleUnanswered(const std::string& questionId, Outcome fallback, const std::string& approver,

@@ -2,14 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "bridge/vardex_paths.hpp"
 #include "support/case_name.hpp"
-#include "support/temp_home.hpp"
 
 namespace vardex {
 namespace {
-
-using testing::ScopedEnv;
 
 // One environment and where each kind of file goes for it. Null variables are unset; "~" is
 // the home folder. The socket is checked as the full path.
@@ -46,25 +42,6 @@ INSTANTIATE_TEST_SUITE_P(Table, Layout, ::testing::Values(
                    "~/Library/Logs/Talvenor", "~/Library/Logs/Talvenor/vardex", "~/.config/talvenor/vardex",
                    "~/Library/Application Support/Talvenor/vardex.sock",
                    "~/Library/Application Support/Claude/claude_desktop_config.json"}), testing::caseName);
-
-// The app and the engine both read their places through VardexPaths: the switches still win over
-// the layout, and nothing lands in the macOS folders on this platform.
-TEST(PathsOnThisPlatform, SwitchesWinAndNothingGoesToTheLibrary) {
-    testing::TempHome home;
-    const auto layout = VardexPaths::homeLayout();
-    EXPECT_EQ(layout, platformLayout(VardexPaths::layoutEnvironment()));
-    EXPECT_EQ(VardexPaths::auditLogURL(), layout.engineState / "audit.jsonl");
-    EXPECT_EQ(VardexPaths::socketPath(), layout.socket.string());
-    if (!earlierLayouts(VardexPaths::layoutEnvironment()).empty()) {
-        for (const auto& place : {VardexPaths::supportDirectory(), VardexPaths::logsDirectory(), VardexPaths::auditDirectory()}) {
-            EXPECT_EQ(place.string().find("Library"), std::string::npos) << place;
-        }
-    }
-    ScopedEnv state("VARDEX_STATE_DIR", "/srv/state");
-    ScopedEnv socket("VARDEX_SOCK", "/srv/s.sock");
-    EXPECT_EQ(std::pair(VardexPaths::auditLogURL().string(), VardexPaths::socketPath()),
-              std::pair(std::string("/srv/state/audit.jsonl"), std::string("/srv/s.sock")));
-}
 
 }  // namespace
 }  // namespace vardex

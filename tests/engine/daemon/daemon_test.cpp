@@ -119,6 +119,7 @@ TEST_F(Daemon, AnUnansweredAskTimesOutWithThePolicysTimeout) {
 struct SettledCase {
     const char* name;
     std::optional<ApprovalVerdict> answer;  // none: nobody answers before the time-out
+    const char* by;                         // who the answer is signed by
     int agentExit;
     const char *decision, *approver;
     std::optional<std::string> verdict;
@@ -134,7 +135,7 @@ TEST_P(QuestionSettled, TheLogSaysWhoDecidedWhat) {
     auto agent = startAsk("s1", {"--shell", "sudo whoami"});
     const auto asked = nextRequest(*ui);
     if (c.answer) {
-        ASSERT_TRUE(ui->respond(asked.id, *c.answer, "menubar"));
+        ASSERT_TRUE(ui->respond(asked.id, *c.answer, c.by));
     }
     EXPECT_EQ(agent->finish().exitCode, c.agentExit);
 
@@ -148,10 +149,11 @@ TEST_P(QuestionSettled, TheLogSaysWhoDecidedWhat) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, QuestionSettled, ::testing::Values(
-        SettledCase{"AllowedOnce", ApprovalVerdict::allowOnce, 0, "ask", "menubar", "allow_once"},
-        SettledCase{"AllowedForTheSession", ApprovalVerdict::allowSession, 0, "ask", "menubar", "allow_session"},
-        SettledCase{"Refused", ApprovalVerdict::deny, 2, "ask", "menubar", "deny"},
-        SettledCase{"NobodyAnswered", std::nullopt, 2, "deny", "timeout", std::nullopt}), byName);
+        SettledCase{"AllowedOnce", ApprovalVerdict::allowOnce, "menubar", 0, "ask", "menubar", "allow_once"},
+        SettledCase{"AllowedForTheSession", ApprovalVerdict::allowSession, "menubar", 0, "ask", "menubar", "allow_session"},
+        SettledCase{"Refused", ApprovalVerdict::deny, "menubar", 2, "ask", "menubar", "deny"},
+        SettledCase{"TheAppsWaitingTimeEnded", ApprovalVerdict::deny, "timeout", 2, "deny", "timeout", std::nullopt},
+        SettledCase{"NobodyAnswered", std::nullopt, "", 2, "deny", "timeout", std::nullopt}), byName);
 
 TEST_F(Daemon, AllowForTheSessionCoversThatActionInThatSessionOnly) {
     startDaemon();
