@@ -87,7 +87,7 @@ bool isConnected(AgentFamily family) {
         });
     }
     const auto text = readConfig(hookFile(family));
-    return text && hookPrograms(*text, family).size() == hookEvents(family).size();
+    return text && installedHooks(*text, family).size() == hookEvents(family).size();
 }
 
 FamilyChange connectFamily(AgentFamily family, const fs::path& program, InstallRecords& records) {
