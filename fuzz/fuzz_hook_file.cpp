@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include <nlohmann/json.hpp>
