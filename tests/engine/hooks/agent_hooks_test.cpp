@@ -2,8 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bridge/vardex_paths.hpp"
 #include "daemon_fixture.hpp"
 #include "engine/row_name.hpp"
+#include "hooks/agent_hooks.hpp"
 #include "hooks/hook_core.hpp"
 
 namespace vardex::testing {
@@ -134,6 +136,40 @@ INSTANTIATE_TEST_SUITE_P(Calls, AgentHookSamples, ::testing::Values(
         Sample{"gemini_unchecked_tool", "gemini", geminiCall("google_web_search", {{"query", "q"}}).dump(), "allow", {}},
         Sample{"gemini_no_tool", "gemini", geminiCall("", json::object()).dump(), "deny", {}},
         Sample{"gemini_huge", "gemini", "", "deny", {}, true}), byName);
+
+struct RewriteCase {
+    const char* name;
+    const char* agent;
+    json input;
+    json change;  // what the rewrite adds to the answer, as a JSON patch
+};
+
+class CommandRewriteSeam : public DaemonFixture, public ::testing::WithParamInterface<RewriteCase> {};
+
+// An allowed shell command can be handed back to run another way, in the place each agent reads
+// a rewritten input from; an agent that takes none, and a denied call, get their answer as ever.
+TEST_P(CommandRewriteSeam, AnAllowedCommandCanBeRunAnotherWay) {
+    startDaemon();
+    const auto* adapter = engine::agentHook(GetParam().agent);
+    ASSERT_NE(adapter, nullptr);
+    const auto rewrite = [](const Action& action) -> std::optional<std::string> {
+        return "sandboxed " + std::get<ShellAction>(action.kind).raw;
+    };
+    const auto text = GetParam().input.dump();
+    const auto plain = engine::HookCore::run(*adapter, text, VardexPaths::socketPath(), 5);
+    const auto rewritten = engine::HookCore::run(*adapter, text, VardexPaths::socketPath(), 5, rewrite);
+    EXPECT_EQ(json::diff(plain, rewritten), GetParam().change) << rewritten.dump();
+}
+
+INSTANTIATE_TEST_SUITE_P(Agents, CommandRewriteSeam, ::testing::Values(
+        RewriteCase{"claude_keeps_the_rest_of_the_input", "claude", claudeCall("Bash", {{"command", "ls"}, {"description", "List"}}),
+                    json::parse(R"([{"op":"add","path":"/hookSpecificOutput/updatedInput","value":{"command":"sandboxed ls","description":"List"}}])")},
+        RewriteCase{"codex_keeps_an_argument_vector", "codex", codexCall("shell", {{"command", {"bash", "-lc", "ls"}}}),
+                    json::parse(R"([{"op":"add","path":"/hookSpecificOutput/updatedInput","value":{"command":["sh","-c","sandboxed ls"]}}])")},
+        RewriteCase{"gemini_merges_the_command", "gemini", geminiCall("run_shell_command", {{"command", "ls"}}),
+                    json::parse(R"([{"op":"add","path":"/hookSpecificOutput","value":{"hookEventName":"BeforeTool","tool_input":{"command":"sandboxed ls"}}}])")},
+        RewriteCase{"cursor_takes_none", "cursor", cursorCall("beforeShellExecution", {{"command", "ls"}}), json::array()},
+        RewriteCase{"a_denied_call_is_not_rewritten", "claude", claudeCall("Bash", {{"command", "rm -rf ~"}}), json::array()}), byName);
 
 }  // namespace
 }  // namespace vardex::testing
