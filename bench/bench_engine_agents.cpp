@@ -42,7 +42,7 @@ std::string tomlFile(int servers) {
 void BM_InstallAndRemoveClaudeHook(benchmark::State& state) {
     const auto text = settingsFile(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        auto installed = withHook(text, HookFamily::claude, "/usr/bin/vardex hook claude");
+        auto installed = withHook(text, HookFamily::claude, hookCommand("/usr/bin/vardex", HookFamily::claude));
         benchmark::DoNotOptimize(withoutHook(*installed, HookFamily::claude));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));

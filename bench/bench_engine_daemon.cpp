@@ -1,5 +1,5 @@
 // One evaluate round trip over the daemon's socket for an action the engine allows: on a fresh
-// connection each time (as `vardex ask` and the Claude hook do) and on one kept connection.
+// connection each time (as `vardex ask` and the agents' hooks do) and on one kept connection.
 // Each round trip includes the daemon's append to the hash-chained activity log.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -98,21 +98,19 @@ void BM_EvaluateKeptConnection(benchmark::State& state) {
 }
 BENCHMARK(BM_EvaluateKeptConnection)->Unit(benchmark::kMicrosecond);
 
-// What Claude Code pays per tool call: `vardex hook claude` started as a process, the call on
-// its standard input, its answer read back, for a command the engine allows.
-// `spacing` apart: 0 for calls back to back, where each may wait for the daemon to flush the last
+// What an agent pays per tool call: `vardex hook <agent>` started as a process, the call on its
+// standard input, its answer read back, for a command the engine allows. Calls come `spacing`
+// apart: none for calls back to back, where each may wait for the daemon to flush the last
 // decision's log line to the disk; otherwise the pause an agent leaves between calls, which the
 // flush fits into.
-void runClaudeHooks(benchmark::State& state, std::chrono::milliseconds spacing) {
+void hookProcess(benchmark::State& state, const char* agent, const std::string& input, const std::string& allowed,
+                 std::chrono::milliseconds spacing = std::chrono::milliseconds(0)) {
     BenchDaemon daemon;
     if (!daemon.ready()) return state.SkipWithError("the daemon did not start");
-    const std::string input =
-        R"({"session_id":"bench","cwd":"/tmp","hook_event_name":"PreToolUse","tool_name":"Bash",)"
-        R"("tool_input":{"command":"git status"}})";
     char program[] = VARDEX_ENGINE_EXE;
     char hook[] = "hook";
-    char claude[] = "claude";
-    char* argv[] = {program, hook, claude, nullptr};
+    std::string name = agent;
+    char* argv[] = {program, hook, name.data(), nullptr};
     for (auto _ : state) {
         if (spacing.count() > 0) {
             state.PauseTiming();
@@ -140,12 +138,42 @@ void runClaudeHooks(benchmark::State& state, std::chrono::milliseconds spacing) 
         close(out[0]);
         int status = 0;
         waitpid(pid, &status, 0);
-        if (answer.find("\"allow\"") == std::string::npos) return state.SkipWithError("the hook did not allow");
+        if (answer.find(allowed) == std::string::npos) return state.SkipWithError("the hook did not allow");
     }
 }
-void BM_ClaudeHookProcess(benchmark::State& state) { runClaudeHooks(state, std::chrono::milliseconds(0)); }
+
+const std::string claudeCall = R"({"session_id":"bench","cwd":"/tmp","hook_event_name":"PreToolUse","tool_name":"Bash",)"
+                               R"("tool_input":{"command":"git status"}})";
+
+void BM_ClaudeHookProcess(benchmark::State& state) { hookProcess(state, "claude", claudeCall, R"("permissionDecision":"allow")"); }
 BENCHMARK(BM_ClaudeHookProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
-void BM_ClaudeHookProcessSpaced(benchmark::State& state) { runClaudeHooks(state, std::chrono::milliseconds(100)); }
+void BM_ClaudeHookProcessSpaced(benchmark::State& state) {
+    hookProcess(state, "claude", claudeCall, R"("permissionDecision":"allow")", std::chrono::milliseconds(100));
+}
 BENCHMARK(BM_ClaudeHookProcessSpaced)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CursorHookProcess(benchmark::State& state) {
+    hookProcess(state, "cursor",
+                R"({"conversation_id":"bench","generation_id":"g","hook_event_name":"beforeShellExecution",)"
+                R"("command":"git status","cwd":"/tmp","workspace_roots":["/tmp"]})",
+                R"("permission":"allow")");
+}
+BENCHMARK(BM_CursorHookProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CodexHookProcess(benchmark::State& state) {
+    hookProcess(state, "codex",
+                R"({"session_id":"bench","cwd":"/tmp","model":"m","hook_event_name":"PreToolUse","tool_name":"shell",)"
+                R"("tool_input":{"command":["bash","-lc","git status"]}})",
+                R"("permissionDecision":"allow")");
+}
+BENCHMARK(BM_CodexHookProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_GeminiHookProcess(benchmark::State& state) {
+    hookProcess(state, "gemini",
+                R"({"session_id":"bench","cwd":"/tmp","hook_event_name":"BeforeTool","timestamp":"2026-01-01T00:00:00Z",)"
+                R"("tool_name":"run_shell_command","tool_input":{"command":"git status"}})",
+                R"("decision":"allow")");
+}
+BENCHMARK(BM_GeminiHookProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

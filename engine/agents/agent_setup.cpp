@@ -20,6 +20,7 @@ std::string_view hookFileRelative(AgentFamily family) {
         case AgentFamily::cursor: return ".cursor/hooks.json";
         case AgentFamily::claude: return ".claude/settings.json";
         case AgentFamily::codex: return ".codex/hooks.json";
+        case AgentFamily::gemini: return ".gemini/settings.json";
         case AgentFamily::mcp: break;
     }
     return {};
@@ -30,6 +31,7 @@ AgentKind agentKindOf(AgentFamily family) {
         case AgentFamily::cursor: return AgentKind::cursor;
         case AgentFamily::claude: return AgentKind::claude;
         case AgentFamily::codex: return AgentKind::codex;
+        case AgentFamily::gemini: return AgentKind::gemini;
         case AgentFamily::mcp: break;
     }
     return AgentKind::mcp;
@@ -85,7 +87,7 @@ bool isConnected(AgentFamily family) {
         });
     }
     const auto text = readConfig(hookFile(family));
-    return text && hookPrograms(*text, family).size() == hookEvents(family).size();
+    return text && installedHooks(*text, family).size() == hookEvents(family).size();
 }
 
 FamilyChange connectFamily(AgentFamily family, const fs::path& program, InstallRecords& records) {

@@ -14,12 +14,12 @@
 #include "bridge/agent_install_status.hpp"
 
 // Connecting the engine to coding agents and taking it away again: hooks for Cursor, Claude
-// Code and Codex, the MCP proxy for tool servers.
+// Code, Codex and Gemini CLI, the MCP proxy for tool servers.
 namespace vardex::engine {
 
 using AgentFamily = AgentInstallRow::Kind;
 
-// "Cursor", "Claude Code", "Codex", "AI tools and plugins".
+// "Cursor", "Claude Code", "Codex", "Gemini CLI", "AI tools and plugins".
 std::string familyTitle(AgentFamily family);
 
 // The family's hook file under HOME; empty for `mcp`, whose files are the MCP candidates.

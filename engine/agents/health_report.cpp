@@ -9,6 +9,7 @@
 #include "agents/agent_setup.hpp"
 #include "agents/config_install.hpp"
 #include "agents/hook_entries.hpp"
+#include "agents/hook_probe.hpp"
 #include "agents/mcp_proxy_entries.hpp"
 #include "agents/replaceable_file.hpp"
 #include "bridge/agent_stop.hpp"
@@ -88,32 +89,53 @@ DoctorCheck daemonCheck() {
     return check(DoctorStatus::ok, "Running.");
 }
 
-DoctorHook hookHealth(AgentFamily family, const fs::path& file, const std::vector<std::string>& programs) {
+// What keeps the family's installed hooks from checking every action; nothing when they do.
+std::optional<DoctorCheck> hookTrouble(AgentFamily family, const std::vector<InstalledHook>& installed) {
     const std::string title = familyTitle(family);
-    const std::string repair = "Run vardex install --" + std::string(wireText(family)) + ".";
-    DoctorHook hook{std::string(wireText(family)), file.string(), DoctorStatus::ok, {}};
-    const auto missing = std::find_if(programs.begin(), programs.end(),
-                                      [](const std::string& program) { return !VardexPaths::isExecutable(program); });
-    if (missing != programs.end()) {
-        hook.status = DoctorStatus::error;
-        hook.message = "The hook runs " + *missing + ", which is missing. " + repair;
-    } else if (programs.size() < hookEvents(family).size()) {
-        hook.status = DoctorStatus::warning;
-        hook.message = "Only some of " + title + "'s actions are checked. " + repair;
-    } else {
-        hook.message = "Every action of " + title + " is checked.";
+    for (const auto& each : installed) {
+        if (!VardexPaths::isExecutable(each.program)) {
+            return check(DoctorStatus::error, "The hook runs " + each.program + ", which is missing.");
+        }
+    }
+    if (installed.size() < hookEvents(family).size()) {
+        return check(DoctorStatus::warning, "Only some of " + title + "'s actions are checked.");
+    }
+    for (const auto& each : installed) {
+        if (!each.current) {
+            return check(DoctorStatus::warning, "The hook was written by an older Vardex and may let " + title +
+                                                    "'s actions through when Vardex fails.");
+        }
+    }
+    std::vector<std::string> tried;
+    for (const auto& each : installed) {
+        if (std::find(tried.begin(), tried.end(), each.command) != tried.end()) continue;
+        tried.push_back(each.command);
+        if (auto problem = probeProblem(each.command, hookAdapterOf(family))) {
+            return check(DoctorStatus::error, "A trial call to the hook " + *problem + ", so " + title +
+                                                  " is not protected.");
+        }
+    }
+    return std::nullopt;
+}
+
+DoctorHook hookHealth(AgentFamily family, const fs::path& file, const std::vector<InstalledHook>& installed) {
+    DoctorHook hook{std::string(wireText(family)), file.string(), DoctorStatus::ok,
+                    "Every action of " + familyTitle(family) + " is checked."};
+    if (auto trouble = hookTrouble(family, installed)) {
+        hook.status = trouble->status;
+        hook.message = trouble->message + " Run vardex install --" + std::string(wireText(family)) + ".";
     }
     return hook;
 }
 
 std::vector<DoctorHook> hookChecks() {
     std::vector<DoctorHook> hooks;
-    for (const auto family : {AgentFamily::cursor, AgentFamily::claude, AgentFamily::codex}) {
+    for (const auto family : hookFamilies) {
         const auto file = hookFile(family);
         const auto text = readConfig(file);
         if (!text) continue;
-        const auto programs = hookPrograms(*text, family);
-        if (!programs.empty()) hooks.push_back(hookHealth(family, file, programs));
+        const auto installed = installedHooks(*text, family);
+        if (!installed.empty()) hooks.push_back(hookHealth(family, file, installed));
     }
     for (const auto& config : VardexPaths::mcpConfigCandidates()) {
         const auto text = readConfig(config);

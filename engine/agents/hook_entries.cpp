@@ -1,39 +1,26 @@
 #include "agents/hook_entries.hpp"
 
-#include <algorithm>
-#include <functional>
-
 #include "agents/config_json.hpp"
-#include "daemon/claude_hook.hpp"
+#include "agents/json_spans.hpp"
+#include "core/shell_quote.hpp"
+#include "hooks/agent_hooks.hpp"
+#include "hooks/hook_core.hpp"
 #include "protocol/wire_enum.hpp"
+#include "text/unicode_text.hpp"
 
 namespace vardex::engine {
+namespace {
 
 // The agent must never be the one to end the hook: its time-out leaves the engine's own
 // deadline, and the deny printed then, room to arrive.
-static_assert(hookTimeoutSeconds >= ClaudeHook::longestWaitSeconds + 20);
+constexpr int hookTimeoutSeconds = 300;
+static_assert(hookTimeoutSeconds >= HookCore::longestWaitSeconds + 20);
 
-namespace {
+constexpr std::string_view capturedStart = "out=$(";
+constexpr std::string_view passedOn = ") && printf '%s\\n' \"$out\" || { printf '%s\\n' ";
+constexpr std::string_view blockingEnd = "; exit 2; }";
 
 bool isSpace(char c) { return c == ' ' || c == '\t'; }
-
-bool needsNoQuotes(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           std::string_view("_./+-,:@%").find(c) != std::string_view::npos;
-}
-
-std::string shellQuoted(const std::string& word) {
-    if (!word.empty() && std::all_of(word.begin(), word.end(), needsNoQuotes)) return word;
-    std::string quoted = "'";
-    for (const char c : word) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
 
 struct SplitWord {
     std::string word;
@@ -76,169 +63,228 @@ std::optional<SplitWord> firstWord(std::string_view command) {
     return SplitWord{std::move(word), command.substr(i)};
 }
 
-bool isCommandOfOurs(const OrderedJson& entry, HookFamily family) {
-    if (!entry.is_object()) return false;
-    const auto command = entry.find("command");
-    return command != entry.end() && command->is_string() && hookProgram(command->get<std::string>(), family);
+bool isEngine(const std::string& program) { return std::filesystem::path(program).filename() == "vardex"; }
+
+std::string invocation(HookFamily family) { return " hook " + std::string(wireText(family)); }
+
+// The installed form: the program's answer passed on, a denial printed when it fails.
+std::optional<InstalledHook> capturedForm(std::string_view command, HookFamily family) {
+    if (!command.starts_with(capturedStart) || !command.ends_with(blockingEnd)) return std::nullopt;
+    auto program = firstWord(command.substr(capturedStart.size()));
+    if (!program || !isEngine(program->word)) return std::nullopt;
+    if (!program->rest.starts_with(invocation(family) + std::string(passedOn))) return std::nullopt;
+    const bool current = command == hookCommand(program->word, family);
+    return InstalledHook{std::string(command), std::move(program->word), current};
 }
 
-bool grouped(HookFamily family) { return family != HookFamily::cursor; }
-
-// Calls `visit` with each list of commands of the event: the groups' lists, or the event's own.
-void forEachCommandList(OrderedJson& eventList, HookFamily family, const std::function<void(OrderedJson&)>& visit) {
-    if (!grouped(family)) {
-        visit(eventList);
-        return;
-    }
-    for (auto& group : eventList) {
-        if (!group.is_object()) continue;
-        const auto commands = group.find("hooks");
-        if (commands != group.end() && commands->is_array()) visit(*commands);
-    }
-}
-
-// Removes the engine's commands from one event's list; true when any went.
-bool strip(OrderedJson& eventList, HookFamily family) {
-    bool removed = false;
-    const auto ours = [family](const OrderedJson& entry) { return isCommandOfOurs(entry, family); };
-    if (!grouped(family)) {
-        const auto before = eventList.size();
-        eventList.erase(std::remove_if(eventList.begin(), eventList.end(), ours), eventList.end());
-        return eventList.size() != before;
-    }
-    for (auto group = eventList.begin(); group != eventList.end();) {
-        const auto commands = group->is_object() ? group->find("hooks") : group->end();
-        if (commands == group->end() || !commands->is_array()) {
-            ++group;
-            continue;
-        }
-        const auto before = commands->size();
-        commands->erase(std::remove_if(commands->begin(), commands->end(), ours), commands->end());
-        const bool strippedHere = commands->size() != before;
-        removed = removed || strippedHere;
-        // A group the engine's command alone filled goes with it; a user's empty group stays.
-        if (strippedHere && commands->empty()) {
-            group = eventList.erase(group);
-        } else {
-            ++group;
-        }
-    }
-    return removed;
-}
-
-// Removes every engine command of the family; true when any went.
-bool stripAll(OrderedJson& root, HookFamily family) {
-    const auto hooks = root.find("hooks");
-    if (hooks == root.end() || !hooks->is_object()) return false;
-    bool removed = false;
-    for (const auto event : hookEvents(family)) {
-        const auto list = hooks->find(std::string(event));
-        if (list == hooks->end() || !list->is_array()) continue;
-        if (strip(*list, family)) {
-            removed = true;
-            if (list->empty()) hooks->erase(list);
-        }
-    }
-    if (removed && hooks->empty()) root.erase(hooks);
-    return removed;
-}
-
-OrderedJson newEntry(HookFamily family, const std::string& command) {
-    OrderedJson entry = OrderedJson::object();
-    if (grouped(family)) {
-        OrderedJson item = OrderedJson::object();
-        item["type"] = "command";
-        item["command"] = command;
-        item["timeout"] = hookTimeoutSeconds;
-        entry["matcher"] = claudeMatcherForEveryTool;
-        entry["hooks"] = OrderedJson::array({item});
-    } else {
-        entry["command"] = command;
-    }
-    return entry;
-}
-
-}  // namespace
-
-std::vector<std::string_view> hookEvents(HookFamily family) {
-    if (family == HookFamily::cursor) return {"beforeShellExecution", "beforeReadFile", "beforeMCPExecution"};
-    return {"PreToolUse"};
-}
-
-std::string hookCommand(const std::filesystem::path& program, HookFamily family) {
-    return shellQuoted(program.string()) + " hook " + std::string(wireText(family)) + " " +
-           std::string(failClosedSuffix);
-}
-
-std::optional<std::string> hookProgram(std::string_view command, HookFamily family) {
+// The forms older engines installed: the program alone, or followed by "|| exit 2".
+std::optional<InstalledHook> olderForm(std::string_view command, HookFamily family) {
     auto program = firstWord(command);
-    if (!program || std::filesystem::path(program->word).filename() != "vardex") return std::nullopt;
+    if (!program || !isEngine(program->word)) return std::nullopt;
     auto verb = firstWord(program->rest);
     if (!verb || verb->word != "hook") return std::nullopt;
     auto kind = firstWord(verb->rest);
     if (!kind || kind->word != wireText(family)) return std::nullopt;
-    // Either nothing follows (an entry written before hooks failed closed) or exactly the
-    // fail-closed tail.
     std::vector<std::string> tail;
     for (auto word = firstWord(kind->rest); word && tail.size() < 4; word = firstWord(word->rest)) {
         tail.push_back(std::move(word->word));
     }
     if (!tail.empty() && tail != std::vector<std::string>{"||", "exit", "2"}) return std::nullopt;
-    return std::move(program->word);
+    return InstalledHook{std::string(command), std::move(program->word), false};
+}
+
+std::optional<InstalledHook> engineHookIn(std::string_view text, const JsonSpan& entry, HookFamily family) {
+    const auto* command = entry.type == JsonSpan::Type::object ? entry.find("command") : nullptr;
+    const auto value = command != nullptr ? stringAt(text, *command) : std::nullopt;
+    return value ? installedHook(*value, family) : std::nullopt;
+}
+
+// Where one engine command lies: the event's list, the item in it, and for grouped families
+// the group's commands and the command's place among them.
+struct EnginePlace {
+    std::string_view event;
+    const JsonSpan* list = nullptr;
+    std::size_t item = 0;
+    const JsonSpan* commands = nullptr;
+    std::size_t entry = 0;
+    InstalledHook hook;
+};
+
+std::vector<EnginePlace> enginePlaces(std::string_view text, const JsonSpan& root, HookFamily family) {
+    std::vector<EnginePlace> places;
+    const auto* hooks = root.type == JsonSpan::Type::object ? root.find("hooks") : nullptr;
+    if (hooks == nullptr || hooks->type != JsonSpan::Type::object) return places;
+    const bool grouped = hookFileFormat(family).grouped;
+    for (const auto event : hookEvents(family)) {
+        const auto* list = hooks->find(event);
+        if (list == nullptr || list->type != JsonSpan::Type::array) continue;
+        for (std::size_t item = 0; item < list->elements.size(); ++item) {
+            const auto& element = list->elements[item];
+            if (!grouped) {
+                if (auto hook = engineHookIn(text, element, family)) places.push_back({event, list, item, nullptr, 0, *hook});
+                continue;
+            }
+            const auto* commands = element.type == JsonSpan::Type::object ? element.find("hooks") : nullptr;
+            if (commands == nullptr || commands->type != JsonSpan::Type::array) continue;
+            for (std::size_t entry = 0; entry < commands->elements.size(); ++entry) {
+                if (auto hook = engineHookIn(text, commands->elements[entry], family)) {
+                    places.push_back({event, list, item, commands, entry, *hook});
+                }
+            }
+        }
+    }
+    return places;
+}
+
+std::size_t indexOf(const JsonSpan& object, std::string_view key) {
+    std::size_t index = 0;
+    while (index < object.members.size() && object.members[index].key != key) ++index;
+    return index;
+}
+
+// The text without the first engine command of the family. A group the engine's command alone
+// filled goes with it (a user's empty group stays); so does a list left empty, and "hooks" when
+// that list was all it held, unless `keepLists` (the command is about to come back).
+std::optional<std::string> withoutFirstEntry(std::string_view text, HookFamily family, bool keepLists) {
+    const auto root = spansOf(text);
+    if (!root) return std::nullopt;
+    const auto places = enginePlaces(text, *root, family);
+    if (places.empty()) return std::nullopt;
+    const auto& place = places.front();
+    if (place.commands != nullptr && place.commands->size() > 1) return withoutItem(text, *place.commands, place.entry);
+    if (place.list->size() > 1 || keepLists) return withoutItem(text, *place.list, place.item);
+    const auto& hooks = *root->find("hooks");
+    if (hooks.size() > 1) return withoutItem(text, hooks, indexOf(hooks, place.event));
+    return withoutItem(text, *root, indexOf(*root, "hooks"));
+}
+
+std::string withoutEveryEntry(std::string text, HookFamily family, bool keepLists) {
+    while (auto fewer = withoutFirstEntry(text, family, keepLists)) text = std::move(*fewer);
+    return text;
+}
+
+OrderedJson newEntry(HookFamily family, const std::string& command) {
+    const auto& format = hookFileFormat(family);
+    OrderedJson item = OrderedJson::object();
+    if (format.grouped) item["type"] = "command";
+    item["command"] = command;
+    if (format.timeout) item["timeout"] = *format.timeout;
+    if (!format.grouped) return item;
+    OrderedJson group = OrderedJson::object();
+    group["matcher"] = format.matcher;
+    group["hooks"] = OrderedJson::array({item});
+    return group;
+}
+
+Result<void, ConfigProblem> checkShape(const std::optional<std::string>& text, HookFamily family) {
+    auto parsed = parseConfigObject(text);
+    if (!parsed) return fail(parsed.error());
+    const auto& root = *parsed;
+    if (!root.contains("hooks")) return {};
+    if (!root["hooks"].is_object()) return fail(ConfigProblem{"has a \"hooks\" entry that is not an object"});
+    for (const auto event : hookEvents(family)) {
+        const auto list = root["hooks"].find(std::string(event));
+        if (list != root["hooks"].end() && !list->is_array()) {
+            return fail(ConfigProblem{"has a \"hooks." + std::string(event) + "\" entry that is not a list"});
+        }
+    }
+    return {};
+}
+
+// Where a second copy of a key would make the agent read another entry than the engine wrote.
+std::optional<ConfigProblem> repeatedKey(const JsonSpan& root, HookFamily family) {
+    if (root.count("hooks") > 1) return ConfigProblem{"has more than one \"hooks\" entry"};
+    const auto* hooks = root.find("hooks");
+    for (const auto event : hookEvents(family)) {
+        if (hooks != nullptr && hooks->count(event) > 1) {
+            return ConfigProblem{"has more than one \"hooks." + std::string(event) + "\" entry"};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+const HookFileFormat& hookFileFormat(HookFamily family) {
+    static const HookFileFormat cursor{{"beforeShellExecution", "beforeReadFile", "beforeMCPExecution"}, false, {}, {}};
+    static const HookFileFormat preToolUse{{"PreToolUse"}, true, "*", hookTimeoutSeconds};
+    // Gemini CLI reads the matcher as a regular expression and the time-out in milliseconds.
+    static const HookFileFormat gemini{{"BeforeTool"}, true, ".*", hookTimeoutSeconds * 1000};
+    switch (family) {
+        case HookFamily::cursor: return cursor;
+        case HookFamily::gemini: return gemini;
+        case HookFamily::claude:
+        case HookFamily::codex:
+        case HookFamily::mcp: break;
+    }
+    return preToolUse;
+}
+
+const std::vector<std::string_view>& hookEvents(HookFamily family) { return hookFileFormat(family).events; }
+
+const HookAdapter& hookAdapterOf(HookFamily family) {
+    const auto* adapter = agentHook(wireText(family));
+    // Every family with a hook file has its adapter; `mcp`, which has neither, is never asked.
+    return adapter != nullptr ? *adapter : claudeHook;
+}
+
+std::string hookCommand(const std::filesystem::path& program, HookFamily family) {
+    return std::string(capturedStart) + shellQuoted(program.string()) + invocation(family) + std::string(passedOn) +
+           shellQuoted(HookCore::engineFailedLine(hookAdapterOf(family))) + std::string(blockingEnd);
+}
+
+std::optional<InstalledHook> installedHook(std::string_view command, HookFamily family) {
+    if (auto captured = capturedForm(command, family)) return captured;
+    return olderForm(command, family);
 }
 
 Result<std::string, ConfigProblem> withHook(const std::optional<std::string>& text, HookFamily family,
                                             const std::string& command) {
-    auto parsed = parseConfigObject(text);
-    if (!parsed) return fail(parsed.error());
-    OrderedJson root = std::move(*parsed);
-    if (root.contains("hooks") && !root["hooks"].is_object()) {
-        return fail(ConfigProblem{"has a \"hooks\" entry that is not an object"});
-    }
-    for (const auto event : hookEvents(family)) {
-        if (root.contains("hooks") && root["hooks"].contains(std::string(event)) && !root["hooks"][std::string(event)].is_array()) {
-            return fail(ConfigProblem{"has a \"hooks." + std::string(event) + "\" entry that is not a list"});
-        }
-    }
-    stripAll(root, family);
+    if (auto shape = checkShape(text, family); !shape) return fail(shape.error());
+    // A blank file is an empty object, written out in full.
+    const bool blank = !text || unicode::trimmed(*text).empty();
+    std::string edited = withoutEveryEntry(blank ? std::string("{}\n") : *text, family, true);
+    auto root = spansOf(edited);
+    if (!root) return fail(ConfigProblem{"is not valid JSON"});
+    if (auto repeated = repeatedKey(*root, family)) return fail(*repeated);
     // Cursor reads only files that say which version of its hook format they follow.
-    if (family == HookFamily::cursor && !root.contains("version")) root["version"] = 1;
-    auto& hooks = root["hooks"];
-    if (hooks.is_null()) hooks = OrderedJson::object();
-    for (const auto event : hookEvents(family)) {
-        auto& list = hooks[std::string(event)];
-        if (list.is_null()) list = OrderedJson::array();
-        list.push_back(newEntry(family, command));
+    if (family == HookFamily::cursor && root->count("version") == 0) {
+        edited = withItem(edited, *root, "version", 1);
+        root = spansOf(edited);
     }
-    return configText(root);
+    const auto entry = newEntry(family, command);
+    if (root->find("hooks") == nullptr) {
+        OrderedJson hooks = OrderedJson::object();
+        for (const auto event : hookEvents(family)) hooks[std::string(event)] = OrderedJson::array({entry});
+        return withItem(edited, *root, "hooks", hooks);
+    }
+    for (const auto event : hookEvents(family)) {
+        root = spansOf(edited);
+        const auto& hooks = *root->find("hooks");
+        const auto* list = hooks.find(event);
+        edited = list == nullptr ? withItem(edited, hooks, std::string(event), OrderedJson::array({entry}))
+                                 : withItem(edited, *list, std::nullopt, entry);
+    }
+    return edited;
 }
 
 std::optional<std::string> withoutHook(const std::string& text, HookFamily family) {
-    auto parsed = parseConfigObject(text);
-    if (!parsed) return std::nullopt;
-    if (!stripAll(*parsed, family)) return std::nullopt;
-    return configText(*parsed);
+    auto cleaned = withoutEveryEntry(text, family, false);
+    if (cleaned == text) return std::nullopt;
+    return cleaned;
 }
 
-std::vector<std::string> hookPrograms(const std::string& text, HookFamily family) {
-    std::vector<std::string> programs;
-    auto parsed = parseConfigObject(text);
-    if (!parsed) return programs;
-    auto& root = *parsed;
-    if (!root.contains("hooks") || !root["hooks"].is_object()) return programs;
-    auto& hooks = root["hooks"];
-    for (const auto event : hookEvents(family)) {
-        const auto list = hooks.find(std::string(event));
-        if (list == hooks.end() || !list->is_array()) continue;
-        std::optional<std::string> found;
-        forEachCommandList(*list, family, [&](OrderedJson& commands) {
-            for (const auto& entry : commands) {
-                if (!found && isCommandOfOurs(entry, family)) found = hookProgram(entry["command"].get<std::string>(), family);
-            }
-        });
-        if (found) programs.push_back(std::move(*found));
+std::vector<InstalledHook> installedHooks(const std::string& text, HookFamily family) {
+    std::vector<InstalledHook> found;
+    const auto root = spansOf(text);
+    if (!root) return found;
+    std::string_view lastEvent;
+    for (auto& place : enginePlaces(text, *root, family)) {
+        if (!found.empty() && place.event == lastEvent) continue;
+        lastEvent = place.event;
+        found.push_back(std::move(place.hook));
     }
-    return programs;
+    return found;
 }
 
 }  // namespace vardex::engine

@@ -7,6 +7,7 @@
 #include "agents/agent_setup.hpp"
 #include "agents/connect_prefs.hpp"
 #include "agents/health_report.hpp"
+#include "agents/hook_entries.hpp"
 #include "agents/install_records.hpp"
 #include "agents/mcp_proxy.hpp"
 #include "agents/protect_settings.hpp"
@@ -34,6 +35,7 @@ struct AgentOptions {
     bool cursor = false;
     bool claude = false;
     bool codex = false;
+    bool gemini = false;
     bool mcp = false;
     bool all = false;
     std::string server;
@@ -133,6 +135,7 @@ std::vector<AgentFamily> chosenFamilies(const AgentOptions& options) {
     const std::pair<bool, AgentFamily> flags[] = {{options.cursor, AgentFamily::cursor},
                                                   {options.claude, AgentFamily::claude},
                                                   {options.codex, AgentFamily::codex},
+                                                  {options.gemini, AgentFamily::gemini},
                                                   {options.mcp, AgentFamily::mcp}};
     for (const auto& [chosen, family] : flags) {
         if (chosen) families.push_back(family);
@@ -154,8 +157,8 @@ std::string connectedSentence(const FamilyChange& change) {
 }
 
 void runInstall(const AgentOptions& options, CommandContext& context) {
-    if (!options.all && !options.cursor && !options.claude && !options.codex && !options.mcp) {
-        std::cerr << "Say which agents to connect: --cursor, --claude, --codex, --mcp or --all.\n";
+    if (!options.all && !options.cursor && !options.claude && !options.codex && !options.gemini && !options.mcp) {
+        std::cerr << "Say which agents to connect: --cursor, --claude, --codex, --gemini, --mcp or --all.\n";
         context.exitCode = usageError;
         return;
     }
@@ -202,9 +205,8 @@ std::vector<std::string> disconnect(const std::vector<AgentFamily>& families, Co
 }
 
 void runUninstall(const AgentOptions& options, CommandContext& context) {
-    const std::vector<AgentFamily> families =
-        options.mcp ? std::vector{AgentFamily::mcp}
-                    : std::vector{AgentFamily::cursor, AgentFamily::claude, AgentFamily::codex};
+    const std::vector<AgentFamily> families = options.mcp ? std::vector{AgentFamily::mcp}
+                                                          : std::vector(std::begin(hookFamilies), std::end(hookFamilies));
     const auto removed = disconnect(families, context);
     for (const auto& title : removed) std::cout << "Disconnected " << title << ".\n";
     if (removed.empty()) {
@@ -217,7 +219,7 @@ void runUninstall(const AgentOptions& options, CommandContext& context) {
 void runDisconnect(const AgentOptions& options, CommandContext& context) {
     const auto family = parseWireText<AgentFamily>(options.disconnect);
     if (!family) {
-        std::cerr << "Unknown agent \"" << options.disconnect << "\": use cursor, claude, codex or mcp.\n";
+        std::cerr << "Unknown agent \"" << options.disconnect << "\": use cursor, claude, codex, gemini or mcp.\n";
         context.exitCode = usageError;
         return;
     }
@@ -288,7 +290,7 @@ void addAgentCommands(CLI::App& app, CommandContext& context) {
     auto* consent = connect->add_flag("--consent", options->consent, "Record consent to connect agents, then connect");
     auto* autoProtect = connect->add_option("--auto-protect", options->autoProtect, "Connect new agents by themselves")
                             ->check(CLI::IsMember({"on", "off"}));
-    connect->add_option("--disconnect", options->disconnect, "Disconnect one family: cursor, claude, codex or mcp")
+    connect->add_option("--disconnect", options->disconnect, "Disconnect one family: cursor, claude, codex, gemini or mcp")
         ->excludes(consent)
         ->excludes(autoProtect);
     connect->callback([options, &context] { runConnect(*options, context); });
@@ -297,6 +299,7 @@ void addAgentCommands(CLI::App& app, CommandContext& context) {
     install->add_flag("--cursor", options->cursor, "Cursor's hooks");
     install->add_flag("--claude", options->claude, "Claude Code's hooks");
     install->add_flag("--codex", options->codex, "Codex's hooks");
+    install->add_flag("--gemini", options->gemini, "Gemini CLI's hooks");
     install->add_flag("--mcp", options->mcp, "The MCP servers of every known configuration file");
     install->add_flag("--all", options->all, "Every agent found on this computer");
     install->callback([options, &context] { runInstall(*options, context); });

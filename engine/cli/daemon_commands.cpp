@@ -1,10 +1,8 @@
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,9 +17,10 @@
 #include "daemon/agent_action.hpp"
 #include "daemon/agent_client.hpp"
 #include "daemon/approval_memory.hpp"
-#include "daemon/claude_hook.hpp"
 #include "daemon/daemon_server.hpp"
 #include "daemon/daemon_record.hpp"
+#include "hooks/agent_hooks.hpp"
+#include "hooks/hook_process.hpp"
 #include "policy/text_file.hpp"
 #include "protocol/protocol_json.hpp"
 
@@ -186,70 +185,6 @@ int runAsk(const AskOptions& options) {
     return decision->decision == Outcome::allow ? exitAllowed : exitDenied;
 }
 
-// Written whole before the deadline timer is armed: the signal handler may only copy bytes
-// that already exist.
-std::string hookDeadlineOutput;
-
-extern "C" void hookDeadlinePassed(int) {
-    (void)!::write(STDOUT_FILENO, hookDeadlineOutput.data(), hookDeadlineOutput.size());
-    ::_exit(exitAllowed);
-}
-
-// Whatever the hook is stuck on (an agent that never closes the input, a daemon that never
-// answers), at `seconds` it prints a deny and ends.
-void armHookDeadline(double seconds) {
-    hookDeadlineOutput =
-        ClaudeHook::output(false, "Vardex could not decide in time, so this call was blocked; ask the user before "
-                                  "trying again.")
-            .dump() +
-        "\n";
-    struct sigaction action {};
-    action.sa_handler = hookDeadlinePassed;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGALRM, &action, nullptr);
-    itimerval timer{};
-    timer.it_value.tv_sec = static_cast<time_t>(seconds);
-    timer.it_value.tv_usec = static_cast<suseconds_t>((seconds - static_cast<double>(timer.it_value.tv_sec)) * 1e6);
-    ::setitimer(ITIMER_REAL, &timer, nullptr);
-}
-
-void disarmHookDeadline() {
-    itimerval none{};
-    ::setitimer(ITIMER_REAL, &none, nullptr);
-}
-
-// Standard input up to `limit` bytes; absent when there is more.
-std::optional<std::string> readInput(std::size_t limit) {
-    std::string input;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return input;
-        input.append(buffer, static_cast<std::size_t>(count));
-        if (input.size() > limit) return std::nullopt;
-    }
-}
-
-int runClaudeHook() {
-    const double seconds = ClaudeHook::deadlineSeconds(agentWaitSeconds(), VardexPaths::env("VARDEX_HOOK_SECONDS"));
-    armHookDeadline(seconds);
-    const auto input = readInput(ClaudeHook::maxInputBytes);
-    nlohmann::json answer;
-    try {
-        answer = input ? ClaudeHook::run(*input, VardexPaths::socketPath(), seconds)
-                       : ClaudeHook::output(false, "This call is too large for Vardex to check, so it was blocked.");
-    } catch (const std::exception& error) {
-        answer = ClaudeHook::output(false, std::string("Vardex could not check this call, so it was blocked: ") +
-                                               error.what());
-    }
-    const std::string text = answer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    disarmHookDeadline();
-    (void)!::write(STDOUT_FILENO, text.data(), text.size());
-    // The answer is in the output; a non-zero status would make the agent ignore it.
-    return exitAllowed;
-}
-
 }  // namespace
 
 void addDaemonCommands(CLI::App& app, CommandContext& context) {
@@ -277,7 +212,7 @@ void addDaemonCommands(CLI::App& app, CommandContext& context) {
     auto options = std::make_shared<AskOptions>();
     auto* ask = app.add_subcommand("ask", "Ask the daemon about one action, as an agent would");
     ask->add_option("--agent", options->agent, "Agent kind")
-        ->check(CLI::IsMember({"claude", "cursor", "codex", "mcp", "shim"}));
+        ->check(CLI::IsMember({"claude", "cursor", "codex", "gemini", "mcp", "shim"}));
     ask->add_option("--session", options->session, "Agent session id")->required();
     auto* what = ask->add_option_group("action", "The action to ask about");
     const std::vector<CLI::Option*> actionOptions{
@@ -297,8 +232,10 @@ void addDaemonCommands(CLI::App& app, CommandContext& context) {
 
     auto* hook = app.add_subcommand("hook", "Answer a coding agent's hook");
     hook->require_subcommand(1);
-    auto* claude = hook->add_subcommand("claude", "Claude Code PreToolUse hook: JSON in, decision out");
-    claude->callback([&context] { context.exitCode = runClaudeHook(); });
+    for (const auto* adapter : agentHooks()) {
+        auto* agent = hook->add_subcommand(std::string(adapter->name), std::string(adapter->description));
+        agent->callback([&context, adapter] { context.exitCode = runHookProcess(*adapter); });
+    }
 }
 
 }  // namespace vardex::engine

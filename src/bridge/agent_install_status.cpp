@@ -32,6 +32,7 @@ const std::vector<Family>& families() {
         {Kind::cursor, AgentKind::cursor, "cursor", ".cursor/hooks.json", {"Cursor.app"}, {"cursor"}},
         {Kind::claude, AgentKind::claude, "claude", ".claude/settings.json", {"Claude.app", "Claude Code.app"}, {"claude"}},
         {Kind::codex, AgentKind::codex, "codex", ".codex/hooks.json", {"Codex.app", "ChatGPT.app"}, {"codex"}},
+        {Kind::gemini, AgentKind::gemini, "gemini", ".gemini/settings.json", {}, {"gemini"}},
     };
     return table;
 }

@@ -14,7 +14,7 @@ namespace vardex {
 
 // One agent family whose hooks the app can connect, or the row for MCP tool servers.
 struct AgentInstallRow {
-    enum class Kind { cursor, claude, codex, mcp };
+    enum class Kind { cursor, claude, codex, gemini, mcp };
 
     std::string id;
     std::string title;
@@ -31,15 +31,18 @@ struct AgentInstallRow {
 template <>
 struct WireNames<AgentInstallRow::Kind> {
     using Kind = AgentInstallRow::Kind;
-    static constexpr std::array<std::pair<Kind, std::string_view>, 4> table{{
-        {Kind::cursor, "cursor"}, {Kind::claude, "claude"}, {Kind::codex, "codex"}, {Kind::mcp, "mcp"}}};
+    static constexpr std::array<std::pair<Kind, std::string_view>, 5> table{{{Kind::cursor, "cursor"},
+                                                                          {Kind::claude, "claude"},
+                                                                          {Kind::codex, "codex"},
+                                                                          {Kind::gemini, "gemini"},
+                                                                          {Kind::mcp, "mcp"}}};
 };
 
 // Which coding agents are on this computer, found on disk, and whether the engine's hooks
 // reach them, from the last health report. Reads the file system only; runs nothing.
 namespace AgentInstallStatus {
 
-// The rows cursor, claude, codex and mcp, in that order. With no report every hook row is
+// The rows cursor, claude, codex, gemini and mcp, in that order. With no report every hook row is
 // "not connected".
 std::vector<AgentInstallRow> load(const std::optional<DoctorReport>& doctor);
 

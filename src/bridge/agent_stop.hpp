@@ -36,7 +36,7 @@ namespace AgentStop {
 
 inline constexpr std::string_view flagName = "agents.stopped";
 // The command names of the agents closed by `terminate` (exact, case-sensitive).
-inline constexpr std::string_view agentProcessNames[] = {"claude", "codex", "cursor-agent"};
+inline constexpr std::string_view agentProcessNames[] = {"claude", "codex", "cursor-agent", "gemini"};
 
 // The flag in the engine's state folder.
 std::filesystem::path flagURL();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,13 +67,29 @@ void setEntry(std::vector<std::string>& entries, std::string_view name, const st
     entries.push_back(prefix + value);
 }
 
-std::vector<std::string> childEnvironment() {
+std::vector<std::string> childEnvironment(const std::vector<std::pair<std::string, std::string>>& extra) {
     std::vector<std::string> entries;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) entries.emplace_back(*entry);
     setEntry(entries, "HOME", VardexPaths::homeDirectory().string());
     setEntry(entries, "VARDEX_SOCK", VardexPaths::socketPath());
     if (auto state = VardexPaths::env("VARDEX_STATE_DIR")) setEntry(entries, "VARDEX_STATE_DIR", *state);
+    for (const auto& [name, value] : extra) setEntry(entries, name, value);
     return entries;
+}
+
+// A file in memory holding `text`, read from its start: standard input that never blocks the
+// writer, however long the text.
+std::optional<int> inputHolding(Descriptor& file, const std::string& text) {
+    file.adopt(::memfd_create("vardex-input", MFD_CLOEXEC));
+    if (file.get() < 0) return errno;
+    for (std::size_t written = 0; written < text.size();) {
+        const ssize_t count = ::write(file.get(), text.data() + written, text.size() - written);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) return errno;
+        written += static_cast<std::size_t>(count);
+    }
+    if (::lseek(file.get(), 0, SEEK_SET) != 0) return errno;
+    return std::nullopt;
 }
 
 std::vector<char*> pointersTo(std::vector<std::string>& texts) {
@@ -204,16 +221,26 @@ public:
 Result<CliResult, CliError> runBinary(const std::filesystem::path& binary, const std::vector<std::string>& arguments,
                                       const std::optional<std::filesystem::path>& cwd,
                                       std::chrono::milliseconds timeLimit) {
-    const auto deadline = std::chrono::steady_clock::now() + timeLimit;
+    return runProgram(binary, arguments, RunSetup{cwd, timeLimit, std::nullopt, {}});
+}
+
+Result<CliResult, CliError> runProgram(const std::filesystem::path& binary, const std::vector<std::string>& arguments,
+                                       const RunSetup& run) {
+    const auto deadline = std::chrono::steady_clock::now() + run.timeLimit;
     Pipe out;
     Pipe err;
+    Descriptor input;
     if (auto code = openPipe(out)) return fail(CliError::spawnFailed(reasonFor(*code)));
     if (auto code = openPipe(err)) return fail(CliError::spawnFailed(reasonFor(*code)));
+    if (run.input) {
+        if (auto code = inputHolding(input, *run.input)) return fail(CliError::spawnFailed(reasonFor(*code)));
+    }
 
     SpawnSetup setup;
     posix_spawn_file_actions_adddup2(&setup.actions, out.writeEnd.get(), STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&setup.actions, err.writeEnd.get(), STDERR_FILENO);
-    if (cwd) posix_spawn_file_actions_addchdir_np(&setup.actions, cwd->c_str());
+    if (run.input) posix_spawn_file_actions_adddup2(&setup.actions, input.get(), STDIN_FILENO);
+    if (run.cwd) posix_spawn_file_actions_addchdir_np(&setup.actions, run.cwd->c_str());
     // The engine starts with ordinary signal handling whatever this process blocks or ignores.
     sigset_t none;
     sigemptyset(&none);
@@ -228,7 +255,7 @@ Result<CliResult, CliError> runBinary(const std::filesystem::path& binary, const
 
     std::vector<std::string> argumentTexts{binary.string()};
     argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> environmentTexts = childEnvironment();
+    std::vector<std::string> environmentTexts = childEnvironment(run.environment);
     auto argv = pointersTo(argumentTexts);
     auto envp = pointersTo(environmentTexts);
 

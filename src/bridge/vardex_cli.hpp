@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bridge/cli_result.hpp"
@@ -29,6 +30,19 @@ inline constexpr std::chrono::milliseconds readingAfterExit{100};
 Result<CliResult, CliError> runBinary(const std::filesystem::path& binary, const std::vector<std::string>& arguments,
                                       const std::optional<std::filesystem::path>& cwd = std::nullopt,
                                       std::chrono::milliseconds timeLimit = defaultTimeLimit);
+
+// A run with more said about it than `runBinary` takes.
+struct RunSetup {
+    std::optional<std::filesystem::path> cwd;
+    std::chrono::milliseconds timeLimit = defaultTimeLimit;
+    // What the program reads on standard input, instead of sharing the caller's.
+    std::optional<std::string> input;
+    // Variables set for this run alone, over those `runBinary` sets.
+    std::vector<std::pair<std::string, std::string>> environment;
+};
+
+Result<CliResult, CliError> runProgram(const std::filesystem::path& binary, const std::vector<std::string>& arguments,
+                                       const RunSetup& setup);
 
 // `runBinary` with the engine found by `VardexPaths::vardexBinary`; `binaryMissing`, with
 // nothing started, when there is none.

@@ -7,16 +7,18 @@
 
 namespace vardex {
 
-enum class AgentKind { claude, cursor, codex, mcp, shim };
+// Gemini CLI comes last so the first five keep the places the wire and the logs gave them.
+enum class AgentKind { claude, cursor, codex, mcp, shim, gemini };
 
 template <>
 struct WireNames<AgentKind> {
-    static constexpr std::array<std::pair<AgentKind, std::string_view>, 5> table{{
+    static constexpr std::array<std::pair<AgentKind, std::string_view>, 6> table{{
         {AgentKind::claude, "claude"},
         {AgentKind::cursor, "cursor"},
         {AgentKind::codex, "codex"},
         {AgentKind::mcp, "mcp"},
         {AgentKind::shim, "shim"},
+        {AgentKind::gemini, "gemini"},
     }};
 };
 

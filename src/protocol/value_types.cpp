@@ -14,6 +14,7 @@ std::string_view displayName(AgentKind kind) {
         case AgentKind::codex: return "Codex";
         case AgentKind::mcp: return "MCP";
         case AgentKind::shim: return "Shim";
+        case AgentKind::gemini: return "Gemini CLI";
     }
     return {};
 }
@@ -25,6 +26,7 @@ std::string_view symbolName(AgentKind kind) {
         case AgentKind::codex: return "chevron.left.forwardslash.chevron.right";
         case AgentKind::mcp: return "server.rack";
         case AgentKind::shim: return "terminal";
+        case AgentKind::gemini: return "sparkles";
     }
     return {};
 }

@@ -40,6 +40,7 @@ std::string_view rowIdFor(AgentKind kind) {
         case AgentKind::cursor:
         case AgentKind::claude:
         case AgentKind::codex:
+        case AgentKind::gemini:
         case AgentKind::shim: return wireText(kind);
         case AgentKind::mcp: break;
     }
@@ -164,7 +165,7 @@ void VardexStore::protectSelectedApps() {
     runThenApply(
         WorkPriority::userInitiated,
         [chosen, limit = options_.engineTimeLimit] {
-            for (const std::string_view id : {"cursor", "claude", "codex"}) {
+            for (const std::string_view id : {"cursor", "claude", "codex", "gemini"}) {
                 if (chosen.contains(std::string(id))) (void)VardexCli::run({"install", installFlag(id)}, std::nullopt, limit);
             }
             return true;

@@ -23,7 +23,7 @@ protected:
     testing::ScopedEnv path{"PATH", bin.path().string()};
 
     void SetUp() override {
-        for (const char* agent : {"cursor", "claude", "codex"}) {
+        for (const char* agent : {"cursor", "claude", "codex", "gemini"}) {
             if (AgentInstallStatus::commandExists(agent)) GTEST_SKIP() << agent << " is installed on this machine";
         }
     }
@@ -52,7 +52,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, HookRowTest, ::testing::Values(
         HookCase{"NotInstalled", "", std::nullopt, Kind::claude, UIStrings::appNotInstalledHere.data(), UIStrings::notOnThisMac.data()},
         HookCase{"HookWithoutTheAgentOnDisk", "", DoctorHook{"codex", "", DoctorStatus::ok, ""}, Kind::codex, notYet, UIStrings::notOnThisMac.data()},
         HookCase{"CodexFolderWithoutHooksFile", ".codex/", std::nullopt, Kind::codex, notYet, "Not connected to Codex"},
-        HookCase{"HookForAnotherAgentOnly", ".cursor/hooks.json", claudeOk, Kind::cursor, notYet, "Not connected to Cursor"}),
+        HookCase{"HookForAnotherAgentOnly", ".cursor/hooks.json", claudeOk, Kind::cursor, notYet, "Not connected to Cursor"},
+        HookCase{"GeminiSettingsWithAWorkingHook", ".gemini/settings.json", DoctorHook{"gemini", "", DoctorStatus::ok, ""},
+                 Kind::gemini, "Connected to Gemini CLI", "Connected to Gemini CLI"},
+        HookCase{"GeminiHookThatDoesNotAnswer", ".gemini/", DoctorHook{"gemini", "", DoctorStatus::error, ""}, Kind::gemini,
+                 notYet, "Not connected to Gemini CLI"}),
     testing::caseName);
 
 // Only executable files count, wherever they stand on a messy search path.

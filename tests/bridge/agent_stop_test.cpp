@@ -25,8 +25,8 @@ constexpr std::int32_t ownPid = 777;
 TEST_P(PsParseTest, FindsOnlyAgents) { EXPECT_EQ(AgentStop::parse(GetParam().ps, ownPid), GetParam().found); }
 
 INSTANTIATE_TEST_SUITE_P(Lines, PsParseTest, ::testing::Values(
-        PsCase{"AllThreeInOrder", "12 codex\n  9 /opt/cursor-agent\n\n13 claude\n",
-               Found{{12, "codex"}, {9, "cursor-agent"}, {13, "claude"}}},
+        PsCase{"AllFourInOrder", "12 codex\n  9 /opt/cursor-agent\n\n13 claude\n14 /usr/local/bin/gemini\n",
+               Found{{12, "codex"}, {9, "cursor-agent"}, {13, "claude"}, {14, "gemini"}}},
         PsCase{"InitAndSelfNeverReturned", "1 claude\n777 claude\n0 claude\n-5 codex\n", Found{}},
         PsCase{"CaseAndAdditionsAreNotAgents", "20 Claude\n21 claude-helper\n22 codex2\n23 /x/claude/node\n", Found{}},
         PsCase{"TabsAndTrailingBlanks", "\t31 \t/usr/bin/codex \t\n", Found{{31, "codex"}}},

@@ -76,6 +76,18 @@ TEST_F(CliTest, EnvironmentCarriesHomeSocketAndStateOnlyWhenSet) {
     EXPECT_EQ(runOk(script, {}, root.path()).stdout, std::string(getpwuid(getuid())->pw_dir) + "|/run/v.sock|/var/state|kept|" + h);
 }
 
+// A run given its own input and variables: all of a long input arrives (none is held back by a
+// full pipe), and a variable given for the run wins over the one the runner sets.
+TEST_F(CliTest, ARunCanBeGivenItsInputAndVariables) {
+    const std::string input = std::string(300000, 'i') + "\nend";
+    VardexCli::RunSetup setup;
+    setup.input = input;
+    setup.environment = {{"VARDEX_SOCK", "/dev/null/x.sock"}, {"VARDEX_TEST_MARKER", "given"}};
+    const auto run = VardexCli::runProgram(engine(R"sh(wc -c; printf '%s|%s' "$VARDEX_SOCK" "$VARDEX_TEST_MARKER")sh"), {}, setup);
+    ASSERT_TRUE(run.ok()) << run.error().description();
+    EXPECT_EQ(run->stdout, std::to_string(input.size()) + "\n/dev/null/x.sock|given");
+}
+
 struct SpawnFailureCase { const char *name, *file, *cwd, *description; };  // file and cwd under the temporary folder
 
 class CliSpawnFailureTest : public CliTest, public ::testing::WithParamInterface<SpawnFailureCase> {};

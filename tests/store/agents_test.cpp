@@ -155,12 +155,13 @@ TEST_F(FakeEngineStoreTest, OnboardingTicksTheAgentsFoundInstallsTheTickedFamili
     // Ticked from the rows on screen, before the refresh it starts lands.
     store.prepareOnboardingSelection();
     EXPECT_EQ(store.onboardingEnabled, (std::set<std::string>{"cursor", "codex"}));
-    store.onboardingEnabled.insert({"zed", "claude"});
+    store.onboardingEnabled.insert({"zed", "claude", "gemini"});
     store.protectSelectedApps();
     EXPECT_TRUE(store.busy);
     harness.queue.runPending();
 
-    EXPECT_EQ(callsStartingWith("install"), (Strings{"install --cursor", "install --claude", "install --codex"}));
+    EXPECT_EQ(callsStartingWith("install"),
+              (Strings{"install --cursor", "install --claude", "install --codex", "install --gemini"}));
     EXPECT_FALSE(store.busy);
     EXPECT_EQ(store.onboardingStep, 3);
     EXPECT_EQ(store.userPolicy.folders().size(), OnboardingFolders::defaultGuardPaths().size());
@@ -296,7 +297,7 @@ TEST_F(Dashboard, RefreshReadsTheEngineAndTheDiskOffTheMainThreadAndAppliesItAll
 
     ASSERT_TRUE(store.doctor.has_value());
     EXPECT_EQ(store.doctorError, std::nullopt);
-    EXPECT_EQ(ids(store.agents), (Strings{"cursor", "claude", "codex", "mcp"}));
+    EXPECT_EQ(ids(store.agents), (Strings{"cursor", "claude", "codex", "gemini", "mcp"}));
     EXPECT_EQ(store.watchingNames(), Strings{"Claude Code"});
     EXPECT_EQ(ids(store.appsNeedingFix()), Strings{"cursor"});
     EXPECT_FALSE(store.exampleData);

@@ -72,7 +72,8 @@ TEST_P(LayoutCheck, NothingReachesOutsideItsRoomAndNoLabelIsCut) {
     auto& store = screens.store();
     store.catalog = *RulesCatalog::load();
     store.agents = {{"cursor", "Cursor", true, true, "", AgentInstallRow::Kind::cursor},
-                    {"claude", "Claude Code", true, false, "", AgentInstallRow::Kind::claude}};
+                    {"claude", "Claude Code", true, false, "", AgentInstallRow::Kind::claude},
+                    {"gemini", "Gemini CLI", true, false, "", AgentInstallRow::Kind::gemini}};
     store.connected = true;
     c.arrange(store);
     const std::unique_ptr<QWidget> window = c.activityWindow ? std::unique_ptr<QWidget>(screens.show<ActivityWindow>())

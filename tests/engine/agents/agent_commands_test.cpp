@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "agents/agent_setup.hpp"
+#include "agents/hook_entries.hpp"
 #include "bridge/agent_install_status.hpp"
 #include "bridge/doctor_report.hpp"
 #include "bridge/protect_app_row.hpp"
@@ -76,6 +78,8 @@ TEST_P(InstallRoundTripTest, UninstallGivesTheUsersFileBackByteForByte) {
 INSTANTIATE_TEST_SUITE_P(AgentFiles, InstallRoundTripTest, ::testing::Values(
         RoundTripCase{"claude", ".claude/settings.json", "{\n\t\"model\":\"opus\", \"cost\": 1.50,\n\t\"hooks\": {\"PreToolUse\": []}, \"note\": \"caf\\u00e9 – ok\"\n}", "--claude", {"uninstall"}, AgentInstallRow::Kind::claude},
         RoundTripCase{"codex", ".codex/hooks.json", "{}", "--codex", {"connect", "--disconnect", "codex"}, AgentInstallRow::Kind::codex},
+        RoundTripCase{"cursor", ".cursor/hooks.json", "{\n  \"hooks\": {\"stop\": [{\"command\": \"./done.sh\"}]}\n}\n", "--cursor", {"uninstall"}, AgentInstallRow::Kind::cursor},
+        RoundTripCase{"gemini", ".gemini/settings.json", "{\n    \"theme\": \"Dracula\",\n    \"general\": {\"vimMode\": true}\n}", "--gemini", {"connect", "--disconnect", "gemini"}, AgentInstallRow::Kind::gemini},
         RoundTripCase{"made_by_the_engine", ".claude/settings.json", std::nullopt, "--claude", {"uninstall"}, AgentInstallRow::Kind::claude},
         RoundTripCase{"mcp_toml", ".codex/config.toml", "# my codex\nmodel = \"o4\"\n\n[mcp_servers.docs]\ncommand = \"docs-mcp\" # local\nargs = ['--port', \"8\"]\n", "--mcp", {"uninstall", "--mcp"}, AgentInstallRow::Kind::mcp}), testing::byName);
 
@@ -102,19 +106,47 @@ TEST(InstallTest, AFileThatIsNotJSONIsLeftAloneWithAClearError) {
     EXPECT_EQ(readFile(file), "{\"model\": opus}");
 }
 
-TEST(DoctorTest, AHookWhoseProgramIsGoneIsReportedAndTheAgentIsNotConnected) {
-    TempHome home;
-    writeFile(home / ".claude/settings.json",
-              R"({"hooks":{"PreToolUse":[{"matcher":"*","hooks":[{"type":"command","command":"/gone/vardex hook claude"}]}]}})");
-    const auto report = doctor();
-    EXPECT_EQ(report.hooks, (std::vector<DoctorHook>{{"claude", (home / ".claude/settings.json").string(), DoctorStatus::error,
-                                                      "The hook runs /gone/vardex, which is missing. Run vardex install --claude."}}));
-    EXPECT_EQ(row(AgentInstallRow::Kind::claude).message, "Found. Not connected yet.");
+struct HookHealthCase {
+    const char* name;
+    AgentInstallRow::Kind family;
+    const char* script;  // the program the entry runs, named "vardex": empty this engine, null none at all
+    bool older;          // the entry as an older engine wrote it
+    DoctorStatus status;
+    const char* said;  // a piece of the hook's sentence
+};
 
-    EXPECT_EQ(engine({"install", "--claude"}).exitCode, 0);
-    EXPECT_EQ(row(AgentInstallRow::Kind::claude).message, "Connected to Claude Code");
-    EXPECT_EQ(report.daemon.status, DoctorStatus::error) << "no daemon listens in this home";
+class DoctorOnHooks : public ::testing::TestWithParam<HookHealthCase> {};
+
+// An entry is reported as working only when a trial call gets an answer the agent can read; any
+// other entry is one that `install` repairs.
+TEST_P(DoctorOnHooks, TriesTheInstalledCommandAndInstallRepairsIt) {
+    const auto& c = GetParam();
+    TempHome home;
+    fs::path program = VARDEX_ENGINE_EXE;
+    if (c.script == nullptr) program = home / "gone/vardex";
+    if (c.script != nullptr && *c.script != '\0') program = testing::writeScript(home / "old/vardex", c.script);
+    const auto command = c.older ? program.string() + " hook " + std::string(wireText(c.family)) + " || exit 2"
+                                 : engine::hookCommand(program, c.family);
+    const auto file = engine::hookFile(c.family);
+    writeFile(file, engine::withHook(std::nullopt, c.family, command).value());
+
+    const auto hooks = doctor().hooks;
+    ASSERT_EQ(hooks.size(), 1u);
+    EXPECT_EQ(hooks.front().status, c.status);
+    EXPECT_NE(hooks.front().message.find(c.said), std::string::npos) << hooks.front().message;
+    EXPECT_EQ(row(c.family).installed, c.status == DoctorStatus::ok);
+
+    EXPECT_EQ(engine({"install", "--" + std::string(wireText(c.family))}).exitCode, 0);
+    EXPECT_EQ(doctor().hooks.front().status, DoctorStatus::ok);
+    EXPECT_TRUE(row(c.family).installed);
 }
+
+INSTANTIATE_TEST_SUITE_P(Entries, DoctorOnHooks, ::testing::Values(
+        HookHealthCase{"working", AgentInstallRow::Kind::cursor, "", false, DoctorStatus::ok, "Every action of Cursor is checked."},
+        HookHealthCase{"program_gone", AgentInstallRow::Kind::claude, nullptr, true, DoctorStatus::error, "gone/vardex, which is missing. Run vardex install --claude."},
+        HookHealthCase{"written_before_failures_printed_a_denial", AgentInstallRow::Kind::claude, "", true, DoctorStatus::warning, "written by an older Vardex"},
+        HookHealthCase{"engine_without_the_agents_hook", AgentInstallRow::Kind::gemini, "echo 'A subcommand is required' >&2; exit 106", false, DoctorStatus::error, "A trial call to the hook ended with status 2, so Gemini CLI is not protected."},
+        HookHealthCase{"answer_in_another_agents_format", AgentInstallRow::Kind::codex, "cat >/dev/null; echo '{\"permission\":\"deny\"}'", false, DoctorStatus::error, "did not answer in the agent's format"}), testing::byName);
 
 struct DaemonRecordCase {
     const char* name;
