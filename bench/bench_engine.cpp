@@ -1,8 +1,10 @@
 // The engine's own work per action: parsing a command line, deciding a typical agent command
 // against the built-in rules and a user layer, and appending one line to the activity log
-// under its file lock.
+// under its file lock, flushed to the disk.
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdlib>
@@ -104,5 +106,30 @@ void BM_AppendAuditLine(benchmark::State& state) {
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_AppendAuditLine);
+
+// The part of an append that waits for the disk: one line written and flushed, then the anchor
+// replaced (a temporary file flushed, renamed, the folder flushed). Compare with the whole append
+// above to see what the flushes cost a decision.
+void BM_FlushLineAndAnchor(benchmark::State& state) {
+    char pattern[] = "/tmp/vardex-bench-XXXXXX";
+    const std::filesystem::path folder = ::mkdtemp(pattern);
+    const std::string line(420, 'x');
+    const std::string anchor(160, 'y');
+    const int log = ::open((folder / "log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const auto temporary = folder / "anchor.tmp";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(::write(log, line.data(), line.size()) + ::fsync(log));
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        benchmark::DoNotOptimize(::write(fd, anchor.data(), anchor.size()) + ::fsync(fd));
+        ::close(fd);
+        ::rename(temporary.c_str(), (folder / "anchor").c_str());
+        benchmark::DoNotOptimize(::fsync(dir));
+    }
+    ::close(log);
+    ::close(dir);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_FlushLineAndAnchor);
 
 }  // namespace

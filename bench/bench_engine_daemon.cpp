@@ -99,8 +99,12 @@ void BM_EvaluateKeptConnection(benchmark::State& state) {
 BENCHMARK(BM_EvaluateKeptConnection)->Unit(benchmark::kMicrosecond);
 
 // What an agent pays per tool call: `vardex hook <agent>` started as a process, the call on its
-// standard input, its answer read back, for a command the engine allows.
-void hookProcess(benchmark::State& state, const char* agent, const std::string& input, const std::string& allowed) {
+// standard input, its answer read back, for a command the engine allows. Calls come `spacing`
+// apart: none for calls back to back, where each may wait for the daemon to flush the last
+// decision's log line to the disk; otherwise the pause an agent leaves between calls, which the
+// flush fits into.
+void hookProcess(benchmark::State& state, const char* agent, const std::string& input, const std::string& allowed,
+                 std::chrono::milliseconds spacing = std::chrono::milliseconds(0)) {
     BenchDaemon daemon;
     if (!daemon.ready()) return state.SkipWithError("the daemon did not start");
     char program[] = VARDEX_ENGINE_EXE;
@@ -108,6 +112,11 @@ void hookProcess(benchmark::State& state, const char* agent, const std::string& 
     std::string name = agent;
     char* argv[] = {program, hook, name.data(), nullptr};
     for (auto _ : state) {
+        if (spacing.count() > 0) {
+            state.PauseTiming();
+            std::this_thread::sleep_for(spacing);
+            state.ResumeTiming();
+        }
         int in[2];
         int out[2];
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return state.SkipWithError("no pipe");
@@ -133,13 +142,15 @@ void hookProcess(benchmark::State& state, const char* agent, const std::string& 
     }
 }
 
-void BM_ClaudeHookProcess(benchmark::State& state) {
-    hookProcess(state, "claude",
-                R"({"session_id":"bench","cwd":"/tmp","hook_event_name":"PreToolUse","tool_name":"Bash",)"
-                R"("tool_input":{"command":"git status"}})",
-                R"("permissionDecision":"allow")");
-}
+const std::string claudeCall = R"({"session_id":"bench","cwd":"/tmp","hook_event_name":"PreToolUse","tool_name":"Bash",)"
+                               R"("tool_input":{"command":"git status"}})";
+
+void BM_ClaudeHookProcess(benchmark::State& state) { hookProcess(state, "claude", claudeCall, R"("permissionDecision":"allow")"); }
 BENCHMARK(BM_ClaudeHookProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_ClaudeHookProcessSpaced(benchmark::State& state) {
+    hookProcess(state, "claude", claudeCall, R"("permissionDecision":"allow")", std::chrono::milliseconds(100));
+}
+BENCHMARK(BM_ClaudeHookProcessSpaced)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CursorHookProcess(benchmark::State& state) {
     hookProcess(state, "cursor",

@@ -24,3 +24,11 @@ endif()
 # Libraries found once here so every subfolder sees the same targets.
 find_package(nlohmann_json 3.10 REQUIRED)
 find_package(Threads REQUIRED)
+
+# Code that differs between platforms lives in one file per platform, named *_linux.cpp or
+# *_macos.cpp; the build compiles the one for its target.
+if(APPLE)
+  set(VARDEX_PLATFORM macos)
+else()
+  set(VARDEX_PLATFORM linux)
+endif()

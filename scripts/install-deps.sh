@@ -15,6 +15,8 @@ packages=(
   # desktop shell and its test display
   qt6-base-dev qt6-svg-dev xvfb xauth fonts-dejavu-core dbus dbus-x11 dunst
   libnotify-bin xdotool trayer imagemagick python3 libx11-6
+  # a Wayland session for the app and its road: Qt's Wayland platform and a compositor
+  qt6-wayland weston
   # packaging and its validators
   dpkg-dev desktop-file-utils appstream
   # coverage report; where a hung app stands when a road fails

@@ -10,4 +10,6 @@ export VARDEX_EXPORT_FILE="$1/export.jsonl"
 export VARDEX_SKIP_ONBOARDING=1 VARDEX_SKIP_CONSENT=1 VARDEX_SKIP_LAUNCHCTL=1 VARDEX_SKIP_MOVE_PROMPT=1
 export VARDEX_V2_EXAMPLE=1
 unset VARDEX_STATUS_FILE
+# The app's and the engine's state follow HOME, not a desktop session's own folders.
+unset XDG_STATE_HOME XDG_CONFIG_HOME
 mkdir -p "$HOME" "$VARDEX_CAPTURE_DIR"

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bridge/home_migration.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "cli/commands.hpp"
 #include "daemon/agent_action.hpp"
@@ -66,18 +66,13 @@ struct DaemonOptions {
     unsigned halfLineSeconds = 10;
 };
 
-std::filesystem::path accountHome() {
-    const passwd* account = ::getpwuid(::getuid());
-    return account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
-}
-
 // The socket every installed agent and the app use when nothing else is said, under HOME or
 // under the account's own home folder.
 bool isDefaultSocket(const std::string& path) {
     const auto chosen = std::filesystem::path(path).lexically_normal();
-    for (const auto& home : {VardexPaths::homeDirectory(), accountHome()}) {
+    for (const auto& home : {VardexPaths::homeDirectory(), VardexPaths::accountHome()}) {
         if (home.empty()) continue;
-        const auto standard = (home / "Library/Application Support/Talvenor/vardex.sock").lexically_normal();
+        const auto standard = VardexPaths::defaultSocketFor(home).lexically_normal();
         std::error_code ignored;
         if (chosen == standard || std::filesystem::equivalent(chosen, standard, ignored)) return true;
     }
@@ -111,6 +106,9 @@ int runDaemon(const DaemonOptions& options) {
         std::cerr << "vardex daemon: no app was named with --app-executable, so no answer from an app counts and "
                      "every question is settled by the policy's no-app default."
                   << std::endl;
+    }
+    for (const auto& kept : moveEarlierLayoutsOfThisHome().keptBack) {
+        std::cerr << "vardex daemon: left where an earlier version kept it: " << kept << std::endl;
     }
     auto stopFd = installStopSignals();
     if (!stopFd) {

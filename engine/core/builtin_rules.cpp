@@ -573,7 +573,7 @@ Rule rule(std::string id, std::string description, Severity severity, Outcome de
 
 SelfPaths selfPaths(const std::string& home) {
     SelfPaths self;
-    self.folders = {home + "/.config/talvenor", absolutePath(VardexPaths::auditDirectory().string(), home, ""),
+    self.folders = {absolutePath(VardexPaths::userConfigDirectory().parent_path().string(), home, ""), absolutePath(VardexPaths::auditDirectory().string(), home, ""),
                     absolutePath(VardexPaths::supportDirectory().string(), home, ""),
                     absolutePath(VardexPaths::logsDirectory().string(), home, "")};
     const auto socket = absolutePath(VardexPaths::socketPath(), home, "");

@@ -330,7 +330,10 @@ void DaemonServer::answer(std::uint64_t from, const ApprovalResponse& response) 
     Decision decided = question.decision;
     decided.outcome = isAllowed(response.verdict) ? Outcome::allow : Outcome::deny;
     decided.reasonAgent = DecisionEvent::fromApproval(question.request, response.verdict).reasonAgent;
-    finish(question.agent, question.action, decided, response.by.empty() ? std::string("ui") : response.by);
+    // The app answers "timeout" itself when its own waiting time ends: nobody chose.
+    const bool chosen = response.by != Approver::timeout;
+    finish(question.agent, question.action, decided, response.by.empty() ? std::string("ui") : response.by,
+           chosen ? std::optional(response.verdict) : std::nullopt);
 }
 
 void DaemonServer::settleUnanswered(const std::string& questionId, Outcome fallback, const std::string& approver,
@@ -373,10 +376,13 @@ void DaemonServer::expireQuestions() {
 }
 
 void DaemonServer::finish(std::uint64_t agent, const Action& action, const Decision& decision,
-                          const std::optional<std::string>& approver) {
+                          const std::optional<std::string>& approver, std::optional<ApprovalVerdict> verdict) {
     const IpcMessage event = IpcMessage::event(decisionEvent(action, decision));
     if (auto asking = connections_.find(agent); asking != connections_.end() && !asking->second.gone) {
         queue(asking->second, event);
+        // The agent is waiting: it hears first, and the log's flush to the disk (milliseconds)
+        // follows before the next decision is taken. The UIs hear once the line is written.
+        flush(asking->second);
     }
     broadcast(event, agent);
 
@@ -385,10 +391,11 @@ void DaemonServer::finish(std::uint64_t agent, const Action& action, const Decis
     record.agent = action.context.agent;
     record.session = action.context.sessionId;
     record.action = actionWithoutContext(action);
-    record.decision = decision.outcome;
+    record.decision = verdict ? Outcome::ask : decision.outcome;
     record.ruleId = decision.ruleId;
     record.risk = decision.riskScore.value();
     record.approver = approver;
+    if (verdict) record.verdict = std::string(wireText(*verdict));
     if (auto appended = appendAuditRecord(auditLog_, record); !appended) {
         diagnostics_ << "vardex daemon: could not write the activity log: " << appended.error() << std::endl;
     }

@@ -109,9 +109,10 @@ private:
     // Settles an open question without a person's answer.
     void settleUnanswered(const std::string& questionId, Outcome fallback, const std::string& approver,
                           const std::string& reasonAgent);
-    // Reports the decision to the agent and the UIs and logs it.
+    // Reports the decision to the agent and the UIs and logs it; a question a person answered
+    // is logged as asked, with their verdict.
     void finish(std::uint64_t agent, const Action& action, const Decision& decision,
-                const std::optional<std::string>& approver);
+                const std::optional<std::string>& approver, std::optional<ApprovalVerdict> verdict = std::nullopt);
     void broadcast(const IpcMessage& message, std::optional<std::uint64_t> except = std::nullopt);
     void queue(Connection& connection, const IpcMessage& message);
     bool isSubscribedUi(const Connection& connection) const;

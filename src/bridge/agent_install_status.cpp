@@ -78,7 +78,7 @@ AgentInstallRow hookRow(const Family& family, const std::optional<DoctorReport>&
         // A hook the engine knows about means the agent was here, even if it is not found now.
         row.message = "Found. Not connected yet.";
     } else {
-        row.message = "This app is not installed on this Mac.";
+        row.message = std::string(UIStrings::appNotInstalledHere);
     }
     return row;
 }

@@ -17,7 +17,6 @@
 
 #include "bridge/vardex_paths.hpp"
 #include "protocol/protocol_json.hpp"
-#include "protocol/socket_path.hpp"
 
 extern char** environ;
 
@@ -72,7 +71,7 @@ std::vector<std::string> childEnvironment(const std::vector<std::pair<std::strin
     std::vector<std::string> entries;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) entries.emplace_back(*entry);
     setEntry(entries, "HOME", VardexPaths::homeDirectory().string());
-    setEntry(entries, "VARDEX_SOCK", defaultSocketPath());
+    setEntry(entries, "VARDEX_SOCK", VardexPaths::socketPath());
     if (auto state = VardexPaths::env("VARDEX_STATE_DIR")) setEntry(entries, "VARDEX_STATE_DIR", *state);
     for (const auto& [name, value] : extra) setEntry(entries, name, value);
     return entries;

@@ -5,12 +5,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cerrno>
 #include <vector>
 
-#include "protocol/socket_path.hpp"
-
 namespace vardex::VardexPaths {
-namespace {
 
 std::filesystem::path accountHome() {
     long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -25,6 +23,8 @@ std::filesystem::path accountHome() {
     // derived path absolute.
     return "/";
 }
+
+namespace {
 
 // Only the layout of a macOS bundle (X.app/Contents/MacOS/program) makes an ".app" folder.
 std::optional<std::filesystem::path> enclosingBundle(const std::filesystem::path& executable) {
@@ -79,12 +79,18 @@ std::filesystem::path homeDirectory() {
 }
 
 std::filesystem::path homeURL() { return homeDirectory(); }
-std::filesystem::path supportDirectory() { return homeDirectory() / "Library/Application Support/Talvenor"; }
-std::filesystem::path logsDirectory() { return homeDirectory() / "Library/Logs/Talvenor"; }
+
+LayoutEnvironment layoutEnvironment() {
+    return {homeDirectory(), env("XDG_STATE_HOME"), env("XDG_CONFIG_HOME"), env("XDG_RUNTIME_DIR")};
+}
+
+HomeLayout homeLayout() { return platformLayout(layoutEnvironment()); }
+std::filesystem::path supportDirectory() { return homeLayout().support; }
+std::filesystem::path logsDirectory() { return homeLayout().logs; }
 
 std::filesystem::path auditDirectory() {
     if (auto state = env("VARDEX_STATE_DIR")) return *state;
-    return logsDirectory() / "vardex";
+    return homeLayout().engineState;
 }
 
 std::filesystem::path auditLogURL() { return auditDirectory() / "audit.jsonl"; }
@@ -92,19 +98,32 @@ std::filesystem::path launchAgentDirectory() { return homeDirectory() / "Library
 std::filesystem::path launchAgentPlistURL() { return launchAgentDirectory() / launchAgentPlistName; }
 std::filesystem::path pauseStateURL() { return supportDirectory() / "menubar-pause.json"; }
 std::filesystem::path settingsURL() { return supportDirectory() / "menubar-settings.json"; }
-std::filesystem::path userConfigDirectory() { return homeDirectory() / ".config/talvenor/vardex"; }
+std::filesystem::path userConfigDirectory() { return homeLayout().userConfig; }
 std::filesystem::path userPolicyURL() { return userConfigDirectory() / "policy.yaml"; }
-std::string socketPath() { return defaultSocketPath(); }
+
+std::string socketPath() {
+    if (auto socket = env("VARDEX_SOCK")) return *socket;
+    return homeLayout().socket.string();
+}
+
+std::filesystem::path defaultSocketFor(const std::filesystem::path& home) {
+    auto environment = layoutEnvironment();
+    environment.home = home;
+    return platformLayout(environment).socket;
+}
 
 std::vector<std::filesystem::path> mcpConfigCandidates() {
     const auto home = homeDirectory();
-    return {
-        home / "Library/Application Support/Claude/claude_desktop_config.json",
+    std::vector<std::filesystem::path> candidates{
+        homeLayout().claudeDesktopConfig,
         home / ".claude.json",
         home / ".cursor/mcp.json",
         home / ".codex/config.toml",
-        home / ".config/Claude/claude_desktop_config.json",
     };
+    // Where Claude Desktop keeps it on Linux without XDG_CONFIG_HOME, unless that is already named.
+    auto plainLinux = home / ".config/Claude/claude_desktop_config.json";
+    if (candidates.front() != plainLinux) candidates.push_back(std::move(plainLinux));
+    return candidates;
 }
 
 bool isExecutable(const std::filesystem::path& path) {

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "bridge/home_layout.hpp"
 #include "common/result.hpp"
 
 // Where everything lives on disk, and the environment look-up every `VARDEX_...` switch goes
@@ -27,9 +28,13 @@ std::optional<std::string> env(std::string_view name);
 // HOME when set and not empty, else the account's home directory.
 std::filesystem::path homeDirectory();
 std::filesystem::path homeURL();
+// HOME and the XDG base directory variables, as the layout reads them.
+LayoutEnvironment layoutEnvironment();
+// The platform's layout for the current environment, before the VARDEX_... switches.
+HomeLayout homeLayout();
 std::filesystem::path supportDirectory();
 std::filesystem::path logsDirectory();
-// VARDEX_STATE_DIR unchanged when set, else the "vardex" folder in the logs directory.
+// VARDEX_STATE_DIR unchanged when set, else the layout's engine state folder.
 std::filesystem::path auditDirectory();
 std::filesystem::path auditLogURL();
 std::filesystem::path launchAgentDirectory();
@@ -38,8 +43,12 @@ std::filesystem::path pauseStateURL();
 std::filesystem::path settingsURL();
 std::filesystem::path userConfigDirectory();
 std::filesystem::path userPolicyURL();
-// The daemon socket: VARDEX_SOCK, else the one in the support directory.
+// The daemon socket: VARDEX_SOCK, else the layout's.
 std::string socketPath();
+// The socket every agent and the app use when VARDEX_SOCK says nothing, for `home`.
+std::filesystem::path defaultSocketFor(const std::filesystem::path& home);
+// The account's own home folder, whatever HOME says.
+std::filesystem::path accountHome();
 
 // The MCP configuration files coding agents keep under HOME, in the order they are searched.
 std::vector<std::filesystem::path> mcpConfigCandidates();

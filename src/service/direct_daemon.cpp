@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "bridge/vardex_paths.hpp"
-#include "service/launch_agent.hpp"
 
 extern char** environ;
 
@@ -80,7 +79,13 @@ Result<void, ServiceError> DirectDaemonBackend::spawnForegroundDaemon(const std:
 
 void DirectDaemonBackend::keepAlive(const std::filesystem::path& engine) {
     std::lock_guard guard(lock_);
-    if (wanted_) (void)spawnUnlessRunning(engine);
+    if (!wanted_ || childRunning() || !pacing_.mayRestart(now_())) return;
+    (void)spawnUnlessRunning(engine);
+}
+
+bool DirectDaemonBackend::running() {
+    std::lock_guard guard(lock_);
+    return childRunning();
 }
 
 Result<void, ServiceError> DirectDaemonBackend::spawnUnlessRunning(const std::filesystem::path& engine) {
@@ -122,11 +127,12 @@ Result<void, ServiceError> DirectDaemonBackend::spawnUnlessRunning(const std::fi
                                          std::system_category().message(spawned) + "."));
     }
     child_ = pid;
+    pacing_.started(now_());
     return {};
 }
 
 Result<void, ServiceError> DirectDaemonBackend::start(const std::filesystem::path& engine, bool runAtLoad) {
-    if (auto written = writeLaunchAgent(engine, runAtLoad, app_); !written) return written;
+    if (auto written = writeServiceDescription(engine, runAtLoad, app_); !written) return written;
     return spawnForegroundDaemon(engine);
 }
 
@@ -149,7 +155,7 @@ void DirectDaemonBackend::stop() {
 }
 
 Result<void, ServiceError> DirectDaemonBackend::setStartAtLogin(const std::filesystem::path& engine, bool on) {
-    return writeLaunchAgent(engine, on, app_);
+    return writeServiceDescription(engine, on, app_);
 }
 
 }  // namespace vardex

@@ -20,7 +20,7 @@ constexpr const char* keys[] = {"systemExtension", "fullDiskAccess", "networkFil
 }  // namespace
 
 std::filesystem::path MacSetupStatus::persistenceURL() {
-    return VardexPaths::homeDirectory() / "Library/Application Support/Talvenor" / "mac-setup.json";
+    return VardexPaths::supportDirectory() / "mac-setup.json";
 }
 
 MacSetupStatus MacSetupStatus::probe() {

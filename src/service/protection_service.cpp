@@ -9,14 +9,6 @@
 
 namespace vardex {
 
-ServiceBackendKind platformServiceBackend() {
-#ifdef __APPLE__
-    return ServiceBackendKind::launchctl;
-#else
-    return ServiceBackendKind::systemd;
-#endif
-}
-
 ServiceBackendKind chooseServiceBackend(const std::optional<std::string>& skipLaunchctl, ServiceBackendKind platform) {
     return skipLaunchctl == "1" ? ServiceBackendKind::directChild : platform;
 }
@@ -25,13 +17,15 @@ ProtectionService::ProtectionService(ServiceOptions options)
     : options_(std::move(options)),
       kind_(chooseServiceBackend(VardexPaths::env("VARDEX_SKIP_LAUNCHCTL"), options_.platform)) {
     switch (kind_) {
-        case ServiceBackendKind::directChild: backend_ = std::make_unique<DirectDaemonBackend>(options_.app); break;
+        case ServiceBackendKind::directChild:
+            backend_ = std::make_unique<DirectDaemonBackend>(options_.app, options_.now);
+            break;
         case ServiceBackendKind::launchctl:
             backend_ = std::make_unique<LaunchctlBackend>(options_.launchctlProgram, options_.timeouts, options_.app);
             break;
         case ServiceBackendKind::systemd:
             backend_ = std::make_unique<SystemdBackend>(options_.systemctlProgram, options_.timeouts, options_.eventLog,
-                                                        options_.app);
+                                                        options_.app, options_.now);
             break;
     }
 }

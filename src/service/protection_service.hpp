@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,7 +17,8 @@ namespace vardex {
 
 enum class ServiceBackendKind { directChild, launchctl, systemd };
 
-// The platform's own service manager: launchctl on macOS, a systemd user unit elsewhere.
+// The platform's own service manager: launchctl on macOS, a systemd user unit on Linux (each in
+// its platform's file).
 ServiceBackendKind platformServiceBackend();
 
 // VARDEX_SKIP_LAUNCHCTL exactly "1" means a direct child; any other value, or none, the
@@ -32,6 +35,8 @@ struct ServiceOptions {
     ServiceEventLog eventLog;
     // The app the daemon listens to: this very program unless told otherwise.
     DaemonApp app{VardexPaths::runningExecutable(), false};
+    // The clock that paces restarts of a daemon the app runs itself.
+    std::function<std::chrono::steady_clock::time_point()> now = std::chrono::steady_clock::now;
 };
 
 // Keeps the engine's daemon running as the user's login service and records whether it

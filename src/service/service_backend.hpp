@@ -30,6 +30,15 @@ std::vector<std::string> daemonArguments(const DaemonApp& app);
 // daemon that would not start has said why in the same place whoever started it.
 std::filesystem::path daemonOutputLog();
 std::filesystem::path daemonErrorLog();
+// The last line the daemon wrote to `errorLog` (its last few kilobytes are read), without
+// surrounding white space; absent when there is none.
+std::optional<std::string> lastDaemonError(const std::filesystem::path& errorLog = daemonErrorLog());
+
+// The platform's own service description (a systemd user unit, a launch agent), written for a
+// daemon the app runs itself too, so that the service manager later finds it in place.
+std::filesystem::path serviceDescriptionURL();
+Result<void, ServiceError> writeServiceDescription(const std::filesystem::path& engine, bool runAtLoad,
+                                                   const DaemonApp& app);
 
 // One way of keeping the engine's daemon running. `ProtectionService` picks one when it is
 // made and keeps it; the folders and the start-at-login choice are settled before any call.

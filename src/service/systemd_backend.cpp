@@ -39,6 +39,16 @@ std::string valueOf(std::string_view showOutput, std::string_view property) {
     return {};
 }
 
+// The user manager's environment need not carry the session's XDG folders: the ones set here go
+// into the unit, so the daemon finds the same state and policy folders as the app.
+std::string xdgEnvironment() {
+    std::string lines;
+    for (const char* name : {"XDG_STATE_HOME", "XDG_CONFIG_HOME"}) {
+        if (auto value = VardexPaths::env(name)) lines += "Environment=" + quoted(std::string(name) + "=" + *value, false) + "\n";
+    }
+    return lines;
+}
+
 }  // namespace
 
 std::filesystem::path systemdUnitURL() {
@@ -59,6 +69,7 @@ std::string systemdUnit(const std::filesystem::path& engine, const DaemonApp& ap
            "ExecStart=" + command + "\n"
            "Environment=" + quoted("HOME=" + VardexPaths::homeDirectory().string(), false) + "\n"
            "Environment=" + quoted("VARDEX_SOCK=" + VardexPaths::socketPath(), false) + "\n"
+           + xdgEnvironment() +
            "WorkingDirectory=" + specifiersEscaped(logs.string()) + "\n"
            "Restart=always\n"
            "RestartSec=1\n"
@@ -137,6 +148,11 @@ Result<void, ServiceError> SystemdBackend::start(const std::filesystem::path& en
 void SystemdBackend::stop() {
     if (fellBack_) return direct_.stop();
     (void)runSystemctl({"stop", std::string(unitName)});
+}
+
+void SystemdBackend::keepAlive(const std::filesystem::path& engine) {
+    // systemd restarts its own unit; only a daemon this backend runs itself needs keeping.
+    if (fellBack_) direct_.keepAlive(engine);
 }
 
 Result<void, ServiceError> SystemdBackend::setStartAtLogin(const std::filesystem::path& engine, bool on) {

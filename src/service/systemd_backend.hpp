@@ -20,11 +20,17 @@ public:
     static constexpr std::string_view defaultProgram = "/usr/bin/systemctl";
     static constexpr std::string_view unitName = "vardex.service";
 
-    SystemdBackend(std::filesystem::path program, ServiceTimeouts timeouts, ServiceEventLog log, DaemonApp app)
-        : program_(std::move(program)), timeouts_(timeouts), log_(std::move(log)), app_(app), direct_(std::move(app)) {}
+    SystemdBackend(std::filesystem::path program, ServiceTimeouts timeouts, ServiceEventLog log, DaemonApp app,
+                   DirectDaemonBackend::Now now = RestartPacing::Clock::now)
+        : program_(std::move(program)),
+          timeouts_(timeouts),
+          log_(std::move(log)),
+          app_(app),
+          direct_(std::move(app), std::move(now)) {}
 
     Result<void, ServiceError> start(const std::filesystem::path& engine, bool runAtLoad) override;
     void stop() override;
+    void keepAlive(const std::filesystem::path& engine) override;
     Result<void, ServiceError> setStartAtLogin(const std::filesystem::path& engine, bool on) override;
 
     CliResult runSystemctl(const std::vector<std::string>& arguments) const;

@@ -2,7 +2,7 @@
 #include <chrono>
 
 #include "activity/notification_content.hpp"
-#include "protocol/socket_path.hpp"
+#include "bridge/vardex_paths.hpp"
 #include "store/vardex_store.hpp"
 
 namespace vardex {
@@ -43,7 +43,7 @@ void VardexStore::connectLoop() {
             if (const auto store = weak.lock()) store->noteDisconnected();
         },
     };
-    connection_ = std::make_unique<ConnectionWorker>(defaultSocketPath(), ports_.queue, running, std::move(effects));
+    connection_ = std::make_unique<ConnectionWorker>(VardexPaths::socketPath(), ports_.queue, running, std::move(effects));
 }
 
 void VardexStore::noteConnected(std::shared_ptr<JsonLinesClient> connectedClient) {

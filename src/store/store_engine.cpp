@@ -1,5 +1,6 @@
 #include "bridge/command_line_installer.hpp"
 #include "bridge/vardex_cli.hpp"
+#include "service/service_backend.hpp"
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 
@@ -51,6 +52,7 @@ void VardexStore::refreshDoctorThen(std::function<void(VardexStore&)> then) {
                     store.doctor.reset();
                     store.doctorError = report.error().description;
                 }
+                store.daemonLastError = lastDaemonError();
             }
             store.publish();
             if (then) then(store);

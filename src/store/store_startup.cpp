@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "bridge/agent_stop.hpp"
+#include "bridge/home_migration.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "store/vardex_store.hpp"
 
@@ -45,8 +46,15 @@ void VardexStore::initialise() {
     }
     agentsStopped = AgentStop::isStopped(AgentStop::flagURL());
 
+    // Before anything is read: files an earlier build kept in another layout move in first.
+    const auto moved = moveEarlierLayoutsOfThisHome();
     (void)VardexPaths::ensureDirectory(VardexPaths::logsDirectory());
     logURL = VardexPaths::logsDirectory() / "vardex-bar.jsonl";
+    if (!moved.moved.empty() || !moved.keptBack.empty()) {
+        nlohmann::json movedPaths = nlohmann::json::array();
+        for (const auto& path : moved.moved) movedPaths.push_back(path.string());
+        logEvent("moved_earlier_files", {{"moved", movedPaths}, {"kept_back", moved.keptBack}});
+    }
     loadPauseState();
     startAtLogin = service_->loadStartAtLogin();
     userPolicy = UserPolicyFile::loadFromHome();

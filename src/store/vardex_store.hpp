@@ -222,6 +222,8 @@ public:
     // Health.
     std::optional<DoctorReport> doctor;
     std::optional<std::string> doctorError;
+    // The last line of the daemon's error log, read with each health report.
+    std::optional<std::string> daemonLastError;
     std::optional<TimePoint> lastHealthCheck;
     bool refreshing = false;
     // A health report is being read.

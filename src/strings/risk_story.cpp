@@ -1,5 +1,7 @@
 #include "strings/risk_story.hpp"
 
+#include "strings/platform_words.hpp"
+
 namespace vardex::UIStrings {
 
 const RiskStory fallbackRiskStory{
@@ -32,7 +34,7 @@ const std::map<std::string_view, RiskStory>& riskStories() {
           "Allow this time only if you asked it to publish or fetch a package."}},
         {"secrets.keychain",
          {"An AI app tried to read saved passwords.",
-          "Keychain items are the passwords you told macOS to remember.",
+          keychainWhy,
           "Allow this time only if you asked it to use a saved password."}},
         {"secrets.browser_data",
          {"An AI app tried to read browser passwords or cookies.",
@@ -44,7 +46,7 @@ const std::map<std::string_view, RiskStory>& riskStories() {
           "Allow this time only if you typed that command on purpose."}},
         {"exfil.secret_to_network",
          {"An AI app tried to send a secret somewhere else.",
-          "Once a key leaves your Mac, you cannot take it back.",
+          secretLeavesWhy,
           "Allow this time only if you asked it to send that file."}},
         {"exfil.upload_file",
          {"An AI app tried to upload a local file.",
@@ -76,7 +78,7 @@ const std::map<std::string_view, RiskStory>& riskStories() {
           "Allow this time only if you asked it to change Vardex."}},
         {"priv.sudo",
          {"An AI app tried to run with extra powers.",
-          "Admin commands can change the whole Mac.",
+          adminWhy,
           "Allow this time only if you asked for an admin step."}},
         {"persist.autostart",
          {"An AI app tried to change what starts when you log in.",
@@ -92,7 +94,7 @@ const std::map<std::string_view, RiskStory>& riskStories() {
           "Allow this time only if you asked for a forced push."}},
         {"net.raw_socket",
          {"An AI app tried to open a hidden connection to another computer.",
-          "That can let someone else control this Mac.",
+          remoteControlWhy,
           "Allow this time only if you asked it to open that connection."}},
     };
     return stories;

@@ -16,15 +16,15 @@ struct RuleTopic {
     std::string_view verb;
 };
 
-constexpr RuleTopic ruleTopics[] = {
+const RuleTopic ruleTopics[] = {
     {"ssh", "reading your secret key", "use your secret key"},
     {"secret", "sending your password", "use your passwords"},
     {"password", "sending your password", "use your passwords"},
     {"credential", "sending your password", "use your passwords"},
     {"pipe_to_shell", "running a program from the internet", "run a program from the internet"},
     {"rce", "running a program from the internet", "run a program from the internet"},
-    {"autostart", "changing what starts with your Mac", "change what starts with your Mac"},
-    {"persist", "changing what starts with your Mac", "change what starts with your Mac"},
+    {"autostart", startupThing, startupVerb},
+    {"persist", startupThing, startupVerb},
     {"money", "spending money", "spend money"},
     {"payment", "spending money", "spend money"},
     {"delete", "deleting your files", "delete files"},
@@ -152,11 +152,20 @@ std::string_view healthRules(bool ok) {
 }
 
 std::string_view healthBinary(bool ok) {
-    return ok ? "This Mac app is installed." : "This Mac app could not find its helper.";
+    return ok ? healthBinaryOk : healthBinaryMissing;
 }
 
 std::string_view healthLog(bool ok) {
     return ok ? "Activity is being recorded." : "No activity recorded yet.";
+}
+
+std::string daemonSaid(std::string_view line) { return "The background service last said: " + std::string(line); }
+
+const std::vector<std::pair<std::string_view, std::string_view>>& platformWords() {
+#define VARDEX_NAMED_WORD(name) {#name, name},
+    static const std::vector<std::pair<std::string_view, std::string_view>> words{VARDEX_PLATFORM_WORDS(VARDEX_NAMED_WORD)};
+#undef VARDEX_NAMED_WORD
+    return words;
 }
 
 std::string_view v2AgentConnection(bool connected) {

@@ -9,6 +9,7 @@
 
 #include "protocol/agent_context.hpp"
 #include "protocol/decision.hpp"
+#include "strings/platform_words.hpp"
 #include "strings/risk_story.hpp"
 #include "strings/vardex_page.hpp"
 
@@ -19,7 +20,6 @@ namespace vardex::UIStrings {
 inline constexpr std::string_view product = "Vardex";
 inline constexpr std::string_view shortName = "Vardex";
 
-inline constexpr std::string_view aboutWhy = "Vardex checks what your AI apps do before it happens, right on this Mac.";
 inline constexpr std::string_view activityEmpty = "Nothing yet.";
 inline constexpr std::string_view activityEmptyWhy = "When an AI app does something, you'll see it here.";
 inline constexpr std::string_view activityList = "Activity list";
@@ -59,7 +59,6 @@ inline constexpr std::string_view autoProtectNewAgents = "Automatically protect 
 inline constexpr std::string_view autoProtectNewAgentsWhy = "When a supported app is installed, Vardex connects it and tells you. Turn this off to leave new apps alone.";
 inline constexpr std::string_view beatGuardsPasswords = "Guards your passwords and keys.";
 inline constexpr std::string_view beatStopsDeletes = "Stops risky deletes.";
-inline constexpr std::string_view beatWatchesUploads = "Watches what leaves your Mac.";
 inline constexpr std::string_view binaryMissing = "Part of Vardex is missing. Please reinstall it from the download.";
 inline constexpr std::string_view block = "Block";
 inline constexpr std::string_view blocked = "Blocked";
@@ -84,7 +83,6 @@ inline constexpr std::string_view comingSoonApple = "Apple apps";
 inline constexpr std::string_view comingSoonAppleWhy = "Protection for Apple's own AI features is coming later.";
 inline constexpr std::string_view connectApp = "Connect";
 inline constexpr std::string_view connectConsentAction = "Connect my AI apps";
-inline constexpr std::string_view connectConsentBody = "Cursor on this Mac is connected first. Claude Code, Codex, Windsurf, GitHub Copilot and others are connected when they are installed. You can disconnect any app later.";
 inline constexpr std::string_view connectConsentTitle = "Vardex will connect to your AI agents";
 inline constexpr std::string_view connecting = "Connecting…";
 inline constexpr std::string_view connectWhy = "Connecting lets Vardex check what this app does before it happens.";
@@ -100,8 +98,6 @@ inline constexpr std::string_view deny = "Deny";
 inline constexpr std::string_view details = "Details";
 inline constexpr std::string_view disconnectApp = "Disconnect";
 inline constexpr std::string_view disconnecting = "Disconnecting…";
-inline constexpr std::string_view dmgStep1 = "Drag Vardex into Applications.";
-inline constexpr std::string_view dmgStep2 = "Open Vardex from Applications.";
 inline constexpr std::string_view done = "Done";
 inline constexpr std::string_view dropLast = "Remove last";
 inline constexpr std::string_view engineTimedOut = "Vardex did not answer in time. Try again in a moment.";
@@ -116,7 +112,6 @@ inline constexpr std::string_view flagEndpointSecurityWhy = "Lets Vardex see fil
 inline constexpr std::string_view flagNetworkFilter = "Network filter";
 inline constexpr std::string_view flagNetworkFilterWhy = "Lets Vardex stop AI apps from opening unknown websites.";
 inline constexpr std::string_view flagUnavailable = "Not available in this version";
-inline constexpr std::string_view flagsBody = "These extra layers need your permission in System Settings.";
 inline constexpr std::string_view folderCloud = "Cloud drives";
 inline constexpr std::string_view folderCloudWhy = "Your synced files stay out of reach.";
 inline constexpr std::string_view folderDocuments = "Documents";
@@ -127,7 +122,6 @@ inline constexpr std::string_view folderSSH = "Server keys";
 inline constexpr std::string_view folderSSHWhy = "The keys that log you into servers stay locked.";
 inline constexpr std::string_view foldersHeading = "Protected folders";
 inline constexpr std::string_view foldersWhy = "AI apps can't read or change these folders.";
-inline constexpr std::string_view foundAppsTitle = "AI apps on this Mac";
 inline constexpr std::string_view freeNetwork = "Zero network connections.";
 inline constexpr std::string_view healthRepairWhy = "Repair reconnects your apps and restarts protection.";
 inline constexpr std::string_view healthUnavailable = "Health is not available yet.";
@@ -135,11 +129,9 @@ inline constexpr std::string_view healthUnavailableFile = "Health is not availab
 inline constexpr std::string_view healthWhy = "See that every part of Vardex is working.";
 inline constexpr std::string_view howItWorks = "How it works";
 inline constexpr std::string_view installCLI = "Install command-line tool";
-inline constexpr std::string_view installCLIWhy = "Lets you use vardex in Terminal.";
 inline constexpr std::string_view installing = "Installing…";
 inline constexpr std::string_view keepBlocked = "Keep blocked";
 inline constexpr std::string_view latestStopped = "Latest stopped risk";
-inline constexpr std::string_view livesInMenuBar = "Vardex lives in your menu bar.";
 inline constexpr std::string_view locked = "Locked";
 inline constexpr std::string_view logCountSeparator = " · ";
 inline constexpr std::string_view logVerify = "Check that the activity log hasn't been changed";
@@ -154,7 +146,6 @@ inline constexpr std::string_view mainTagline = "AI should work for you, not wor
 inline constexpr std::string_view matchPath = "File";
 inline constexpr std::string_view matchProgram = "Program";
 inline constexpr std::string_view matchRaw = "Command";
-inline constexpr std::string_view modelFetchNote = "Explanations are written on this Mac. Nothing is sent anywhere.";
 inline constexpr std::string_view navAbout = "About";
 inline constexpr std::string_view navActivity = "Activity";
 inline constexpr std::string_view navActivityWhy = "What your AI apps tried today, and what was stopped.";
@@ -172,7 +163,6 @@ inline constexpr std::string_view navRules = "Safety rules";
 inline constexpr std::string_view navRulesWhy = "The checks Vardex runs on actions it can see.";
 inline constexpr std::string_view navSettings = "Settings";
 inline constexpr std::string_view networkNoneBadge = "Network: none";
-inline constexpr std::string_view noAgentsDetected = "No AI apps found on this Mac yet.";
 inline constexpr std::string_view noDecisionReturned = "Vardex gave no answer. Try again.";
 inline constexpr std::string_view noDecisionsYet = "No decisions yet.";
 inline constexpr std::string_view noFolders = "No protected folders yet.";
@@ -181,7 +171,6 @@ inline constexpr std::string_view noSites = "No blocked sites yet.";
 inline constexpr std::string_view noStoppedYet = "Nothing stopped yet.";
 inline constexpr std::string_view none = "None";
 inline constexpr std::string_view notConnectedTo = "Not connected to ";
-inline constexpr std::string_view notOnThisMac = "Not on this Mac";
 inline constexpr std::string_view notProtected = "Not protected";
 inline constexpr std::string_view notificationsWhy = "Vardex tells you when something needs your answer.";
 inline constexpr std::string_view notifyAskTitle = "Needs your answer";
@@ -228,9 +217,7 @@ inline constexpr std::string_view pendingRequests = "Waiting for you";
 inline constexpr std::string_view policySaved = "Safety rules saved.";
 inline constexpr std::string_view policyWriteFailed = "Could not write the policy file.";
 inline constexpr std::string_view possibleConnections = "Possible connections";
-inline constexpr std::string_view possibleConnectionsFree = "No connections leave this Mac.";
 inline constexpr std::string_view promptPending = "Needs your answer";
-inline constexpr std::string_view protectMyMac = "Protect my Mac";
 inline constexpr std::string_view protectPrompt = "Turn on protection for your AI apps?";
 inline constexpr std::string_view protectTheseApps = "Protect these apps";
 inline constexpr std::string_view protectThisApp = "Protect this app";
@@ -269,7 +256,6 @@ inline constexpr std::string_view ruleWhatPlaceholder = "What to watch, such as 
 inline constexpr std::string_view rulesWhy = "Vardex checks every action it can see against these rules.";
 inline constexpr std::string_view runCheck = "Test it";
 inline constexpr std::string_view runFinished = "Done.";
-inline constexpr std::string_view runsOnDevice = "Runs on your Mac";
 inline constexpr std::string_view safetyRules = "Safety rules";
 inline constexpr std::string_view save = "Save";
 inline constexpr std::string_view search = "Search";
@@ -280,7 +266,6 @@ inline constexpr std::string_view settingsWhy = "Choose how Vardex starts, waits
 inline constexpr std::string_view setupBody = "A few permissions let Vardex see more. You can do this later.";
 inline constexpr std::string_view setupFullDiskAccess = "Grant Full Disk Access";
 inline constexpr std::string_view setupFullDiskAccessWhy = "Lets Vardex read the activity of every app.";
-inline constexpr std::string_view setupMacLayers = "Extra Mac layers";
 inline constexpr std::string_view setupMacLayersWhy = "Optional layers that catch actions the hooks can't see.";
 inline constexpr std::string_view setupNetworkFilter = "Turn on the network filter";
 inline constexpr std::string_view setupNetworkFilterWhy = "Stops AI apps from opening unknown websites.";
@@ -303,8 +288,6 @@ inline constexpr std::string_view statChecked = "Checked";
 inline constexpr std::string_view statStopped = "Stopped";
 inline constexpr std::string_view statWaiting = "Waiting";
 inline constexpr std::string_view stoppedNothingAllowed = "Stopped. Nothing was allowed.";
-inline constexpr std::string_view supportingTagline = "Runs on your Mac. Your code and secrets never leave it.";
-inline constexpr std::string_view thisMacApp = "This Mac app";
 inline constexpr std::string_view toolDetails = "Tool details (JSON)";
 inline constexpr std::string_view toolName = "Tool";
 inline constexpr std::string_view toolServer = "Server";
@@ -355,7 +338,6 @@ inline constexpr std::string_view v2Open = "Open Vardex";
 inline constexpr std::string_view v2Pause = "Pause 1 hour";
 inline constexpr std::string_view v2RecentDecisions = "Recent decisions";
 inline constexpr std::string_view v2Rule = "Rule";
-inline constexpr std::string_view v2RunsOnDevice = "Runs on this Mac";
 inline constexpr std::string_view v2SearchActions = "Search actions";
 inline constexpr std::string_view v2ShowReceipt = "Today's receipt";
 inline constexpr std::string_view v2Step1 = "Turn on protection";
@@ -390,10 +372,7 @@ inline constexpr std::string_view v3Home = "Home";
 inline constexpr std::string_view v3Latest = "Latest";
 inline constexpr std::string_view v3LogKept = "Removed from the list. Your safety log is kept.";
 inline constexpr std::string_view v3More = "More";
-inline constexpr std::string_view v3MoveBody = "Vardex works best from your Applications folder. We'll copy it there and open it.";
-inline constexpr std::string_view v3MoveButton = "Move to Applications";
 inline constexpr std::string_view v3MoveLater = "Not now";
-inline constexpr std::string_view v3MoveTitle = "Move Vardex to Applications?";
 inline constexpr std::string_view v3NeedsFix = "One thing to fix";
 inline constexpr std::string_view v3NoActivity = "Nothing happened yet today.";
 inline constexpr std::string_view v3NotConnected = "Not connected";
@@ -415,7 +394,6 @@ inline constexpr std::string_view v3Protected = "You're protected";
 inline constexpr std::string_view v3Removed = "Removed";
 inline constexpr std::string_view v3Resume = "Turn back on";
 inline constexpr std::string_view v3Resumed = "Protection is back on.";
-inline constexpr std::string_view v3RunsOnDevice = "Runs on your Mac";
 inline constexpr std::string_view v3Settings = "Settings";
 inline constexpr std::string_view v3StartAtLogin = "Start when I log in";
 inline constexpr std::string_view v3Stop = "Stop";
@@ -442,7 +420,6 @@ inline constexpr std::string_view whatVardexFound = "What Vardex found";
 inline constexpr std::string_view whyDeletes = "A wrong delete can't be undone.";
 inline constexpr std::string_view whyPasswords = "A leaked password can be used anywhere.";
 inline constexpr std::string_view whyThisMatters = "Why this matters";
-inline constexpr std::string_view whyUploads = "Once a file leaves your Mac, you can't take it back.";
 inline constexpr std::string_view willNotStartAtLogin = "Will not start at login.";
 inline constexpr std::string_view willStartAtLogin = "Will start at login.";
 inline constexpr std::string_view youreProtected = "You're protected";
@@ -481,6 +458,8 @@ std::string_view healthService(bool ok);
 std::string_view healthRules(bool ok);
 std::string_view healthBinary(bool ok);
 std::string_view healthLog(bool ok);
+// What the health page shows of a daemon that does not answer: the last line it wrote.
+std::string daemonSaid(std::string_view line);
 std::string_view v2AgentConnection(bool connected);
 
 // Within this many seconds a check counts as "just now".
@@ -542,9 +521,7 @@ std::string countdownLine(long long seconds);
 inline constexpr std::string_view appIsProtected = " is protected";
 inline constexpr std::string_view appIsNotProtected = " is not protected yet";
 inline constexpr std::string_view runsOnYourDevice = "Vardex runs on your device.";
-inline constexpr std::string_view nothingLeftYourMac = "Nothing left your Mac.";
 inline constexpr std::string_view activityNothingHere = "Nothing here yet. When your AI apps do something, it shows up here.";
-inline constexpr std::string_view activityFootnote = "The log is kept on this Mac and is tamper-evident.";
 inline constexpr std::string_view toastRemoved = "Removed from this list.";
 inline constexpr std::string_view toastLogKept = "Your safety log is kept.";
 inline constexpr std::string_view onboardKeepSafe = "Keep your AI apps safe";
@@ -555,10 +532,7 @@ inline constexpr std::string_view closeIt = "Close it";
 inline constexpr std::string_view alwaysOn = "Always on";
 inline constexpr std::string_view finishSetup = "Finish setting up";
 inline constexpr std::string_view setupNothingDue = "Nothing left to set up on this computer.";
-inline constexpr std::string_view openSystemSettings = "Open System Settings";
 inline constexpr std::string_view turnOffEveryApp = "Turn off for every app";
-inline constexpr std::string_view turnOffEveryAppConfirm = "Disconnect Vardex from every AI app on this Mac?";
-inline constexpr std::string_view installTerminalTool = "Install the Terminal tool (optional)";
 inline constexpr std::string_view addSafetyRule = "Add a safety rule";
 inline constexpr std::string_view addAnotherAppPlus = "+ Add another app";
 inline constexpr std::string_view ruleName = "Name";

@@ -1,4 +1,5 @@
 #include "bridge/agent_install_status.hpp"
+#include "strings/ui_strings.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -48,8 +49,8 @@ const DoctorHook claudeOk{"claude", "/h/.claude/settings.json", DoctorStatus::ok
 constexpr const char* notYet = "Found. Not connected yet.";
 
 INSTANTIATE_TEST_SUITE_P(Rows, HookRowTest, ::testing::Values(
-        HookCase{"NotInstalled", "", std::nullopt, Kind::claude, "This app is not installed on this Mac.", "Not on this Mac"},
-        HookCase{"HookWithoutTheAgentOnDisk", "", DoctorHook{"codex", "", DoctorStatus::ok, ""}, Kind::codex, notYet, "Not on this Mac"},
+        HookCase{"NotInstalled", "", std::nullopt, Kind::claude, UIStrings::appNotInstalledHere.data(), UIStrings::notOnThisMac.data()},
+        HookCase{"HookWithoutTheAgentOnDisk", "", DoctorHook{"codex", "", DoctorStatus::ok, ""}, Kind::codex, notYet, UIStrings::notOnThisMac.data()},
         HookCase{"CodexFolderWithoutHooksFile", ".codex/", std::nullopt, Kind::codex, notYet, "Not connected to Codex"},
         HookCase{"HookForAnotherAgentOnly", ".cursor/hooks.json", claudeOk, Kind::cursor, notYet, "Not connected to Cursor"},
         HookCase{"GeminiSettingsWithAWorkingHook", ".gemini/settings.json", DoctorHook{"gemini", "", DoctorStatus::ok, ""},

@@ -22,8 +22,9 @@ TEST(MacSetupStatusTest, SavedRecordIsLoadedBackOrTheProbeTakesOver) {
         testing::writeFile(MacSetupStatus::persistenceURL(), text);
         EXPECT_EQ(MacSetupStatus::load(), MacSetupStatus::probe()) << text;
     }
-    fs::remove_all(home / "Library");
-    testing::writeFile(home / "Library", "a file where the folder should be");
+    const auto folder = MacSetupStatus::persistenceURL().parent_path();
+    fs::remove_all(folder);
+    testing::writeFile(folder, "a file where the folder should be");
     MacSetupStatus::save(MacSetupStatus{true, true, true});
     EXPECT_EQ(MacSetupStatus::load(), MacSetupStatus::probe());
 }

@@ -1,4 +1,5 @@
 #include "bridge/vardex_cli.hpp"
+#include "bridge/vardex_paths.hpp"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -67,7 +68,7 @@ TEST_F(CliTest, EnvironmentCarriesHomeSocketAndStateOnlyWhenSet) {
     ScopedEnv marker("VARDEX_TEST_MARKER", "kept");
     const auto script = engine(R"sh(printf '%s|%s|%s|%s|%s' "$HOME" "$VARDEX_SOCK" "${VARDEX_STATE_DIR-unset}" "$VARDEX_TEST_MARKER" "$(pwd)")sh");
     const std::string h = root.path().string();
-    EXPECT_EQ(runOk(script).stdout, h + "|" + h + "/Library/Application Support/Talvenor/vardex.sock|unset|kept|" +
+    EXPECT_EQ(runOk(script).stdout, h + "|" + VardexPaths::homeLayout().socket.string() + "|unset|kept|" +
                                         fs::current_path().string());
     ScopedEnv stateDir("VARDEX_STATE_DIR", "/var/state");
     ScopedEnv socket("VARDEX_SOCK", "/run/v.sock");

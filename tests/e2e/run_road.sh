@@ -4,6 +4,9 @@
 # the real app and the real reference engine. The road drives the app only through its command
 # file, the engine's socket and files. Every notice sent to the notification service is recorded.
 #   run_road.sh ROAD.sh    with VARDEX_APP_EXE and VARDEX_ENGINE_EXE naming the programs
+# With ROAD_DISPLAY=wayland the app sees a Wayland compositor (weston, drawing into the virtual
+# display) instead of an X server, and VARDEX_DESKTOP_SERVICES_EXE names the program that stands
+# in for its panel's tray host and notification service.
 # A failed road keeps its folder (app log, command replies, screenshots) and says where; with
 # ROAD_KEEP=1 a road that passes keeps it too.
 set -euo pipefail
@@ -27,22 +30,22 @@ fi
 cd "$ROAD_DIR"
 mkdir -p home screens
 
+# Where the app and the engine keep their state in the road's home.
+state="$ROAD_DIR/home/.local/state/talvenor"
+
 fail() {
     echo "FAIL: $*" >&2
     echo "--- app log" >&2
     tail -n 30 "$ROAD_DIR/app.log" >&2 2>/dev/null || true
     echo "--- daemon log" >&2
-    tail -n 30 "$ROAD_DIR/home/Library/Logs/Talvenor/daemon.err.log" >&2 2>/dev/null || true
+    tail -n 30 "$state/logs/daemon.err.log" >&2 2>/dev/null || true
     exit 1
 }
 
-# The server picks a free display itself and names it once it listens, so roads run side by side.
-Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$ROAD_DIR/display" 2>/dev/null &
-helpers=($!)
+helpers=()
 # The pid of the daemon that started last in the road's home, from the record it leaves.
 daemon_pid() {
-    python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["pid"])' \
-        "$ROAD_DIR/home/Library/Application Support/Talvenor/daemon.json" 2>/dev/null
+    python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["pid"])' "$state/daemon.json" 2>/dev/null
 }
 # An app stopped by force leaves its daemon behind, and a failed road may leave one: the app's
 # children and the recorded daemon go first. Each line may fail (nothing left to end) without
@@ -50,24 +53,48 @@ daemon_pid() {
 trap '[ -z "${app_pid:-}" ] || pkill -P "$app_pid" 2>/dev/null || true
       kill "$(daemon_pid)" 2>/dev/null || true
       kill "${helpers[@]}" ${app_pid:-} ${agent_pid:-} 2>/dev/null || true; wait 2>/dev/null || true' EXIT
-for _ in $(seq 100); do grep -q '^[0-9]' "$ROAD_DIR/display" 2>/dev/null && break; sleep 0.05; done
-DISPLAY=":$(head -n 1 "$ROAD_DIR/display")"
-export DISPLAY
-[ "$DISPLAY" != ":" ] || fail "the virtual display did not start"
-# Should the notification service started below fail, the bus starts another on the same display.
-dbus-update-activation-environment DISPLAY 2>/dev/null || true
-
 dbus-monitor --session "type='method_call',interface='org.freedesktop.Notifications',member='Notify'" \
     >"$ROAD_DIR/notices.txt" 2>/dev/null &
 helpers+=($!)
-trayer --edge top --align right --widthtype request --height 28 --SetDockType true >/dev/null 2>&1 &
-helpers+=($!)
-dunst >/dev/null 2>&1 &
-helpers+=($!)
-"$here/../../scripts/wait-for-tray.sh" 10 || fail "the tray host did not take the tray"
+# The server picks a free display itself and names it once it listens, so roads run side by side.
+start_xvfb() {
+    Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$ROAD_DIR/display" 2>/dev/null &
+    helpers+=($!)
+    for _ in $(seq 100); do grep -q '^[0-9]' "$ROAD_DIR/display" 2>/dev/null && break; sleep 0.05; done
+    DISPLAY=":$(head -n 1 "$ROAD_DIR/display")"
+    export DISPLAY
+    [ "$DISPLAY" != ":" ] || fail "the virtual display did not start"
+}
+if [ "${ROAD_DISPLAY:-x11}" = wayland ]; then
+    # Weston draws into a window on the virtual X display: unlike its headless back end, that gives
+    # its seat a keyboard, so a window can have the focus. The app sees only the Wayland display.
+    start_xvfb
+    weston --backend=x11-backend.so --socket=wayland-road --width=1280 --height=800 --idle-time=0 \
+        >"$ROAD_DIR/compositor.log" 2>&1 &
+    helpers+=($!)
+    "$VARDEX_DESKTOP_SERVICES_EXE" >"$ROAD_DIR/desktop-services.txt" 2>&1 &
+    helpers+=($!)
+    for _ in $(seq 100); do
+        [ -S "$XDG_RUNTIME_DIR/wayland-road" ] && grep -q '^ready' "$ROAD_DIR/desktop-services.txt" && break
+        sleep 0.05
+    done
+    [ -S "$XDG_RUNTIME_DIR/wayland-road" ] || fail "the compositor did not start: $(tail -n 5 "$ROAD_DIR/compositor.log")"
+    grep -q '^ready' "$ROAD_DIR/desktop-services.txt" || fail "the desktop's services did not start"
+    unset DISPLAY
+    export WAYLAND_DISPLAY=wayland-road QT_QPA_PLATFORM=wayland
+else
+    start_xvfb
+    # Should the notification service started below fail, the bus starts another on the same display.
+    dbus-update-activation-environment DISPLAY 2>/dev/null || true
+    trayer --edge top --align right --widthtype request --height 28 --SetDockType true >/dev/null 2>&1 &
+    helpers+=($!)
+    dunst >/dev/null 2>&1 &
+    helpers+=($!)
+    "$here/../../scripts/wait-for-tray.sh" 10 || fail "the tray host did not take the tray"
+    export QT_QPA_PLATFORM=xcb
+fi
 
 . "$here/../../scripts/scripted-app-env.sh" "$ROAD_DIR" "$VARDEX_ENGINE_EXE"
-export QT_QPA_PLATFORM=xcb
 
 sent=0
 reply=

@@ -39,7 +39,7 @@ TEST_F(DirectDaemonTest, ClearsAStaleSocketStartsTheDaemonAndStopEndsIt) {
     const auto result = protection.start();
     ASSERT_TRUE(result.ok()) << result.error().description();
     EXPECT_TRUE(probeSocket(home.socket(), std::chrono::milliseconds(400)));
-    EXPECT_TRUE(fs::exists(VardexPaths::launchAgentPlistURL()));
+    EXPECT_TRUE(fs::exists(serviceDescriptionURL()));
     // A second start finds the daemon running and starts no other.
     const auto pid = recordedPid(pidFile);
     ASSERT_TRUE(protection.start().ok());
@@ -106,14 +106,17 @@ bool ended(pid_t pid) {
     return close == std::string::npos || stat.substr(close + 2, 1) == "Z";
 }
 
-// Between a start and a stop a daemon that ended is started again, and only then; a daemon
-// still running is left alone.
-TEST_F(DirectDaemonTest, KeepAliveStartsADaemonThatEndedOnlyWhileProtectionIsOn) {
+// Between a start and a stop a daemon that ended is started again, and only then, after a pause
+// that grows while it keeps ending; a daemon still running is left alone.
+TEST_F(DirectDaemonTest, KeepAliveStartsADaemonThatEndedOnlyWhileProtectionIsOnAndAfterItsPause) {
     const auto starts = scratch / "starts";
     // The first two starts end at once, the third stays up.
     testing::ServiceHome home("echo $$ >> '" + starts.string() + "'\n[ \"$(wc -l < '" + starts.string() +
                               "')\" -ge 3 ] && exec sleep 30\nexit 0");
-    ProtectionService protection({"/nonexistent", "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}});
+    auto clock = std::chrono::steady_clock::time_point{};
+    ServiceOptions options{"/nonexistent", "/nonexistent", testing::quickTimeouts(), ServiceBackendKind::launchctl, {}};
+    options.now = [&clock] { return clock; };
+    ProtectionService protection(options);
     // How many starts a step caused: the expected ones are waited for (and, but for the one that
     // stays up, their ending), then a moment for any other.
     const auto startsAfter = [&](std::size_t expected, auto step) {
@@ -134,8 +137,15 @@ TEST_F(DirectDaemonTest, KeepAliveStartsADaemonThatEndedOnlyWhileProtectionIsOn)
 
     EXPECT_EQ(startsAfter(0, [&] { protection.keepAlive(); }), 0u) << "before any start";
     EXPECT_EQ(startsAfter(1, [&] { (void)protection.start(); }), 1u);
-    EXPECT_EQ(startsAfter(1, [&] { protection.keepAlive(); }), 1u) << "after it ended";
-    EXPECT_EQ(startsAfter(1, [&] { protection.keepAlive(); }), 1u) << "after it ended again";
+    EXPECT_EQ(startsAfter(0, [&] { protection.keepAlive(); }), 0u) << "as soon as it ended";
+    clock += std::chrono::seconds(1);
+    EXPECT_EQ(startsAfter(1, [&] { protection.keepAlive(); }), 1u) << "a second after it ended";
+    EXPECT_EQ(startsAfter(0, [&] { protection.keepAlive(); }), 0u) << "as soon as it ended again";
+    clock += std::chrono::seconds(1);
+    EXPECT_EQ(startsAfter(0, [&] { protection.keepAlive(); }), 0u) << "a second after it ended again";
+    clock += std::chrono::seconds(1);
+    EXPECT_EQ(startsAfter(1, [&] { protection.keepAlive(); }), 1u) << "two seconds after it ended again";
+    clock += std::chrono::seconds(60);
     EXPECT_EQ(startsAfter(0, [&] { protection.keepAlive(); }), 0u) << "while it runs";
     protection.stop();
     EXPECT_EQ(startsAfter(0, [&] { protection.keepAlive(); }), 0u) << "after a stop";

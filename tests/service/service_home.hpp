@@ -23,6 +23,7 @@ namespace vardex::testing {
 inline std::string pythonDaemon(const std::filesystem::path& pidFile) {
     return "echo $$ > '" + pidFile.string() + "'\n" + R"(exec python3 -c '
 import os, socket, time
+os.makedirs(os.path.dirname(os.environ["VARDEX_SOCK"]), mode=0o700, exist_ok=True)
 server = socket.socket(socket.AF_UNIX)
 while True:
     try: server.bind(os.environ["VARDEX_SOCK"]); break

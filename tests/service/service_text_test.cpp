@@ -14,15 +14,19 @@ namespace fs = std::filesystem;
 
 std::string fixture(std::string_view name) { return *testing::readFile(fs::path(VARDEX_FIXTURES_DIR) / "service" / std::string(name)); }
 
-// Texts made for a fixed account, so the golden files hold no temporary paths.
+// Texts made for a fixed account, so the golden files hold no temporary paths; each platform's
+// layout has its own.
 class ServiceTextTest : public ::testing::Test {
 protected:
     ScopedEnv home{"HOME", "/home/ada"};
     ScopedEnv socket{"VARDEX_SOCK", std::nullopt};
+    ScopedEnv state{"XDG_STATE_HOME", std::nullopt};
+    ScopedEnv config{"XDG_CONFIG_HOME", std::nullopt};
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", std::nullopt};
 };
 
 TEST_F(ServiceTextTest, PropertyListMatchesGoldenFileAndCarriesTheLoginChoice) {
-    EXPECT_EQ(launchAgentPlist("/opt/vardex/bin/vardex", true, {}), fixture("launch_agent.plist"));
+    EXPECT_EQ(launchAgentPlist("/opt/vardex/bin/vardex", true, {}), fixture("launch_agent_" VARDEX_PLATFORM ".plist"));
     const auto off = launchAgentPlist("/opt/vardex/bin/vardex", false, {});
     EXPECT_NE(off.find("<key>RunAtLoad</key>\n    <false/>\n    <key>KeepAlive</key>\n    <true/>"), std::string::npos);
 }
@@ -39,7 +43,7 @@ TEST_F(ServiceTextTest, PropertyListEscapesInsertedValuesOnce) {
 }
 
 TEST_F(ServiceTextTest, SystemdUnitMatchesGoldenFileAndQuotesWhatSystemdWouldReadAsSyntax) {
-    EXPECT_EQ(systemdUnit("/opt/vardex/bin/vardex", {}), fixture("vardex.service"));
+    EXPECT_EQ(systemdUnit("/opt/vardex/bin/vardex", {}), fixture("vardex_" VARDEX_PLATFORM ".service"));
     const auto text = systemdUnit("/opt/my \"app\"/100%/$HOME\\vardex", {"/opt/the bar/50%/$x", false});
     EXPECT_NE(text.find("ExecStart=\"/opt/my \\\"app\\\"/100%%/$$HOME\\\\vardex\" daemon --foreground "
                         "--app-executable \"/opt/the bar/50%%/$$x\"\n"),

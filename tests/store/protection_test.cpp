@@ -7,6 +7,7 @@
 
 #include "bridge/agent_stop.hpp"
 #include "bridge/vardex_paths.hpp"
+#include "service/service_backend.hpp"
 #include "service/service_home.hpp"
 #include "support/fake_engine_store.hpp"
 
@@ -263,7 +264,8 @@ TEST_P(StartProtectionTest, ShowsTheSentenceForHowTheStartEnded) {
     if (daemon && !pythonAvailable()) GTEST_SKIP() << "python3 is needed for the test daemon";
     // Only "daemon" runs the daemon; the health report and other runs end at once.
     if (c.engine) harness.writeEngine(daemon ? "if [ \"$1\" = daemon ]; then\n" + pythonDaemon(pidFile) + "\nfi\nexit 0" : *c.engine);
-    if (c.blockSupportFolder) writeFile(harness.home / "Library", "");
+    // A file where the support folder's first folder under home would go.
+    if (c.blockSupportFolder) writeFile(harness.home.path() / *VardexPaths::supportDirectory().lexically_relative(harness.home.path()).begin(), "");
     harness.options.service.timeouts = daemon ? patientTimeouts() : quickTimeouts();
     auto& store = harness.make();
     store.setupError = "an old failure";
@@ -320,7 +322,7 @@ TEST_P(StartAtLoginTest, RecordsTheChoiceAndSaysHowItWent) {
     StoreHarness harness;
     ScopedEnv path("PATH", (harness.home / "no-engine-here").string());
     if (c.engine) harness.writeEngine("exit 0");
-    if (c.blockServiceFolder) writeFile(VardexPaths::launchAgentDirectory(), "");
+    if (c.blockServiceFolder) writeFile(serviceDescriptionURL().parent_path(), "");
     writeFile(VardexPaths::settingsURL(), R"({"connectConsented":true})");
     auto& store = harness.make();
     store.startAtLogin = !c.on;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cctype>
 #include <set>
+#include <vector>
 
 #include "strings/ui_strings.hpp"
 #include "activity/zone.hpp"
@@ -92,6 +94,51 @@ TEST(Catalog, UniqueKeysNonEmptyTextsAndOneRowEachInTheExport) {
     }
     EXPECT_NE(doc.back(), '\n');
     EXPECT_EQ(S::markdownCell("a|b\nc"), "a\\|b c");
+}
+
+// Every text a Linux build shows, as far as the catalogue can list it: the platform's own words,
+// the review catalogue, the risk stories and what the composing functions make of every rule.
+std::vector<std::string> everyText() {
+    std::vector<std::string> texts;
+    for (const auto& table : {S::platformWords(), S::catalog()}) {
+        for (const auto& [key, text] : table) texts.emplace_back(text);
+    }
+    std::vector<std::optional<std::string>> rules{std::nullopt, "persist.autostart"};
+    for (const auto& [rule, story] : S::riskStories()) {
+        texts.insert(texts.end(), {std::string(story.headline), std::string(story.why), std::string(story.allowOnce)});
+        rules.emplace_back(std::string(rule));
+    }
+    for (const auto& rule : rules) {
+        texts.push_back(S::v3AskSentence("Codex", rule));
+        texts.push_back(S::v3GroupSentence("Codex", Outcome::deny, rule, 1));
+    }
+    for (const bool ok : {true, false}) {
+        for (const auto text : {S::healthBinary(ok), S::healthService(ok), S::healthRules(ok), S::healthLog(ok)}) texts.emplace_back(text);
+    }
+    return texts;
+}
+
+// A word counts where it stands alone: "Mac" is not in "Machine".
+bool namesWord(std::string_view text, std::string_view word) {
+    for (auto at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1)) {
+        const auto end = at + word.size();
+        const bool startsWord = at == 0 || !std::isalpha(static_cast<unsigned char>(text[at - 1]));
+        const bool endsWord = end == text.size() || !std::isalpha(static_cast<unsigned char>(text[end]));
+        if (startsWord && endsWord) return true;
+    }
+    return false;
+}
+
+TEST(PlatformWords, ALinuxBuildNamesNothingOfTheMac) {
+    if (std::string_view(VARDEX_PLATFORM) != "linux") GTEST_SKIP() << "not a Linux build";
+    const auto texts = everyText();
+    EXPECT_GT(texts.size(), 200u);
+    for (const auto& text : texts) {
+        for (const std::string_view word : {"Mac", "macOS", "Finder", "Keychain", "Applications folder", "Applications"}) {
+            EXPECT_FALSE(namesWord(text, word)) << '"' << text << "\" names " << word;
+        }
+    }
+    EXPECT_TRUE(namesWord("on this Mac.", "Mac") && !namesWord("Machine", "Mac"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "ui/ports/dbus_notifier.hpp"
 #include "ui/ports/settings_preferences.hpp"
 #include "ui/screens/receipt/receipt_card.hpp"
+#include "ui/support/desktop_services.hpp"
 #include "ui/support/screen_harness.hpp"
 #include "ui/tray/popover_placement.hpp"
 #include "ui/widgets/helper_card.hpp"
@@ -38,6 +39,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, PopoverPlacement, ::testing::Values(
         PlacementCase{"overAnIconInABottomPanel", QRect(1200, 776, 24, 24), QPoint(900, 776 - popoverGap - 500)},
         PlacementCase{"centredWhenTheIconsPlaceIsUnknown", QRect(), QPoint(449, 161)},
         PlacementCase{"keptBelowTheTopPanelWhenTheIconSitsLow", QRect(600, 20, 24, 24), QPoint(421, 44 + popoverGap)}), caseName);
+
+// A popover that is a window of its own (Wayland) asks for the top right corner, inside the screen.
+TEST(CornerPlacement, TopRightBelowThePanelAndNeverOffTheScreen) {
+    EXPECT_EQ(cornerPopoverPosition(QSize(380, 500), QRect(0, 24, 1280, 776)), QPoint(1280 - popoverGap - 380, 24 + popoverGap));
+    EXPECT_EQ(cornerPopoverPosition(QSize(380, 500), QRect(0, 0, 300, 400)), QPoint(0, 0));
+}
 
 struct PreferenceCase {
     const char* name;
@@ -180,46 +187,6 @@ TEST(ReceiptPng, IsTheCardAtTwicePointsWithTheBadgeOnlyForExamples) {
 // ---- notices over D-Bus: a fake notification service on the test's own session bus (each test
 // program runs inside its own dbus-run-session) --------------------------------------------------
 
-struct NotifyCall {
-    uint replacesId;
-    QStringList actions;
-    QVariantMap hints;
-};
-
-// Records every Notify and answers with ids of its own choosing (never starting at 1).
-class FakeNotificationServer final : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    explicit FakeNotificationServer(QDBusConnection bus) : bus_(std::move(bus)) {}
-
-    bool start() {
-        return bus_.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this, QDBusConnection::ExportAllSlots) &&
-               bus_.registerService(QStringLiteral("org.freedesktop.Notifications"));
-    }
-    void invokeDefault(uint id) {
-        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                                         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
-        signal << id << QStringLiteral("default");
-        bus_.send(signal);
-    }
-
-    std::vector<NotifyCall> calls;
-    std::vector<uint> returned;
-
-public Q_SLOTS:
-    uint Notify(const QString&, uint replacesId, const QString&, const QString&, const QString&, const QStringList& actions,
-                const QVariantMap& hints, int) {
-        calls.push_back({replacesId, actions, hints});
-        returned.push_back(replacesId != 0 ? replacesId : nextId_++);
-        return returned.back();
-    }
-
-private:
-    QDBusConnection bus_;
-    uint nextId_ = 417;
-};
-
 // Each test gets a second connection of its own for the server, so the notifier's calls really
 // cross the bus.
 class NotifierTest : public ::testing::Test {
@@ -280,4 +247,3 @@ TEST_F(NotifierTest, NoServiceFallsBackToTheTray) {
 }  // namespace
 }  // namespace vardex::ui::testing
 
-#include "shell_parts_test.moc"

@@ -8,6 +8,7 @@
 #include <regex>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
@@ -268,7 +269,16 @@ AutomationHarness::Reply AutomationHarness::capture(const std::string& name) con
 nlohmann::json AutomationHarness::state() const {
     Json pending = Json::array();
     for (const auto& ask : store_->pending) pending.push_back(ask.request.id);
-    return Json{{"status", store_->statusObject()}, {"pending", pending}, {"page", std::string(wireText(store_->page))}};
+    // The surface that has the keyboard's focus, as the window system reports it.
+    Json active;
+    for (const auto& surface : shell_.shown()) {
+        if (surface.widget->isActiveWindow()) active = surface.name;
+    }
+    return Json{{"status", store_->statusObject()},
+                {"pending", pending},
+                {"page", std::string(wireText(store_->page))},
+                {"active", active},
+                {"platform", QGuiApplication::platformName().toStdString()}};
 }
 
 void AutomationHarness::report(const Json& command, const Reply& reply) const {

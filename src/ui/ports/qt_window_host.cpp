@@ -8,6 +8,7 @@
 
 #include "ui/screens/receipt/receipt_card.hpp"
 #include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/wayland_session.hpp"
 
 namespace vardex::ui {
 
@@ -52,6 +53,9 @@ void QtWindowHost::show(WindowKind kind) {
         window->setAttribute(Qt::WA_QuitOnClose, false);
     }
     if (window->isMinimized()) window->showNormal();
+    // A Wayland compositor gives the focus to a window as it maps it, and to nothing that asks for
+    // it later: a window already shown but not in front is mapped anew.
+    if (onWayland() && window->isVisible() && !window->isActiveWindow()) window->hide();
     window->show();
     window->raise();
     window->activateWindow();

@@ -23,6 +23,7 @@
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/store_watcher.hpp"
 #include "ui/widgets/symbol_icon.hpp"
+#include "ui/widgets/wayland_session.hpp"
 
 namespace vardex::ui {
 
@@ -82,8 +83,10 @@ MenuBarStatus::MenuBarStatus(ScreenContext& context, QObject* parent)
 
 void MenuBarStatus::moveIntoTray() {
     // A popup closes when the user clicks elsewhere, like any tray panel. A hairline edge keeps it
-    // apart from whatever lies under it, light or dark.
-    frame_->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    // apart from whatever lies under it, light or dark. Wayland grants a popup only to a window of
+    // the same app that the user just clicked, and a tray icon is drawn by another program: there
+    // the popover is a small window of its own that closes when it loses the focus.
+    frame_->setWindowFlags(onWayland() ? Qt::Tool | Qt::FramelessWindowHint : Qt::Popup | Qt::FramelessWindowHint);
     frame_->setFrameShape(QFrame::StyledPanel);
     tray_ = new QSystemTrayIcon(this);
     tray_->setObjectName(QStringLiteral("trayIcon"));
@@ -115,6 +118,7 @@ MenuBarStatus::~MenuBarStatus() {
 
 bool MenuBarStatus::eventFilter(QObject* watched, QEvent* event) {
     if (watched == frame_ && event->type() == QEvent::Hide) hiddenAt_.start();
+    if (watched == frame_ && event->type() == QEvent::WindowDeactivate && tray_ && onWayland()) frame_->hide();
     return QObject::eventFilter(watched, event);
 }
 
@@ -168,6 +172,16 @@ void MenuBarStatus::place() {
     const QSize size(std::max(minimumWidth, hint.width()), std::max(minimumHeight, hint.height()));
     frame_->resize(size);
     if (!tray_) return;
+    if (onWayland()) {
+        // The compositor places windows; a window of one fixed size is one a tiling compositor
+        // floats rather than stretching it over a tile. The top right corner is asked for, for
+        // the compositors that take the hint.
+        frame_->setFixedSize(size);
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            frame_->move(cornerPopoverPosition(size, screen->availableGeometry()));
+        }
+        return;
+    }
     const QRect icon = iconPlace();
     QScreen* screen = icon.isValid() ? QGuiApplication::screenAt(icon.center()) : nullptr;
     if (!screen) screen = QGuiApplication::primaryScreen();

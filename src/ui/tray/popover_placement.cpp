@@ -24,4 +24,9 @@ QPoint popoverPosition(const QRect& icon, const QSize& size, const QRect& availa
             clampSpan(y, size.height(), available.top(), available.bottom() + 1)};
 }
 
+QPoint cornerPopoverPosition(const QSize& size, const QRect& available) {
+    return {clampSpan(available.right() + 1 - popoverGap - size.width(), size.width(), available.left(), available.right() + 1),
+            clampSpan(available.top() + popoverGap, size.height(), available.top(), available.bottom() + 1)};
+}
+
 }  // namespace vardex::ui

@@ -15,4 +15,9 @@ inline constexpr int popoverGap = 6;
 // it is) centres the popover on `available`.
 QPoint popoverPosition(const QRect& icon, const QSize& size, const QRect& available);
 
+// Where a popover goes when nothing says where the icon is and the popover is a window of its own
+// (a Wayland session): the top right corner of `available`, where panels keep their trays, a gap
+// away from both edges.
+QPoint cornerPopoverPosition(const QSize& size, const QRect& available);
+
 }  // namespace vardex::ui

@@ -26,7 +26,7 @@ expect_eq "$(result pending)" "[]" "questions waiting after a refusal by rule"
 step refresh
 step wait-until idle 20
 step export-log "$ROAD_DIR/activity.jsonl"
-expect_in "$ROAD_DIR/activity.jsonl" '"decision":"allow"' "the activity list"
+expect_in "$ROAD_DIR/activity.jsonl" '"decision":"ask"' "the activity list: a question the user answered"
 expect_in "$ROAD_DIR/activity.jsonl" 'sudo ls /root' "the activity list"
 expect_in "$ROAD_DIR/activity.jsonl" '"rule_id":"secrets.ssh_private_key"' "the activity list"
 step page activity

@@ -95,6 +95,16 @@ std::vector<AuditLogEntry> DaemonFixture::audit() const {
     return AuditLogEntry::readRecent(VardexPaths::auditLogURL(), 0);
 }
 
+std::vector<AuditLogEntry> DaemonFixture::auditHolding(std::size_t entries) const {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto log = audit();
+    while (log.size() < entries && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        log = audit();
+    }
+    return log;
+}
+
 void DaemonFixture::writePolicy(const std::string& text) const { writeFile(VardexPaths::userPolicyURL(), text); }
 
 }  // namespace vardex::testing

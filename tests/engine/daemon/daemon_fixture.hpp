@@ -46,6 +46,9 @@ protected:
 
     // The activity log, newest first.
     std::vector<AuditLogEntry> audit() const;
+    // The activity log once it holds `entries` lines (the daemon writes a line just after the
+    // agent hears its decision), or as it is after ten seconds.
+    std::vector<AuditLogEntry> auditHolding(std::size_t entries) const;
     void writePolicy(const std::string& text) const;
     std::filesystem::path runs() const { return home / "runs"; }
 

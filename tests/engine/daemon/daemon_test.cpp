@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <tuple>
 
+#include <nlohmann/json.hpp>
+
 #include "bridge/vardex_paths.hpp"
 #include "daemon_fixture.hpp"
+#include "engine/row_name.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -110,6 +113,48 @@ TEST_F(Daemon, AnUnansweredAskTimesOutWithThePolicysTimeout) {
     EXPECT_EQ(audit().at(0).approver, "timeout");
 }
 
+// How a question ended, and the line the activity log keeps for it: a person's answer is logged
+// as asked, with who answered and what; a question nobody answered is logged as what the policy
+// then decided.
+struct SettledCase {
+    const char* name;
+    std::optional<ApprovalVerdict> answer;  // none: nobody answers before the time-out
+    const char* by;                         // who the answer is signed by
+    int agentExit;
+    const char *decision, *approver;
+    std::optional<std::string> verdict;
+};
+
+class QuestionSettled : public DaemonFixture, public ::testing::WithParamInterface<SettledCase> {};
+
+TEST_P(QuestionSettled, TheLogSaysWhoDecidedWhat) {
+    const auto& c = GetParam();
+    startDaemon();
+    writePolicy("version: 1\ndefaults:\n  ask_timeout_seconds: 1\n");
+    auto ui = subscribeUi();
+    auto agent = startAsk("s1", {"--shell", "sudo whoami"});
+    const auto asked = nextRequest(*ui);
+    if (c.answer) {
+        ASSERT_TRUE(ui->respond(asked.id, *c.answer, c.by));
+    }
+    EXPECT_EQ(agent->finish().exitCode, c.agentExit);
+
+    ASSERT_EQ(auditHolding(1).size(), 1u);
+    const auto lines = readLines(VardexPaths::auditLogURL());
+    ASSERT_EQ(lines.size(), 1u);
+    const auto line = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(std::tuple(line.value("decision", ""), line.value("approver", ""), line.value("rule_id", "")),
+              std::tuple(std::string(c.decision), std::string(c.approver), std::string("priv.sudo")));
+    EXPECT_EQ(line.contains("verdict") ? std::optional(line["verdict"].get<std::string>()) : std::nullopt, c.verdict);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, QuestionSettled, ::testing::Values(
+        SettledCase{"AllowedOnce", ApprovalVerdict::allowOnce, "menubar", 0, "ask", "menubar", "allow_once"},
+        SettledCase{"AllowedForTheSession", ApprovalVerdict::allowSession, "menubar", 0, "ask", "menubar", "allow_session"},
+        SettledCase{"Refused", ApprovalVerdict::deny, "menubar", 2, "ask", "menubar", "deny"},
+        SettledCase{"TheAppsWaitingTimeEnded", ApprovalVerdict::deny, "timeout", 2, "deny", "timeout", std::nullopt},
+        SettledCase{"NobodyAnswered", std::nullopt, "", 2, "deny", "timeout", std::nullopt}), byName);
+
 TEST_F(Daemon, AllowForTheSessionCoversThatActionInThatSessionOnly) {
     startDaemon();
     auto ui = subscribeUi();
@@ -170,8 +215,8 @@ TEST_F(Daemon, DaemonAndCheckAppendOneUnbrokenChain) {
     }
     for (auto& run : started) EXPECT_EQ(run->finish().exitCode, 0);
 
+    const auto log = auditHolding(12);
     EXPECT_EQ(EngineRun(runs(), {"log", "verify"}).finish().exitCode, 0);
-    const auto log = audit();
     EXPECT_EQ(log.size(), 12u);
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& entry) { return entry.session == "check"; }), 6);
 }

@@ -11,42 +11,14 @@
 #include <QSemaphore>
 #include <QThread>
 
+#include "ui/support/desktop_services.hpp"
 #include "ui/support/screen_harness.hpp"
 #include "ui/tray/menu_bar_status.hpp"
 
 namespace vardex::ui {
 namespace {
 
-class FakeWatcher final : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
-public:
-    bool hostRegistered() const { return true; }
-    int protocolVersion() const { return 0; }
-    QStringList items() const { return items_; }
-
-    // Where the registered item answers: its bus name and object path (empty until then).
-    std::pair<QString, QString> item() const {
-        QMutexLocker lock(&mutex_);
-        return item_;
-    }
-
-public Q_SLOTS:
-    void RegisterStatusNotifierItem(const QString& serviceOrPath, const QDBusMessage& message) {
-        const bool isPath = serviceOrPath.startsWith(QLatin1Char('/'));
-        QMutexLocker lock(&mutex_);
-        item_ = {isPath ? message.service() : serviceOrPath, isPath ? serviceOrPath : QStringLiteral("/StatusNotifierItem")};
-        items_ << item_.first + item_.second;
-    }
-
-private:
-    mutable QMutex mutex_;
-    std::pair<QString, QString> item_;
-    QStringList items_;
-};
+using testing::FakeWatcher;
 
 // Qt asks the watcher with blocking calls from the GUI thread, so the fake answers from a thread
 // of its own, on a connection of its own.
@@ -148,4 +120,3 @@ TEST(StatusNotifierTray, ItemRegistersWithItsToolTipAndIcon) {
 }  // namespace
 }  // namespace vardex::ui
 
-#include "status_notifier_test.moc"

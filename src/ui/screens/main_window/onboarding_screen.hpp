@@ -11,7 +11,7 @@ class QVBoxLayout;
 
 namespace vardex::ui {
 
-// First run: the detected AI apps with check boxes and "Protect my Mac", then "All set" and
+// First run: the detected AI apps with check boxes and the protect button, then "All set" and
 // "Done". The choice lives in the store (`onboardingEnabled`), the step in `onboardingStep`.
 class OnboardingScreen final : public QWidget {
     Q_OBJECT

@@ -69,9 +69,11 @@ HealthPage::HealthPage(ScreenContext& context, QWidget* parent) : Page(context, 
     stateColumn->addWidget(kit::sectionTitle(UIStrings::thisAppState, stateCard));
     binary_ = stateLine("binaryState", stateCard);
     service_ = stateLine("serviceState", stateCard);
+    daemonError_ = kit::errorLine("daemonError", stateCard);
     error_ = kit::errorLine("doctorError", stateCard);
     stateColumn->addWidget(binary_);
     stateColumn->addWidget(service_);
+    stateColumn->addWidget(daemonError_);
     stateColumn->addWidget(error_);
     column().addWidget(stateCard);
 
@@ -150,6 +152,8 @@ void HealthPage::redraw() {
     setState(binary_, UIStrings::healthBinary(s.doctor && s.doctor->binary.status == DoctorStatus::ok),
              s.doctor && s.doctor->binary.status == DoctorStatus::ok);
     setState(service_, UIStrings::healthService(s.connected), s.connected);
+    // Why a daemon that does not answer stopped, in its own words.
+    kit::showError(daemonError_, !s.connected && s.daemonLastError ? qs(UIStrings::daemonSaid(*s.daemonLastError)) : QString());
     kit::showError(error_, s.doctorError ? qs(*s.doctorError) : QString());
     refresh_->setEnabled(!s.refreshing);
     fixAll_->setEnabled(!s.fixingAll);
