@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/path_match.hpp"
+#include "core/secret_catalogue.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -15,54 +16,6 @@ bool startsWith(std::string_view text, std::string_view prefix) { return text.su
 bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
-
-struct Place {
-    std::string_view relative;  // below a home folder
-    SecretKind kind;
-    bool folder;  // everything beneath counts
-};
-
-// Folders are matched before single files, the first match names the kind.
-constexpr std::array<Place, 38> places{{
-    {".ssh", SecretKind::sshKey, true},
-    {".gnupg", SecretKind::keychain, true},
-    {".aws", SecretKind::cloud, true},
-    {".kube", SecretKind::cloud, true},
-    {".config/gcloud", SecretKind::cloud, true},
-    {".azure", SecretKind::cloud, true},
-    {".oci", SecretKind::cloud, true},
-    {".config/doctl", SecretKind::cloud, true},
-    {".terraform.d/credentials.tfrc.json", SecretKind::cloud, false},
-    {".config/hcloud", SecretKind::cloud, true},
-    {".local/share/keyrings", SecretKind::keychain, true},
-    {".password-store", SecretKind::keychain, true},
-    {"Library/Keychains", SecretKind::keychain, true},
-    {".mozilla", SecretKind::browser, true},
-    {".config/google-chrome", SecretKind::browser, true},
-    {".config/chromium", SecretKind::browser, true},
-    {".config/BraveSoftware", SecretKind::browser, true},
-    {".config/microsoft-edge", SecretKind::browser, true},
-    {".config/vivaldi", SecretKind::browser, true},
-    {"snap/firefox", SecretKind::browser, true},
-    {"Library/Application Support/Google/Chrome", SecretKind::browser, true},
-    {"Library/Application Support/Firefox", SecretKind::browser, true},
-    {"Library/Application Support/BraveSoftware", SecretKind::browser, true},
-    {"Library/Cookies", SecretKind::browser, true},
-    {"Library/Safari", SecretKind::browser, true},
-    {".npmrc", SecretKind::packageToken, false},
-    {".pypirc", SecretKind::packageToken, false},
-    {".netrc", SecretKind::packageToken, false},
-    {".git-credentials", SecretKind::packageToken, false},
-    {".config/gh/hosts.yml", SecretKind::packageToken, false},
-    {".docker/config.json", SecretKind::packageToken, false},
-    {".cargo/credentials", SecretKind::packageToken, false},
-    {".cargo/credentials.toml", SecretKind::packageToken, false},
-    {".gem/credentials", SecretKind::packageToken, false},
-    {".config/hub", SecretKind::packageToken, false},
-    {".yarnrc.yml", SecretKind::packageToken, false},
-    {".composer/auth.json", SecretKind::packageToken, false},
-    {".m2/settings-security.xml", SecretKind::packageToken, false},
-}};
 
 // Files in ~/.ssh that hold no secret: public halves and lists of hosts or keys that may log in.
 bool sshPublic(std::string_view name) {
@@ -100,7 +53,7 @@ SecretKind literalKind(std::string_view path, std::string_view home) {
     const auto name = baseName(path);
     if (isUnder(path, "/etc/ssh") && startsWith(name, "ssh_host_") && endsWith(name, "_key")) return SecretKind::sshKey;
     if (const auto rest = belowHome(path, home)) {
-        for (const auto& place : places) {
+        for (const auto& place : secretPlaces()) {
             if (place.folder ? isUnder(*rest, place.relative) : *rest == place.relative) {
                 if (place.kind == SecretKind::sshKey && *rest != place.relative && sshPublic(name)) return SecretKind::none;
                 return place.kind;
@@ -199,7 +152,8 @@ SecretKind secretKind(std::string_view path, std::string_view home) {
 bool isSecretFolder(std::string_view path, std::string_view home) {
     const auto rest = belowHome(path, home);
     if (!rest) return false;
-    return std::any_of(places.begin(), places.end(), [&](const Place& p) { return p.folder && *rest == p.relative; });
+    const auto places = secretPlaces();
+    return std::any_of(places.begin(), places.end(), [&](const SecretPlace& p) { return p.folder && *rest == p.relative; });
 }
 
 }  // namespace vardex::engine

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "core/secret_paths.hpp"
+
+namespace vardex::engine {
+
+// A place below a home folder that holds secrets. The read rules and the sandbox's masks both
+// come from this one list, so a secret the rules guard is also a secret a contained command
+// cannot see.
+struct SecretPlace {
+    std::string_view relative;  // below a home folder
+    SecretKind kind;
+    bool folder;  // everything beneath counts
+};
+
+// Folders come before single files where they overlap; the first match names the kind.
+std::span<const SecretPlace> secretPlaces();
+
+}  // namespace vardex::engine
