@@ -94,6 +94,47 @@ TEST_F(CoreCommands, LogVerifyTellsWhetherTheChainHolds) {
     EXPECT_EQ(verify(), std::pair(1, std::string("The activity log has been changed: line 2 was edited.")));
 }
 
+// What a changed policy would have decided over the logged actions, as the app shows it before
+// the change is made.
+struct ReplayCase {
+    const char* name;
+    const char* policy;  // the candidate policy's text
+    std::vector<std::string> args;
+    int exitCode;
+    std::vector<std::string> changed;  // "summary: before -> after", oldest first
+};
+
+class Replay : public CoreCommands, public ::testing::WithParamInterface<ReplayCase> {};
+
+TEST_P(Replay, ListsWhatTheCandidateDecidesOtherwise) {
+    for (const char* command : {"ls", "sudo ls", "git status", "sudo ls", "rm -rf ~"}) {
+        ASSERT_TRUE(CheckOutcome::run(CheckKind::shell, command, "", "", "", "").decision.has_value());
+    }
+    const auto candidate = home_.path() / "candidate.yaml";
+    testing::writeFile(candidate, GetParam().policy);
+    std::vector<std::string> args{"replay", "--policy", candidate.string(), "--json"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    const auto run = VardexCli::runBinary(VARDEX_ENGINE_EXE, args).value();
+    ASSERT_EQ(run.exitCode, GetParam().exitCode) << run.combined();
+    if (run.exitCode != 0) return;
+    const auto out = nlohmann::json::parse(run.stdout);
+    EXPECT_EQ(out["checked"], 5);
+    std::vector<std::string> changed;
+    for (const auto& d : out["differences"]) {
+        changed.push_back(d["summary"].get<std::string>() + ": " + d["before"].get<std::string>() + " -> " + d["after"].get<std::string>());
+    }
+    EXPECT_EQ(changed, GetParam().changed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Replay, ::testing::Values(
+        ReplayCase{"SwitchingOffARule", "version: 1\ndisable:\n  - priv.sudo\n", {}, 0, {"sudo ls: ask -> allow", "sudo ls: ask -> allow"}},
+        ReplayCase{"TheSamePolicy", "version: 1\n", {"--since", "2h"}, 0, {}},
+        // Critical built-ins stay on unless the policy says it may override them.
+        ReplayCase{"ACriticalRuleCannotBeSwitchedOff", "version: 1\ndisable:\n  - destructive.rm_home_root\n", {}, 0, {}},
+        ReplayCase{"APolicyThatIsNotOne", "version: 7\nrules: 3\n", {}, 1, {}},
+        ReplayCase{"APeriodThatIsNotOne", "version: 1\n", {"--since", "a week"}, 2, {}}),
+    testing::byName);
+
 // A receipt's head, as the app reads it from the log, checked later by the engine.
 struct HeadCase {
     const char* name;
