@@ -104,6 +104,8 @@ const Names nonReaders{"ls", "mkdir", "chmod", "chown", "stat", "test", "[", "cd
 bool readsSecret(const ActionFacts& f, const SecretTest& test) {
     if (f.kind != "shell") return std::any_of(f.paths.begin(), f.paths.end(), test);
     for (const auto* command : f.commands()) {
+        // A command that prints the secret reads it as surely as a cat of its file.
+        if (test(PathUse{{}, false, printedSecret(command->program, command->args)})) return true;
         if (oneOf(command->program, nonReaders)) continue;
         for (const auto& use : command->paths) {
             if (test(use)) return true;
@@ -634,7 +636,8 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                 bool secretSeen = false;
                 for (const auto& command : pipeline) {
                     sends = sends || oneOf(command.program, sendingPrograms);
-                    secretSeen = secretSeen || std::any_of(command.paths.begin(), command.paths.end(), anySecret);
+                    secretSeen = secretSeen || std::any_of(command.paths.begin(), command.paths.end(), anySecret) ||
+                                 printedSecret(command.program, command.args) != SecretKind::none;
                     // The environment holds the tokens the user exported.
                     secretSeen = secretSeen || (oneOf(command.program, {"env", "printenv", "set", "export"}) &&
                                                 command.operands().empty());
