@@ -8,8 +8,11 @@
 #include <map>
 #include <optional>
 
+#include "core/interpreter_code.hpp"
+#include "core/embedded_commands.hpp"
 #include "core/path_match.hpp"
 #include "core/shell_parser.hpp"
+#include "core/shell_quote.hpp"
 #include "protocol/protocol_json.hpp"
 
 namespace vardex::engine {
@@ -67,69 +70,6 @@ bool looksLikeHost(std::string_view text) {
     });
 }
 
-bool isInterpreter(std::string_view program) {
-    for (std::string_view prefix : {"python", "perl", "ruby", "php", "lua", "node", "pypy"}) {
-        if (program.substr(0, prefix.size()) == prefix) return true;
-    }
-    return contains(std::array<std::string_view, 11>{"nodejs", "Rscript", "osascript", "pwsh", "powershell", "deno",
-                                                     "bun", "tclsh", "irb", "jshell", "groovy"},
-                    program);
-}
-
-bool isAwk(std::string_view program) { return program == "awk" || program == "gawk" || program == "mawk" || program == "nawk"; }
-
-// The letters of the options that give an interpreter its program as text.
-std::string_view codeOptionLetters(std::string_view program) {
-    if (program.substr(0, 6) == "python" || program.substr(0, 4) == "pypy") return "c";
-    if (program == "pwsh" || program == "powershell") return "c";
-    if (program.substr(0, 3) == "php") return "r";
-    if (program == "node" || program == "nodejs") return "ep";
-    return "eE";
-}
-
-// The program text an interpreter is given on its command line.
-std::vector<std::string> inlineCode(const CommandFacts& command) {
-    std::vector<std::string> code;
-    const auto& args = command.args;
-    if (isAwk(command.program)) {
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            const auto& arg = args[i];
-            if (arg == "-f" || arg.starts_with("--file")) return code;
-            if (arg == "-F" || arg == "-v") {
-                ++i;
-            } else if (arg.empty() || arg.front() != '-') {
-                code.push_back(arg);
-                return code;
-            }
-        }
-        return code;
-    }
-    if (!isInterpreter(command.program)) return code;
-    if (command.program == "deno" && args.size() >= 2 && args[0] == "eval") code.push_back(args[1]);
-    const auto letters = codeOptionLetters(command.program);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        if (arg == "--") break;
-        if (arg == "--eval" || arg == "--print" || arg == "-Command" || arg == "--command") {
-            if (i + 1 < args.size()) code.push_back(args[++i]);
-            continue;
-        }
-        if (arg.size() < 2 || arg[0] != '-' || arg[1] == '-') {
-            // The first operand is a script file: what follows are its arguments.
-            if (arg.empty() || arg[0] != '-') break;
-            continue;
-        }
-        const auto at = arg.find_first_of(letters, 1);
-        if (at == std::string_view::npos) continue;
-        if (at + 1 < arg.size()) {
-            code.emplace_back(arg.substr(at + 1));
-        } else if (i + 1 < args.size()) {
-            code.push_back(args[++i]);
-        }
-    }
-    return code;
-}
-
 // True for a shell or interpreter that takes its program from standard input: no script named,
 // no program given as text.
 bool readsProgramFromStdin(const CommandFacts& command) {
@@ -152,51 +92,6 @@ bool readsProgramFromStdin(const CommandFacts& command) {
         return false;
     }
     return true;
-}
-
-// Words in interpreter code that touch files, run programs or reach the network.
-bool codeTouches(std::string_view code) {
-    static constexpr std::array<std::string_view, 48> words{
-        "system", "exec", "spawn", "popen", "subprocess", "child_process", "shell_exec", "passthru", "proc_open",
-        "`", "qx", "%x", "os.remove", "os.unlink", "os.rmdir", "os.rename", "os.replace", "os.write", "os.open",
-        "os.kill", "os.chmod", "os.chown", "os.symlink", "os.makedirs", "shutil", "pathlib", "open(", "open my",
-        "unlink", "rmtree", "socket", "urllib", "requests", "http", "__import__", "eval(", "importlib", "ctypes",
-        "fs.", "fs'", "fs\"", "node:", "fileutils", "file.", "io.", "dir.", "file_put_contents", "file_get_contents"};
-    const auto lower = asciiLower(code);
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
-}
-
-bool codeRunsPrograms(std::string_view code) {
-    static constexpr std::array<std::string_view, 12> words{"system", "exec", "spawn", "popen", "subprocess",
-                                                            "child_process", "shell_exec", "passthru", "proc_open",
-                                                            "`", "qx", "%x"};
-    const auto lower = asciiLower(code);
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
-}
-
-bool codeWrites(std::string_view code) {
-    static constexpr std::array<std::string_view, 12> words{"'w'", "\"w\"", "'a'", "\"a\"", "write", "remove", "unlink",
-                                                            "rmtree", "rename", "replace", "truncate", "'>"};
-    const auto lower = asciiLower(code);
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
-}
-
-// The quoted string literals of a piece of code.
-std::vector<std::string> stringLiterals(std::string_view code) {
-    std::vector<std::string> out;
-    for (std::size_t i = 0; i < code.size(); ++i) {
-        const char quote = code[i];
-        if (quote != '\'' && quote != '"') continue;
-        std::string literal;
-        std::size_t j = i + 1;
-        for (; j < code.size() && code[j] != quote; ++j) {
-            if (code[j] == '\\' && j + 1 < code.size()) ++j;
-            literal += code[j];
-        }
-        out.push_back(std::move(literal));
-        i = j;
-    }
-    return out;
 }
 
 // The path part of a URL ("https://x/a/b.sh?x=1" gives "/a/b.sh").
@@ -467,6 +362,11 @@ private:
             auto extra = splitBlanks(*feed.text);
             if (extra.size() <= 256) std::move(extra.begin(), extra.end(), std::back_inserter(words));
         }
+        // busybox and toybox run the applet their first operand names.
+        while (words.size() > 1 && (baseName(words.front()) == "busybox" || baseName(words.front()) == "toybox") &&
+               !words[1].empty() && words[1].front() != '-') {
+            words.erase(words.begin());
+        }
         if (!words.empty()) {
             out.computed = isComputedWord(words.front());
             out.program = std::string(baseName(words.front()));
@@ -508,6 +408,9 @@ private:
         if (!words.empty()) checkWrittenFileRun(out, words.front());
         if (depth < maxNesting) {
             nested(out, depth + 1);
+            auto embedded = embeddedCommands(out);
+            out.runsUnseenProgram = embedded.unseenProgram;
+            for (const auto& line : embedded.lines) walk(parseShell(line), depth + 1);
             if (out.runsFedText && contains(shells, out.program)) {
                 if (auto text = hereText(command)) walk(parseShell(*text), depth + 1);
                 if (feed.text) walk(parseShell(*feed.text), depth + 1);
@@ -538,7 +441,9 @@ private:
 
     // Interpreter code: the paths it names count, and the commands it hands to a shell are
     // parsed as shell lines.
-    void script(CommandFacts& command, const std::string& code, int depth) {
+    void script(CommandFacts& command, const std::string& original, int depth) {
+        const auto code = withHomeSpelled(original);
+        for (const auto& line : deletionsAsShell(code)) walk(parseShell(line), depth);
         // Code that is itself computed ("python3 -c "$(curl ...)"") could do anything.
         if (codeTouches(code) || code.find("$(") != std::string::npos || code.find('`') != std::string::npos ||
             (!code.empty() && code.front() == '$')) {
@@ -734,23 +639,6 @@ private:
             for (const auto& arg : command.args) line += (line.empty() ? "" : " ") + arg;
             walk(parseShell(line), depth);
         }
-        if (command.program == "watch" || command.program == "script") {
-            std::string line;
-            for (std::size_t i = 0; i < command.args.size(); ++i) {
-                const auto& arg = command.args[i];
-                if (command.program == "script" && arg != "-c" && arg != "--command") continue;
-                if (command.program == "script") {
-                    if (i + 1 < command.args.size()) line = command.args[i + 1];
-                    break;
-                }
-                if (arg.size() > 1 && arg.front() == '-') {
-                    if (oneOf(arg, {"-n", "--interval", "-d"}) && i + 1 < command.args.size()) ++i;
-                    continue;
-                }
-                line += (line.empty() ? "" : " ") + arg;
-            }
-            if (!line.empty()) walk(parseShell(line), depth);
-        }
     }
 
     ActionFacts& facts_;
@@ -785,6 +673,38 @@ void collectMcpArguments(const nlohmann::json& value, Collector& collector, bool
                text.starts_with("$HOME")) {
         collector.addPath(text, writes);
     }
+}
+
+// Tool arguments that hold a command: a line under a command-like key, or an argv.
+void mcpCommandLines(const nlohmann::json& value, int depth, std::vector<std::string>& lines) {
+    if (depth > json_form::maxDepth || !value.is_object()) return;
+    static constexpr std::array<std::string_view, 12> lineKeys{"command", "cmd", "commandline", "command_line", "script",
+                                                               "shell", "bash", "sh", "keys", "text_to_run", "run",
+                                                               "exec"};
+    const auto words = [](const nlohmann::json& array) {
+        std::string line;
+        for (const auto& word : array) {
+            if (word.is_string()) line += (line.empty() ? "" : " ") + shellQuoted(word.get_ref<const std::string&>());
+        }
+        return line;
+    };
+    std::string program;
+    for (const auto& [name, member] : value.items()) {
+        const auto key = asciiLower(name);
+        if (member.is_object()) mcpCommandLines(member, depth + 1, lines);
+        if (member.is_string() && contains(lineKeys, key)) program = member.get<std::string>();
+        if (member.is_array() && (key == "argv" || contains(lineKeys, key))) lines.push_back(words(member));
+    }
+    if (program.empty()) return;
+    // {"command": "bash", "args": ["-c", "..."]} runs the program with those arguments.
+    for (std::string_view key : {"args", "arguments", "argv"}) {
+        const auto found = value.find(std::string(key));
+        if (found != value.end() && found->is_array()) {
+            lines.push_back(shellQuoted(program) + " " + words(*found));
+            return;
+        }
+    }
+    lines.push_back(program);
 }
 
 bool toolChanges(std::string_view tool) {
@@ -929,6 +849,9 @@ ActionFacts factsOf(const Action& action, const std::string& home) {
                        facts.mcpArgs = json_form::toJson(call.argsJson);
                        facts.raw = call.server + " " + call.tool + " " + facts.mcpArgs.dump();
                        collectMcpArguments(facts.mcpArgs, collector, toolChanges(call.tool), 0, "");
+                       std::vector<std::string> lines;
+                       mcpCommandLines(facts.mcpArgs, 0, lines);
+                       for (const auto& line : lines) collector.walk(parseShell(line), 0);
                    },
                },
                action.kind);

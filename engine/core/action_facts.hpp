@@ -43,6 +43,9 @@ struct CommandFacts {
     // An interpreter one-liner (python3 -c, perl -e, node -e, ...) that touches files or runs
     // programs.
     bool scriptTouches = false;
+    // Sets up a program to run (a git pager, an editor command) that is a file the line does
+    // not show.
+    bool runsUnseenProgram = false;
 
     bool hasFlag(std::string_view longFlag, char shortFlag) const;
     // The values given to an option, as "-F v", "-Fv", "--form v" or "--form=v".

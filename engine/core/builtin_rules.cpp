@@ -546,7 +546,8 @@ bool isForkBomb(std::string_view raw) {
 }
 
 bool unreadableProgram(const CommandFacts& command) {
-    return command.computed || command.runsFedText || command.runsWrittenFile || command.scriptTouches;
+    return command.computed || command.runsFedText || command.runsWrittenFile || command.scriptTouches ||
+           command.runsUnseenProgram;
 }
 
 bool opensRawSocket(const ActionFacts& facts) {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/action_facts.hpp"
+
+namespace vardex::engine {
+
+// Interpreters that take their program as text on the command line (python -c, perl -e, ...).
+bool isInterpreter(std::string_view program);
+bool isAwk(std::string_view program);
+
+// The program text an interpreter or awk is given on its command line.
+std::vector<std::string> inlineCode(const CommandFacts& command);
+
+// Words in interpreter code that touch files, run programs or reach the network.
+bool codeTouches(std::string_view code);
+bool codeRunsPrograms(std::string_view code);
+bool codeWrites(std::string_view code);
+
+// The quoted string literals of a piece of code ('…', "…" and `…`).
+std::vector<std::string> stringLiterals(std::string_view code);
+
+// The code with the home folder's many spellings (Dir.home, os.homedir(), getenv("HOME"),
+// expanduser("~"), ...) written as the literal "~", and literals joined by concatenation or a
+// path join written as one: what the code names can then be read like a shell word.
+std::string withHomeSpelled(std::string_view code);
+
+// The shell lines with the effect of the code's deleting calls ("shutil.rmtree(p)" is
+// "rm -rf p"), for the path literals it names.
+std::vector<std::string> deletionsAsShell(std::string_view code);
+
+}  // namespace vardex::engine
