@@ -9,6 +9,7 @@
 #include "bridge/agent_stop.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "core/action_facts.hpp"
+#include "core/effect_rules.hpp"
 #include "core/path_match.hpp"
 #include "core/secret_paths.hpp"
 
@@ -900,6 +901,8 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                          "An AI app wants to call a payment tool. Money only moves when you say so.",
                          "Wait for the user to approve the payment; do not retry it another way.",
                          [](const ActionFacts& f) { return f.kind == "mcp_tool_call" && moneyTool(f.mcpTool); }));
+    auto effects = effectRules(home);
+    std::move(effects.begin(), effects.end(), std::back_inserter(rules));
     return rules;
 }
 

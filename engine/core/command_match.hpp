@@ -1,0 +1,20 @@
+#pragma once
+
+#include <initializer_list>
+#include <string_view>
+
+#include "core/action_facts.hpp"
+
+namespace vardex::engine {
+
+// True when the command's operands start with the blank-separated operand words of `words` in
+// order and every option word of it is among its arguments ("config view --raw").
+bool commandStartsWith(const CommandFacts& command, std::string_view words);
+
+// True when any argument equals one of `words`, or is one of the options given as "--name"
+// followed by "=value".
+bool hasAnyArg(const CommandFacts& command, std::initializer_list<std::string_view> words);
+
+bool isOneOf(std::string_view value, std::initializer_list<std::string_view> names);
+
+}  // namespace vardex::engine
