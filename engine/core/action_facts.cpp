@@ -94,6 +94,22 @@ bool readsProgramFromStdin(const CommandFacts& command) {
     return true;
 }
 
+// "TOOL completion bash)", "TOOL shell-hook)", "TOOL env activate)": a named tool printing the
+// set-up code for a shell, the usual thing to source or eval. The text is the inside of a "<("
+// or "$(" substitution.
+bool isShellSetup(std::string_view text) {
+    const auto close = text.find(')');
+    if (close == std::string_view::npos || text.find_first_of("$`|;&<>(\"'") < close) return false;
+    const auto words = splitBlanks(text.substr(0, close));
+    if (words.size() < 2 || words.front().find('/') != std::string::npos || contains(fetchPrograms, words.front())) {
+        return false;
+    }
+    static constexpr std::array<std::string_view, 10> setupWords{"completion", "completions", "shell-hook", "hook",
+                                                                 "init", "activate", "shellenv", "env",
+                                                                 "shell-completion", "generate-shell-completion"};
+    return std::any_of(words.begin() + 1, words.end(), [](const std::string& w) { return contains(setupWords, w); });
+}
+
 // The path part of a URL ("https://x/a/b.sh?x=1" gives "/a/b.sh").
 std::string urlPath(std::string_view url) {
     const auto scheme = url.find("://");
@@ -356,6 +372,7 @@ private:
         out.env = command.env;
         out.redirects = command.redirects;
         out.cwd = cwd_;
+        out.input = feed.text ? feed.text : hereText(command);
         auto words = expandWords(command.argv);
         // xargs hands what it reads to its command as more arguments.
         if (feed.text && std::find(command.wrappers.begin(), command.wrappers.end(), "xargs") != command.wrappers.end()) {
@@ -401,8 +418,10 @@ private:
         const bool fedByXargs = std::find(out.wrappers.begin(), out.wrappers.end(), "xargs") != out.wrappers.end();
         const bool interpreter = contains(shells, out.program) || isInterpreter(out.program);
         if (readsProgramFromStdin(out) && (feed.fed || inputRedirected)) out.runsFedText = true;
-        if (fedByXargs && (interpreter || out.computed || out.program == "eval")) out.runsFedText = true;
-        if ((runsScripts(out) || isInterpreter(out.program)) && !out.args.empty() && out.args.front().substr(0, 2) == "<(") {
+        // xargs hands a shell with a "-c" body of its own only arguments; the body is read below.
+        if (fedByXargs && (interpreter || out.computed || out.program == "eval") && !hasShellBody(out)) out.runsFedText = true;
+        if ((runsScripts(out) || isInterpreter(out.program)) && !out.args.empty() && out.args.front().substr(0, 2) == "<(" &&
+            !isShellSetup(out.args.front().substr(2))) {
             out.runsFedText = true;
         }
         if (!words.empty()) checkWrittenFileRun(out, words.front());
@@ -435,6 +454,13 @@ private:
         return std::find(names.begin(), names.end(), value) != names.end();
     }
 
+    static bool hasShellBody(const CommandFacts& command) {
+        if (!contains(shells, command.program)) return false;
+        return std::any_of(command.args.begin(), command.args.end(), [](const std::string& arg) {
+            return arg.size() >= 2 && arg.front() == '-' && arg[1] != '-' && arg.find('c') != std::string::npos;
+        });
+    }
+
     static bool runsScripts(const CommandFacts& command) {
         return contains(shells, command.program) || command.program == "source" || command.program == ".";
     }
@@ -445,10 +471,7 @@ private:
         const auto code = withHomeSpelled(original);
         for (const auto& line : deletionsAsShell(code)) walk(parseShell(line), depth);
         // Code that is itself computed ("python3 -c "$(curl ...)"") could do anything.
-        if (codeTouches(code) || code.find("$(") != std::string::npos || code.find('`') != std::string::npos ||
-            (!code.empty() && code.front() == '$')) {
-            command.scriptTouches = true;
-        }
+        if (codeUnreadable(code)) command.scriptTouches = true;
         const bool writes = codeWrites(code);
         const auto literals = stringLiterals(code);
         for (const auto& literal : literals) {
@@ -631,9 +654,11 @@ private:
         }
         if (command.program == "eval" && !command.args.empty()) {
             // `eval "$(ssh-agent -s)"` sets up the shell the usual way.
-            const bool setup = !command.substitutionPrograms.empty() &&
-                               std::all_of(command.substitutionPrograms.begin(), command.substitutionPrograms.end(),
-                                           [](const std::string& p) { return contains(shellSetupPrograms, p); });
+            const bool setup = (!command.substitutionPrograms.empty() &&
+                                std::all_of(command.substitutionPrograms.begin(), command.substitutionPrograms.end(),
+                                            [](const std::string& p) { return contains(shellSetupPrograms, p); })) ||
+                               (command.args.size() == 1 && command.args.front().starts_with("$(") &&
+                                isShellSetup(std::string_view(command.args.front()).substr(2)));
             if (setup) return;
             std::string line;
             for (const auto& arg : command.args) line += (line.empty() ? "" : " ") + arg;

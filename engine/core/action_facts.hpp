@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,9 @@ struct CommandFacts {
     std::vector<PathUse> paths;
     // Programs run inside its "$( )" substitutions.
     std::vector<std::string> substitutionPrograms;
+    // The text fed to its standard input, when the line shows it (an echo or printf before it,
+    // a here-document).
+    std::optional<std::string> input;
     // The folder it runs in, after any "cd" earlier in the line; empty when that cannot be known.
     std::string cwd;
     // The program comes from an expansion (a variable, a substitution, a wildcard) and cannot
@@ -40,8 +44,8 @@ struct CommandFacts {
     // Runs a file written earlier in the same line; `runsFetchedFile` when it was downloaded.
     bool runsWrittenFile = false;
     bool runsFetchedFile = false;
-    // An interpreter one-liner (python3 -c, perl -e, node -e, ...) that touches files or runs
-    // programs.
+    // An interpreter one-liner (python3 -c, perl -e, node -e, ...) whose effect cannot be read
+    // from its text (see codeUnreadable).
     bool scriptTouches = false;
     // Sets up a program to run (a git pager, an editor command) that is a file the line does
     // not show.

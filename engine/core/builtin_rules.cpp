@@ -418,7 +418,12 @@ bool reachesIntoProcesses(const CommandFacts& command) {
     }
     if (oneOf(command.program, {"gdb", "strace", "ltrace", "perf", "gcore", "pstack", "lldb", "bpftrace", "frida"}) &&
         (command.hasFlag("pid", 'p') || hasArg(command, {"attach", "--attach", "-pid"}) ||
-         (command.program == "gdb" && command.operands().size() >= 2 && !hasArg(command, {"--args", "-args"})))) {
+         // "gdb PROGRAM PID" attaches; "gdb PROGRAM CORE" reads a core file.
+         (command.program == "gdb" && !hasArg(command, {"--args", "-args"}) && [&] {
+             const auto operands = command.operands();
+             return operands.size() >= 2 && std::all_of(operands.back().begin(), operands.back().end(),
+                                                        [](char c) { return c >= '0' && c <= '9'; });
+         }()))) {
         return true;
     }
     return oneOf(command.program, {"gdbserver", "reptyr", "injector"}) ||
@@ -551,12 +556,23 @@ bool unreadableProgram(const CommandFacts& command) {
            command.runsUnseenProgram;
 }
 
+// nc fed a written-out HTTP request, without running or listening: an ordinary web request.
+bool sendsPlainHttp(const CommandFacts& command) {
+    if (!command.input || hasArg(command, {"-e", "-c", "--exec", "--sh-exec", "--lua-exec", "-l", "--listen", "-L"})) {
+        return false;
+    }
+    static const std::regex request(R"(^(GET|HEAD|POST|PUT|DELETE|OPTIONS|PATCH) \S+ HTTP/[0-9.]+(\\r|\\n|\r|\n|$))");
+    return std::regex_search(*command.input, request);
+}
+
 bool opensRawSocket(const ActionFacts& facts) {
     if (facts.raw.find("/dev/tcp/") != std::string::npos || facts.raw.find("/dev/udp/") != std::string::npos) {
         return true;
     }
     if (facts.kind == "shell" && facts.raw.find("socket.socket(") != std::string::npos) return true;
-    return anyCommand(facts, [](const CommandFacts& c) { return oneOf(c.program, rawSocketPrograms); });
+    return anyCommand(facts, [](const CommandFacts& c) {
+        return oneOf(c.program, rawSocketPrograms) && !sendsPlainHttp(c);
+    });
 }
 
 Rule rule(std::string id, std::string description, Severity severity, Outcome decision, std::string reasonUser,
@@ -662,9 +678,8 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                          "An AI app wants to read a .env file, which often holds passwords and API keys.",
                          "Prefer .env.example or ask the user for the one value you need.",
                          [test = secretTest({SecretKind::dotenv})](const ActionFacts& f) {
-                             // Writing a .env (from .env.example, say) reveals nothing.
-                             return std::any_of(f.paths.begin(), f.paths.end(),
-                                                [&](const PathUse& u) { return !u.writes && test(u); });
+                             // Writing a .env (from .env.example, say) or testing that it exists reveals nothing.
+                             return readsSecret(f, [&](const PathUse& u) { return !u.writes && test(u); });
                          }));
     rules.push_back(rule("secrets.cloud_credentials", "Reading cloud credentials (AWS, Google Cloud, Azure, Kubernetes)",
                          Severity::critical, Outcome::deny, "An AI app tried to read your cloud account keys.",

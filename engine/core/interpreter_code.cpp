@@ -99,15 +99,28 @@ std::vector<std::string> inlineCode(const CommandFacts& command) {
     return code;
 }
 
-bool codeTouches(std::string_view code) {
-    static constexpr std::array<std::string_view, 48> words{
-        "system", "exec", "spawn", "popen", "subprocess", "child_process", "shell_exec", "passthru", "proc_open",
-        "`", "qx", "%x", "os.remove", "os.unlink", "os.rmdir", "os.rename", "os.replace", "os.write", "os.open",
-        "os.kill", "os.chmod", "os.chown", "os.symlink", "os.makedirs", "shutil", "pathlib", "open(", "open my",
-        "unlink", "rmtree", "socket", "urllib", "requests", "http", "__import__", "eval(", "importlib", "ctypes",
-        "fs.", "fs'", "fs\"", "node:", "fileutils", "file.", "io.", "dir.", "file_put_contents", "file_get_contents"};
+bool codeUnreadable(std::string_view code) {
+    if (code.find("$(") != std::string_view::npos || code.find('`') != std::string_view::npos ||
+        (!code.empty() && code.front() == '$')) {
+        return true;
+    }
+    static constexpr std::array<std::string_view, 16> network{
+        "socket", "urllib", "requests", "http.client", "httpx", "fetch(", "net/http", "open-uri", "lwp::", "curl_",
+        "xmlhttprequest", "net::http", "https.get", "http.get", "http.request", "aiohttp"};
     const auto lower = asciiLower(code);
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
+    if (std::any_of(network.begin(), network.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; })) {
+        return true;
+    }
+    // A call whose first argument is not written out: what it runs, loads or deletes cannot be read.
+    static const std::regex dynamic(
+        R"((?:^|[^.\w])(?:eval|exec|__import__|loadstring|load|Function|instance_eval)\s*\(\s*[^'"\s)]|import_module\s*\(\s*[^'"\s)]|ctypes|ffi\.)");
+    static const std::regex running(
+        R"(\b(?:system|exec|execSync|execFileSync|execFile|spawn|spawnSync|popen|Popen|run|call|check_call|check_output|getoutput|getstatusoutput|shell_exec|passthru|proc_open|execute)\s*\(\s*[^'"\[\s)]|\b(?:system|exec)\s+[$@])");
+    static const std::regex deleting(
+        R"(\b(?:rmtree|rm_rf|rm_r|rmSync|rmdirSync|unlinkSync|unlink|remove|rmdir|removedirs|rimraf|remove_dir_all)\s*\(\s*[^'"\s)])");
+    const std::string text(code.substr(0, 4096));
+    return code.size() > 4096 || std::regex_search(text, dynamic) || std::regex_search(text, deleting) ||
+           (codeRunsPrograms(code) && std::regex_search(text, running));
 }
 
 bool codeRunsPrograms(std::string_view code) {

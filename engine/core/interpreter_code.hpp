@@ -15,8 +15,10 @@ bool isAwk(std::string_view program);
 // The program text an interpreter or awk is given on its command line.
 std::vector<std::string> inlineCode(const CommandFacts& command);
 
-// Words in interpreter code that touch files, run programs or reach the network.
-bool codeTouches(std::string_view code);
+// Code whose effect cannot be read from its text: it is computed by the shell, reaches the
+// network, or runs, loads or deletes something its text does not spell out.
+bool codeUnreadable(std::string_view code);
+// Words in interpreter code that run programs or write files.
 bool codeRunsPrograms(std::string_view code);
 bool codeWrites(std::string_view code);
 
