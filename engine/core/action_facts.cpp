@@ -13,6 +13,7 @@
 #include "core/path_match.hpp"
 #include "core/shell_parser.hpp"
 #include "core/shell_quote.hpp"
+#include "core/text_pipeline.hpp"
 #include "protocol/protocol_json.hpp"
 
 namespace vardex::engine {
@@ -194,7 +195,7 @@ public:
 
     void addPath(std::string_view text, bool writes) {
         if (text.empty()) return;
-        auto path = absolutePath(text, facts_.home, cwd_);
+        auto path = absolutePath(throughProc(text), facts_.home, cwd_);
         // A link is judged by what it points at as well as by its own name.
         if (resolved_ < maxResolved && !path.empty() && path.front() == '/' &&
             path.find_first_of("*?[$`") == std::string::npos) {
@@ -207,6 +208,24 @@ public:
         }
         const auto secret = secretKind(path, facts_.home);
         facts_.paths.push_back({std::move(path), writes, secret});
+    }
+
+    // "/proc/self/root/x" is "/x" and "/proc/self/cwd/x" is "x" in the working folder, for any
+    // process: the kernel's view of a process's folders reaches the same files.
+    std::string throughProc(std::string_view text) const {
+        if (text.substr(0, 6) != "/proc/") return std::string(text);
+        const auto slash = text.find('/', 6);
+        if (slash == std::string_view::npos) return std::string(text);
+        const auto rest = text.substr(slash + 1);
+        for (std::string_view link : {"root", "cwd"}) {
+            if (rest.substr(0, link.size()) != link || (rest.size() > link.size() && rest[link.size()] != '/' && rest[link.size()] != '$')) {
+                continue;
+            }
+            const auto after = rest.substr(link.size());
+            if (link == "root") return after.empty() ? std::string("/") : std::string(after);
+            return (cwd_.empty() ? std::string(".") : cwd_) + std::string(after);
+        }
+        return std::string(text);
     }
 
     // A bare name that is a link in the working folder counts as a path: "cat notes.txt" may
@@ -284,6 +303,12 @@ private:
             auto word = substituteVariables(argv[i], split);
             auto words = split ? splitBlanks(word) : std::vector<std::string>{word};
             if (i == 0 && !words.empty()) {
+                if (const auto alias = aliases_.find(words.front()); alias != aliases_.end()) {
+                    auto replaced = splitBlanks(alias->second);
+                    words.erase(words.begin());
+                    words.insert(words.begin(), replaced.begin(), replaced.end());
+                }
+                if (words.empty()) continue;
                 auto expanded = braceExpansion(words.front());
                 words.erase(words.begin());
                 words.insert(words.begin(), expanded.begin(), expanded.end());
@@ -293,20 +318,41 @@ private:
         return out;
     }
 
-    // "$(echo WORDS)" and "`echo WORDS`" stand for WORDS.
-    static std::string substituteEchoes(std::string word, bool& split) {
-        for (const auto& [open, close] : {std::pair<std::string_view, char>{"$(echo ", ')'}, {"`echo ", '`'}}) {
+    // The end of a substitution opened before `from`: the matching ")" or back quote.
+    static std::size_t closing(const std::string& word, std::size_t from, char close) {
+        int depth = 0;
+        for (auto i = from; i < word.size(); ++i) {
+            const char c = word[i];
+            if (c == '\'' || c == '"') {
+                const auto end = word.find(c, i + 1);
+                if (end == std::string::npos) return std::string::npos;
+                i = end;
+            } else if (c == close && depth == 0) {
+                return i;
+            } else if (close == ')' && c == '(') {
+                ++depth;
+            } else if (close == ')' && c == ')') {
+                --depth;
+            }
+        }
+        return std::string::npos;
+    }
+
+    // "$(echo WORDS)", "$(echo hss. | rev)" and "$(printf '\x2essh')" stand for the text they
+    // print.
+    static std::string substituteTexts(std::string word, bool& split) {
+        for (const auto& [open, close] : {std::pair<std::string_view, char>{"$(", ')'}, {"`", '`'}}) {
             for (auto at = word.find(open); at != std::string::npos; at = word.find(open, at)) {
-                const auto end = word.find(close, at + open.size());
+                const auto end = closing(word, at + open.size(), close);
                 if (end == std::string::npos) break;
-                const auto inner = word.substr(at + open.size(), end - at - open.size());
-                if (inner.find_first_of("$`()|;&<>") != std::string::npos) {
+                const auto text = evaluateText(std::string_view(word).substr(at + open.size(), end - at - open.size()));
+                if (!text) {
                     at = end;
                     continue;
                 }
-                word.replace(at, end + 1 - at, inner);
+                word.replace(at, end + 1 - at, *text);
                 split = true;
-                at += inner.size();
+                at += text->size();
             }
         }
         return word;
@@ -314,7 +360,7 @@ private:
 
     std::string substituteVariables(const std::string& original, bool& split) const {
         if (original.find_first_of("$`") == std::string::npos) return original;
-        const auto word = substituteEchoes(original, split);
+        const auto word = substituteTexts(original, split);
         if (word.find('$') == std::string::npos) return word;
         std::string out;
         for (std::size_t i = 0; i < word.size(); ++i) {
@@ -351,12 +397,31 @@ private:
         return out;
     }
 
+    // "declare -n r=HOME": later "$r" is "$HOME".
+    void rememberNameReferences(const std::vector<std::string>& args) {
+        for (const auto& arg : args) {
+            const auto equals = arg.find('=');
+            if (equals == std::string::npos || equals == 0 || variables_.size() >= 64) continue;
+            variables_[arg.substr(0, equals)] = "${" + arg.substr(equals + 1) + "}";
+        }
+    }
+
+    // "alias ll='rm -rf ~'": a later command "ll" runs that text.
+    void rememberAliases(const std::vector<std::string>& args) {
+        for (const auto& arg : args) {
+            const auto equals = arg.find('=');
+            if (equals == std::string::npos || equals == 0 || aliases_.size() >= 64) continue;
+            aliases_[arg.substr(0, equals)] = arg.substr(equals + 1);
+        }
+    }
+
     // Plain assignments ("X=rm", "export X=rm") that later words of the line may use.
     void rememberAssignments(const std::vector<std::string>& assignments) {
         for (const auto& assignment : assignments) {
             const auto equals = assignment.find('=');
             if (equals == std::string::npos || equals == 0) continue;
-            auto value = assignment.substr(equals + 1);
+            bool split = false;
+            auto value = substituteVariables(assignment.substr(equals + 1), split);
             const auto name = assignment.substr(0, equals);
             if (value.find_first_of("$`") != std::string::npos) {
                 variables_.erase(name);
@@ -407,7 +472,14 @@ private:
         }
         collectArguments(out);
         if (words.empty()) rememberAssignments(command.env);
-        if (oneOf(out.program, {"export", "declare", "typeset", "readonly", "local"})) rememberAssignments(out.args);
+        if (oneOf(out.program, {"export", "declare", "typeset", "readonly", "local"})) {
+            if (out.hasFlag("", 'n')) {
+                rememberNameReferences(out.args);
+            } else {
+                rememberAssignments(out.args);
+            }
+        }
+        if (out.program == "alias") rememberAliases(out.args);
         // A loop variable stands for every word of its list.
         if (out.program == "for" && out.args.size() >= 3 && out.args[1] == "in") {
             std::string values;
@@ -669,6 +741,7 @@ private:
     ActionFacts& facts_;
     std::string cwd_;
     std::map<std::string, std::string> variables_;
+    std::map<std::string, std::string> aliases_;
     std::map<std::string, bool> written_;
     std::size_t resolved_ = 0;
 };

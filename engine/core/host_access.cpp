@@ -48,7 +48,10 @@ HostReach sourceReach(std::string_view source, const std::string& home) {
 }  // namespace
 
 HostReach containerHostReach(const CommandFacts& command, const std::string& home) {
-    if (command.program == "nsenter") return HostReach::privileged;
+    const auto entersNamespaces = [](const std::string& w) { return baseName(w) == "nsenter"; };
+    if (command.program == "nsenter" || std::any_of(command.wrappers.begin(), command.wrappers.end(), entersNamespaces)) {
+        return HostReach::privileged;
+    }
     if (!isOneOf(command.program, {"docker", "podman", "nerdctl", "finch"})) return HostReach::none;
     const auto operands = command.operands();
     const bool runs = !operands.empty() && (isOneOf(operands[0], {"run", "create"}) ||
