@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "core/interpreter_code.hpp"
+#include "core/configured_programs.hpp"
 #include "core/embedded_commands.hpp"
 #include "core/path_match.hpp"
 #include "core/shell_parser.hpp"
@@ -109,6 +110,12 @@ bool isShellSetup(std::string_view text) {
                                                                  "init", "activate", "shellenv", "env",
                                                                  "shell-completion", "generate-shell-completion"};
     return std::any_of(words.begin() + 1, words.end(), [](const std::string& w) { return contains(setupWords, w); });
+}
+
+std::string joined(const std::vector<std::string>& words, std::size_t from) {
+    std::string out;
+    for (auto i = from; i < words.size(); ++i) out += (out.empty() ? "" : " ") + words[i];
+    return out;
 }
 
 // The path part of a URL ("https://x/a/b.sh?x=1" gives "/a/b.sh").
@@ -380,8 +387,21 @@ private:
                 end = close + 1;
             } else {
                 while (end < word.size() && (std::isalnum(static_cast<unsigned char>(word[end])) || word[end] == '_')) ++end;
+                // "$@" and "$*" are the positional words "set --" gave.
+                if (end == i + 1 && (word[end] == '@' || word[end] == '*')) ++end;
                 name = word.substr(i + 1, end - i - 1);
             }
+            // "${!x}" is the variable x names: "x=HOME; ${!x}" is "$HOME".
+            if (name.size() > 1 && name.front() == '!' && name.find_first_of("@*") == std::string::npos) {
+                const auto target = variables_.find(name.substr(1));
+                if (target != variables_.end()) {
+                    const auto value = variables_.find(target->second);
+                    out += value != variables_.end() ? value->second : "${" + target->second + "}";
+                    i = end - 1;
+                    continue;
+                }
+            }
+            if (name == "@[@]" || name == "@[*]") name = "@";
             const auto known = variables_.find(name);
             if (name == "IFS" || name.starts_with("IFS:") || name.starts_with("IFS%")) {
                 out += ' ';
@@ -480,6 +500,9 @@ private:
             }
         }
         if (out.program == "alias") rememberAliases(out.args);
+        if (out.program == "set" && !out.args.empty() && (out.args.front() == "--" || out.args.front() == "-")) {
+            rememberAssignments({"@=" + joined(out.args, 1)});
+        }
         // A loop variable stands for every word of its list.
         if (out.program == "for" && out.args.size() >= 3 && out.args[1] == "in") {
             std::string values;
@@ -517,6 +540,8 @@ private:
             if (out.program == "find") findExec(out, depth + 1);
         }
         rememberWrites(out, feed);
+        rememberWrittenText(command, out);
+        if (depth < maxNesting) runWrittenFiles(out, depth + 1);
         followDirectory(out);
         out.paths.assign(facts_.paths.begin() + static_cast<std::ptrdiff_t>(firstPath), facts_.paths.end());
         return out;
@@ -584,6 +609,33 @@ private:
             auto facts = commandFacts(inner, depth, Feed{});
             if (inner.argv.front().find("{}") != std::string::npos) facts.computed = true;
             facts_.pipelines.push_back({std::move(facts)});
+        }
+    }
+
+    // The text a command writes into a file, when the line shows it, so that a tool that runs
+    // that file later in the line (npm with a package.json, make with a Makefile) is judged by it.
+    void rememberWrittenText(const ArgvTree::Command& command, const CommandFacts& facts) {
+        if (writtenText_.size() >= 64) return;
+        auto text = feedText(command, facts);
+        if (!text) return;
+        if (facts.program == "printf" || (facts.program == "echo" && facts.hasFlag("", 'e'))) text = unescapePrintf(*text);
+        for (const auto& redirect : command.redirects) {
+            if (redirect.op != RedirectOp::write && redirect.op != RedirectOp::append) continue;
+            auto& stored = writtenText_[absolutePath(redirect.target, facts_.home, cwd_)];
+            stored = redirect.op == RedirectOp::append ? stored + *text : *text;
+            if (stored.size() > 65536) stored.resize(65536);
+        }
+    }
+
+    void runWrittenFiles(const CommandFacts& command, int depth) {
+        if (writtenText_.empty() || cwd_.empty()) return;
+        for (const auto& name : filesRunBy(command)) {
+            const auto path = absolutePath(name, facts_.home, cwd_);
+            for (const auto& [written, text] : writtenText_) {
+                const bool folder = name.ends_with("/");
+                if (folder ? !isUnder(written, path.substr(0, path.size())) : written != path) continue;
+                for (const auto& line : linesOfRunFile(baseName(written), text)) walk(parseShell(line), depth);
+            }
         }
     }
 
@@ -743,6 +795,7 @@ private:
     std::map<std::string, std::string> variables_;
     std::map<std::string, std::string> aliases_;
     std::map<std::string, bool> written_;
+    std::map<std::string, std::string> writtenText_;
     std::size_t resolved_ = 0;
 };
 
