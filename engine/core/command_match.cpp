@@ -27,8 +27,10 @@ bool commandStartsWith(const CommandFacts& command, std::string_view words) {
         if (word.empty()) continue;
         if (word.front() == '-') {
             if (!hasAnyArg(command, {word})) return false;
-        } else if (next >= operands.size() || operands[next++] != word) {
-            return false;
+        } else {
+            // Global options and their values may come before or between the words.
+            while (next < operands.size() && operands[next] != word) ++next;
+            if (next++ >= operands.size()) return false;
         }
     }
     return true;

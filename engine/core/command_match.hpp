@@ -7,8 +7,9 @@
 
 namespace vardex::engine {
 
-// True when the command's operands start with the blank-separated operand words of `words` in
-// order and every option word of it is among its arguments ("config view --raw").
+// True when the blank-separated operand words of `words` are among the command's operands in
+// that order (global options and their values may come between) and every option word of it
+// is among its arguments ("config view --raw").
 bool commandStartsWith(const CommandFacts& command, std::string_view words);
 
 // True when any argument equals one of `words`, or is one of the options given as "--name"

@@ -50,7 +50,8 @@ void sedScript(std::string_view script, EmbeddedCommands& out) {
         }
         if (part.empty()) continue;
         if (part.front() == 'e' && (part.size() == 1 || part[1] == ' ' || part[1] == '\t')) {
-            out.lines.emplace_back(part.substr(1));
+            const auto line = part.substr(1);
+            out.lines.emplace_back(line.substr(std::min(line.size(), line.find_first_not_of(" \t"))));
         } else if (part.front() == 's' && part.size() > 1) {
             // s/x/y/e runs what the substitution leaves: the line cannot tell what that is.
             const char delimiter = part[1];

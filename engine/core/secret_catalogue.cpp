@@ -108,7 +108,7 @@ constexpr std::array places = std::to_array<SecretPlace>({
 });
 
 // Commands whose output is a secret: the words after the program, options included, must all be
-// there (operands in this order, at the start).
+// there (operands in this order).
 constexpr std::array printers = std::to_array<SecretPrinter>({
     {"gcloud", "auth print-access-token", SecretKind::cloud},
     {"gcloud", "auth print-identity-token", SecretKind::cloud},

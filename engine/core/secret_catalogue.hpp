@@ -22,7 +22,7 @@ std::span<const SecretPlace> secretPlaces();
 // A command that prints a secret of some kind ("gh auth token", "kubectl config view --raw").
 struct SecretPrinter {
     std::string_view program;
-    std::string_view words;  // operands in order at the start, and options anywhere, blank-separated
+    std::string_view words;  // operands in this order and options anywhere, blank-separated
     SecretKind kind;
 };
 

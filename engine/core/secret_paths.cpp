@@ -168,6 +168,7 @@ SecretKind printedSecret(std::string_view program, const std::vector<std::string
     };
     for (const auto& printer : secretPrinters()) {
         if (printer.program != program) continue;
+        // The words in order, with global options and their values allowed between them.
         std::size_t next = 0;
         bool all = true;
         std::string_view rest = printer.words;
@@ -175,7 +176,12 @@ SecretKind printedSecret(std::string_view program, const std::vector<std::string
             const auto blank = rest.find(' ');
             const auto word = rest.substr(0, blank);
             rest = blank == std::string_view::npos ? std::string_view{} : rest.substr(blank + 1);
-            all = word.front() == '-' ? hasOption(word) : next < operands.size() && operands[next++] == word;
+            if (word.front() == '-') {
+                all = hasOption(word);
+                continue;
+            }
+            while (next < operands.size() && operands[next] != word) ++next;
+            all = next++ < operands.size();
         }
         if (all) return printer.kind;
     }
