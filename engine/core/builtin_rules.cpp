@@ -562,7 +562,7 @@ bool sendsPlainHttp(const CommandFacts& command) {
         return false;
     }
     static const std::regex request(R"(^(GET|HEAD|POST|PUT|DELETE|OPTIONS|PATCH) \S+ HTTP/[0-9.]+(\\r|\\n|\r|\n|$))");
-    return std::regex_search(*command.input, request);
+    return std::regex_search(command.input->substr(0, 256), request);
 }
 
 bool opensRawSocket(const ActionFacts& facts) {

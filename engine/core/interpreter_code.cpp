@@ -18,6 +18,10 @@ std::string_view codeOptionLetters(std::string_view program) {
     return "eE";
 }
 
+// Code longer than this is not read with patterns (they are for one-liners, and the regular
+// expression engine's work grows with the text): it counts as unreadable.
+constexpr std::size_t maxCode = 2048;
+
 // Expressions that stand for the home folder in the usual interpreters.
 const std::regex& homeExpression() {
     static const std::regex pattern(
@@ -100,7 +104,7 @@ std::vector<std::string> inlineCode(const CommandFacts& command) {
 }
 
 bool codeUnreadable(std::string_view code) {
-    if (code.find("$(") != std::string_view::npos || code.find('`') != std::string_view::npos ||
+    if (code.size() > maxCode || code.find("$(") != std::string_view::npos || code.find('`') != std::string_view::npos ||
         (!code.empty() && code.front() == '$')) {
         return true;
     }
@@ -108,18 +112,24 @@ bool codeUnreadable(std::string_view code) {
         "socket", "urllib", "requests", "http.client", "httpx", "fetch(", "net/http", "open-uri", "lwp::", "curl_",
         "xmlhttprequest", "net::http", "https.get", "http.get", "http.request", "aiohttp"};
     const auto lower = asciiLower(code);
+    const auto mentions = [&](std::initializer_list<std::string_view> words) {
+        return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
+    };
     if (std::any_of(network.begin(), network.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; })) {
         return true;
     }
-    // A call whose first argument is not written out: what it runs, loads or deletes cannot be read.
+    if (mentions({"ctypes", "ffi."})) return true;
+    // A call whose first argument is not written out: what it runs, loads or deletes cannot be
+    // read. The patterns run only where their words appear, as they cost more than the search.
     static const std::regex dynamic(
-        R"((?:^|[^.\w])(?:eval|exec|__import__|loadstring|load|Function|instance_eval)\s*\(\s*[^'"\s)]|import_module\s*\(\s*[^'"\s)]|ctypes|ffi\.)");
+        R"((?:^|[^.\w])(?:eval|exec|__import__|loadstring|load|Function|instance_eval)\s*\(\s*[^'"\s)]|import_module\s*\(\s*[^'"\s)])");
     static const std::regex running(
         R"(\b(?:system|exec|execSync|execFileSync|execFile|spawn|spawnSync|popen|Popen|run|call|check_call|check_output|getoutput|getstatusoutput|shell_exec|passthru|proc_open|execute)\s*\(\s*[^'"\[\s)]|\b(?:system|exec)\s+[$@])");
     static const std::regex deleting(
         R"(\b(?:rmtree|rm_rf|rm_r|rmSync|rmdirSync|unlinkSync|unlink|remove|rmdir|removedirs|rimraf|remove_dir_all)\s*\(\s*[^'"\s)])");
-    const std::string text(code.substr(0, 4096));
-    return code.size() > 4096 || std::regex_search(text, dynamic) || std::regex_search(text, deleting) ||
+    const std::string text(code);
+    return (mentions({"eval", "exec", "import", "load", "function"}) && std::regex_search(text, dynamic)) ||
+           (mentions({"rm", "unlink", "remove"}) && std::regex_search(text, deleting)) ||
            (codeRunsPrograms(code) && std::regex_search(text, running));
 }
 
@@ -157,8 +167,18 @@ std::vector<std::string> stringLiterals(std::string_view code) {
 
 std::string withHomeSpelled(std::string_view code) {
     // Large programs are left as they are: the patterns are for one-liners.
-    if (code.size() > 4096) return std::string(code);
-    auto text = std::regex_replace(std::string(code), homeExpression(), "\"~\"");
+    if (code.size() > maxCode) return std::string(code);
+    const auto lower = asciiLower(code);
+    std::string text(code);
+    if (lower.find("home") != std::string::npos || lower.find("expand") != std::string::npos) {
+        text = std::regex_replace(text, homeExpression(), "\"~\"");
+    }
+    // Only literals joined by an operator or a join call need joining.
+    static const std::regex joinedLiterals(R"(['"]\s*(?:\.|\+|,))");
+    if (lower.find("join") == std::string::npos && lower.find("resolve") == std::string::npos &&
+        !std::regex_search(text, joinedLiterals)) {
+        return text;
+    }
     for (int round = 0; round < 8; ++round) {
         auto next = std::regex_replace(text, pathJoin(), "$1\"$3/$5\"");
         next = std::regex_replace(next, concatenation(), "\"$2$4\"");
