@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "core/action_facts.hpp"
+#include "core/command_facts.hpp"
 
 namespace vardex::engine {
 

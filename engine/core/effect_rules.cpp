@@ -100,7 +100,7 @@ std::vector<Rule> effectRules(const std::string& home) {
                          "An AI app wants to delete the project itself or work that may not be saved anywhere else.",
                          "Delete only files inside the project, and keep commits; ask the user before rewriting history.",
                          [](const ActionFacts& f) {
-                             return anyCommand(f, [&](const CommandFacts& c) { return deletesProject(c, f) || rewritesHistory(c); });
+                             return anyCommand(f, [&](const CommandFacts& c) { return deletesProject(c, f.home, f.cwd) || rewritesHistory(c); });
                          }));
 
     rules.push_back(rule("remote.accounts_infrastructure", "Acting on accounts or shared infrastructure (publishing, tokens, destroying, draining)",

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/action_facts.hpp"
+#include "core/command_facts.hpp"
 
 namespace vardex::engine {
 

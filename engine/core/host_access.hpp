@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/action_facts.hpp"
+#include "core/command_facts.hpp"
 
 namespace vardex::engine {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/action_facts.hpp"
+#include "core/command_facts.hpp"
 
 namespace vardex::engine {
 

@@ -84,14 +84,14 @@ bool stopsMachine(const CommandFacts& command) {
            });
 }
 
-bool deletesProject(const CommandFacts& command, const ActionFacts& facts) {
-    if (facts.cwd.empty() || !isRecursiveRemove(command)) return false;
-    const auto cwd = command.cwd.empty() ? facts.cwd : command.cwd;
+bool deletesProject(const CommandFacts& command, const std::string& home, const std::string& project) {
+    if (project.empty() || !isRecursiveRemove(command)) return false;
+    const auto cwd = command.cwd.empty() ? project : command.cwd;
     return std::any_of(command.args.begin(), command.args.end(), [&](const std::string& operand) {
         if (operand.empty() || operand.front() == '-') return false;
-        const auto target = absolutePath(operand, facts.home, cwd);
-        if (target.empty() || target.front() != '/' || target == facts.home || target == "/") return false;
-        return isUnder(facts.cwd, target) || baseName(target) == ".git";
+        const auto target = absolutePath(operand, home, cwd);
+        if (target.empty() || target.front() != '/' || target == home || target == "/") return false;
+        return isUnder(project, target) || baseName(target) == ".git";
     });
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/action_facts.hpp"
+#include "core/command_facts.hpp"
 
 namespace vardex::engine {
 
@@ -14,9 +14,9 @@ bool destroysVolume(const CommandFacts& command);
 // signals to every process.
 bool stopsMachine(const CommandFacts& command);
 
-// Deletes the project the agent works in, an ancestor of it (short of the home folder, which
-// has its own rule), or its git history.
-bool deletesProject(const CommandFacts& command, const ActionFacts& facts);
+// Deletes the project the agent works in (`project`), an ancestor of it (short of the home
+// folder, which has its own rule), or a git history.
+bool deletesProject(const CommandFacts& command, const std::string& home, const std::string& project);
 
 // Rewrites or expires git history so that commits not pushed anywhere are lost.
 bool rewritesHistory(const CommandFacts& command);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/action_facts.hpp"
+#include "core/command_facts.hpp"
 
 namespace vardex::engine {
 
