@@ -154,8 +154,8 @@ void scriptOrWatch(const CommandFacts& command, EmbeddedCommands& out) {
 // Git settings whose value is a program git runs.
 bool runsProgram(std::string_view key) {
     const auto lower = asciiLower(key);
-    static constexpr std::array<std::string_view, 13> exact{
-        "core.pager", "core.editor", "core.sshcommand", "core.fsmonitor", "core.askpass", "credential.helper",
+    static constexpr std::array<std::string_view, 14> exact{
+        "core.hookspath", "core.pager", "core.editor", "core.sshcommand", "core.fsmonitor", "core.askpass", "credential.helper",
         "diff.external", "sequence.editor", "gpg.program", "interactive.difffilter", "uploadpack.packobjectshook",
         "web.browser", "gpg.ssh.program"};
     if (std::find(exact.begin(), exact.end(), lower) != exact.end()) return true;

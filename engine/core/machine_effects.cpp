@@ -91,7 +91,7 @@ bool deletesProject(const CommandFacts& command, const std::string& home, const 
         if (operand.empty() || operand.front() == '-') return false;
         const auto target = absolutePath(operand, home, cwd);
         if (target.empty() || target.front() != '/' || target == home || target == "/") return false;
-        return isUnder(project, target) || baseName(target) == ".git";
+        return isUnder(project, target) || target == project + "/.git";
     });
 }
 

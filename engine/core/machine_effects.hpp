@@ -15,7 +15,7 @@ bool destroysVolume(const CommandFacts& command);
 bool stopsMachine(const CommandFacts& command);
 
 // Deletes the project the agent works in (`project`), an ancestor of it (short of the home
-// folder, which has its own rule), or a git history.
+// folder, which has its own rule), or the project's git history.
 bool deletesProject(const CommandFacts& command, const std::string& home, const std::string& project);
 
 // Rewrites or expires git history so that commits not pushed anywhere are lost.
