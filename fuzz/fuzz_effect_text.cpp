@@ -12,6 +12,7 @@
 #include "core/engine_policy.hpp"
 #include "core/evaluator.hpp"
 #include "core/interpreter_code.hpp"
+#include "core/shell_functions.hpp"
 #include "core/shell_parser.hpp"
 #include "core/text_pipeline.hpp"
 
@@ -26,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (spelled.size() > text.size() + 16 * text.size() + 16) std::abort();
     (void)engine::codeUnreadable(spelled);
     (void)engine::deletionsAsShell(spelled);
+    if (engine::shellFunctions(text).size() > 32) std::abort();
     for (const char* name : {"package.json", "Makefile", "justfile", ".envrc"}) (void)engine::linesOfRunFile(name, text);
 
     Action action;

@@ -13,6 +13,7 @@
 #include "core/embedded_commands.hpp"
 #include "core/path_match.hpp"
 #include "core/shell_parser.hpp"
+#include "core/shell_functions.hpp"
 #include "core/shell_quote.hpp"
 #include "core/text_pipeline.hpp"
 #include "protocol/protocol_json.hpp"
@@ -417,6 +418,22 @@ private:
         return out;
     }
 
+    // A call of a function the line defines runs its body with the call's arguments as "$1",
+    // "$2", ... and "$@"; the body was already read as it stands, where they are unknown.
+    void callFunction(const CommandFacts& command, int depth) {
+        if (!functions_) functions_ = shellFunctions(facts_.raw);
+        const auto found = functions_->find(command.program);
+        if (found == functions_->end()) return;
+        const auto saved = variables_;
+        std::vector<std::string> positional{"@=" + joined(command.args, 0)};
+        for (std::size_t i = 0; i < command.args.size() && i < 9; ++i) {
+            positional.push_back(std::to_string(i + 1) + "=" + command.args[i]);
+        }
+        rememberAssignments(positional);
+        walk(parseShell(found->second), depth);
+        variables_ = saved;
+    }
+
     // "declare -n r=HOME": later "$r" is "$HOME".
     void rememberNameReferences(const std::vector<std::string>& args) {
         for (const auto& arg : args) {
@@ -521,6 +538,7 @@ private:
         }
         if (!words.empty()) checkWrittenFileRun(out, words.front());
         if (depth < maxNesting) {
+            callFunction(out, depth + 1);
             nested(out, depth + 1);
             auto embedded = embeddedCommands(out);
             out.runsUnseenProgram = embedded.unseenProgram;
@@ -794,6 +812,7 @@ private:
     std::string cwd_;
     std::map<std::string, std::string> variables_;
     std::map<std::string, std::string> aliases_;
+    std::optional<std::map<std::string, std::string>> functions_;  // read from the line when first needed
     std::map<std::string, bool> written_;
     std::map<std::string, std::string> writtenText_;
     std::size_t resolved_ = 0;

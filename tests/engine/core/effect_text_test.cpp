@@ -5,6 +5,7 @@
 #include "core/interpreter_code.hpp"
 #include "core/path_match.hpp"
 #include "core/secret_paths.hpp"
+#include "core/shell_functions.hpp"
 #include "core/shell_parser.hpp"
 #include "core/text_pipeline.hpp"
 #include "engine/row_name.hpp"
@@ -86,6 +87,16 @@ TEST(RunFiles, HoldTheirCommands) {
               (std::vector<std::string>{"cc -o x x.c", "rm -f y"}));
     EXPECT_EQ(linesOfRunFile("justfile", "build:\n    cargo build\n"), std::vector<std::string>{"cargo build"});
     EXPECT_EQ(linesOfRunFile(".envrc", "export A=1\n"), std::vector<std::string>{"export A=1\n"});
+}
+
+// A call is judged with the body of the function the line defined under its name.
+TEST(ShellFunctions, AreFoundWithTheirBodies) {
+    using Bodies = std::map<std::string, std::string>;
+    EXPECT_EQ(shellFunctions(R"(f() { rm -rf "$1"; }; f ~)"), (Bodies{{"f", R"( rm -rf "$1"; )"}}));
+    EXPECT_EQ(shellFunctions("function g { echo '}'; }\ng"), (Bodies{{"g", " echo '}'; "}}));
+    EXPECT_EQ(shellFunctions("build () {\n make; }"), (Bodies{{"build", "\n make; "}}));
+    EXPECT_EQ(shellFunctions("echo $(date) (x) { y }"), Bodies{});
+    EXPECT_EQ(shellFunctions("f() { unclosed"), Bodies{});
 }
 
 // Interpreter code names the home folder in many ways; each reads as "~".
