@@ -593,12 +593,17 @@ private:
             if (looksLikePath(literal) && literal.find(' ') == std::string::npos) addPath(literal, writes);
         }
         if (!codeRunsPrograms(code)) return;
+        // The words given to a program in turn ("spawnSync('rm', ['-rf', p])") form its line; the
+        // names of the modules that run it are not part of it.
         std::string joined;
+        std::size_t words = 0;
         for (const auto& literal : literals) {
             walk(parseShell(literal), depth);
+            if (isModuleName(literal)) continue;
             joined += (joined.empty() ? "" : " ") + literal;
+            ++words;
         }
-        if (literals.size() > 1) walk(parseShell(joined), depth);
+        if (words > 1) walk(parseShell(joined), depth);
     }
 
     // find's -exec, -execdir, -ok and -okdir run a command for each file found; "{}" stands for

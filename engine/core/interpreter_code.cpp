@@ -33,13 +33,15 @@ const std::regex& homeExpression() {
         R"(|ENV\[\s*['"]HOME['"]\s*\])"
         R"(|process\.env\.HOME|process\.env\[\s*['"]HOME['"]\s*\])"
         R"(|(?:require\(\s*['"](?:node:)?os['"]\s*\)|os)\.homedir\(\))"
-        R"(|Dir\.home|\$_SERVER\[\s*['"]HOME['"]\s*\]|Sys\.getenv\(\s*['"]HOME['"]\s*\))");
+        R"(|Dir\.home|\$_SERVER\[\s*['"]HOME['"]\s*\]|Sys\.getenv\(\s*['"]HOME['"]\s*\))"
+        R"(|ENVIRON\[\s*['"]HOME['"]\s*\])");
     return pattern;
 }
 
-// Two literals joined by ".", "+" or "..", or given in turn to a path join.
+// Two literals joined by ".", "+", "..", or written side by side (awk, Python), or given in
+// turn to a path join.
 const std::regex& concatenation() {
-    static const std::regex pattern(R"((['"])([^'"]*)\1\s*(?:\.\.|\.|\+)\s*(['"])([^'"]*)\3)");
+    static const std::regex pattern(R"((['"])([^'"]*)\1\s*(?:\.\.|\.|\+|)\s*(['"])([^'"]*)\3)");
     return pattern;
 }
 
@@ -126,7 +128,7 @@ bool codeUnreadable(std::string_view code) {
     static const std::regex running(
         R"(\b(?:system|exec|execSync|execFileSync|execFile|spawn|spawnSync|popen|Popen|run|call|check_call|check_output|getoutput|getstatusoutput|shell_exec|passthru|proc_open|execute)\s*\(\s*[^'"\[\s)]|\b(?:system|exec)\s+[$@])");
     static const std::regex deleting(
-        R"(\b(?:rmtree|rm_rf|rm_r|rmSync|rmdirSync|unlinkSync|unlink|remove|rmdir|removedirs|rimraf|remove_dir_all)\s*\(\s*[^'"\s)])");
+        R"(\b(?:rmtree|rm_rf|rm_r|rmSync|rmdirSync|unlinkSync|unlink|remove|rmdir|removedirs|rimraf|remove_dir_all|remove_tree)\s*\(\s*[^'"\s)])");
     const std::string text(code);
     return (mentions({"eval", "exec", "import", "load", "function"}) && std::regex_search(text, dynamic)) ||
            (mentions({"rm", "unlink", "remove"}) && std::regex_search(text, deleting)) ||
@@ -134,9 +136,10 @@ bool codeUnreadable(std::string_view code) {
 }
 
 bool codeRunsPrograms(std::string_view code) {
-    static constexpr std::array<std::string_view, 12> words{"system", "exec", "spawn", "popen", "subprocess",
+    // awk runs a command it pipes to or reads with getline.
+    static constexpr std::array<std::string_view, 14> words{"system", "exec", "spawn", "popen", "subprocess",
                                                             "child_process", "shell_exec", "passthru", "proc_open",
-                                                            "`", "qx", "%x"};
+                                                            "`", "qx", "%x", "getline", "| \""};
     const auto lower = asciiLower(code);
     return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
 }
@@ -165,6 +168,13 @@ std::vector<std::string> stringLiterals(std::string_view code) {
     return out;
 }
 
+bool isModuleName(std::string_view literal) {
+    if (literal.substr(0, 5) == "node:") literal.remove_prefix(5);
+    static constexpr std::array<std::string_view, 10> modules{"child_process", "subprocess", "os", "fs", "shutil",
+                                                              "fileutils", "open3", "path", "fs/promises", "process"};
+    return std::find(modules.begin(), modules.end(), literal) != modules.end();
+}
+
 std::string withHomeSpelled(std::string_view code) {
     // Large programs are left as they are: the patterns are for one-liners.
     if (code.size() > maxCode) return std::string(code);
@@ -174,7 +184,7 @@ std::string withHomeSpelled(std::string_view code) {
         text = std::regex_replace(text, homeExpression(), "\"~\"");
     }
     // Only literals joined by an operator or a join call need joining.
-    static const std::regex joinedLiterals(R"(['"]\s*(?:\.|\+|,))");
+    static const std::regex joinedLiterals(R"(['"]\s*(?:\.|\+|,|['"]))");
     if (lower.find("join") == std::string::npos && lower.find("resolve") == std::string::npos &&
         !std::regex_search(text, joinedLiterals)) {
         return text;
@@ -189,9 +199,9 @@ std::string withHomeSpelled(std::string_view code) {
 }
 
 std::vector<std::string> deletionsAsShell(std::string_view code) {
-    static constexpr std::array<std::string_view, 12> deleting{
+    static constexpr std::array<std::string_view, 16> deleting{
         "rmtree", "rm_rf", "rm_r", "rmsync", "rmdirsync", "rimraf", "remove_dir_all", "fileutils.rm", "unlink",
-        "os.remove", "file.delete", "fs.rm"};
+        "os.remove", "file.delete", "fs.rm", "remove_tree", "fs.rmdir", "deletesync", "remove_dir"};
     const auto lower = asciiLower(code);
     if (std::none_of(deleting.begin(), deleting.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; })) {
         return {};

@@ -22,6 +22,10 @@ bool codeUnreadable(std::string_view code);
 bool codeRunsPrograms(std::string_view code);
 bool codeWrites(std::string_view code);
 
+// The name of a module that runs programs or touches files ("child_process", "subprocess"),
+// as code names it in an import.
+bool isModuleName(std::string_view literal);
+
 // The quoted string literals of a piece of code ('…', "…" and `…`).
 std::vector<std::string> stringLiterals(std::string_view code);
 
