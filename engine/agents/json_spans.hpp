@@ -26,7 +26,7 @@ struct JsonSpan {
     std::vector<JsonSpan> elements;
     bool deep = false;
 
-    std::size_t size() const { return type == Type::object ? members.size() : elements.size(); }
+    std::size_t size() const;
     // The value of the member named `key`; null when there is none, or more than one.
     const JsonSpan* find(std::string_view key) const;
     // How often the object names `key`.
@@ -42,6 +42,9 @@ struct JsonSpan::Member {
     std::size_t keyEnd = 0;
     JsonSpan value;
 };
+
+// Out of the class: a member's type is complete only here.
+inline std::size_t JsonSpan::size() const { return type == Type::object ? members.size() : elements.size(); }
 
 // The spans of a text that holds one JSON value (the caller has checked it is valid JSON).
 // Containers are listed down to `depth` levels; nothing when the text does not read.
