@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "bridge/vardex_paths.hpp"
+
 extern char** environ;
 
 namespace vardex::engine {
@@ -64,6 +66,10 @@ int trialRun(const fs::path& bwrap) {
 }  // namespace
 
 std::optional<fs::path> findBwrap(const std::string& searchPath) {
+    if (auto chosen = VardexPaths::env("VARDEX_BWRAP")) {
+        if (executable(*chosen)) return fs::path(*chosen);
+        return std::nullopt;
+    }
     std::stringstream folders(searchPath + ":" + systemFolders);
     for (std::string folder; std::getline(folders, folder, ':');) {
         if (folder.empty() || folder.front() != '/') continue;

@@ -15,7 +15,8 @@ struct SandboxAvailability {
     bool available() const { return bwrap.has_value(); }
 };
 
-// The first executable "bwrap" in `searchPath` (PATH), else in the system's folders.
+// VARDEX_BWRAP when set (and nothing when it is not executable); else the first executable "bwrap"
+// in `searchPath` (PATH), else in the system's folders.
 std::optional<std::filesystem::path> findBwrap(const std::string& searchPath);
 
 // Runs `bwrap` once with the namespaces the sandbox uses around /bin/true; a missing program,

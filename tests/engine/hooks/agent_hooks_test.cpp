@@ -143,6 +143,7 @@ struct RewriteCase {
     const char* agent;
     json input;
     json change;  // what the rewrite adds to the answer, as a JSON patch
+    bool uncontained = true;  // a command that cannot be contained may still run
 };
 
 class CommandRewriteSeam : public DaemonFixture, public ::testing::WithParamInterface<RewriteCase> {};
@@ -153,8 +154,9 @@ TEST_P(CommandRewriteSeam, AnAllowedCommandCanBeRunAnotherWay) {
     startDaemon();
     const auto* adapter = engine::agentHook(GetParam().agent);
     ASSERT_NE(adapter, nullptr);
-    const auto rewrite = [](const Action& action) -> std::optional<std::string> {
-        return "sandboxed " + std::get<ShellAction>(action.kind).raw;
+    const auto rewrite = [](const Action& action) {
+        return engine::HookCore::ShellRoute{"sandboxed " + std::get<ShellAction>(action.kind).raw, GetParam().uncontained,
+                                            "No sandbox here."};
     };
     const auto text = GetParam().input.dump();
     const auto plain = engine::HookCore::run(*adapter, text, VardexPaths::socketPath(), 5);
@@ -170,7 +172,10 @@ INSTANTIATE_TEST_SUITE_P(Agents, CommandRewriteSeam, ::testing::Values(
         RewriteCase{"gemini_merges_the_command", "gemini", geminiCall("run_shell_command", {{"command", "ls"}}),
                     json::parse(R"([{"op":"add","path":"/hookSpecificOutput","value":{"hookEventName":"BeforeTool","tool_input":{"command":"sandboxed ls"}}}])")},
         RewriteCase{"cursor_takes_none", "cursor", cursorCall("beforeShellExecution", {{"command", "ls"}}), json::array()},
-        RewriteCase{"a_denied_call_is_not_rewritten", "claude", claudeCall("Bash", {{"command", "rm -rf ~"}}), json::array()}), byName);
+        RewriteCase{"a_denied_call_is_not_rewritten", "claude", claudeCall("Bash", {{"command", "rm -rf ~"}}), json::array()},
+        RewriteCase{"cursor_refused_where_containment_is_required", "cursor", cursorCall("beforeShellExecution", {{"command", "ls"}}),
+                    json::parse(R"([{"op":"replace","path":"/agentMessage","value":"No sandbox here."},{"op":"replace","path":"/agent_message","value":"No sandbox here."},{"op":"replace","path":"/permission","value":"deny"},{"op":"replace","path":"/userMessage","value":"No sandbox here."},{"op":"replace","path":"/user_message","value":"No sandbox here."}])"),
+                    false}), byName);
 
 }  // namespace
 }  // namespace vardex::testing
