@@ -223,14 +223,5 @@ INSTANTIATE_TEST_SUITE_P(Table, SettingsText, ::testing::Values(
                  SandboxSettings{false, false, true, {"~/x"}}}),
     testing::byName);
 
-TEST(SettingsFile, WrittenWholeAndReadBack) {
-    testing::TempFolder folder;
-    const auto file = folder / "config/sandbox.json";
-    const SandboxSettings settings{false, true, true, {"~/.bun"}};
-    ASSERT_TRUE(saveSandboxSettings(file, settings).ok());
-    EXPECT_EQ(loadSandboxSettings(file), settings);
-    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1);
-}
-
 }  // namespace
 }  // namespace vardex::engine
