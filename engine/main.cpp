@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     vardex::engine::addDaemonCommands(app, context);
     vardex::engine::addAgentCommands(app, context);
     vardex::engine::addReplayCommand(app, context);
+    vardex::engine::addSandboxCommands(app, context);
     CLI11_PARSE(app, argc, argv);
     return context.exitCode;
 }

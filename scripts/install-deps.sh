@@ -10,8 +10,8 @@ packages=(
   nlohmann-json3-dev libutf8proc-dev libhowardhinnant-date-dev libfmt-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libyaml-cpp-dev
-  # reference engine
-  libcli11-dev libssl-dev
+  # reference engine, and the sandbox it runs allowed commands in
+  libcli11-dev libssl-dev bubblewrap
   # desktop shell and its test display
   qt6-base-dev qt6-svg-dev xvfb xauth fonts-dejavu-core dbus dbus-x11 dunst
   libnotify-bin xdotool trayer imagemagick python3 libx11-6

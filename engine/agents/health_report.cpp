@@ -18,6 +18,8 @@
 #include "daemon/daemon_record.hpp"
 #include "protocol/json_lines_client.hpp"
 #include "protocol/wire_enum.hpp"
+#include "sandbox/sandbox_probe.hpp"
+#include "sandbox/sandbox_settings.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -149,6 +151,22 @@ std::vector<DoctorHook> hookChecks() {
     return hooks;
 }
 
+DoctorCheck sandboxCheck() {
+    const auto settings = loadSandboxSettings(sandboxSettingsFile());
+    const auto availability = probeSandbox(VardexPaths::env("PATH").value_or(""));
+    if (!availability.available()) {
+        const std::string effect = settings.required ? " Allowed shell commands are denied until it can run."
+                                                     : " Allowed shell commands run uncontained, as you.";
+        return check(settings.required ? DoctorStatus::error : DoctorStatus::warning,
+                     "Sandbox unavailable: " + availability.reason + "." + effect + " " + availability.fix);
+    }
+    return check(DoctorStatus::ok,
+                 std::string("Allowed shell commands run in a sandbox: only the project, /tmp and build caches can be "
+                             "written and secrets are hidden. Network ") +
+                     (settings.network ? "on" : "off") + "; your ssh agent " +
+                     (settings.sshAgent ? "can be used inside" : "is kept out") + ".");
+}
+
 }  // namespace
 
 DoctorReport healthReport(const std::optional<fs::path>& program) {
@@ -158,8 +176,10 @@ DoctorReport healthReport(const std::optional<fs::path>& program) {
     report.policy = policyCheck();
     report.auditLog = auditLogCheck();
     report.daemon = daemonCheck();
+    report.sandbox = sandboxCheck();
     report.hooks = hookChecks();
-    report.status = std::max({report.binary.status, report.policy.status, report.auditLog.status, report.daemon.status});
+    report.status = std::max({report.binary.status, report.policy.status, report.auditLog.status, report.daemon.status,
+                              report.sandbox->status});
     for (const auto& hook : report.hooks) report.status = std::max(report.status, hook.status);
     return report;
 }

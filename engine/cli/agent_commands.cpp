@@ -79,6 +79,9 @@ void runDoctor(const AgentOptions& options, CommandContext& context) {
         for (const auto& [name, item] : checks) {
             std::cout << name << ": " << statusWord(item->status) << ". " << item->message << '\n';
         }
+        if (report.sandbox) {
+            std::cout << "Sandbox: " << statusWord(report.sandbox->status) << ". " << report.sandbox->message << '\n';
+        }
         for (const auto& hook : report.hooks) {
             std::cout << "Hook " << hook.agent << " (" << hook.path << "): " << statusWord(hook.status) << ". "
                       << hook.message << '\n';

@@ -14,5 +14,6 @@ void addCoreCommands(CLI::App& app, CommandContext& context);    // check, rules
 void addDaemonCommands(CLI::App& app, CommandContext& context);  // daemon, ask, hook
 void addAgentCommands(CLI::App& app, CommandContext& context);   // doctor, protect, connect, install, uninstall
 void addReplayCommand(CLI::App& app, CommandContext& context);   // replay
+void addSandboxCommands(CLI::App& app, CommandContext& context); // sandbox, sandbox-settings
 
 }  // namespace vardex::engine

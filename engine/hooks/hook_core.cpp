@@ -41,10 +41,14 @@ HookVerdict decide(const HookAdapter& adapter, const nlohmann::json& input, cons
             verdict.forAgent = decision->reasonAgent;
         }
     }
-    const Action& only = actions->front();
-    if (rewrite && adapter.withCommand != nullptr && actions->size() == 1 &&
-        std::holds_alternative<ShellAction>(only.kind)) {
-        if (auto command = rewrite(only)) verdict.updatedInput = adapter.withCommand(input, *command);
+    if (!rewrite) return verdict;
+    for (const auto& action : *actions) {
+        if (!std::holds_alternative<ShellAction>(action.kind)) continue;
+        const auto route = rewrite(action);
+        if (route.contained && adapter.withCommand != nullptr && actions->size() == 1) {
+            verdict.updatedInput = adapter.withCommand(input, *route.contained);
+        }
+        if (!verdict.updatedInput && !route.mayRunUncontained) return HookVerdict::blocked(route.whyNot);
     }
     return verdict;
 }

@@ -27,10 +27,17 @@ inline constexpr std::size_t maxActionsPerCall = 64;
 // than `longestWaitSeconds`, and shorter when `shorter` (VARDEX_HOOK_SECONDS) asks for it.
 double deadlineSeconds(double agentWait, const std::optional<std::string>& shorter);
 
-// Where a later step can have an allowed shell command run another way (inside a sandbox): the
-// command line to run instead, or nothing to run it as it is. Only agents whose hooks take a
-// rewritten tool input are asked.
-using CommandRewrite = std::function<std::optional<std::string>(const Action& allowedShell)>;
+// How an allowed shell command is to run: inside a sandbox (the command line that does so), or as
+// it is. A command that cannot be contained, where containment is required, is refused instead.
+struct ShellRoute {
+    std::optional<std::string> contained;
+    bool mayRunUncontained = true;
+    std::string whyNot;  // the refusal, for the person and the agent
+};
+
+// Asked about every allowed shell action of a call; only agents whose hooks take a rewritten tool
+// input can have a single command contained.
+using CommandRewrite = std::function<ShellRoute(const Action& allowedShell)>;
 
 // The verdict on one call. `input` is the agent's input as parsed (discarded when it was not
 // JSON).

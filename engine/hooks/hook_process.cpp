@@ -12,6 +12,7 @@
 #include "bridge/vardex_paths.hpp"
 #include "daemon/agent_client.hpp"
 #include "hooks/hook_core.hpp"
+#include "hooks/sandbox_route.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -67,6 +68,18 @@ void writeAll(const std::string& text) {
     }
 }
 
+// An engine that cannot say where its own program lies cannot name it in a command line: that
+// counts as no sandbox.
+HookCore::CommandRewrite sandboxedShell() {
+    const auto settings = loadSandboxSettings(sandboxSettingsFile());
+    const auto self = VardexPaths::runningExecutable();
+    const auto searchPath = VardexPaths::env("PATH").value_or("");
+    return sandboxRewrite(self.value_or(""), settings, [self, searchPath]() -> SandboxAvailability {
+        if (!self) return {std::nullopt, "the engine cannot tell where its own program lies", "Reinstall Vardex."};
+        return probeSandbox(searchPath);
+    });
+}
+
 }  // namespace
 
 int runHookProcess(const HookAdapter& adapter) {
@@ -75,7 +88,7 @@ int runHookProcess(const HookAdapter& adapter) {
     const auto input = readInput(HookCore::maxInputBytes);
     nlohmann::json answer;
     try {
-        answer = input ? HookCore::run(adapter, *input, VardexPaths::socketPath(), seconds)
+        answer = input ? HookCore::run(adapter, *input, VardexPaths::socketPath(), seconds, sandboxedShell())
                        : HookCore::tooLargeAnswer(adapter);
     } catch (const std::exception& error) {
         answer = HookCore::failedAnswer(adapter, error.what());

@@ -83,6 +83,9 @@ DoctorReport readReport(const json& object) {
     // Older engines wrote the key in camel case.
     const json* auditLog = object.contains("audit_log") ? member(object, "audit_log") : member(object, "auditLog");
     report.auditLog = readCheck(auditLog);
+    if (const json* sandbox = member(object, "sandbox"); sandbox != nullptr && sandbox->is_object()) {
+        report.sandbox = readCheck(sandbox);
+    }
     if (const json* hooks = member(object, "hooks"); hooks != nullptr && hooks->is_array()) {
         for (const auto& element : *hooks) {
             if (element.is_object()) report.hooks.push_back(readHook(element));
@@ -93,6 +96,7 @@ DoctorReport readReport(const json& object) {
     } else {
         report.status = std::max({report.binary.status, report.policy.status, report.auditLog.status,
                                   report.daemon.status});
+        if (report.sandbox) report.status = std::max(report.status, report.sandbox->status);
         for (const auto& hook : report.hooks) report.status = std::max(report.status, hook.status);
     }
     return report;
@@ -159,10 +163,12 @@ json toJson(const DoctorHook& hook) {
 json toJson(const DoctorReport& report) {
     json hooks = json::array();
     for (const auto& hook : report.hooks) hooks.push_back(toJson(hook));
-    return {{"schema_version", report.schemaVersion}, {"status", wireText(report.status)},
-            {"binary", toJson(report.binary)},        {"hooks", std::move(hooks)},
-            {"policy", toJson(report.policy)},        {"audit_log", toJson(report.auditLog)},
-            {"daemon", toJson(report.daemon)}};
+    json encoded{{"schema_version", report.schemaVersion}, {"status", wireText(report.status)},
+                 {"binary", toJson(report.binary)},        {"hooks", std::move(hooks)},
+                 {"policy", toJson(report.policy)},        {"audit_log", toJson(report.auditLog)},
+                 {"daemon", toJson(report.daemon)}};
+    if (report.sandbox) encoded["sandbox"] = toJson(*report.sandbox);
+    return encoded;
 }
 
 Result<DoctorCheck, DecodingError> checkFromJson(const json& j) {
@@ -205,6 +211,13 @@ Result<DoctorReport, DecodingError> reportFromJson(const json& j) {
         auto check = checkFromJson(**value);
         if (!check) return fail(check.error());
         *target = std::move(*check);
+    }
+    if (j.contains("sandbox")) {
+        auto value = required(j, "sandbox", json::value_t::object, "object");
+        if (!value) return fail(value.error());
+        auto check = checkFromJson(**value);
+        if (!check) return fail(check.error());
+        report.sandbox = std::move(*check);
     }
     auto hooks = required(j, "hooks", json::value_t::array, "array");
     if (!hooks) return fail(hooks.error());

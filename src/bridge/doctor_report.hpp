@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,6 +66,8 @@ struct DoctorReport {
     DoctorCheck policy;
     DoctorCheck auditLog;
     DoctorCheck daemon;
+    // Whether allowed shell commands run contained; engines from before the sandbox say nothing.
+    std::optional<DoctorCheck> sandbox;
 
     // Reads whatever the engine printed. Only no output, output that is not JSON and JSON that
     // is not an object fail; every missing or mistyped member takes its default, so older and

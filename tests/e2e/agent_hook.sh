@@ -5,12 +5,11 @@
 #   agent_hook_road AGENT FILE CALL DENIAL
 # FILE is the agent's hook file under HOME, CALL the agent's input, DENIAL a piece of the answer
 # that only a denial in the agent's format holds.
-agent_hook_road() {
-    local agent=$1 file=$2 call=$3 denial=$4
-    "$VARDEX_ENGINE_EXE" install --"$agent" >"$ROAD_DIR/install.txt" 2>&1 ||
-        fail "install --$agent: $(cat "$ROAD_DIR/install.txt")"
-    local hook
-    hook=$(python3 -c '
+
+# The command of the engine's hook for AGENT in FILE (under HOME), as the agent runs it; nothing
+# when there is none.
+installed_hook() {  # AGENT FILE
+    python3 -c '
 import json, sys
 def commands(value):
     if isinstance(value, dict):
@@ -23,7 +22,15 @@ def commands(value):
         for item in value:
             yield from commands(item)
 mark = " hook " + sys.argv[2] + ")"
-print(next((c for c in commands(json.load(open(sys.argv[1]))) if mark in c), ""))' "$HOME/$file" "$agent")
+print(next((c for c in commands(json.load(open(sys.argv[1]))) if mark in c), ""), end="")' "$HOME/$2" "$1"
+}
+
+agent_hook_road() {
+    local agent=$1 file=$2 call=$3 denial=$4
+    "$VARDEX_ENGINE_EXE" install --"$agent" >"$ROAD_DIR/install.txt" 2>&1 ||
+        fail "install --$agent: $(cat "$ROAD_DIR/install.txt")"
+    local hook
+    hook=$(installed_hook "$agent" "$file")
     [ -n "$hook" ] || fail "no hook of the engine for $agent in $file"
 
     app_start

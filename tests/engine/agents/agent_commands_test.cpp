@@ -11,6 +11,7 @@
 #include "bridge/protect_app_row.hpp"
 #include "bridge/vardex_cli.hpp"
 #include "bridge/vardex_paths.hpp"
+#include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 #include "support/test_daemon.hpp"
 #include "engine/row_name.hpp"
@@ -180,6 +181,40 @@ INSTANTIATE_TEST_SUITE_P(Records, DoctorOnTheApp, ::testing::Values(
         DaemonRecordCase{"automation_counts", R"({"app_executable":"APP","test_approvers":true})", "counts answers from automation"},
         DaemonRecordCase{"no_record", std::nullopt, "keeps no record"},
         DaemonRecordCase{"damaged_record", "{\"pid\":", "keeps no record"}), testing::byName);
+
+struct SandboxHealthCase {
+    const char* name;
+    std::optional<std::string> bwrap;  // the script standing for bubblewrap; none: missing
+    bool required;
+    DoctorStatus status;
+    const char* said;
+};
+
+class DoctorOnTheSandbox : public ::testing::TestWithParam<SandboxHealthCase> {};
+
+// Where bubblewrap cannot run the report says why, what fixes it, and what happens meanwhile.
+TEST_P(DoctorOnTheSandbox, SaysWhyAndWhatFixesIt) {
+    TempHome home;
+    const auto bwrap = home / "bin/bwrap";
+    if (GetParam().bwrap) testing::writeScript(bwrap, *GetParam().bwrap);
+    testing::ScopedEnv chosen("VARDEX_BWRAP", bwrap.string());
+    if (GetParam().required) writeFile(VardexPaths::userConfigDirectory() / "sandbox.json", R"({"required":true})");
+
+    const auto report = doctor();
+    ASSERT_TRUE(report.sandbox.has_value());
+    EXPECT_EQ(report.sandbox->status, GetParam().status) << report.sandbox->message;
+    EXPECT_NE(report.sandbox->message.find(GetParam().said), std::string::npos) << report.sandbox->message;
+    EXPECT_GE(report.status, GetParam().status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DoctorOnTheSandbox, ::testing::Values(
+        SandboxHealthCase{"missing", std::nullopt, false, DoctorStatus::warning,
+                          "Sandbox unavailable: bubblewrap (bwrap) is not installed. Allowed shell commands run "
+                          "uncontained, as you. Install bubblewrap"},
+        SandboxHealthCase{"refused", "exit 1", false, DoctorStatus::warning, "Sandbox unavailable: bubblewrap could not start"},
+        SandboxHealthCase{"required", std::nullopt, true, DoctorStatus::error, "Allowed shell commands are denied"},
+        SandboxHealthCase{"runs", "exit 0", false, DoctorStatus::ok,
+                          "Network on; your ssh agent can be used inside."}), testing::byName);
 
 TEST(ProtectTest, SwitchesAreWhatTheAppReads) {
     TempHome home;

@@ -7,6 +7,8 @@
 #include "engine/row_name.hpp"
 #include "hooks/agent_hooks.hpp"
 #include "hooks/hook_core.hpp"
+#include "sandbox/sandbox_probe.hpp"
+#include "support/scoped_env.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -143,6 +145,7 @@ struct RewriteCase {
     const char* agent;
     json input;
     json change;  // what the rewrite adds to the answer, as a JSON patch
+    bool uncontained = true;  // a command that cannot be contained may still run
 };
 
 class CommandRewriteSeam : public DaemonFixture, public ::testing::WithParamInterface<RewriteCase> {};
@@ -153,8 +156,9 @@ TEST_P(CommandRewriteSeam, AnAllowedCommandCanBeRunAnotherWay) {
     startDaemon();
     const auto* adapter = engine::agentHook(GetParam().agent);
     ASSERT_NE(adapter, nullptr);
-    const auto rewrite = [](const Action& action) -> std::optional<std::string> {
-        return "sandboxed " + std::get<ShellAction>(action.kind).raw;
+    const auto rewrite = [](const Action& action) {
+        return engine::HookCore::ShellRoute{"sandboxed " + std::get<ShellAction>(action.kind).raw, GetParam().uncontained,
+                                            "No sandbox here."};
     };
     const auto text = GetParam().input.dump();
     const auto plain = engine::HookCore::run(*adapter, text, VardexPaths::socketPath(), 5);
@@ -170,7 +174,45 @@ INSTANTIATE_TEST_SUITE_P(Agents, CommandRewriteSeam, ::testing::Values(
         RewriteCase{"gemini_merges_the_command", "gemini", geminiCall("run_shell_command", {{"command", "ls"}}),
                     json::parse(R"([{"op":"add","path":"/hookSpecificOutput","value":{"hookEventName":"BeforeTool","tool_input":{"command":"sandboxed ls"}}}])")},
         RewriteCase{"cursor_takes_none", "cursor", cursorCall("beforeShellExecution", {{"command", "ls"}}), json::array()},
-        RewriteCase{"a_denied_call_is_not_rewritten", "claude", claudeCall("Bash", {{"command", "rm -rf ~"}}), json::array()}), byName);
+        RewriteCase{"a_denied_call_is_not_rewritten", "claude", claudeCall("Bash", {{"command", "rm -rf ~"}}), json::array()},
+        RewriteCase{"cursor_refused_where_containment_is_required", "cursor", cursorCall("beforeShellExecution", {{"command", "ls"}}),
+                    json::parse(R"([{"op":"replace","path":"/agentMessage","value":"No sandbox here."},{"op":"replace","path":"/agent_message","value":"No sandbox here."},{"op":"replace","path":"/permission","value":"deny"},{"op":"replace","path":"/userMessage","value":"No sandbox here."},{"op":"replace","path":"/user_message","value":"No sandbox here."}])"),
+                    false}), byName);
+
+struct SandboxedHookCase {
+    const char* name;
+    bool bwrapPresent;  // the machine's own bubblewrap, else none
+    bool required;
+    const char* answer;
+    const char* said;  // in the rewritten command when allowed, in the reason when denied
+};
+
+class SandboxedHook : public DaemonFixture, public ::testing::WithParamInterface<SandboxedHookCase> {};
+
+// The installed hook as Claude Code runs it: an allowed command comes back to run in the sandbox;
+// without one it runs as before, unless the user requires the sandbox.
+TEST_P(SandboxedHook, ContainsOrRefusesAnAllowedCommand) {
+    const auto& c = GetParam();
+    if (c.bwrapPresent && !engine::probeSandbox(VardexPaths::env("PATH").value_or("")).available()) {
+        GTEST_SKIP() << "No sandbox on this machine.";
+    }
+    ScopedEnv bwrap("VARDEX_BWRAP", c.bwrapPresent ? std::nullopt : std::optional<std::string>("/nonexistent/bwrap"));
+    if (c.required) writeFile(VardexPaths::userConfigDirectory() / "sandbox.json", R"({"required":true})");
+    startDaemon();
+    const auto call = claudeCall("Bash", {{"command", "git status"}, {"description", "Status"}}).dump();
+    const auto run = EngineRun(runs(), {"hook", "claude"}, call).finish();
+    EXPECT_EQ(decisionRead("claude", run.out), c.answer);
+    const auto specific = json::parse(run.out)["hookSpecificOutput"];
+    const auto said = c.answer == std::string("allow") ? specific.value("updatedInput", json::object()).value("command", "")
+                                                       : specific.value("permissionDecisionReason", "");
+    EXPECT_NE(said.find(c.said), std::string::npos) << run.out;
+    EXPECT_EQ(specific.contains("updatedInput"), *c.said != '\0' && c.answer == std::string("allow")) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, SandboxedHook, ::testing::Values(
+        SandboxedHookCase{"contained", true, false, "allow", " sandbox -- bash -c 'git status'"},
+        SandboxedHookCase{"without_bubblewrap_as_before", false, false, "allow", ""},
+        SandboxedHookCase{"without_bubblewrap_but_required", false, true, "deny", "the sandbox is unavailable"}), byName);
 
 }  // namespace
 }  // namespace vardex::testing

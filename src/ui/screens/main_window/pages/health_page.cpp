@@ -69,10 +69,12 @@ HealthPage::HealthPage(ScreenContext& context, QWidget* parent) : Page(context, 
     stateColumn->addWidget(kit::sectionTitle(UIStrings::thisAppState, stateCard));
     binary_ = stateLine("binaryState", stateCard);
     service_ = stateLine("serviceState", stateCard);
+    sandbox_ = stateLine("sandboxState", stateCard);
     daemonError_ = kit::errorLine("daemonError", stateCard);
     error_ = kit::errorLine("doctorError", stateCard);
     stateColumn->addWidget(binary_);
     stateColumn->addWidget(service_);
+    stateColumn->addWidget(sandbox_);
     stateColumn->addWidget(daemonError_);
     stateColumn->addWidget(error_);
     column().addWidget(stateCard);
@@ -152,6 +154,10 @@ void HealthPage::redraw() {
     setState(binary_, UIStrings::healthBinary(s.doctor && s.doctor->binary.status == DoctorStatus::ok),
              s.doctor && s.doctor->binary.status == DoctorStatus::ok);
     setState(service_, UIStrings::healthService(s.connected), s.connected);
+    // The engine's own sentence: it alone knows why its sandbox cannot run and what fixes that.
+    const auto& sandbox = s.doctor ? s.doctor->sandbox : std::nullopt;
+    sandbox_->setVisible(sandbox.has_value());
+    if (sandbox) setState(sandbox_, sandbox->message, sandbox->status == DoctorStatus::ok);
     // Why a daemon that does not answer stopped, in its own words.
     kit::showError(daemonError_, !s.connected && s.daemonLastError ? qs(UIStrings::daemonSaid(*s.daemonLastError)) : QString());
     kit::showError(error_, s.doctorError ? qs(*s.doctorError) : QString());

@@ -22,6 +22,7 @@ private:
     QLabel* checked_;
     QLabel* binary_;
     QLabel* service_;
+    QLabel* sandbox_;
     QLabel* daemonError_;
     QLabel* error_;
     QVBoxLayout* agents_;
