@@ -515,6 +515,10 @@ std::string popoverHelperPrompt(long long stopped);
 std::string approvalHelperPrompt(std::string_view headline);
 // The seconds left on a waiting question, as its countdown line reads.
 std::string countdownLine(long long seconds);
+// After the start of an action that does not fit beside the answers: "… 42 more characters".
+std::string moreCharacters(long long hidden);
+// Under the whole action when part of it is scrolled out of view: "12 more lines below. Scroll to read the rest."
+std::string linesBelow(long long lines);
 
 // --- The main window, its pages and the activity window ----------------------------------
 

@@ -19,6 +19,7 @@
 #include "ui/screens/popover/pending_row.hpp"
 #include "ui/widgets/confirmation_bar.hpp"
 #include "ui/widgets/helper_card.hpp"
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/store_watcher.hpp"
 #include "ui/widgets/symbol_icon.hpp"
@@ -231,8 +232,8 @@ void PopoverView::redrawHeader() {
         statusIcon_->setProperty("symbol", qs(line.symbol));
         statusIcon_->setProperty("colour", colour);
     }
-    statusTitle_->setText(qs(line.title));
-    statusSubtitle_->setText(qs(line.subtitle));
+    setPlainText(statusTitle_, line.title);
+    setPlainText(statusSubtitle_, line.subtitle);
     setAccessibleDescription(qs(line.title));
     progress_->setVisible(store.busy || store.refreshing || store.fixingAll || store.startingProtection);
     helper_->setTexts({UIStrings::popoverHelperPrompt(store.todayStoppedCount()), std::string(UIStrings::popoverHelperFallback)});
@@ -272,9 +273,9 @@ void PopoverView::redrawLatest() {
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(at->time_since_epoch()).count();
         when = QLocale().toString(QDateTime::fromSecsSinceEpoch(seconds).time(), QLocale::ShortFormat);
     }
-    const QString agent = qs(UIStrings::agentName(latest->agent));
-    latestLine_->setText(when.isEmpty() ? agent : agent + QStringLiteral(" · ") + when);
-    latestWhat_->setText(qs(V3Feed::what(latest->actionSummary)));
+    const std::string agent(UIStrings::agentName(latest->agent));
+    setPlainText(latestLine_, when.isEmpty() ? agent : agent + " · " + utf8(when));
+    setPlainText(latestWhat_, V3Feed::what(latest->actionSummary));
 }
 
 void PopoverView::redrawActions() {
