@@ -41,6 +41,16 @@ int ActivityTableModel::columnCount(const QModelIndex& parent) const { return pa
 QVariant ActivityTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     const auto& entry = entries_[static_cast<std::size_t>(index.row())];
+    if (entry.unreadable && (role == Qt::DisplayRole || role == Qt::ToolTipRole)) {
+        switch (index.column()) {
+            case decision: return qs(UIStrings::logLineDamagedPill);
+            case action: {
+                const std::string text = std::string(UIStrings::logLineDamaged) + " " + *entry.unreadable;
+                return role == Qt::ToolTipRole ? plainToolTip(text) : visible(text);
+            }
+            default: return {};
+        }
+    }
     // A tool-tip is rich text whenever it looks like it; the action and the rule come from the log.
     if (role == Qt::ToolTipRole && (index.column() == action || index.column() == rule)) {
         return plainToolTip(index.column() == action ? entry.actionSummary : entry.ruleId.value_or(std::string()));
@@ -55,7 +65,7 @@ QVariant ActivityTableModel::data(const QModelIndex& index, int role) const {
             default: return {};
         }
     }
-    if (role == Qt::ForegroundRole && index.column() == decision) return QVariant::fromValue(QBrush(theme::outcomeColor(entry.decision)));
+    if (role == Qt::ForegroundRole && index.column() == decision && !entry.unreadable) return QVariant::fromValue(QBrush(theme::outcomeColor(entry.decision)));
     return {};
 }
 
