@@ -118,6 +118,8 @@ void PendingRow::redraw(const PendingAsk& ask, TimePoint now) {
     if (countdown_->text() != line) countdown_->setText(line);
 }
 
+void PendingRow::rearm() { gate_->arm(); }
+
 void PendingRow::syncButtons() {
     for (auto* button : {allowOnce_, alwaysAllow_, block_}) button->setEnabled(gate_->open());
 }

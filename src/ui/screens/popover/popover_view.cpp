@@ -241,14 +241,20 @@ void PopoverView::redrawHeader() {
 
 void PopoverView::redrawPending() {
     const auto& store = context_.store;
-    // Rows are kept by request id, so a row's arming second survives the redraws around it.
+    // Rows are kept by request id, so a row's arming second survives the redraws around it; a
+    // kept row that moves into another question's place arms again, so a click meant for the
+    // question that left (withdrawn by its agent, perhaps on purpose) answers nothing.
     std::map<std::string, PendingRow*> kept;
+    std::vector<std::string> order;
     for (const auto& ask : store.pending) {
         const auto found = rows_.find(ask.request.id);
+        const std::size_t place = order.size();
+        order.push_back(ask.request.id);
         PendingRow* row = nullptr;
         if (found != rows_.end()) {
             row = found->second;
             rows_.erase(found);
+            if (place >= rowOrder_.size() || rowOrder_[place] != ask.request.id) row->rearm();
         } else {
             row = new PendingRow(context_.store, ask, pendingSection_);
         }
@@ -259,6 +265,7 @@ void PopoverView::redrawPending() {
     }
     for (auto& [id, row] : rows_) delete row;
     rows_ = std::move(kept);
+    rowOrder_ = std::move(order);
     pendingSection_->setVisible(!store.pending.empty());
 }
 
