@@ -9,6 +9,7 @@
 #include "policy/text_file.hpp"
 #include "ui/app_menu_offer.hpp"
 #include "ui/helper/local_helper.hpp"
+#include "ui/app/single_instance.hpp"
 #include "ui/ports/dbus_notifier.hpp"
 #include "ui/ports/settings_preferences.hpp"
 #include "ui/screens/receipt/receipt_card.hpp"
