@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "activity/audit_log_entry.hpp"
+#include "activity/log_head.hpp"
 #include "bridge/check_outcome.hpp"
 #include "bridge/rules_catalog.hpp"
 #include "bridge/vardex_cli.hpp"
@@ -92,6 +93,45 @@ TEST_F(CoreCommands, LogVerifyTellsWhetherTheChainHolds) {
     testing::writeFile(VardexPaths::auditLogURL(), text);
     EXPECT_EQ(verify(), std::pair(1, std::string("The activity log has been changed: line 2 was edited.")));
 }
+
+// A receipt's head, as the app reads it from the log, checked later by the engine.
+struct HeadCase {
+    const char* name;
+    std::string (*head)(const LogHead& current, const std::vector<AuditLogEntry>& newestFirst);
+    int exitCode;
+    const char* lastLine;
+};
+
+class VerifyHead : public CoreCommands, public ::testing::WithParamInterface<HeadCase> {};
+
+TEST_P(VerifyHead, ConfirmsTheLogStillHoldsAReceiptsHead) {
+    for (const char* command : {"ls", "pwd", "whoami"}) {
+        ASSERT_TRUE(CheckOutcome::run(CheckKind::shell, command, "", "", "", "").decision.has_value());
+    }
+    const auto current = LogHeadTally().advance(VardexPaths::auditLogURL());
+    ASSERT_TRUE(current.has_value());
+    ASSERT_EQ(current->entries, 3u);
+    const auto head = GetParam().head(*current, AuditLogEntry::readRecent(VardexPaths::auditLogURL(), 0));
+    const auto run = VardexCli::runBinary(VARDEX_ENGINE_EXE, {"log", "verify", "--head", head}).value();
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.combined();
+    auto text = run.combined();
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    const auto lastLine = text.substr(text.rfind('\n') + 1);
+    EXPECT_TRUE(lastLine.starts_with(GetParam().lastLine)) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, VerifyHead, ::testing::Values(
+        HeadCase{"TodaysHead", [](const LogHead& h, const auto&) { return logHeadText(h); }, 0, "It still holds the head 3:"},
+        HeadCase{"AnEarlierReceipt", [](const LogHead&, const auto& log) { return "1:" + log.back().hash.substr(0, 12); }, 0, "It still holds the head 1:"},
+        HeadCase{"AsPrintedWithUppercase", [](const LogHead& h, const auto&) {
+                     auto upper = h.hashPrefix;
+                     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                     return "3 \u00b7 " + upper;
+                 }, 0, "It still holds the head 3:"},
+        HeadCase{"AnotherLogsHead", [](const LogHead&, const auto&) { return std::string("3:000000000000"); }, 1, "It does not hold the head 3:000000000000: entry 3 has the fingerprint "},
+        HeadCase{"MoreEntriesThanTheLogHas", [](const LogHead& h, const auto&) { return "9:" + h.hashPrefix; }, 1, "It does not hold the head 9:"},
+        HeadCase{"NotAHead", [](const LogHead&, const auto&) { return std::string("yesterday"); }, 2, "\"yesterday\" is not a log head"}),
+    testing::byName);
 
 }  // namespace
 }  // namespace vardex::engine
