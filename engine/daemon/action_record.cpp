@@ -2,6 +2,7 @@
 
 #include <variant>
 
+#include "daemon/question_text.hpp"
 #include "protocol/protocol_json.hpp"
 
 namespace vardex::engine {
@@ -48,7 +49,7 @@ DecisionEvent decisionEvent(const Action& action, const Decision& decision) {
 ApprovalRequest approvalRequest(std::string id, const Action& action, const Decision& decision) {
     ApprovalRequest request;
     request.id = std::move(id);
-    request.actionSummary = summarizeAction(action);
+    request.actionSummary = questionText(action);
     request.rule = decision.ruleId;
     request.severity = decision.severity;
     request.risk = decision.riskScore;

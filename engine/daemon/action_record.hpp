@@ -24,7 +24,8 @@ std::string summarizeAction(const Action& action);
 // The decision as it is reported to agents and UIs.
 DecisionEvent decisionEvent(const Action& action, const Decision& decision);
 
-// The question put to the UIs about an action the engine wants a person to decide.
+// The question put to the UIs about an action the engine wants a person to decide; its summary
+// is the question's text, with an MCP tool's arguments.
 ApprovalRequest approvalRequest(std::string id, const Action& action, const Decision& decision);
 
 }  // namespace vardex::engine

@@ -102,18 +102,15 @@ std::optional<AuditLogEntry> AuditLogEntry::parse(std::string_view line) {
     return fromLoose(object);
 }
 
-std::size_t lineBreakLength(std::string_view text, std::size_t at) {
-    auto byte = [&](std::size_t i) {
-        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
-    };
-    unsigned char c = static_cast<unsigned char>(text[at]);
-    if (c == '\r') return byte(at + 1) == '\n' ? 2 : 1;
-    if (c == '\n' || c == '\v' || c == '\f') return 1;
-    if (c == 0xC2 && byte(at + 1) == 0x85) return 2;
-    if (c == 0xE2 && byte(at + 1) == 0x80 && (byte(at + 2) == 0xA8 || byte(at + 2) == 0xA9)) {
-        return 3;
-    }
-    return 0;
+std::optional<AuditLogEntry> AuditLogEntry::readLine(std::string_view line) {
+    const std::string_view text = unicode::trimmed(line);
+    if (text.empty()) return std::nullopt;
+    json object = isValidUTF8(text) ? json::parse(text, nullptr, /*allow_exceptions=*/false) : json();
+    if (object.is_object()) return fromLoose(object);
+    AuditLogEntry damaged;
+    damaged.actionSummary = std::string(text);
+    damaged.unreadable = std::string(text);
+    return damaged;
 }
 
 namespace {
@@ -151,21 +148,11 @@ private:
     int fd_;
 };
 
-// Most bytes are ordinary text; only these can begin a line break.
-// The longest line break, in bytes (LS and PS).
-constexpr std::size_t maxBreakLength = 3;
-
-constexpr bool mayStartBreak(char c) {
-    auto byte = static_cast<unsigned char>(c);
-    return (byte >= '\n' && byte <= '\r') || byte == 0xC2 || byte == 0xE2;
-}
-
 // The log only grows, so only its end is read: blocks are taken backwards from the end, and
-// the part before the first line break of what has been read so far is carried into the next
-// block, because that line may begin further back. A break found in the bytes is always a
-// real one (its lead bytes cannot occur inside another UTF-8 character), so a break or a
-// character cut by a block boundary is whole again once the earlier block is joined on.
-// Empty lines are dropped, so a CR LF cut in two reads the same as one break.
+// the part before the first line feed of what has been read so far is carried into the next
+// block, because that line may begin further back. A line feed byte never occurs inside another
+// UTF-8 character, so a character cut by a block boundary is whole again once the earlier block
+// is joined on.
 
 }  // namespace
 
@@ -196,32 +183,16 @@ std::vector<AuditLogEntry> AuditLogEntry::readRecent(const std::filesystem::path
         if (!input.readAt(position, block.data(), chunk)) return {};
         const bool atStart = position == 0;
 
-        // Breaks are looked for in the new block only: the carried line holds none. The window
-        // adds the carried bytes a break starting at the block's end may run into.
-        std::string window = block;
-        for (auto piece = carried.rbegin(); piece != carried.rend() && window.size() < chunk + maxBreakLength - 1;
-             ++piece) {
-            window.append(*piece, 0, chunk + maxBreakLength - 1 - window.size());
-        }
+        // Line feeds are looked for in the new block only: the carried line holds none.
         // Where each line starts and ends, front to back.
         std::vector<std::pair<std::size_t, std::size_t>> lines;
         std::size_t lineStart = 0;
-        std::size_t firstBreak = std::string::npos;
-        for (std::size_t at = 0; at < chunk;) {
-            std::size_t length =
-                mayStartBreak(window[at]) ? lineBreakLength(window, at) : 0;
-            if (length == 0) {
-                ++at;
-                continue;
-            }
-            if (firstBreak == std::string::npos) {
-                firstBreak = at;
-                if (atStart) lines.emplace_back(0, at);
-            } else {
-                lines.emplace_back(lineStart, at);
-            }
-            at += length;
-            lineStart = at;
+        const std::size_t firstBreak = block.find('\n');
+        if (firstBreak != std::string::npos && atStart) lines.emplace_back(0, firstBreak);
+        for (std::size_t at = firstBreak; at != std::string::npos;) {
+            lineStart = at + 1;
+            at = block.find('\n', lineStart);
+            if (at != std::string::npos) lines.emplace_back(lineStart, at);
         }
         if (firstBreak == std::string::npos && !atStart) {
             // One long line so far: read further back.
@@ -241,11 +212,7 @@ std::vector<AuditLogEntry> AuditLogEntry::readRecent(const std::filesystem::path
         }
 
         for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-            std::string_view text(buffer.data() + line->first, line->second - line->first);
-            if (text.empty()) continue;
-            // A log that is not UTF-8 cannot be trusted at all.
-            if (!isValidUTF8(text)) return {};
-            auto entry = parse(text);
+            auto entry = readLine(std::string_view(buffer.data() + line->first, line->second - line->first));
             if (!entry) continue;
             result.push_back(std::move(*entry));
             if (static_cast<std::ptrdiff_t>(result.size()) == limit) return result;

@@ -30,6 +30,9 @@ struct AuditLogEntry {
     double risk = 0.0;  // as written, not clamped
     std::optional<std::string> approver;
     std::string hash;
+    // The line as written, when it could not be read: shown and exported as damaged rather than
+    // left out, since a line nobody can read is still something that happened.
+    std::optional<std::string> unreadable;
 
     // The hash, or time + session + summary for a line without one. Lists of entries are
     // keyed by it everywhere.
@@ -40,16 +43,21 @@ struct AuditLogEntry {
     // One log line, or nothing when it is not a JSON object with "decision" or "action".
     static std::optional<AuditLogEntry> parse(std::string_view line);
 
+    // One line of the log as the list shows it: nothing for a blank line or a record of another
+    // kind (a JSON object with neither "decision" nor "action"), a damaged entry for a line that
+    // is not UTF-8 or not a JSON object.
+    static std::optional<AuditLogEntry> readLine(std::string_view line);
+
     // Reads each known member on its own; a missing or mistyped one takes its default.
     static std::optional<AuditLogEntry> fromLoose(const nlohmann::json& object);
 
     // The one-line summary of an engine action; `value` may be null.
     static std::string summarizeJSON(const nlohmann::json* value);
 
-    // The last `limit` well-formed entries of the file, newest first; a zero or negative
-    // limit gives every entry. A file that cannot be read gives an empty list. Reads the file
-    // backwards from its end only as far as it must, so bytes that are not UTF-8 empty the
-    // list only when they lie in the part that had to be read.
+    // The last `limit` entries of the file (`readLine`), newest first; a zero or negative limit
+    // gives every entry. A file that cannot be read gives an empty list. Lines end at line feeds
+    // only, as the engine writes them: a U+2028 in a logged command is part of its line. Reads
+    // the file backwards from its end only as far as it must.
     static std::vector<AuditLogEntry> readRecent(const std::filesystem::path& file,
                                                  std::ptrdiff_t limit);
     // The same with a chosen block size, so tests can put block edges anywhere.
@@ -70,9 +78,5 @@ Result<AuditLogEntry, DecodingError> decodeAuditLogEntry(const nlohmann::json& o
 std::string encodeAuditLogEntry(const AuditLogEntry& entry);
 
 }  // namespace json_form
-
-// The line breaks of the activity log: LF, CR, CR LF, VT, FF, U+0085, U+2028 and U+2029.
-// Returns the byte length of the break that starts at `at`, or 0.
-std::size_t lineBreakLength(std::string_view text, std::size_t at);
 
 }  // namespace vardex

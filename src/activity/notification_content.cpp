@@ -4,8 +4,10 @@
 
 namespace vardex::VardexNotifications {
 
+std::string askIdentifier(std::string_view requestId) { return "ask-" + std::string(requestId); }
+
 NotificationContent ask(const ApprovalRequest& request) {
-    return {"ask-" + request.id, std::string(UIStrings::notifyAskTitle),
+    return {askIdentifier(request.id), std::string(UIStrings::notifyAskTitle),
             request.reasonUser.empty() ? request.actionSummary : request.reasonUser};
 }
 

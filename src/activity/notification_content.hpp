@@ -18,6 +18,8 @@ struct NotificationContent {
 
 namespace VardexNotifications {
 
+// The identifier of a question's notice, by which it is replaced and withdrawn.
+std::string askIdentifier(std::string_view requestId);
 NotificationContent ask(const ApprovalRequest& request);
 NotificationContent dailyBlock(long long stopped);
 NotificationContent canaryTrip();

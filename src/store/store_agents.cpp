@@ -233,7 +233,7 @@ void VardexStore::disconnectAgent(AgentInstallRow::Kind kind) {
 std::set<std::string> VardexStore::agentIdsSeenInLog() const {
     std::set<std::string> seen;
     for (const auto& entry : auditEntries) {
-        if (!V3Feed::isInternalSession(unicode::lowercased(entry.session))) seen.emplace(rowIdFor(entry.agent));
+        if (!entry.unreadable && !V3Feed::isInternalSession(unicode::lowercased(entry.session))) seen.emplace(rowIdFor(entry.agent));
     }
     return seen;
 }

@@ -97,7 +97,16 @@ void VardexStore::askUser(const ApprovalRequest& request) {
     now = ports_.queue.now();
     pending.push_back({request, now + askLifetime});
     ports_.notifier.post(VardexNotifications::ask(request));
+    noticedAsks_.insert(request.id);
     publish();
+}
+
+void VardexStore::withdrawNoticesOfSettledAsks() {
+    std::erase_if(noticedAsks_, [&](const std::string& id) {
+        const bool waiting = std::any_of(pending.begin(), pending.end(), [&](const PendingAsk& ask) { return ask.request.id == id; });
+        if (!waiting) ports_.notifier.withdraw(VardexNotifications::askIdentifier(id));
+        return !waiting;
+    });
 }
 
 void VardexStore::answer(const ApprovalRequest& request, ApprovalVerdict verdict) {

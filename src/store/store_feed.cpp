@@ -54,6 +54,8 @@ bool appendToExisting(const std::filesystem::path& file, std::string_view text) 
 }
 
 std::string exportLine(const AuditLogEntry& entry) {
+    // A damaged line goes out as it was written: it is evidence, not something to re-encode.
+    if (entry.unreadable) return *entry.unreadable;
     const nlohmann::json line{
         {"ts", entry.ts},
         {"agent", wireText(entry.agent)},
@@ -117,6 +119,7 @@ void VardexStore::refreshAuditFeed() {
 void VardexStore::mergeAuditIntoFeed(const std::vector<AuditLogEntry>& entries) {
     // Oldest first, so the log's order is kept below the live events.
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        if (entry->unreadable) continue;
         const DecisionEvent event = entry->asDecisionEvent();
         const bool known = std::any_of(feed.begin(), feed.end(), [&](const DecisionEvent& old) {
             return old.session == event.session && old.actionSummary == event.actionSummary && old.decision == event.decision;
@@ -131,8 +134,9 @@ std::vector<AuditLogEntry> VardexStore::filteredAuditEntries() const {
     const std::string search = unicode::lowercased(unicode::trimmed(logSearch));
     std::vector<AuditLogEntry> kept;
     for (const auto& entry : auditEntries) {
-        if (logAgentFilter && *logAgentFilter != entry.agent) continue;
-        if (logDecisionFilter && *logDecisionFilter != entry.decision) continue;
+        // A damaged line names no agent or decision for certain, so no filter hides it.
+        if (!entry.unreadable && logAgentFilter && *logAgentFilter != entry.agent) continue;
+        if (!entry.unreadable && logDecisionFilter && *logDecisionFilter != entry.decision) continue;
         if (entry.session == "demo") continue;
         if (!search.empty()) {
             std::string haystack = entry.actionSummary;

@@ -70,6 +70,7 @@ void VardexStore::initialise() {
 void VardexStore::addObserver(Observer observer) { observers_.push_back(std::move(observer)); }
 
 void VardexStore::publish() {
+    withdrawNoticesOfSettledAsks();
     for (const auto& observer : observers_) observer();
 }
 

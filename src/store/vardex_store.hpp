@@ -332,6 +332,11 @@ private:
     void noteDisconnected();
     // An approval request from the daemon: refused while paused, else asked once.
     void askUser(const ApprovalRequest& request);
+    // Withdraws the notice of every question no longer waiting, however it went (answered here
+    // or elsewhere, timed out, refused by a pause or a stop); run on every publish.
+    void withdrawNoticesOfSettledAsks();
+    // The questions whose notice is shown.
+    std::set<std::string> noticedAsks_;
 
     // -- private to store_protection.cpp and store_settings.cpp (only its owner edits this block) --
     // The main-thread half of `startProtection`, once the service has answered.

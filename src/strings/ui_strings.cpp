@@ -381,6 +381,14 @@ std::string countdownLine(long long seconds) {
     return std::to_string(seconds < 0 ? 0 : seconds) + " " + std::string(countdown);
 }
 
+std::string moreCharacters(long long hidden) {
+    return "\u2026 " + std::to_string(hidden) + (hidden == 1 ? " more character" : " more characters");
+}
+
+std::string linesBelow(long long lines) {
+    return std::to_string(lines) + (lines == 1 ? " more line below." : " more lines below.") + " Scroll to read the rest.";
+}
+
 std::string homeHelperPrompt(long long stoppedToday) {
     return "What does Vardex do for me today? It stopped " + std::to_string(stoppedToday) + " risky things.";
 }

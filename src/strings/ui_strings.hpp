@@ -523,6 +523,10 @@ std::string popoverHelperPrompt(long long stopped);
 std::string approvalHelperPrompt(std::string_view headline);
 // The seconds left on a waiting question, as its countdown line reads.
 std::string countdownLine(long long seconds);
+// After the start of an action that does not fit beside the answers: "… 42 more characters".
+std::string moreCharacters(long long hidden);
+// Under the whole action when part of it is scrolled out of view: "12 more lines below. Scroll to read the rest."
+std::string linesBelow(long long lines);
 
 // --- The main window, its pages and the activity window ----------------------------------
 
@@ -561,6 +565,8 @@ inline constexpr std::string_view checkToolExample = "send_money";
 inline constexpr std::string_view checkJsonExample = "{}";
 inline constexpr std::string_view columnTime = "Time";
 inline constexpr std::string_view columnAction = "Action";
+inline constexpr std::string_view logLineDamaged = "This line of the log could not be read:";
+inline constexpr std::string_view logLineDamagedPill = "Unreadable";
 inline constexpr std::string_view backgroundServiceOn = "Background protection is running.";
 inline constexpr std::string_view thisAppState = "This app";
 inline constexpr std::string_view exampleBadge = "EXAMPLE";

@@ -50,13 +50,13 @@ INSTANTIATE_TEST_SUITE_P(Lines, LenientReading, ::testing::Values(
                   "\u2003 {\"decision\":null,\"risk\":\"0.5\",\"session\":7,\"rule_id\":1} \t", AuditLogEntry{}},
         LooseLine{"EveryField", R"({"ts":"t","agent":"codex","session":"s1","action":{"raw":"rm -rf /"},"decision":"allow",
                                     "rule_id":"r","risk":0.9,"approver":"menubar","prev_hash":"p","hash":"h1","extra":[]})",
-                  AuditLogEntry{"t", AgentKind::codex, "s1", "rm -rf /", Outcome::allow, "r", 0.9, "menubar", "h1"}},
+                  AuditLogEntry{"t", AgentKind::codex, "s1", "rm -rf /", Outcome::allow, "r", 0.9, "menubar", "h1", std::nullopt}},
         LooseLine{"NeitherDecisionNorAction", R"({"ts":"x","hash":"h"})", std::nullopt},
         LooseLine{"NotAnObject", R"(["decision","allow"])", std::nullopt},
         LooseLine{"Unfinished", R"({"decision":"allow")", std::nullopt}, LooseLine{"Blank", "   ", std::nullopt}), testing::caseName);
 
 TEST(AuditLogEntryId, HashOrElseTimeSessionAndSummary) {
-    AuditLogEntry entry{"t", AgentKind::claude, "s", "ls", Outcome::allow, std::nullopt, 0.0, std::nullopt, ""};
+    AuditLogEntry entry{"t", AgentKind::claude, "s", "ls", Outcome::allow, std::nullopt, 0.0, std::nullopt, "", std::nullopt};
     EXPECT_EQ(entry.id(), "tsls");
     entry.hash = "abc";
     EXPECT_EQ(entry.id(), "abc");
@@ -76,7 +76,7 @@ TEST(DecisionEventConversion, CarriesSummaryRuleApproverAndAClampedRisk) {
 }
 
 TEST(TypedForm, WritesTheLogOrderWithSummaryAsActionAndReadsEveryKeyAsOptional) {
-    AuditLogEntry entry{"2025-03-01T09:15:02Z", AgentKind::claude, "", "ls", Outcome::allow, "r", 0.5, "menubar", "h"};
+    AuditLogEntry entry{"2025-03-01T09:15:02Z", AgentKind::claude, "", "ls", Outcome::allow, "r", 0.5, "menubar", "h", std::nullopt};
     const std::string text = json_form::encodeAuditLogEntry(entry);
     EXPECT_EQ(text, R"({"ts":"2025-03-01T09:15:02Z","agent":"claude","session":"","decision":"allow","rule_id":"r",)"
                     R"("risk":0.5,"approver":"menubar","hash":"h","action":"ls"})");

@@ -10,7 +10,7 @@ namespace {
 AuditLogEntry entry(std::string ts, std::string summary, Outcome decision = Outcome::allow, std::string hash = "",
                     std::string session = "s", std::optional<std::string> ruleId = std::nullopt,
                     AgentKind agent = AgentKind::claude) {
-    return {std::move(ts), agent, std::move(session), std::move(summary), decision, std::move(ruleId), 0.0, std::nullopt, std::move(hash)};
+    return {std::move(ts), agent, std::move(session), std::move(summary), decision, std::move(ruleId), 0.0, std::nullopt, std::move(hash), std::nullopt};
 }
 
 TimePoint at(const char* ts) { return *readTimestamp(ts); }

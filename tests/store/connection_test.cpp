@@ -3,6 +3,8 @@
 // moves only when a test advances it.
 #include <sys/socket.h>
 
+#include <functional>
+
 #include <date/date.h>
 #include <gtest/gtest.h>
 
@@ -170,6 +172,47 @@ TEST_F(DaemonConnectionTest, AFailedSendIsLoggedAndTheVerdictStillRecorded) {
     EXPECT_EQ(store.feed, std::vector{DecisionEvent::fromApproval(request, ApprovalVerdict::deny)});
     EXPECT_TRUE(store.pending.empty());
 }
+
+// ---- a question's notice lives as long as the question -----------------------------------------
+
+struct Going { const char* name; std::function<void(VardexStore&, StoreHarness&, const ApprovalRequest&)> go; };
+
+class NoticeOfAQuestion : public ::testing::TestWithParam<Going> {};
+
+// However the first question goes, its notice goes with it, and only its notice.
+TEST_P(NoticeOfAQuestion, IsWithdrawnWhenTheQuestionGoes) {
+    StoreHarness harness;
+    auto& store = harness.make();
+    const auto first = askFor("req-1", "s-1");
+    store.handle(IpcMessage::approvalRequest(first));
+    harness.queue.advance(10);
+    store.handle(IpcMessage::approvalRequest(askFor("req-2", "s-2")));
+    EXPECT_TRUE(harness.notifier.withdrawn.empty());
+
+    GetParam().go(store, harness, first);
+
+    EXPECT_EQ(harness.notifier.withdrawn.front(), "ask-req-1");
+    const bool secondWaits = !store.pending.empty();
+    EXPECT_EQ(harness.notifier.withdrawn.size(), secondWaits ? 1u : 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, NoticeOfAQuestion,
+    ::testing::Values(
+        Going{"AnsweredHere", [](VardexStore& store, StoreHarness&, const ApprovalRequest& first) { store.answer(first, ApprovalVerdict::deny); }},
+        Going{"AnsweredElsewhere", [](VardexStore& store, StoreHarness&, const ApprovalRequest&) {
+                  store.handle(IpcMessage::approvalResponse({"req-1", ApprovalVerdict::allowOnce, "cli"}));
+              }},
+        Going{"TimedOut", [](VardexStore& store, StoreHarness& harness, const ApprovalRequest&) {
+                  harness.queue.advance(21);
+                  store.tick();
+              }},
+        Going{"SettledByTheEngine", [](VardexStore& store, StoreHarness& harness, const ApprovalRequest&) {
+                  harness.queue.advance(21);
+                  store.handle(IpcMessage::event(reportFor("s-1", std::nullopt)));
+              }},
+        Going{"RefusedByAPause", [](VardexStore& store, StoreHarness&, const ApprovalRequest&) { store.confirmPauseForOneHour(); }}),
+    caseName);
 
 // ---- which engine reports settle an open question ---------------------------------------------
 

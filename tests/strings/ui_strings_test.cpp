@@ -36,6 +36,9 @@ INSTANTIATE_TEST_SUITE_P(Counts, ComposedText, ::testing::Values(
         Composed{"BlockedNoneReadsAsOne", S::stoppedSentence(0), "Vardex blocked a risky action today."},
         Composed{"BlockedTwo", S::stoppedSentence(2), "Vardex blocked 2 risky actions today."},
         Composed{"IconWrongCase", std::string(S::iconTitle("Protected")), "Not protected"},
+        Composed{"MoreCharacterOne", S::moreCharacters(1), "… 1 more character"},
+        Composed{"MoreCharacters", S::moreCharacters(42), "… 42 more characters"},
+        Composed{"LineBelowOne", S::linesBelow(1), "1 more line below. Scroll to read the rest."},
         Composed{"AskNoRule", S::v3AskSentence("Codex", std::nullopt), "Codex wants to do something risky. Is that OK?"}),
     testing::caseName);
 

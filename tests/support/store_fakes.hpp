@@ -63,9 +63,11 @@ class RecordingNotifier final : public Notifier {
 public:
     void requestAuthorization() override { ++authorizationRequests; }
     void post(const NotificationContent& content) override { posted.push_back(content); }
+    void withdraw(const std::string& identifier) override { withdrawn.push_back(identifier); }
 
     int authorizationRequests = 0;
     std::vector<NotificationContent> posted;
+    std::vector<std::string> withdrawn;
 };
 
 // Records every request; the save panel answers with `saveLocation` (absent: the user cancels).

@@ -110,5 +110,45 @@ TEST(PopoverRows, EachRowArmsOnItsOwnWhenItIsInserted) {
     EXPECT_EQ(armed, (std::map<QString, bool>{{QStringLiteral("r-1"), true}, {QStringLiteral("r-2"), false}}));
 }
 
+// An agent withdraws the first question just as the user clicks: the second row moves under the
+// pointer, and the click meant for the first answers nothing until the second has armed again.
+TEST(PopoverRows, ARowThatMovesUnderThePointerArmsAgain) {
+    ScreenHarness screens;
+    screens.connect();
+    const auto view = screens.show<PopoverView>();
+    screens.daemonAsks(sudoRequest("r-1"));
+    screens.daemonAsks(sudoRequest("r-2"));
+    screens.advance(1.0);
+    const auto alwaysAllowOf = [&](const char* id) {
+        for (auto* row : view->findChildren<QFrame*>(QStringLiteral("pendingRow"))) {
+            if (row->property("requestId").toString() == QLatin1String(id)) return row->findChild<QPushButton*>(QStringLiteral("pendingAlwaysAllow"));
+        }
+        return static_cast<QPushButton*>(nullptr);
+    };
+    // Layouts settle on posted events, which the test's own clock does not run; the popover's
+    // frame fits the view to its rows as they come and go.
+    const auto layOut = [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        view->resize(view->sizeHint());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    };
+    layOut();
+    const QPoint aimed = alwaysAllowOf("r-1")->mapTo(view.get(), alwaysAllowOf("r-1")->rect().center());
+
+    screens.daemonWithdraws("r-1");
+    layOut();
+    auto* under = view->childAt(aimed);
+    ASSERT_EQ(under, alwaysAllowOf("r-2")) << "the second row moved into the first one's place: "
+                                           << (under ? under->objectName().toStdString() : "nothing");
+    QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(view.get(), aimed));
+    screens.settle();
+    EXPECT_EQ(screens.answersReceived(), std::vector<std::string>{});
+
+    screens.advance(1.0);
+    QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(view.get(), aimed));
+    screens.settle();
+    EXPECT_EQ(screens.answersReceived(), std::vector{verdictLine("r-2", "always_allow")});
+}
+
 }  // namespace
 }  // namespace vardex::ui::testing

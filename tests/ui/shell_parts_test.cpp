@@ -9,6 +9,7 @@
 #include "policy/text_file.hpp"
 #include "ui/app_menu_offer.hpp"
 #include "ui/helper/local_helper.hpp"
+#include "ui/app/single_instance.hpp"
 #include "ui/ports/dbus_notifier.hpp"
 #include "ui/ports/settings_preferences.hpp"
 #include "ui/screens/receipt/receipt_card.hpp"
@@ -239,10 +240,42 @@ TEST_F(NotifierTest, SameIdentifierCarriesTheIdTheServerGaveBefore) {
               (std::vector{WindowKind::dashboard, WindowKind::approval, WindowKind::log}));
 }
 
+// A withdrawn notice is closed by the id the server gave it, also when it is withdrawn before the
+// server has answered; one never shown closes nothing.
+TEST_F(NotifierTest, AWithdrawnNoticeIsClosedByTheServersId) {
+    ASSERT_TRUE(server_.start());
+    post("ask-r1");
+    notifier_.withdraw("ask-r1");
+    notifier_.withdraw("ask-never-shown");
+    notifier_.post({"ask-r2", "Needs your answer", "Runs as administrator."});
+    notifier_.withdraw("ask-r2");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server_.closed.size() == 2; }, 5000));
+    EXPECT_EQ(server_.closed, (std::vector<uint>{server_.returned[0], server_.returned[1]}));
+}
+
 TEST_F(NotifierTest, NoServiceFallsBackToTheTray) {
     notifier_.post({"daily-block", "Something was blocked", "Vardex blocked a risky action today."});
     ASSERT_TRUE(QTest::qWaitFor([&] { return !fellBack.empty(); }, 10000));
     EXPECT_EQ(fellBack, std::vector<std::string>{"daily-block"});
+}
+
+// ---- one instance per session --------------------------------------------------------------------
+
+// A second start finds the first by its name on the session bus, asks it to raise its window and
+// leaves; the first stays the one instance.
+TEST(SingleInstanceTest, ASecondStartRaisesTheFirstAndLeaves) {
+    QDBusConnection secondBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("second-start"));
+    int raised = 0;
+    {
+        SingleInstance first(QDBusConnection::sessionBus());
+        SingleInstance second(secondBus);
+        QObject::connect(&first, &SingleInstance::raiseRequested, [&] { ++raised; });
+        ASSERT_TRUE(first.claim());
+        EXPECT_FALSE(second.claim());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 5000));
+    }
+    QDBusConnection::sessionBus().unregisterService(QStringLiteral("com.talvenor.VardexBar"));
+    QDBusConnection::disconnectFromBus(secondBus.name());
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <cstring>
 
 #include <QApplication>
+#include <QDBusConnection>
 
 #include "strings/ui_strings.hpp"
 #include "ui/app/quit_on_signals.hpp"
+#include "ui/app/single_instance.hpp"
 #include "ui/app/vardex_bar_app.hpp"
 
 namespace {
@@ -37,7 +39,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("vardex-bar"));
     QApplication::setDesktopFileName(QStringLiteral("com.talvenor.VardexBar"));
     QApplication app(argc, argv);
+    vardex::ui::SingleInstance instance(QDBusConnection::sessionBus());
+    if (!instance.claim()) return 0;
     const vardex::ui::QuitOnSignals quitOnSignals;
     vardex::ui::VardexBarApp vardexBar;
+    QObject::connect(&instance, &vardex::ui::SingleInstance::raiseRequested, &app,
+                     [&vardexBar] { vardexBar.windows().show(vardex::ui::WindowKind::dashboard); });
     return QApplication::exec();
 }

@@ -34,6 +34,7 @@ DbusNotifier::DbusNotifier(QDBusConnection bus, Handlers handlers, QObject* pare
 }
 
 void DbusNotifier::post(const NotificationContent& content) {
+    withdrawnEarly_.erase(content.identifier);
     const auto known = serverIds_.find(content.identifier);
     const uint replaces = known == serverIds_.end() ? 0U : known->second;
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
@@ -47,10 +48,24 @@ void DbusNotifier::post(const NotificationContent& content) {
             [this, content](QDBusPendingCallWatcher* finished) { noteReply(finished, content); });
 }
 
+void DbusNotifier::withdraw(const std::string& identifier) {
+    const auto known = serverIds_.find(identifier);
+    if (known == serverIds_.end()) {
+        withdrawnEarly_.insert(identifier);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("CloseNotification"));
+    call << known->second;
+    bus_.asyncCall(call);
+    identifiers_.erase(known->second);
+    serverIds_.erase(known);
+}
+
 void DbusNotifier::noteReply(QDBusPendingCallWatcher* watcher, const NotificationContent& content) {
     watcher->deleteLater();
     const QDBusPendingReply<uint> reply = *watcher;
     if (reply.isError()) {
+        withdrawnEarly_.erase(content.identifier);
         if (handlers_.fallback) handlers_.fallback(content);
         return;
     }
@@ -60,6 +75,7 @@ void DbusNotifier::noteReply(QDBusPendingCallWatcher* watcher, const Notificatio
     }
     serverIds_[content.identifier] = id;
     identifiers_[id] = content.identifier;
+    if (withdrawnEarly_.erase(content.identifier) > 0) withdraw(content.identifier);
 }
 
 void DbusNotifier::onActionInvoked(uint id, const QString& action) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 #include <QDBusConnection>
@@ -20,7 +21,8 @@ WindowKind windowForNotice(const std::string& identifier);
 
 // Notices through the desktop's notification service (org.freedesktop.Notifications). Calls are
 // asynchronous. The service's id for each of our identifiers is remembered, so a later notice
-// with the same identifier replaces the earlier one. When no service answers, the notice goes
+// with the same identifier replaces the earlier one and a withdrawn one is closed; a notice
+// withdrawn before the service has answered is closed when the answer comes. When no service answers, the notice goes
 // to the fallback (the tray's balloon).
 class DbusNotifier final : public QObject, public Notifier {
     Q_OBJECT
@@ -37,6 +39,7 @@ public:
     // Linux asks nobody for permission to notify.
     void requestAuthorization() override {}
     void post(const NotificationContent& content) override;
+    void withdraw(const std::string& identifier) override;
 
 private Q_SLOTS:
     void onActionInvoked(uint id, const QString& action);
@@ -48,6 +51,8 @@ private:
     Handlers handlers_;
     std::map<std::string, uint> serverIds_;
     std::map<uint, std::string> identifiers_;
+    // Withdrawn while their Notify call was still on its way.
+    std::set<std::string> withdrawnEarly_;
 };
 
 }  // namespace vardex::ui

@@ -28,6 +28,7 @@ HelperCard::HelperCard(HelperModel& model, const Preferences& preferences, Texts
     ask_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     ask_->setAutoRaise(compact);
     answer_->setObjectName(QStringLiteral("helperAnswer"));
+    answer_->setTextFormat(Qt::PlainText);
     answer_->setWordWrap(true);
     answer_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     answer_->hide();

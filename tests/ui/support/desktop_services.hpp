@@ -53,7 +53,8 @@ struct NotifyCall {
     QVariantMap hints;
 };
 
-// Records every Notify and answers with ids of its own choosing (never starting at 1).
+// Records every Notify and CloseNotification and answers with ids of its own choosing (never
+// starting at 1).
 class FakeNotificationServer final : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -73,6 +74,7 @@ public:
 
     std::vector<NotifyCall> calls;
     std::vector<uint> returned;
+    std::vector<uint> closed;
 
 public Q_SLOTS:
     uint Notify(const QString&, uint replacesId, const QString&, const QString&, const QString&, const QStringList& actions,
@@ -81,6 +83,7 @@ public Q_SLOTS:
         returned.push_back(replacesId != 0 ? replacesId : nextId_++);
         return returned.back();
     }
+    void CloseNotification(uint id) { closed.push_back(id); }
 
 private:
     QDBusConnection bus_;

@@ -93,6 +93,14 @@ void ScreenHarness::daemonAsks(const ApprovalRequest& request) {
     settle();
 }
 
+void ScreenHarness::daemonWithdraws(const std::string& id) {
+    lines_.push(wire(IpcMessage::approvalResponse({id, ApprovalVerdict::deny, "hook"})));
+    EXPECT_TRUE(harness_.queue.runUntil([&] {
+        return std::ranges::none_of(store().pending, [&](const PendingAsk& ask) { return ask.request.id == id; });
+    }));
+    settle();
+}
+
 std::vector<std::string> ScreenHarness::answersReceived() {
     const auto pings = [&] { return std::ranges::count(daemon_->received(), std::string(R"({"type":"ping"})")); };
     const auto before = pings();

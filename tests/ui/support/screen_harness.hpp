@@ -89,6 +89,9 @@ public:
     void connect();
     // The daemon asks `request`; returns once the store lists it and the screens have redrawn.
     void daemonAsks(const ApprovalRequest& request);
+    // Another party answered `id` (its agent withdrew it); returns once the store dropped it and
+    // the screens have redrawn.
+    void daemonWithdraws(const std::string& id);
     // The approval answers the daemon received, in order ("approval_response" lines only);
     // first waits until a ping sent now comes back, so every earlier line has arrived.
     std::vector<std::string> answersReceived();

@@ -12,6 +12,7 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/screens/activity/activity_table_model.hpp"
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/store_watcher.hpp"
 #include "ui/widgets/symbol_icon.hpp"
@@ -112,7 +113,7 @@ void ActivityLogView::redraw() {
     decision_->setCurrentIndex(decision_->findData(store.logDecisionFilter ? static_cast<int>(*store.logDecisionFilter) : -1));
     if (search_->text() != qs(store.logSearch)) search_->setText(qs(store.logSearch));
     count_->setText(qs(UIStrings::logCount(model_->rowCount(), static_cast<long long>(store.auditEntries.size()))));
-    message_->setText(store.lastMessage ? qs(*store.lastMessage) : QString());
+    setPlainText(message_, store.lastMessage ? *store.lastMessage : std::string());
     message_->setVisible(store.lastMessage.has_value());
 }
 

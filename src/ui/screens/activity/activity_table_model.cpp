@@ -7,6 +7,7 @@
 
 #include "activity/v3_feed.hpp"
 #include "strings/ui_strings.hpp"
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -40,17 +41,31 @@ int ActivityTableModel::columnCount(const QModelIndex& parent) const { return pa
 QVariant ActivityTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     const auto& entry = entries_[static_cast<std::size_t>(index.row())];
+    if (entry.unreadable && (role == Qt::DisplayRole || role == Qt::ToolTipRole)) {
+        switch (index.column()) {
+            case decision: return qs(UIStrings::logLineDamagedPill);
+            case action: {
+                const std::string text = std::string(UIStrings::logLineDamaged) + " " + *entry.unreadable;
+                return role == Qt::ToolTipRole ? plainToolTip(text) : visible(text);
+            }
+            default: return {};
+        }
+    }
+    // A tool-tip is rich text whenever it looks like it; the action and the rule come from the log.
+    if (role == Qt::ToolTipRole && (index.column() == action || index.column() == rule)) {
+        return plainToolTip(index.column() == action ? entry.actionSummary : entry.ruleId.value_or(std::string()));
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
             case time: return localTime(entry.ts);
             case app: return qs(UIStrings::agentName(entry.agent));
             case decision: return qs(UIStrings::v2Pill(entry.decision));
-            case action: return qs(entry.actionSummary);
-            case rule: return qs(entry.ruleId.value_or(std::string()));
+            case action: return visible(entry.actionSummary);
+            case rule: return visible(entry.ruleId.value_or(std::string()));
             default: return {};
         }
     }
-    if (role == Qt::ForegroundRole && index.column() == decision) return QVariant::fromValue(QBrush(theme::outcomeColor(entry.decision)));
+    if (role == Qt::ForegroundRole && index.column() == decision && !entry.unreadable) return QVariant::fromValue(QBrush(theme::outcomeColor(entry.decision)));
     return {};
 }
 

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStackedLayout>
 #include <QTextDocument>
@@ -21,6 +22,7 @@
 #include "ui/app/screen_context.hpp"
 #include "ui/widgets/arming_gate.hpp"
 #include "ui/widgets/helper_card.hpp"
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/store_watcher.hpp"
 #include "ui/widgets/symbol_icon.hpp"
@@ -65,6 +67,7 @@ QPalette darkPanelPalette(QPalette palette) {
 QLabel* softLabel(const char* name, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, softText);
@@ -119,6 +122,7 @@ ApprovalPanel::ApprovalPanel(ScreenContext& context, QWidget* parent)
       folder_(softLabel("approvalFolder", question_)),
       summaryHeading_(softLabel("approvalSummaryHeading", question_)),
       summary_(new QPlainTextEdit(question_)),
+      linesBelow_(softLabel("approvalLinesBelow", question_)),
       countdown_(new QLabel(question_)),
       arming_(softLabel("approvalArming", question_)),
       helper_(new HelperCard(context.helperModel, context.preferences, {}, true, question_)),
@@ -169,6 +173,7 @@ ApprovalPanel::ApprovalPanel(ScreenContext& context, QWidget* parent)
     amber.setColor(QPalette::WindowText, theme::askColor().lighter(120));
     countdown_->setPalette(amber);
     arming_->setText(qs(UIStrings::approvalArming));
+    linesBelow_->hide();
     open_->setObjectName(QStringLiteral("approvalOpen"));
     open_->setAccessibleName(qs(UIStrings::v2Open));
     open_->setFlat(true);
@@ -204,6 +209,7 @@ ApprovalPanel::ApprovalPanel(ScreenContext& context, QWidget* parent)
     column->addSpacing(4);
     column->addWidget(summaryHeading_);
     column->addWidget(summary_);
+    column->addWidget(linesBelow_);
     column->addWidget(countdown_);
     column->addWidget(helper_);
     column->addStretch(1);
@@ -244,6 +250,8 @@ ApprovalPanel::ApprovalPanel(ScreenContext& context, QWidget* parent)
         whyText_->setVisible(on);
     });
     connect(gate_, &ArmingGate::changed, this, &ApprovalPanel::syncButtons);
+    connect(summary_->verticalScrollBar(), &QScrollBar::valueChanged, this, &ApprovalPanel::showLinesBelow);
+    connect(summary_->verticalScrollBar(), &QScrollBar::rangeChanged, this, &ApprovalPanel::showLinesBelow);
     connect(&context_.watcher, &StoreWatcher::changed, this, [this] {
         if (isVisible()) redraw();
     });
@@ -287,18 +295,18 @@ void ApprovalPanel::redraw() {
         shownId_ = request.id;
         const RiskStory& story = UIStrings::riskStory(request.rule);
         const auto agent = UIStrings::agentName(request.agent.agent);
-        asks_->setText(qs(UIStrings::v3AskSentence(agent, request.rule)));
-        headline_->setText(qs(story.headline));
-        whyText_->setText(qs(std::string(story.why) + " " + std::string(story.allowOnce)));
+        setPlainText(asks_, UIStrings::v3AskSentence(agent, request.rule));
+        setPlainText(headline_, story.headline);
+        setPlainText(whyText_, std::string(story.why) + " " + std::string(story.allowOnce));
         why_->setChecked(false);
         severity_->setText(QStringLiteral("%1 <b style=\"color:%2\">%3</b>")
                                .arg(qs(UIStrings::approvalRiskLevel), severityColour(request.severity),
                                     qs(UIStrings::severityName(request.severity))));
-        folder_->setText(request.agent.cwd.empty()
-                             ? QString()
-                             : qs(UIStrings::approvalWorkingFolder) + QStringLiteral(" ") + qs(request.agent.cwd));
+        setPlainText(folder_, request.agent.cwd.empty()
+                                  ? std::string()
+                                  : std::string(UIStrings::approvalWorkingFolder) + " " + request.agent.cwd);
         folder_->setVisible(!request.agent.cwd.empty());
-        summary_->setPlainText(qs(request.actionSummary));
+        summary_->setPlainText(visible(request.actionSummary));
         helper_->setTexts({UIStrings::approvalHelperPrompt(story.headline),
                            std::string(story.why) + " " + std::string(story.allowOnce)});
         fitSummary();
@@ -306,7 +314,7 @@ void ApprovalPanel::redraw() {
     }
     const auto waiting = static_cast<long long>(store.pending.size());
     queueLine_->setVisible(waiting > 1);
-    if (waiting > 1) queueLine_->setText(qs(UIStrings::approvalQueueLine(waiting)));
+    if (waiting > 1) setPlainText(queueLine_, UIStrings::approvalQueueLine(waiting));
     const std::chrono::duration<double> left = top.deadline - store.now;
     const auto seconds = std::max(0LL, static_cast<long long>(std::ceil(left.count())));
     countdown_->setText(qs(UIStrings::countdownLine(seconds)));
@@ -322,6 +330,15 @@ void ApprovalPanel::fitSummary() {
     const QRect text = metrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWrapAnywhere, summary_->toPlainText());
     const int lines = std::clamp(text.height() / std::max(1, metrics.lineSpacing()), 1, 8);
     summary_->setFixedHeight(lines * metrics.lineSpacing() + 2 * margin + 4);
+}
+
+void ApprovalPanel::showLinesBelow() {
+    // The plain text view scrolls by lines as laid out, so the bar's distance to its end is the
+    // number of lines below the visible ones.
+    const QScrollBar* bar = summary_->verticalScrollBar();
+    const int below = bar->maximum() - bar->value();
+    linesBelow_->setVisible(below > 0);
+    if (below > 0) setPlainText(linesBelow_, UIStrings::linesBelow(below));
 }
 
 void ApprovalPanel::resizeEvent(QResizeEvent* event) {

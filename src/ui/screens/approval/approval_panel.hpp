@@ -18,7 +18,8 @@ class ArmingGate;
 class HelperCard;
 
 // The window that asks the user about the oldest waiting question: who asks, the risk in plain
-// words with its "Why?", how severe, the agent's working folder, the whole action, the seconds
+// words with its "Why?", how severe, the agent's working folder, the whole action (with how many of its lines are scrolled
+// out of view), the seconds
 // left, and the two answers. The answers arm for one second whenever the window appears or a new
 // question comes to the top; there is no default button, Alt+A allows this time, Alt+D does not
 // allow, and Escape closes the window without answering.
@@ -38,6 +39,7 @@ private:
     void answer(bool allow);
     void syncButtons();
     void fitSummary();
+    void showLinesBelow();
 
     ScreenContext& context_;
     ArmingGate* gate_;
@@ -55,6 +57,7 @@ private:
     QLabel* folder_;
     QLabel* summaryHeading_;
     QPlainTextEdit* summary_;
+    QLabel* linesBelow_;
     QLabel* countdown_;
     QLabel* arming_;
     HelperCard* helper_;

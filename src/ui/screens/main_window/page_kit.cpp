@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/symbol_icon.hpp"
 #include "ui/widgets/theme.hpp"
@@ -21,7 +22,8 @@ void tint(QWidget* label, const QColor& color) {
 }
 
 QLabel* heading(std::string_view text, QWidget* parent, int pointDelta) {
-    auto* label = new QLabel(qs(text), parent);
+    auto* label = new QLabel(parent);
+    setPlainText(label, text);
     QFont font = label->font();
     font.setPointSizeF(font.pointSizeF() + pointDelta);
     font.setWeight(QFont::DemiBold);
@@ -31,7 +33,8 @@ QLabel* heading(std::string_view text, QWidget* parent, int pointDelta) {
 }
 
 QLabel* paragraph(std::string_view text, QWidget* parent, bool secondary) {
-    auto* label = new QLabel(qs(text), parent);
+    auto* label = new QLabel(parent);
+    setPlainText(label, text);
     label->setWordWrap(true);
     if (secondary) tint(label, theme::secondaryText(label->palette()));
     return label;
@@ -42,6 +45,8 @@ QLabel* sectionTitle(std::string_view text, QWidget* parent) { return heading(te
 QLabel* errorLine(const char* objectName, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(objectName));
+    // What the store refused often quotes the engine's own words.
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     tint(label, theme::denyColor());
     label->hide();

@@ -12,6 +12,7 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/widgets/arming_gate.hpp"
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -28,6 +29,8 @@ QPushButton* answerButton(std::string_view text, const char* name, QWidget* pare
     button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
+
+constexpr int summaryLines = 3;
 
 long long secondsLeft(TimePoint deadline, TimePoint now) {
     const std::chrono::duration<double> left = deadline - now;
@@ -57,10 +60,11 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
     agent_->setFont(bold);
     agent_->setText(qs(UIStrings::agentName(request_.agent.agent)));
     summary_->setObjectName(QStringLiteral("pendingSummary"));
-    // One line here, elided in the middle with the whole action in its tool-tip; the approval
-    // panel shows it whole.
-    summary_->setToolTip(qs(request_.actionSummary));
-    summary_->setAccessibleName(qs(request_.actionSummary));
+    // Beside the answers only the start of the action, with how much is left out, so a harmless
+    // end cannot stand in for a cut middle; the approval panel shows it whole.
+    summary_->setTextFormat(Qt::PlainText);
+    summary_->setToolTip(plainToolTip(request_.actionSummary));
+    summary_->setAccessibleName(visible(request_.actionSummary));
     summary_->setMinimumWidth(1);
     summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     summary_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -106,14 +110,15 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
 
 void PendingRow::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    const QString whole = qs(request_.actionSummary).simplified();
-    summary_->setText(summary_->fontMetrics().elidedText(whole, Qt::ElideMiddle, std::max(summary_->width(), 1)));
+    summary_->setText(fittedStart(request_.actionSummary, summary_->fontMetrics(), summary_->width(), summaryLines));
 }
 
 void PendingRow::redraw(const PendingAsk& ask, TimePoint now) {
     const QString line = qs(UIStrings::countdownLine(secondsLeft(ask.deadline, now)));
     if (countdown_->text() != line) countdown_->setText(line);
 }
+
+void PendingRow::rearm() { gate_->arm(); }
 
 void PendingRow::syncButtons() {
     for (auto* button : {allowOnce_, alwaysAllow_, block_}) button->setEnabled(gate_->open());

@@ -16,7 +16,8 @@ namespace vardex::ui {
 class ArmingGate;
 
 // One waiting question in the popover: the agent, what it wants to do, the seconds left and the
-// three answers. The answers stay shut for the arming second after the row appears.
+// three answers. The answers stay shut for the arming second after the row appears, and again
+// after it moves to where another question stood.
 class PendingRow final : public QFrame {
     Q_OBJECT
 public:
@@ -24,6 +25,8 @@ public:
 
     const std::string& requestId() const { return request_.id; }
     void redraw(const PendingAsk& ask, TimePoint now);
+    // The row now stands where another question was: a click aimed at that one must not land here.
+    void rearm();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -19,6 +19,7 @@
 #include "ui/screens/popover/pending_row.hpp"
 #include "ui/widgets/confirmation_bar.hpp"
 #include "ui/widgets/helper_card.hpp"
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/store_watcher.hpp"
 #include "ui/widgets/symbol_icon.hpp"
@@ -231,8 +232,8 @@ void PopoverView::redrawHeader() {
         statusIcon_->setProperty("symbol", qs(line.symbol));
         statusIcon_->setProperty("colour", colour);
     }
-    statusTitle_->setText(qs(line.title));
-    statusSubtitle_->setText(qs(line.subtitle));
+    setPlainText(statusTitle_, line.title);
+    setPlainText(statusSubtitle_, line.subtitle);
     setAccessibleDescription(qs(line.title));
     progress_->setVisible(store.busy || store.refreshing || store.fixingAll || store.startingProtection);
     helper_->setTexts({UIStrings::popoverHelperPrompt(store.todayStoppedCount()), std::string(UIStrings::popoverHelperFallback)});
@@ -240,14 +241,20 @@ void PopoverView::redrawHeader() {
 
 void PopoverView::redrawPending() {
     const auto& store = context_.store;
-    // Rows are kept by request id, so a row's arming second survives the redraws around it.
+    // Rows are kept by request id, so a row's arming second survives the redraws around it; a
+    // kept row that moves into another question's place arms again, so a click meant for the
+    // question that left (withdrawn by its agent, perhaps on purpose) answers nothing.
     std::map<std::string, PendingRow*> kept;
+    std::vector<std::string> order;
     for (const auto& ask : store.pending) {
         const auto found = rows_.find(ask.request.id);
+        const std::size_t place = order.size();
+        order.push_back(ask.request.id);
         PendingRow* row = nullptr;
         if (found != rows_.end()) {
             row = found->second;
             rows_.erase(found);
+            if (place >= rowOrder_.size() || rowOrder_[place] != ask.request.id) row->rearm();
         } else {
             row = new PendingRow(context_.store, ask, pendingSection_);
         }
@@ -258,6 +265,7 @@ void PopoverView::redrawPending() {
     }
     for (auto& [id, row] : rows_) delete row;
     rows_ = std::move(kept);
+    rowOrder_ = std::move(order);
     pendingSection_->setVisible(!store.pending.empty());
 }
 
@@ -272,9 +280,9 @@ void PopoverView::redrawLatest() {
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(at->time_since_epoch()).count();
         when = QLocale().toString(QDateTime::fromSecsSinceEpoch(seconds).time(), QLocale::ShortFormat);
     }
-    const QString agent = qs(UIStrings::agentName(latest->agent));
-    latestLine_->setText(when.isEmpty() ? agent : agent + QStringLiteral(" · ") + when);
-    latestWhat_->setText(qs(V3Feed::what(latest->actionSummary)));
+    const std::string agent(UIStrings::agentName(latest->agent));
+    setPlainText(latestLine_, when.isEmpty() ? agent : agent + " · " + utf8(when));
+    setPlainText(latestWhat_, V3Feed::what(latest->actionSummary));
 }
 
 void PopoverView::redrawActions() {

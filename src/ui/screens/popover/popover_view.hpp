@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include <QWidget>
 
@@ -57,6 +58,7 @@ private:
     QWidget* pendingSection_;
     QVBoxLayout* pendingRows_;
     std::map<std::string, PendingRow*> rows_;
+    std::vector<std::string> rowOrder_;
     QWidget* latestSection_;
     QLabel* latestLine_;
     QLabel* latestWhat_;

@@ -10,6 +10,7 @@
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
 #include "ui/widgets/helper_card.hpp"
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/store_watcher.hpp"
 #include "ui/widgets/symbol_icon.hpp"
@@ -67,9 +68,9 @@ void BlockedEntryCard::redraw() {
         return;
     }
     const auto& story = UIStrings::riskStory(entry->ruleId);
-    sentence_->setText(qs(UIStrings::blockedEntrySentence(V3Feed::what(entry->actionSummary),
-                                                          UIStrings::agentName(entry->agent))));
-    why_->setText(qs(story.headline) + QLatin1Char('\n') + qs(story.why));
+    setPlainText(sentence_, UIStrings::blockedEntrySentence(V3Feed::what(entry->actionSummary),
+                                                           UIStrings::agentName(entry->agent)));
+    setPlainText(why_, std::string(story.headline) + "\n" + std::string(story.why));
     helper_->setTexts({UIStrings::blockedDetailHelperPrompt(story.headline), UIStrings::storyFallback(story)});
 }
 

@@ -12,6 +12,7 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -134,7 +135,7 @@ void CheckPage::redraw() {
         kit::tint(verdict_, theme::outcomeColor(outcome.decision->outcome));
         std::string reason = outcome.decision->reasonUser;
         if (outcome.decision->ruleId) reason += std::string(UIStrings::logCountSeparator) + *outcome.decision->ruleId;
-        reason_->setText(qs(reason));
+        setPlainText(reason_, reason);
     }
     verdict_->setVisible(outcome.decision.has_value());
     reason_->setVisible(outcome.decision.has_value());

@@ -9,6 +9,7 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
+#include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/symbol_icon.hpp"
 #include "ui/widgets/theme.hpp"
@@ -24,7 +25,7 @@ QLabel* stateLine(const char* objectName, QWidget* parent) {
 }
 
 void setState(QLabel* label, std::string_view text, bool ok) {
-    label->setText(qs(text));
+    setPlainText(label, text);
     kit::tint(label, ok ? label->parentWidget()->palette().color(QPalette::Text) : theme::denyColor());
 }
 
