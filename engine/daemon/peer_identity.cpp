@@ -55,12 +55,15 @@ std::optional<PeerIdentity> peerIdentity(int fd, unsigned long long notAfterTick
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || credentials.pid <= 0) {
         return std::nullopt;
     }
-    PeerIdentity peer{credentials.pid, credentials.uid, std::nullopt};
+    PeerIdentity peer{credentials.pid, credentials.uid, std::nullopt, 0};
     const auto before = processStartTicks(peer.pid);
     const auto program = fileIdentity("/proc/" + std::to_string(peer.pid) + "/exe");
     const auto after = processStartTicks(peer.pid);
     // One tick of slack: the two clocks are read at different moments of the same tick.
-    if (before && after && *before == *after && *before <= notAfterTicks + 1) peer.executable = program;
+    if (before && after && *before == *after && *before <= notAfterTicks + 1) {
+        peer.executable = program;
+        peer.startTicks = *before;
+    }
     return peer;
 }
 

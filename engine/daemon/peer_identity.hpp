@@ -25,6 +25,7 @@ struct PeerIdentity {
     pid_t pid = 0;
     uid_t uid = 0;
     std::optional<FileIdentity> executable;  // absent when it could not be read for certain
+    unsigned long long startTicks = 0;       // set with `executable`
 };
 
 // Reads the peer of `fd`. The program counts only when the process's start time, read before

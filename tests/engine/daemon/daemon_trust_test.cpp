@@ -1,3 +1,10 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -8,6 +15,7 @@
 #include "daemon/peer_identity.hpp"
 #include "daemon_fixture.hpp"
 #include "engine/row_name.hpp"
+#include "protocol/line_codec.hpp"
 
 namespace vardex::testing {
 namespace {
@@ -65,6 +73,113 @@ TEST_F(DaemonFixture, RefusesTestApproversOnTheDefaultSocket) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("VARDEX_SOCK"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(VardexPaths::socketPath()));
+}
+
+// ---- who speaks for the app ----
+
+struct BorrowedConnectionCase {
+    const char* name;
+    bool appConnects;      // the process that becomes the app connects and speaks first
+    const char* approver;  // who settled the question in the end
+};
+
+class ABorrowedConnection : public DaemonFixture, public ::testing::WithParamInterface<BorrowedConnectionCase> {
+protected:
+    void TearDown() override {
+        if (app > 0) {
+            ::kill(app, SIGKILL);
+            ::waitpid(app, nullptr, 0);
+        }
+        if (fd >= 0) ::close(fd);
+        DaemonFixture::TearDown();
+    }
+
+    // The next question on the borrowed connection, or nothing within the time.
+    std::optional<ApprovalRequest> question(int milliseconds) {
+        std::string line;
+        for (char c = 0; c != '\n';) {
+            pollfd readable{fd, POLLIN, 0};
+            if (::poll(&readable, 1, milliseconds) != 1 || ::recv(fd, &c, 1, 0) != 1) return std::nullopt;
+            if (c != '\n') line += c;
+        }
+        auto message = decodeLine(line);
+        return message ? message->asRequest() : std::nullopt;
+    }
+
+    pid_t app = -1;
+    int fd = -1;
+};
+
+// A process that is not the app shares a connection with one that is: whatever it writes does
+// not count, however the two came by the connection. The daemon is held still while they set
+// up, so it only looks at them once the app runs.
+TEST_P(ABorrowedConnection, DoesNotLetItsOtherUserAnswer) {
+    const auto& row = GetParam();
+    const std::string appProgram = "/bin/sleep";
+    startDaemon({"--app-executable", appProgram});
+    writePolicy("version: 1\ndefaults:\n  ask_timeout_seconds: 1\n");
+    ASSERT_EQ(::kill(daemon->pid(), SIGSTOP), 0);
+
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const auto path = VardexPaths::socketPath();
+    std::copy(path.begin(), path.end(), address.sun_path);
+    const std::string speakAsApp =
+        encodeLine(IpcMessage::hello(IpcRole::ui)).value() + encodeLine(IpcMessage::subscribe()).value();
+    fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (!row.appConnects) {
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    app = ::fork();
+    ASSERT_GE(app, 0);
+    if (app == 0) {
+        if (row.appConnects && (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+                                ::write(fd, speakAsApp.data(), speakAsApp.size()) < 0)) {
+            ::_exit(1);
+        }
+        ::execl(appProgram.c_str(), "sleep", "60", nullptr);
+        ::_exit(1);
+    }
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (engine::fileIdentity("/proc/" + std::to_string(app) + "/exe") != engine::fileIdentity(appProgram)) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the child never became the app";
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!row.appConnects) sendBytes(fd, speakAsApp);
+    ASSERT_EQ(::kill(daemon->pid(), SIGCONT), 0);
+
+    auto agent = startAsk("s1", {"--shell", "sudo rm -rf /var/lib/important"});
+    if (const auto asked = question(row.appConnects ? 5000 : 200)) {
+        sendBytes(fd, encodeLine(IpcMessage::approvalResponse({asked->id, ApprovalVerdict::allowOnce, "menubar"})).value());
+    }
+    EXPECT_EQ(agent->finish().exitCode, 2) << "the agent was let through";
+    const auto log = auditHolding(1);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log.at(0).approver, row.approver);
+    const auto err = stopDaemon().err;
+    EXPECT_NE(err.find("that the recorded app did not send"), std::string::npos) << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ABorrowedConnection, ::testing::Values(
+        // The app's connection is real and hears the question; the answer comes from its parent.
+        BorrowedConnectionCase{"the_app_connects_then_its_parent_answers", true, "timeout"},
+        BorrowedConnectionCase{"a_connection_handed_to_the_app", false, "no_ui"}), byName);
+
+// Someone holding the activity log's lock holds up the writing of the log, not the answers.
+TEST_F(DaemonFixture, ALockedActivityLogDoesNotHoldUpAnswers) {
+    startDaemon();
+    const int log = ::open(VardexPaths::auditLogURL().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(log, 0);
+    ASSERT_EQ(::flock(log, LOCK_EX), 0);
+    EXPECT_EQ(ask("s1", {"--shell", "ls"}).exitCode, 0);
+    EXPECT_EQ(ask("s2", {"--shell", "ls -la"}).exitCode, 0) << "the second agent was not answered";
+    JsonLinesClient other(VardexPaths::socketPath());
+    ASSERT_TRUE(other.connect(5.0));
+    other.setReceiveTimeout(10.0);
+    EXPECT_TRUE(other.ping());
+    ::close(log);
+    EXPECT_EQ(auditHolding(2).size(), 2u) << "the decisions are written once the lock is free";
 }
 
 struct NameCase {
