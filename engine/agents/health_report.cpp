@@ -79,8 +79,14 @@ std::optional<std::string> appWeakness() {
 
 DoctorCheck daemonCheck() {
     JsonLinesClient client(VardexPaths::socketPath());
-    const bool answers = client.connect(daemonProbeSeconds).ok() && client.ping().ok();
+    client.requireDaemon({"/proc/self/exe"});
+    const auto connected = client.connect(daemonProbeSeconds);
+    const bool answers = connected.ok() && client.ping().ok();
     client.close();
+    if (!connected && connected.error().kind() == SocketClientError::Kind::untrustedPeer) {
+        return check(DoctorStatus::error, "Not trusted: " + connected.error().detail() +
+                                              ". Something else took the daemon's place; turn protection off and on.");
+    }
     if (!answers) return check(DoctorStatus::error, "Not running. Turn protection on.");
     if (AgentStop::isStopped(AgentStop::flagURL())) {
         return check(DoctorStatus::warning, "Running, but agents are stopped: every action is blocked until you resume.");

@@ -13,6 +13,7 @@ namespace vardex::engine {
 namespace {
 
 constexpr double connectSeconds = 2.0;
+constexpr const char* ownExecutable = "/proc/self/exe";
 // Covers the daemon's own time-out, its answer, and a slow machine.
 constexpr double waitMargin = 15.0;
 
@@ -44,7 +45,14 @@ Result<DecisionEvent, AgentClientError> askDaemon(const Action& action, const st
     if (!line) return fail(AgentClientError{"Could not describe the action: " + line.error().description()});
 
     JsonLinesClient client(socketPath);
+    // Only a daemon running this very engine decides; whatever else listens there is not asked.
+    client.requireDaemon({ownExecutable});
     if (auto connected = client.connect(connectSeconds); !connected) {
+        if (connected.error().kind() == SocketClientError::Kind::untrustedPeer) {
+            return fail(AgentClientError{"Denied: the program answering at " + socketPath +
+                                         " is not the Vardex daemon (" + connected.error().detail() +
+                                         "). Tell the user; do not try to work around it."});
+        }
         return fail(unreachable(socketPath, connected.error().description()));
     }
     if (auto hello = client.send(IpcMessage::hello(IpcRole::client)); !hello) {

@@ -118,6 +118,7 @@ void DaemonServer::run(int stopFd) {
                 if ((revents & (POLLHUP | POLLERR)) != 0) found->second.gone = true;
             }
         }
+        keepSocketInPlace();
         dropIdleHalfLines();
         expireQuestions();
         for (auto& [id, connection] : connections_) flush(connection);
@@ -168,6 +169,25 @@ void DaemonServer::acceptAll() {
         connection.lastInput = Clock::now();
         connections_.emplace(nextConnection_++, std::move(connection));
     }
+}
+
+void DaemonServer::keepSocketInPlace() {
+    if (socket_.inPlace()) {
+        socketTroubleSaid_ = false;
+        return;
+    }
+    // Whoever replaced the file receives every new connection there, hooks and the app's.
+    auto reclaimed = socket_.reclaim();
+    if (!socketTroubleSaid_) {
+        diagnostics_ << "vardex daemon: the socket " << socket_.path() << " was removed or replaced by another program; "
+                     << (reclaimed ? std::string("it is bound again") : "it could not be bound again: " + reclaimed.error())
+                     << std::endl;
+        broadcast(IpcMessage::notice(
+            "Another program replaced the Vardex daemon's socket, so agents starting in the meantime may have reached "
+            "that program instead of Vardex. " +
+            std::string(reclaimed ? "Vardex has taken its place back." : "Vardex could not take its place back: " + reclaimed.error())));
+    }
+    socketTroubleSaid_ = !reclaimed;
 }
 
 void DaemonServer::recordTheApp(Connection& connection) const {
@@ -532,7 +552,8 @@ int DaemonServer::msUntilNextDeadline() const {
         if (!connection.input.empty()) next = std::min(next, connection.lastInput + limits_.idleHalfLine);
     }
     if (Clock::now() < acceptPausedUntil_) next = std::min(next, acceptPausedUntil_);
-    if (next == Clock::time_point::max()) return -1;
+    // The socket file is looked at on every turn, and at least this often.
+    next = std::min(next, Clock::now() + limits_.socketWatch);
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
     return static_cast<int>(std::clamp<long long>(wait, 0, 60'000));
 }

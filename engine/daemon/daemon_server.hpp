@@ -15,7 +15,7 @@
 #include "daemon/approval_memory.hpp"
 #include "daemon/audit_writer.hpp"
 #include "daemon/listening_socket.hpp"
-#include "daemon/peer_identity.hpp"
+#include "protocol/peer_identity.hpp"
 #include "daemon/policy_watch.hpp"
 #include "protocol/action.hpp"
 #include "protocol/approval.hpp"
@@ -54,6 +54,8 @@ struct DaemonLimits {
     std::chrono::milliseconds acceptBackoff{500};
     // Decisions waiting for the activity log's lock; beyond them new actions are denied.
     std::size_t unwrittenRecords = 4096;
+    // How often the socket file is checked for having been replaced, at most.
+    std::chrono::milliseconds socketWatch{1000};
 };
 
 // The daemon: one thread, one poll loop over the listening socket and every connection.
@@ -108,6 +110,8 @@ private:
     };
 
     void acceptAll();
+    // Takes the socket's path back from whatever replaced it, and tells the app.
+    void keepSocketInPlace();
     void recordTheApp(Connection& connection) const;
     bool sentByTheApp(const Connection& connection, const std::optional<ucred>& sender) const;
     void dropIdleHalfLines();
@@ -145,6 +149,7 @@ private:
     DaemonLimits limits_;
     Clock::time_point acceptPausedUntil_;
     bool refusedSinceLastAccept_ = false;
+    bool socketTroubleSaid_ = false;
     std::map<std::uint64_t, Connection> connections_;
     std::map<std::string, OpenQuestion> questions_;
     std::uint64_t nextConnection_ = 1;

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "bridge/vardex_paths.hpp"
-#include "daemon/peer_identity.hpp"
+#include "protocol/peer_identity.hpp"
 #include "daemon_fixture.hpp"
 #include "engine/row_name.hpp"
 #include "protocol/line_codec.hpp"
@@ -142,7 +142,7 @@ TEST_P(ABorrowedConnection, DoesNotLetItsOtherUserAnswer) {
     }
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (engine::fileIdentity("/proc/" + std::to_string(app) + "/exe") != engine::fileIdentity(appProgram)) {
+    while (fileIdentity("/proc/" + std::to_string(app) + "/exe") != fileIdentity(appProgram)) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the child never became the app";
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -182,6 +182,46 @@ TEST_F(DaemonFixture, ALockedActivityLogDoesNotHoldUpAnswers) {
     EXPECT_EQ(auditHolding(2).size(), 2u) << "the decisions are written once the lock is free";
 }
 
+// A program that puts its own listener where the daemon's socket was answers "allow" to anyone
+// who connects. The daemon is held still meanwhile, so the impostor is surely the one reached.
+TEST_F(DaemonFixture, AnImpostorOnTheSocketPathIsNotBelieved) {
+    startDaemon();
+    auto ui = subscribeUi();
+    const auto socketPath = VardexPaths::socketPath();
+    const auto impostorPath = (home / "impostor.sock").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::copy(impostorPath.begin(), impostorPath.end(), address.sun_path);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 16), 0);
+    DecisionEvent allowed;
+    allowed.decision = Outcome::allow;
+    allowed.reasonUser = "Allowed.";
+    const auto allowLine = encodeLine(IpcMessage::event(allowed)).value();
+    std::thread impostor([&] {
+        for (int peer; (peer = ::accept(listener, nullptr, nullptr)) >= 0; ::close(peer)) sendBytes(peer, allowLine);
+    });
+    ASSERT_EQ(::kill(daemon->pid(), SIGSTOP), 0);
+    ASSERT_EQ(::rename(impostorPath.c_str(), socketPath.c_str()), 0);
+
+    const auto asked = ask("s1", {"--shell", "ls"});
+    const auto hook = EngineRun(runs(), {"hook", "claude"},
+                                R"({"session_id":"s2","cwd":"/tmp","hook_event_name":"PreToolUse","tool_name":"Bash",)"
+                                R"("tool_input":{"command":"ls"}})").finish();
+    ASSERT_EQ(::kill(daemon->pid(), SIGCONT), 0);
+    ::shutdown(listener, SHUT_RDWR);
+    impostor.join();
+    ::close(listener);
+
+    EXPECT_NE(asked.exitCode, 0);
+    EXPECT_NE(asked.err.find("not the Vardex daemon"), std::string::npos) << asked.err;
+    EXPECT_NE(hook.out.find(R"("permissionDecision":"deny")"), std::string::npos) << hook.out;
+    const auto notice = next(*ui);
+    ASSERT_TRUE(notice.is<IpcMessage::Notice>()) << notice.typeName();
+    EXPECT_EQ(ask("s3", {"--shell", "ls"}).exitCode, 0) << "the daemon takes its path back";
+}
+
 struct NameCase {
     const char* name;
     const char* program;  // the file name of the script, which becomes the process's name
@@ -194,14 +234,14 @@ TEST_P(ProcessStart, IsReadPastAnyProcessName) {
     TempFolder folder;
     // Waits on a pipe it holds itself, so it keeps its own name and leaves no child behind.
     const auto script = writeScript(folder / GetParam().program, "mkfifo \"$0.in\" && exec 3<>\"$0.in\" && read x <&3\n");
-    const auto before = engine::ticksSinceBoot();
+    const auto before = ticksSinceBoot();
     EngineRun run(folder.path(), script, {}, "");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const auto started = engine::processStartTicks(run.pid());
+    const auto started = processStartTicks(run.pid());
     ASSERT_TRUE(started);
     EXPECT_GE(*started + 1, before);
-    EXPECT_LE(*started, engine::ticksSinceBoot());
-    EXPECT_LE(engine::processStartTicks(::getpid()).value_or(~0ULL), before);
+    EXPECT_LE(*started, ticksSinceBoot());
+    EXPECT_LE(processStartTicks(::getpid()).value_or(~0ULL), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, ProcessStart, ::testing::Values(NameCase{"spaces", "a b c d e"}, NameCase{"parentheses", "x) 1 2 (y"}), byName);
