@@ -41,6 +41,22 @@ void BM_EvaluateTypicalCommand(benchmark::State& state) {
 }
 BENCHMARK(BM_EvaluateTypicalCommand);
 
+// Interpreter code is read for its effect with patterns, the costliest path of a one-liner.
+void BM_EvaluateInterpreterOneLiner(benchmark::State& state) {
+    const auto policy = benchPolicy();
+    const auto action = shellCommand(R"(python3 -c 'import json; print(json.load(open("package.json"))["version"])')");
+    for (auto _ : state) benchmark::DoNotOptimize(engine::evaluate(action, policy));
+}
+BENCHMARK(BM_EvaluateInterpreterOneLiner);
+
+// A name built by a substitution is evaluated before the rules see it.
+void BM_EvaluateBuiltName(benchmark::State& state) {
+    const auto policy = benchPolicy();
+    const auto action = shellCommand("ls -la ~/$(echo tcejorp | rev)/src | tr a-z A-Z");
+    for (auto _ : state) benchmark::DoNotOptimize(engine::evaluate(action, policy));
+}
+BENCHMARK(BM_EvaluateBuiltName);
+
 void BM_EvaluateFileRead(benchmark::State& state) {
     const auto policy = benchPolicy();
     Action action;

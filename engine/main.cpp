@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     vardex::engine::addCoreCommands(app, context);
     vardex::engine::addDaemonCommands(app, context);
     vardex::engine::addAgentCommands(app, context);
+    vardex::engine::addReplayCommand(app, context);
     CLI11_PARSE(app, argc, argv);
     return context.exitCode;
 }

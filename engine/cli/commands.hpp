@@ -13,5 +13,6 @@ struct CommandContext {
 void addCoreCommands(CLI::App& app, CommandContext& context);    // check, rules, log
 void addDaemonCommands(CLI::App& app, CommandContext& context);  // daemon, ask, hook
 void addAgentCommands(CLI::App& app, CommandContext& context);   // doctor, protect, connect, install, uninstall
+void addReplayCommand(CLI::App& app, CommandContext& context);   // replay
 
 }  // namespace vardex::engine

@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 
+#include "activity/log_head.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "cli/commands.hpp"
 #include "core/audit_log.hpp"
@@ -153,14 +154,40 @@ int runRulesValidate(const RulesOptions& options) {
     return 0;
 }
 
-int runLogVerify() {
-    const auto report = verifyAuditLog(VardexPaths::auditLogURL());
+// Without a head: is the chain whole. With one, copied from a receipt: is the chain whole and
+// does it still hold the entry the receipt ended with.
+int runLogVerify(const std::string& headText) {
+    std::optional<LogHead> head;
+    if (!headText.empty()) {
+        head = parseLogHead(headText);
+        if (!head) {
+            std::cerr << "\"" << headText << "\" is not a log head: a receipt names it as the count of entries and "
+                      << "the first " << logHeadHashLength << " characters of the last one's fingerprint, like "
+                      << "1204:3fa9c2b1e0d4.\n";
+            return 2;
+        }
+    }
+    const auto report = verifyAuditLog(VardexPaths::auditLogURL(), head ? std::optional(head->entries) : std::nullopt);
     if (!report) {
         std::cerr << report.error() << "\n";
         return 1;
     }
     std::cout << report->message() << "\n";
-    return report->intact() ? 0 : 1;
+    if (!report->intact()) return 1;
+    if (!head) return 0;
+    const auto shown = logHeadText(*head);
+    if (report->hashAtAsked.empty()) {
+        std::cout << "It does not hold the head " << shown << ": it has " << report->entries
+                  << (report->entries == 1 ? " entry." : " entries.") << "\n";
+        return 1;
+    }
+    if (!report->hashAtAsked.starts_with(head->hashPrefix)) {
+        std::cout << "It does not hold the head " << shown << ": entry " << head->entries << " has the fingerprint "
+                  << report->hashAtAsked.substr(0, logHeadHashLength) << ".\n";
+        return 1;
+    }
+    std::cout << "It still holds the head " << shown << ".\n";
+    return 0;
 }
 
 }  // namespace
@@ -190,7 +217,9 @@ void addCoreCommands(CLI::App& app, CommandContext& context) {
     auto* log = app.add_subcommand("log", "The activity log");
     log->require_subcommand(1);
     auto* verify = log->add_subcommand("verify", "Check that no line of the activity log was changed");
-    verify->callback([&context] { context.exitCode = runLogVerify(); });
+    auto verifyHead = std::make_shared<std::string>();
+    verify->add_option("--head", *verifyHead, "A head from a daily receipt (COUNT:FINGERPRINT) the log must still hold");
+    verify->callback([verifyHead, &context] { context.exitCode = runLogVerify(*verifyHead); });
 }
 
 }  // namespace vardex::engine

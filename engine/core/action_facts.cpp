@@ -8,8 +8,14 @@
 #include <map>
 #include <optional>
 
+#include "core/interpreter_code.hpp"
+#include "core/configured_programs.hpp"
+#include "core/embedded_commands.hpp"
 #include "core/path_match.hpp"
 #include "core/shell_parser.hpp"
+#include "core/shell_functions.hpp"
+#include "core/shell_quote.hpp"
+#include "core/text_pipeline.hpp"
 #include "protocol/protocol_json.hpp"
 
 namespace vardex::engine {
@@ -67,69 +73,6 @@ bool looksLikeHost(std::string_view text) {
     });
 }
 
-bool isInterpreter(std::string_view program) {
-    for (std::string_view prefix : {"python", "perl", "ruby", "php", "lua", "node", "pypy"}) {
-        if (program.substr(0, prefix.size()) == prefix) return true;
-    }
-    return contains(std::array<std::string_view, 11>{"nodejs", "Rscript", "osascript", "pwsh", "powershell", "deno",
-                                                     "bun", "tclsh", "irb", "jshell", "groovy"},
-                    program);
-}
-
-bool isAwk(std::string_view program) { return program == "awk" || program == "gawk" || program == "mawk" || program == "nawk"; }
-
-// The letters of the options that give an interpreter its program as text.
-std::string_view codeOptionLetters(std::string_view program) {
-    if (program.substr(0, 6) == "python" || program.substr(0, 4) == "pypy") return "c";
-    if (program == "pwsh" || program == "powershell") return "c";
-    if (program.substr(0, 3) == "php") return "r";
-    if (program == "node" || program == "nodejs") return "ep";
-    return "eE";
-}
-
-// The program text an interpreter is given on its command line.
-std::vector<std::string> inlineCode(const CommandFacts& command) {
-    std::vector<std::string> code;
-    const auto& args = command.args;
-    if (isAwk(command.program)) {
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            const auto& arg = args[i];
-            if (arg == "-f" || arg.starts_with("--file")) return code;
-            if (arg == "-F" || arg == "-v") {
-                ++i;
-            } else if (arg.empty() || arg.front() != '-') {
-                code.push_back(arg);
-                return code;
-            }
-        }
-        return code;
-    }
-    if (!isInterpreter(command.program)) return code;
-    if (command.program == "deno" && args.size() >= 2 && args[0] == "eval") code.push_back(args[1]);
-    const auto letters = codeOptionLetters(command.program);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        if (arg == "--") break;
-        if (arg == "--eval" || arg == "--print" || arg == "-Command" || arg == "--command") {
-            if (i + 1 < args.size()) code.push_back(args[++i]);
-            continue;
-        }
-        if (arg.size() < 2 || arg[0] != '-' || arg[1] == '-') {
-            // The first operand is a script file: what follows are its arguments.
-            if (arg.empty() || arg[0] != '-') break;
-            continue;
-        }
-        const auto at = arg.find_first_of(letters, 1);
-        if (at == std::string_view::npos) continue;
-        if (at + 1 < arg.size()) {
-            code.emplace_back(arg.substr(at + 1));
-        } else if (i + 1 < args.size()) {
-            code.push_back(args[++i]);
-        }
-    }
-    return code;
-}
-
 // True for a shell or interpreter that takes its program from standard input: no script named,
 // no program given as text.
 bool readsProgramFromStdin(const CommandFacts& command) {
@@ -154,48 +97,25 @@ bool readsProgramFromStdin(const CommandFacts& command) {
     return true;
 }
 
-// Words in interpreter code that touch files, run programs or reach the network.
-bool codeTouches(std::string_view code) {
-    static constexpr std::array<std::string_view, 48> words{
-        "system", "exec", "spawn", "popen", "subprocess", "child_process", "shell_exec", "passthru", "proc_open",
-        "`", "qx", "%x", "os.remove", "os.unlink", "os.rmdir", "os.rename", "os.replace", "os.write", "os.open",
-        "os.kill", "os.chmod", "os.chown", "os.symlink", "os.makedirs", "shutil", "pathlib", "open(", "open my",
-        "unlink", "rmtree", "socket", "urllib", "requests", "http", "__import__", "eval(", "importlib", "ctypes",
-        "fs.", "fs'", "fs\"", "node:", "fileutils", "file.", "io.", "dir.", "file_put_contents", "file_get_contents"};
-    const auto lower = asciiLower(code);
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
-}
-
-bool codeRunsPrograms(std::string_view code) {
-    static constexpr std::array<std::string_view, 12> words{"system", "exec", "spawn", "popen", "subprocess",
-                                                            "child_process", "shell_exec", "passthru", "proc_open",
-                                                            "`", "qx", "%x"};
-    const auto lower = asciiLower(code);
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
-}
-
-bool codeWrites(std::string_view code) {
-    static constexpr std::array<std::string_view, 12> words{"'w'", "\"w\"", "'a'", "\"a\"", "write", "remove", "unlink",
-                                                            "rmtree", "rename", "replace", "truncate", "'>"};
-    const auto lower = asciiLower(code);
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
-}
-
-// The quoted string literals of a piece of code.
-std::vector<std::string> stringLiterals(std::string_view code) {
-    std::vector<std::string> out;
-    for (std::size_t i = 0; i < code.size(); ++i) {
-        const char quote = code[i];
-        if (quote != '\'' && quote != '"') continue;
-        std::string literal;
-        std::size_t j = i + 1;
-        for (; j < code.size() && code[j] != quote; ++j) {
-            if (code[j] == '\\' && j + 1 < code.size()) ++j;
-            literal += code[j];
-        }
-        out.push_back(std::move(literal));
-        i = j;
+// "TOOL completion bash)", "TOOL shell-hook)", "TOOL env activate)": a named tool printing the
+// set-up code for a shell, the usual thing to source or eval. The text is the inside of a "<("
+// or "$(" substitution.
+bool isShellSetup(std::string_view text) {
+    const auto close = text.find(')');
+    if (close == std::string_view::npos || text.find_first_of("$`|;&<>(\"'") < close) return false;
+    const auto words = splitBlanks(text.substr(0, close));
+    if (words.size() < 2 || words.front().find('/') != std::string::npos || contains(fetchPrograms, words.front())) {
+        return false;
     }
+    static constexpr std::array<std::string_view, 10> setupWords{"completion", "completions", "shell-hook", "hook",
+                                                                 "init", "activate", "shellenv", "env",
+                                                                 "shell-completion", "generate-shell-completion"};
+    return std::any_of(words.begin() + 1, words.end(), [](const std::string& w) { return contains(setupWords, w); });
+}
+
+std::string joined(const std::vector<std::string>& words, std::size_t from) {
+    std::string out;
+    for (auto i = from; i < words.size(); ++i) out += (out.empty() ? "" : " ") + words[i];
     return out;
 }
 
@@ -283,7 +203,7 @@ public:
 
     void addPath(std::string_view text, bool writes) {
         if (text.empty()) return;
-        auto path = absolutePath(text, facts_.home, cwd_);
+        auto path = absolutePath(throughProc(text), facts_.home, cwd_);
         // A link is judged by what it points at as well as by its own name.
         if (resolved_ < maxResolved && !path.empty() && path.front() == '/' &&
             path.find_first_of("*?[$`") == std::string::npos) {
@@ -296,6 +216,24 @@ public:
         }
         const auto secret = secretKind(path, facts_.home);
         facts_.paths.push_back({std::move(path), writes, secret});
+    }
+
+    // "/proc/self/root/x" is "/x" and "/proc/self/cwd/x" is "x" in the working folder, for any
+    // process: the kernel's view of a process's folders reaches the same files.
+    std::string throughProc(std::string_view text) const {
+        if (text.substr(0, 6) != "/proc/") return std::string(text);
+        const auto slash = text.find('/', 6);
+        if (slash == std::string_view::npos) return std::string(text);
+        const auto rest = text.substr(slash + 1);
+        for (std::string_view link : {"root", "cwd"}) {
+            if (rest.substr(0, link.size()) != link || (rest.size() > link.size() && rest[link.size()] != '/' && rest[link.size()] != '$')) {
+                continue;
+            }
+            const auto after = rest.substr(link.size());
+            if (link == "root") return after.empty() ? std::string("/") : std::string(after);
+            return (cwd_.empty() ? std::string(".") : cwd_) + std::string(after);
+        }
+        return std::string(text);
     }
 
     // A bare name that is a link in the working folder counts as a path: "cat notes.txt" may
@@ -373,6 +311,12 @@ private:
             auto word = substituteVariables(argv[i], split);
             auto words = split ? splitBlanks(word) : std::vector<std::string>{word};
             if (i == 0 && !words.empty()) {
+                if (const auto alias = aliases_.find(words.front()); alias != aliases_.end()) {
+                    auto replaced = splitBlanks(alias->second);
+                    words.erase(words.begin());
+                    words.insert(words.begin(), replaced.begin(), replaced.end());
+                }
+                if (words.empty()) continue;
                 auto expanded = braceExpansion(words.front());
                 words.erase(words.begin());
                 words.insert(words.begin(), expanded.begin(), expanded.end());
@@ -382,20 +326,41 @@ private:
         return out;
     }
 
-    // "$(echo WORDS)" and "`echo WORDS`" stand for WORDS.
-    static std::string substituteEchoes(std::string word, bool& split) {
-        for (const auto& [open, close] : {std::pair<std::string_view, char>{"$(echo ", ')'}, {"`echo ", '`'}}) {
+    // The end of a substitution opened before `from`: the matching ")" or back quote.
+    static std::size_t closing(const std::string& word, std::size_t from, char close) {
+        int depth = 0;
+        for (auto i = from; i < word.size(); ++i) {
+            const char c = word[i];
+            if (c == '\'' || c == '"') {
+                const auto end = word.find(c, i + 1);
+                if (end == std::string::npos) return std::string::npos;
+                i = end;
+            } else if (c == close && depth == 0) {
+                return i;
+            } else if (close == ')' && c == '(') {
+                ++depth;
+            } else if (close == ')' && c == ')') {
+                --depth;
+            }
+        }
+        return std::string::npos;
+    }
+
+    // "$(echo WORDS)", "$(echo hss. | rev)" and "$(printf '\x2essh')" stand for the text they
+    // print.
+    static std::string substituteTexts(std::string word, bool& split) {
+        for (const auto& [open, close] : {std::pair<std::string_view, char>{"$(", ')'}, {"`", '`'}}) {
             for (auto at = word.find(open); at != std::string::npos; at = word.find(open, at)) {
-                const auto end = word.find(close, at + open.size());
+                const auto end = closing(word, at + open.size(), close);
                 if (end == std::string::npos) break;
-                const auto inner = word.substr(at + open.size(), end - at - open.size());
-                if (inner.find_first_of("$`()|;&<>") != std::string::npos) {
+                const auto text = evaluateText(std::string_view(word).substr(at + open.size(), end - at - open.size()));
+                if (!text) {
                     at = end;
                     continue;
                 }
-                word.replace(at, end + 1 - at, inner);
+                word.replace(at, end + 1 - at, *text);
                 split = true;
-                at += inner.size();
+                at += text->size();
             }
         }
         return word;
@@ -403,7 +368,7 @@ private:
 
     std::string substituteVariables(const std::string& original, bool& split) const {
         if (original.find_first_of("$`") == std::string::npos) return original;
-        const auto word = substituteEchoes(original, split);
+        const auto word = substituteTexts(original, split);
         if (word.find('$') == std::string::npos) return word;
         std::string out;
         for (std::size_t i = 0; i < word.size(); ++i) {
@@ -423,8 +388,21 @@ private:
                 end = close + 1;
             } else {
                 while (end < word.size() && (std::isalnum(static_cast<unsigned char>(word[end])) || word[end] == '_')) ++end;
+                // "$@" and "$*" are the positional words "set --" gave.
+                if (end == i + 1 && (word[end] == '@' || word[end] == '*')) ++end;
                 name = word.substr(i + 1, end - i - 1);
             }
+            // "${!x}" is the variable x names: "x=HOME; ${!x}" is "$HOME".
+            if (name.size() > 1 && name.front() == '!' && name.find_first_of("@*") == std::string::npos) {
+                const auto target = variables_.find(name.substr(1));
+                if (target != variables_.end()) {
+                    const auto value = variables_.find(target->second);
+                    out += value != variables_.end() ? value->second : "${" + target->second + "}";
+                    i = end - 1;
+                    continue;
+                }
+            }
+            if (name == "@[@]" || name == "@[*]") name = "@";
             const auto known = variables_.find(name);
             if (name == "IFS" || name.starts_with("IFS:") || name.starts_with("IFS%")) {
                 out += ' ';
@@ -440,12 +418,47 @@ private:
         return out;
     }
 
+    // A call of a function the line defines runs its body with the call's arguments as "$1",
+    // "$2", ... and "$@"; the body was already read as it stands, where they are unknown.
+    void callFunction(const CommandFacts& command, int depth) {
+        if (!functions_) functions_ = shellFunctions(facts_.raw);
+        const auto found = functions_->find(command.program);
+        if (found == functions_->end()) return;
+        const auto saved = variables_;
+        std::vector<std::string> positional{"@=" + joined(command.args, 0)};
+        for (std::size_t i = 0; i < command.args.size() && i < 9; ++i) {
+            positional.push_back(std::to_string(i + 1) + "=" + command.args[i]);
+        }
+        rememberAssignments(positional);
+        walk(parseShell(found->second), depth);
+        variables_ = saved;
+    }
+
+    // "declare -n r=HOME": later "$r" is "$HOME".
+    void rememberNameReferences(const std::vector<std::string>& args) {
+        for (const auto& arg : args) {
+            const auto equals = arg.find('=');
+            if (equals == std::string::npos || equals == 0 || variables_.size() >= 64) continue;
+            variables_[arg.substr(0, equals)] = "${" + arg.substr(equals + 1) + "}";
+        }
+    }
+
+    // "alias ll='rm -rf ~'": a later command "ll" runs that text.
+    void rememberAliases(const std::vector<std::string>& args) {
+        for (const auto& arg : args) {
+            const auto equals = arg.find('=');
+            if (equals == std::string::npos || equals == 0 || aliases_.size() >= 64) continue;
+            aliases_[arg.substr(0, equals)] = arg.substr(equals + 1);
+        }
+    }
+
     // Plain assignments ("X=rm", "export X=rm") that later words of the line may use.
     void rememberAssignments(const std::vector<std::string>& assignments) {
         for (const auto& assignment : assignments) {
             const auto equals = assignment.find('=');
             if (equals == std::string::npos || equals == 0) continue;
-            auto value = assignment.substr(equals + 1);
+            bool split = false;
+            auto value = substituteVariables(assignment.substr(equals + 1), split);
             const auto name = assignment.substr(0, equals);
             if (value.find_first_of("$`") != std::string::npos) {
                 variables_.erase(name);
@@ -461,11 +474,17 @@ private:
         out.env = command.env;
         out.redirects = command.redirects;
         out.cwd = cwd_;
+        out.input = feed.text ? feed.text : hereText(command);
         auto words = expandWords(command.argv);
         // xargs hands what it reads to its command as more arguments.
         if (feed.text && std::find(command.wrappers.begin(), command.wrappers.end(), "xargs") != command.wrappers.end()) {
             auto extra = splitBlanks(*feed.text);
             if (extra.size() <= 256) std::move(extra.begin(), extra.end(), std::back_inserter(words));
+        }
+        // busybox and toybox run the applet their first operand names.
+        while (words.size() > 1 && (baseName(words.front()) == "busybox" || baseName(words.front()) == "toybox") &&
+               !words[1].empty() && words[1].front() != '-') {
+            words.erase(words.begin());
         }
         if (!words.empty()) {
             out.computed = isComputedWord(words.front());
@@ -490,7 +509,17 @@ private:
         }
         collectArguments(out);
         if (words.empty()) rememberAssignments(command.env);
-        if (oneOf(out.program, {"export", "declare", "typeset", "readonly", "local"})) rememberAssignments(out.args);
+        if (oneOf(out.program, {"export", "declare", "typeset", "readonly", "local"})) {
+            if (out.hasFlag("", 'n')) {
+                rememberNameReferences(out.args);
+            } else {
+                rememberAssignments(out.args);
+            }
+        }
+        if (out.program == "alias") rememberAliases(out.args);
+        if (out.program == "set" && !out.args.empty() && (out.args.front() == "--" || out.args.front() == "-")) {
+            rememberAssignments({"@=" + joined(out.args, 1)});
+        }
         // A loop variable stands for every word of its list.
         if (out.program == "for" && out.args.size() >= 3 && out.args[1] == "in") {
             std::string values;
@@ -501,13 +530,19 @@ private:
         const bool fedByXargs = std::find(out.wrappers.begin(), out.wrappers.end(), "xargs") != out.wrappers.end();
         const bool interpreter = contains(shells, out.program) || isInterpreter(out.program);
         if (readsProgramFromStdin(out) && (feed.fed || inputRedirected)) out.runsFedText = true;
-        if (fedByXargs && (interpreter || out.computed || out.program == "eval")) out.runsFedText = true;
-        if ((runsScripts(out) || isInterpreter(out.program)) && !out.args.empty() && out.args.front().substr(0, 2) == "<(") {
+        // xargs hands a shell with a "-c" body of its own only arguments; the body is read below.
+        if (fedByXargs && (interpreter || out.computed || out.program == "eval") && !hasShellBody(out)) out.runsFedText = true;
+        if ((runsScripts(out) || isInterpreter(out.program)) && !out.args.empty() && out.args.front().substr(0, 2) == "<(" &&
+            !isShellSetup(out.args.front().substr(2))) {
             out.runsFedText = true;
         }
         if (!words.empty()) checkWrittenFileRun(out, words.front());
         if (depth < maxNesting) {
+            callFunction(out, depth + 1);
             nested(out, depth + 1);
+            auto embedded = embeddedCommands(out);
+            out.runsUnseenProgram = embedded.unseenProgram;
+            for (const auto& line : embedded.lines) walk(parseShell(line), depth + 1);
             if (out.runsFedText && contains(shells, out.program)) {
                 if (auto text = hereText(command)) walk(parseShell(*text), depth + 1);
                 if (feed.text) walk(parseShell(*feed.text), depth + 1);
@@ -523,6 +558,8 @@ private:
             if (out.program == "find") findExec(out, depth + 1);
         }
         rememberWrites(out, feed);
+        rememberWrittenText(command, out);
+        if (depth < maxNesting) runWrittenFiles(out, depth + 1);
         followDirectory(out);
         out.paths.assign(facts_.paths.begin() + static_cast<std::ptrdiff_t>(firstPath), facts_.paths.end());
         return out;
@@ -532,30 +569,41 @@ private:
         return std::find(names.begin(), names.end(), value) != names.end();
     }
 
+    static bool hasShellBody(const CommandFacts& command) {
+        if (!contains(shells, command.program)) return false;
+        return std::any_of(command.args.begin(), command.args.end(), [](const std::string& arg) {
+            return arg.size() >= 2 && arg.front() == '-' && arg[1] != '-' && arg.find('c') != std::string::npos;
+        });
+    }
+
     static bool runsScripts(const CommandFacts& command) {
         return contains(shells, command.program) || command.program == "source" || command.program == ".";
     }
 
     // Interpreter code: the paths it names count, and the commands it hands to a shell are
     // parsed as shell lines.
-    void script(CommandFacts& command, const std::string& code, int depth) {
+    void script(CommandFacts& command, const std::string& original, int depth) {
+        const auto code = withHomeSpelled(original);
+        for (const auto& line : deletionsAsShell(code)) walk(parseShell(line), depth);
         // Code that is itself computed ("python3 -c "$(curl ...)"") could do anything.
-        if (codeTouches(code) || code.find("$(") != std::string::npos || code.find('`') != std::string::npos ||
-            (!code.empty() && code.front() == '$')) {
-            command.scriptTouches = true;
-        }
+        if (codeUnreadable(code)) command.scriptTouches = true;
         const bool writes = codeWrites(code);
         const auto literals = stringLiterals(code);
         for (const auto& literal : literals) {
             if (looksLikePath(literal) && literal.find(' ') == std::string::npos) addPath(literal, writes);
         }
         if (!codeRunsPrograms(code)) return;
+        // The words given to a program in turn ("spawnSync('rm', ['-rf', p])") form its line; the
+        // names of the modules that run it are not part of it.
         std::string joined;
+        std::size_t words = 0;
         for (const auto& literal : literals) {
             walk(parseShell(literal), depth);
+            if (isModuleName(literal)) continue;
             joined += (joined.empty() ? "" : " ") + literal;
+            ++words;
         }
-        if (literals.size() > 1) walk(parseShell(joined), depth);
+        if (words > 1) walk(parseShell(joined), depth);
     }
 
     // find's -exec, -execdir, -ok and -okdir run a command for each file found; "{}" stands for
@@ -584,6 +632,33 @@ private:
             auto facts = commandFacts(inner, depth, Feed{});
             if (inner.argv.front().find("{}") != std::string::npos) facts.computed = true;
             facts_.pipelines.push_back({std::move(facts)});
+        }
+    }
+
+    // The text a command writes into a file, when the line shows it, so that a tool that runs
+    // that file later in the line (npm with a package.json, make with a Makefile) is judged by it.
+    void rememberWrittenText(const ArgvTree::Command& command, const CommandFacts& facts) {
+        if (writtenText_.size() >= 64) return;
+        auto text = feedText(command, facts);
+        if (!text) return;
+        if (facts.program == "printf" || (facts.program == "echo" && facts.hasFlag("", 'e'))) text = unescapePrintf(*text);
+        for (const auto& redirect : command.redirects) {
+            if (redirect.op != RedirectOp::write && redirect.op != RedirectOp::append) continue;
+            auto& stored = writtenText_[absolutePath(redirect.target, facts_.home, cwd_)];
+            stored = redirect.op == RedirectOp::append ? stored + *text : *text;
+            if (stored.size() > 65536) stored.resize(65536);
+        }
+    }
+
+    void runWrittenFiles(const CommandFacts& command, int depth) {
+        if (writtenText_.empty() || cwd_.empty()) return;
+        for (const auto& name : filesRunBy(command)) {
+            const auto path = absolutePath(name, facts_.home, cwd_);
+            for (const auto& [written, text] : writtenText_) {
+                const bool folder = name.ends_with("/");
+                if (folder ? !isUnder(written, path.substr(0, path.size())) : written != path) continue;
+                for (const auto& line : linesOfRunFile(baseName(written), text)) walk(parseShell(line), depth);
+            }
         }
     }
 
@@ -726,37 +801,25 @@ private:
         }
         if (command.program == "eval" && !command.args.empty()) {
             // `eval "$(ssh-agent -s)"` sets up the shell the usual way.
-            const bool setup = !command.substitutionPrograms.empty() &&
-                               std::all_of(command.substitutionPrograms.begin(), command.substitutionPrograms.end(),
-                                           [](const std::string& p) { return contains(shellSetupPrograms, p); });
+            const bool setup = (!command.substitutionPrograms.empty() &&
+                                std::all_of(command.substitutionPrograms.begin(), command.substitutionPrograms.end(),
+                                            [](const std::string& p) { return contains(shellSetupPrograms, p); })) ||
+                               (command.args.size() == 1 && command.args.front().starts_with("$(") &&
+                                isShellSetup(std::string_view(command.args.front()).substr(2)));
             if (setup) return;
             std::string line;
             for (const auto& arg : command.args) line += (line.empty() ? "" : " ") + arg;
             walk(parseShell(line), depth);
-        }
-        if (command.program == "watch" || command.program == "script") {
-            std::string line;
-            for (std::size_t i = 0; i < command.args.size(); ++i) {
-                const auto& arg = command.args[i];
-                if (command.program == "script" && arg != "-c" && arg != "--command") continue;
-                if (command.program == "script") {
-                    if (i + 1 < command.args.size()) line = command.args[i + 1];
-                    break;
-                }
-                if (arg.size() > 1 && arg.front() == '-') {
-                    if (oneOf(arg, {"-n", "--interval", "-d"}) && i + 1 < command.args.size()) ++i;
-                    continue;
-                }
-                line += (line.empty() ? "" : " ") + arg;
-            }
-            if (!line.empty()) walk(parseShell(line), depth);
         }
     }
 
     ActionFacts& facts_;
     std::string cwd_;
     std::map<std::string, std::string> variables_;
+    std::map<std::string, std::string> aliases_;
+    std::optional<std::map<std::string, std::string>> functions_;  // read from the line when first needed
     std::map<std::string, bool> written_;
+    std::map<std::string, std::string> writtenText_;
     std::size_t resolved_ = 0;
 };
 
@@ -787,6 +850,38 @@ void collectMcpArguments(const nlohmann::json& value, Collector& collector, bool
     }
 }
 
+// Tool arguments that hold a command: a line under a command-like key, or an argv.
+void mcpCommandLines(const nlohmann::json& value, int depth, std::vector<std::string>& lines) {
+    if (depth > json_form::maxDepth || !value.is_object()) return;
+    static constexpr std::array<std::string_view, 12> lineKeys{"command", "cmd", "commandline", "command_line", "script",
+                                                               "shell", "bash", "sh", "keys", "text_to_run", "run",
+                                                               "exec"};
+    const auto words = [](const nlohmann::json& array) {
+        std::string line;
+        for (const auto& word : array) {
+            if (word.is_string()) line += (line.empty() ? "" : " ") + shellQuoted(word.get_ref<const std::string&>());
+        }
+        return line;
+    };
+    std::string program;
+    for (const auto& [name, member] : value.items()) {
+        const auto key = asciiLower(name);
+        if (member.is_object()) mcpCommandLines(member, depth + 1, lines);
+        if (member.is_string() && contains(lineKeys, key)) program = member.get<std::string>();
+        if (member.is_array() && (key == "argv" || contains(lineKeys, key))) lines.push_back(words(member));
+    }
+    if (program.empty()) return;
+    // {"command": "bash", "args": ["-c", "..."]} runs the program with those arguments.
+    for (std::string_view key : {"args", "arguments", "argv"}) {
+        const auto found = value.find(std::string(key));
+        if (found != value.end() && found->is_array()) {
+            lines.push_back(shellQuoted(program) + " " + words(*found));
+            return;
+        }
+    }
+    lines.push_back(program);
+}
+
 bool toolChanges(std::string_view tool) {
     const auto lower = asciiLower(tool);
     for (std::string_view verb : {"write", "edit", "delete", "remove", "move", "create", "update", "rename", "copy"}) {
@@ -796,59 +891,6 @@ bool toolChanges(std::string_view tool) {
 }
 
 }  // namespace
-
-bool CommandFacts::hasFlag(std::string_view longFlag, char shortFlag) const {
-    for (const auto& arg : args) {
-        if (arg == "--") return false;
-        if (arg.size() > 2 && arg[0] == '-' && arg[1] == '-') {
-            if (std::string_view(arg).substr(2, longFlag.size()) == longFlag &&
-                (arg.size() == 2 + longFlag.size() || arg[2 + longFlag.size()] == '=')) {
-                return true;
-            }
-        } else if (arg.size() > 1 && arg[0] == '-' && arg.find(shortFlag, 1) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::vector<std::string_view> CommandFacts::optionValues(std::string_view longFlag, char shortFlag) const {
-    std::vector<std::string_view> out;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string_view arg = args[i];
-        if (arg == "--") break;
-        const bool hasNext = i + 1 < args.size();
-        if (arg.size() > 2 && arg.substr(0, 2) == "--") {
-            const auto name = arg.substr(2);
-            if (name == longFlag && hasNext) {
-                out.push_back(args[++i]);
-            } else if (name.substr(0, longFlag.size()) == longFlag && name.size() > longFlag.size() &&
-                       name[longFlag.size()] == '=') {
-                out.push_back(name.substr(longFlag.size() + 1));
-            }
-        } else if (shortFlag != 0 && arg.size() >= 2 && arg[0] == '-' && arg[1] == shortFlag) {
-            if (arg.size() > 2) {
-                out.push_back(arg.substr(2));
-            } else if (hasNext) {
-                out.push_back(args[++i]);
-            }
-        }
-    }
-    return out;
-}
-
-std::vector<std::string_view> CommandFacts::operands() const {
-    std::vector<std::string_view> out;
-    bool afterDashes = false;
-    for (const auto& arg : args) {
-        if (!afterDashes && arg == "--") {
-            afterDashes = true;
-        } else if (afterDashes || arg.empty() || arg.front() != '-') {
-            out.push_back(arg);
-        }
-    }
-    return out;
-}
 
 std::vector<const CommandFacts*> ActionFacts::commands() const {
     std::vector<const CommandFacts*> out;
@@ -929,6 +971,9 @@ ActionFacts factsOf(const Action& action, const std::string& home) {
                        facts.mcpArgs = json_form::toJson(call.argsJson);
                        facts.raw = call.server + " " + call.tool + " " + facts.mcpArgs.dump();
                        collectMcpArguments(facts.mcpArgs, collector, toolChanges(call.tool), 0, "");
+                       std::vector<std::string> lines;
+                       mcpCommandLines(facts.mcpArgs, 0, lines);
+                       for (const auto& line : lines) collector.walk(parseShell(line), 0);
                    },
                },
                action.kind);

@@ -1,55 +1,16 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "core/secret_paths.hpp"
+#include "core/command_facts.hpp"
 #include "protocol/action.hpp"
 
 namespace vardex::engine {
-
-// A path an action names, absolute and normalised.
-struct PathUse {
-    std::string path;
-    bool writes = false;  // written, moved, deleted or otherwise changed rather than only read
-    SecretKind secret = SecretKind::none;  // what kind of secret it names, for the home folder
-};
-
-// One simple command as the rules see it: the real program behind any wrappers.
-struct CommandFacts {
-    std::string program;  // last path component of the program, e.g. "rm"
-    std::vector<std::string> args;
-    std::vector<std::string> wrappers;  // e.g. "sudo", "env", "nohup"
-    std::vector<std::string> env;       // leading NAME=value assignments
-    std::vector<Redirect> redirects;
-    // Paths named by the arguments, redirections and substitutions of this command.
-    std::vector<PathUse> paths;
-    // Programs run inside its "$( )" substitutions.
-    std::vector<std::string> substitutionPrograms;
-    // The folder it runs in, after any "cd" earlier in the line; empty when that cannot be known.
-    std::string cwd;
-    // The program comes from an expansion (a variable, a substitution, a wildcard) and cannot
-    // be read from the line.
-    bool computed = false;
-    // A shell or interpreter that runs text fed to it (a pipe, a here-document, a file on its
-    // input, xargs) rather than a script it names.
-    bool runsFedText = false;
-    // Runs a file written earlier in the same line; `runsFetchedFile` when it was downloaded.
-    bool runsWrittenFile = false;
-    bool runsFetchedFile = false;
-    // An interpreter one-liner (python3 -c, perl -e, node -e, ...) that touches files or runs
-    // programs.
-    bool scriptTouches = false;
-
-    bool hasFlag(std::string_view longFlag, char shortFlag) const;
-    // The values given to an option, as "-F v", "-Fv", "--form v" or "--form=v".
-    std::vector<std::string_view> optionValues(std::string_view longFlag, char shortFlag) const;
-    // The arguments that are not options (nor option values of the listed short options).
-    std::vector<std::string_view> operands() const;
-};
 
 // Everything the rules look at, drawn once from an action. Shell lines are flattened: every
 // pipeline of the tree (command substitutions and `sh -c` bodies included) is listed, and a

@@ -382,7 +382,7 @@ std::string ChainReport::message() const {
            (unfinishedLastLine ? " Its last line was left unfinished when Vardex stopped; it is not counted." : "");
 }
 
-Result<ChainReport, std::string> verifyAuditLog(const std::filesystem::path& log) {
+Result<ChainReport, std::string> verifyAuditLog(const std::filesystem::path& log, std::optional<std::size_t> hashAt) {
     ChainReport report;
     std::error_code missing;
     const bool exists = std::filesystem::exists(log, missing);
@@ -434,6 +434,7 @@ Result<ChainReport, std::string> verifyAuditLog(const std::filesystem::path& log
             previous = hash;
             ++report.entries;
             if (anchor && report.entries == anchor->entries) atAnchor = hash;
+            if (hashAt && report.entries == *hashAt) report.hashAtAsked = hash;
             if (anchor && report.entries > anchor->entries && !sealedLine(key, line)) unsealedBeyond = true;
         }
         if (in.bad()) return fail("Could not read the activity log " + log.string() + ".");

@@ -105,6 +105,7 @@ struct ChainReport {
     AnchorCheck anchor = AnchorCheck::fresh;
     std::size_t anchoredEntries = 0;
     bool unfinishedLastLine = false;      // a final line without its line feed, left by a crash
+    std::string hashAtAsked;              // the hash of the entry asked for, when the log reaches it
 
     bool intact() const {
         return !badLine.has_value() && (anchor == AnchorCheck::matches || anchor == AnchorCheck::fresh);
@@ -115,6 +116,8 @@ struct ChainReport {
 
 // Recomputes the chain of the whole log, under a shared lock so that no append is half seen,
 // and compares its end with the anchor. A log that cannot be read is an error sentence.
-Result<ChainReport, std::string> verifyAuditLog(const std::filesystem::path& log);
+// `hashAt` asks for the hash of that entry (1-based), as a receipt's head names it.
+Result<ChainReport, std::string> verifyAuditLog(const std::filesystem::path& log,
+                                                std::optional<std::size_t> hashAt = std::nullopt);
 
 }  // namespace vardex::engine

@@ -9,6 +9,7 @@
 #include "bridge/agent_stop.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "core/action_facts.hpp"
+#include "core/effect_rules.hpp"
 #include "core/path_match.hpp"
 #include "core/secret_paths.hpp"
 
@@ -104,6 +105,8 @@ const Names nonReaders{"ls", "mkdir", "chmod", "chown", "stat", "test", "[", "cd
 bool readsSecret(const ActionFacts& f, const SecretTest& test) {
     if (f.kind != "shell") return std::any_of(f.paths.begin(), f.paths.end(), test);
     for (const auto* command : f.commands()) {
+        // A command that prints the secret reads it as surely as a cat of its file.
+        if (test(PathUse{{}, false, printedSecret(command->program, command->args)})) return true;
         if (oneOf(command->program, nonReaders)) continue;
         for (const auto& use : command->paths) {
             if (test(use)) return true;
@@ -415,7 +418,12 @@ bool reachesIntoProcesses(const CommandFacts& command) {
     }
     if (oneOf(command.program, {"gdb", "strace", "ltrace", "perf", "gcore", "pstack", "lldb", "bpftrace", "frida"}) &&
         (command.hasFlag("pid", 'p') || hasArg(command, {"attach", "--attach", "-pid"}) ||
-         (command.program == "gdb" && command.operands().size() >= 2 && !hasArg(command, {"--args", "-args"})))) {
+         // "gdb PROGRAM PID" attaches; "gdb PROGRAM CORE" reads a core file.
+         (command.program == "gdb" && !hasArg(command, {"--args", "-args"}) && [&] {
+             const auto operands = command.operands();
+             return operands.size() >= 2 && std::all_of(operands.back().begin(), operands.back().end(),
+                                                        [](char c) { return c >= '0' && c <= '9'; });
+         }()))) {
         return true;
     }
     return oneOf(command.program, {"gdbserver", "reptyr", "injector"}) ||
@@ -544,7 +552,17 @@ bool isForkBomb(std::string_view raw) {
 }
 
 bool unreadableProgram(const CommandFacts& command) {
-    return command.computed || command.runsFedText || command.runsWrittenFile || command.scriptTouches;
+    return command.computed || command.runsFedText || command.runsWrittenFile || command.scriptTouches ||
+           command.runsUnseenProgram;
+}
+
+// nc fed a written-out HTTP request, without running or listening: an ordinary web request.
+bool sendsPlainHttp(const CommandFacts& command) {
+    if (!command.input || hasArg(command, {"-e", "-c", "--exec", "--sh-exec", "--lua-exec", "-l", "--listen", "-L"})) {
+        return false;
+    }
+    static const std::regex request(R"(^(GET|HEAD|POST|PUT|DELETE|OPTIONS|PATCH) \S+ HTTP/[0-9.]+(\\r|\\n|\r|\n|$))");
+    return std::regex_search(command.input->substr(0, 256), request);
 }
 
 bool opensRawSocket(const ActionFacts& facts) {
@@ -552,7 +570,9 @@ bool opensRawSocket(const ActionFacts& facts) {
         return true;
     }
     if (facts.kind == "shell" && facts.raw.find("socket.socket(") != std::string::npos) return true;
-    return anyCommand(facts, [](const CommandFacts& c) { return oneOf(c.program, rawSocketPrograms); });
+    return anyCommand(facts, [](const CommandFacts& c) {
+        return oneOf(c.program, rawSocketPrograms) && !sendsPlainHttp(c);
+    });
 }
 
 Rule rule(std::string id, std::string description, Severity severity, Outcome decision, std::string reasonUser,
@@ -634,7 +654,8 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                 bool secretSeen = false;
                 for (const auto& command : pipeline) {
                     sends = sends || oneOf(command.program, sendingPrograms);
-                    secretSeen = secretSeen || std::any_of(command.paths.begin(), command.paths.end(), anySecret);
+                    secretSeen = secretSeen || std::any_of(command.paths.begin(), command.paths.end(), anySecret) ||
+                                 printedSecret(command.program, command.args) != SecretKind::none;
                     // The environment holds the tokens the user exported.
                     secretSeen = secretSeen || (oneOf(command.program, {"env", "printenv", "set", "export"}) &&
                                                 command.operands().empty());
@@ -657,9 +678,8 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                          "An AI app wants to read a .env file, which often holds passwords and API keys.",
                          "Prefer .env.example or ask the user for the one value you need.",
                          [test = secretTest({SecretKind::dotenv})](const ActionFacts& f) {
-                             // Writing a .env (from .env.example, say) reveals nothing.
-                             return std::any_of(f.paths.begin(), f.paths.end(),
-                                                [&](const PathUse& u) { return !u.writes && test(u); });
+                             // Writing a .env (from .env.example, say) or testing that it exists reveals nothing.
+                             return readsSecret(f, [&](const PathUse& u) { return !u.writes && test(u); });
                          }));
     rules.push_back(rule("secrets.cloud_credentials", "Reading cloud credentials (AWS, Google Cloud, Azure, Kubernetes)",
                          Severity::critical, Outcome::deny, "An AI app tried to read your cloud account keys.",
@@ -896,6 +916,8 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                          "An AI app wants to call a payment tool. Money only moves when you say so.",
                          "Wait for the user to approve the payment; do not retry it another way.",
                          [](const ActionFacts& f) { return f.kind == "mcp_tool_call" && moneyTool(f.mcpTool); }));
+    auto effects = effectRules(home);
+    std::move(effects.begin(), effects.end(), std::back_inserter(rules));
     return rules;
 }
 

@@ -19,4 +19,13 @@ struct SecretPlace {
 // Folders come before single files where they overlap; the first match names the kind.
 std::span<const SecretPlace> secretPlaces();
 
+// A command that prints a secret of some kind ("gh auth token", "kubectl config view --raw").
+struct SecretPrinter {
+    std::string_view program;
+    std::string_view words;  // operands in this order and options anywhere, blank-separated
+    SecretKind kind;
+};
+
+std::span<const SecretPrinter> secretPrinters();
+
 }  // namespace vardex::engine

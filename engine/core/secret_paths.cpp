@@ -156,4 +156,36 @@ bool isSecretFolder(std::string_view path, std::string_view home) {
     return std::any_of(places.begin(), places.end(), [&](const SecretPlace& p) { return p.folder && *rest == p.relative; });
 }
 
+SecretKind printedSecret(std::string_view program, const std::vector<std::string>& args) {
+    std::vector<std::string_view> operands;
+    for (const auto& arg : args) {
+        if (!arg.empty() && arg.front() != '-') operands.push_back(arg);
+    }
+    const auto hasOption = [&](std::string_view option) {
+        return std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
+            return arg == option || (startsWith(arg, option) && arg.size() > option.size() && arg[option.size()] == '=');
+        });
+    };
+    for (const auto& printer : secretPrinters()) {
+        if (printer.program != program) continue;
+        // The words in order, with global options and their values allowed between them.
+        std::size_t next = 0;
+        bool all = true;
+        std::string_view rest = printer.words;
+        while (all && !rest.empty()) {
+            const auto blank = rest.find(' ');
+            const auto word = rest.substr(0, blank);
+            rest = blank == std::string_view::npos ? std::string_view{} : rest.substr(blank + 1);
+            if (word.front() == '-') {
+                all = hasOption(word);
+                continue;
+            }
+            while (next < operands.size() && operands[next] != word) ++next;
+            all = next++ < operands.size();
+        }
+        if (all) return printer.kind;
+    }
+    return SecretKind::none;
+}
+
 }  // namespace vardex::engine

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vardex::engine {
 
@@ -18,5 +19,9 @@ SecretKind secretKind(std::string_view path, std::string_view home);
 // True for a folder that holds nothing but secrets ("~/.ssh", "~/.aws"): listing or creating
 // it reads nothing, while copying or archiving it takes every secret inside.
 bool isSecretFolder(std::string_view path, std::string_view home);
+
+// The kind of secret a command prints ("gh auth token" prints a code-hosting token), from the
+// catalogue of secret-printing commands; `program` is the bare program name.
+SecretKind printedSecret(std::string_view program, const std::vector<std::string>& args);
 
 }  // namespace vardex::engine

@@ -207,7 +207,10 @@ private:
                 }
                 break;
             }
-            if (c == '\\') {
+            if (c == '\\' && peek(1) == '\n') {
+                // A line continuation joins the word's two halves.
+                pos_ += 2;
+            } else if (c == '\\') {
                 ++pos_;
                 if (atEnd()) break;
                 token.text += text_[pos_++];

@@ -20,6 +20,8 @@ struct ReceiptData {
     std::vector<std::string> agents;  // installed agent titles, in row order
     std::optional<std::string> topCatch;
     bool example = false;
+    // The activity log's head when the receipt was made, as `vardex log verify --head` takes it.
+    std::optional<std::string> logHead;
 
     friend bool operator==(const ReceiptData&, const ReceiptData&) = default;
 };

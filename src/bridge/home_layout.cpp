@@ -15,7 +15,7 @@ HomeLayout libraryLayout(const LayoutEnvironment& environment) {
     const auto support = home / "Library/Application Support/Talvenor";
     const auto logs = home / "Library/Logs/Talvenor";
     return {support,          logs, logs / "vardex", home / ".config/talvenor/vardex", support / "vardex.sock",
-            home / "Library/Application Support/Claude/claude_desktop_config.json"};
+            home / "Library/Application Support/Claude/claude_desktop_config.json", "/Library/Keychains"};
 }
 
 HomeLayout xdgLayout(const LayoutEnvironment& environment) {
@@ -28,7 +28,8 @@ HomeLayout xdgLayout(const LayoutEnvironment& environment) {
             state / "vardex",
             config / "talvenor/vardex",
             runtime ? *runtime / "talvenor/vardex.sock" : state / "vardex.sock",
-            config / "Claude/claude_desktop_config.json"};
+            config / "Claude/claude_desktop_config.json",
+            home / ".local/share/keyrings"};
 }
 
 }  // namespace vardex

@@ -17,6 +17,8 @@ struct HomeLayout {
     std::filesystem::path socket;       // the daemon's socket
     // Claude Desktop's own configuration, where this platform's build of it keeps it.
     std::filesystem::path claudeDesktopConfig;
+    // Where this platform keeps the keychains or keyrings that hold the user's passwords.
+    std::filesystem::path keyrings;
 
     friend bool operator==(const HomeLayout&, const HomeLayout&) = default;
 };

@@ -21,10 +21,10 @@ std::string passwordsPath() { return home(); }
 std::string cloudPath() { return inHome(".aws"); }
 std::string documentsPath() { return inHome("Documents"); }
 std::string envGlob() { return inHome(".env"); }
-std::string systemKeychainsPath() { return "/Library/Keychains"; }
+std::string keyringsPath() { return plain(VardexPaths::homeLayout().keyrings); }
 
 std::vector<std::string> defaultGuardPaths() {
-    return {home(), sshPath(), envGlob(), cloudPath(), systemKeychainsPath(), "/etc"};
+    return {home(), sshPath(), envGlob(), cloudPath(), keyringsPath(), "/etc"};
 }
 
 }  // namespace vardex::OnboardingFolders

@@ -13,8 +13,9 @@ std::string passwordsPath();
 std::string cloudPath();
 std::string documentsPath();
 std::string envGlob();
-std::string systemKeychainsPath();
-// Home, ".ssh", ".env", ".aws", the system keychains, then "/etc".
+// The system keychains on macOS, the user's keyrings on Linux.
+std::string keyringsPath();
+// Home, ".ssh", ".env", ".aws", the keychains or keyrings, then "/etc".
 std::vector<std::string> defaultGuardPaths();
 
 }  // namespace vardex::OnboardingFolders

@@ -109,6 +109,7 @@ void VardexStore::logEvent(const std::string& event, const nlohmann::json& field
 
 void VardexStore::refreshAuditFeed() {
     auditEntries = AuditLogEntry::readRecent(VardexPaths::auditLogURL(), static_cast<std::ptrdiff_t>(feedLimit));
+    auditHead = auditHeadTally_.advance(VardexPaths::auditLogURL());
     exampleData = false;
     mergeAuditIntoFeed(auditEntries);
 }

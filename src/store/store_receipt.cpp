@@ -12,7 +12,8 @@ ReceiptData VardexStore::receiptData() const {
                        todayAskedCount(),
                        watchingNames(),
                        receiptTopCatch(auditEntries, now, options_.calendar),
-                       exampleData};
+                       exampleData,
+                       exampleData || !auditHead ? std::nullopt : std::optional(logHeadText(*auditHead))};
 }
 
 void VardexStore::exportReceiptPNG(const std::optional<std::filesystem::path>& to) {

@@ -16,6 +16,7 @@
 
 #include "activity/audit_log_entry.hpp"
 #include "activity/local_calendar.hpp"
+#include "activity/log_head.hpp"
 #include "activity/notice_policy.hpp"
 #include "activity/receipt_data.hpp"
 #include "bridge/agent_install_status.hpp"
@@ -212,6 +213,8 @@ public:
     // Activity.
     std::vector<DecisionEvent> feed;
     std::vector<AuditLogEntry> auditEntries;
+    // The activity log's head as it was last read; the receipt carries it.
+    std::optional<LogHead> auditHead;
     std::filesystem::path logURL;
     std::set<std::string> hiddenEntryIds;
     std::vector<std::string> v3UndoIds;
@@ -320,6 +323,7 @@ private:
 
     StorePorts ports_;
     StoreOptions options_;
+    LogHeadTally auditHeadTally_;
     std::unique_ptr<ProtectionService> service_;
     std::vector<Observer> observers_;
     std::optional<TimePoint> firstRunAt_;

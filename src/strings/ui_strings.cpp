@@ -138,6 +138,12 @@ std::string versionLine(std::string_view version) {
     return std::string(versionPrefix) + std::string(version);
 }
 
+std::string receiptLogHead(std::string_view head) { return "Log head: " + std::string(head); }
+
+std::string verifyHeadCommand(std::optional<std::string_view> head) {
+    return "vardex log verify --head " + std::string(head.value_or("COUNT:FINGERPRINT"));
+}
+
 std::string healthSummary(std::string_view agentTitle, bool ok) {
     return std::string(ok ? connectedTo : notConnectedTo) + std::string(agentTitle);
 }

@@ -184,6 +184,10 @@ inline constexpr std::string_view off = "Off";
 inline constexpr std::string_view offTurnOn = "Protection is off. Turn it on?";
 inline constexpr std::string_view on = "On";
 inline constexpr std::string_view onDeviceFooter = "100% on-device · Your data sent: none";
+inline constexpr std::string_view checkReceiptTitle = "Check a receipt";
+inline constexpr std::string_view checkReceiptWhy =
+    "Each daily receipt ends with the activity log's head: how many entries it held and the start of the last "
+    "one's fingerprint. To check that the log still holds what the receipt says, run this in a terminal:";
 inline constexpr std::string_view onboardingCanary = "Set a tripwire";
 inline constexpr std::string_view onboardingCanaryButton = "Add canary file";
 inline constexpr std::string_view onboardingCanaryWhy = "A canary file tells you if anything touches it.";
@@ -452,6 +456,10 @@ std::string fixTitle(long long count);
 // "Cursor is not connected yet."
 std::string statusNeedsFix(std::string_view agentTitle);
 std::string versionLine(std::string_view version);
+// "Log head: 1204:3fa9c2b1e0d4", the last line of a receipt.
+std::string receiptLogHead(std::string_view head);
+// The command that checks a receipt's head, with this log's head when there is one.
+std::string verifyHeadCommand(std::optional<std::string_view> head);
 
 std::string healthSummary(std::string_view agentTitle, bool ok);
 std::string_view healthService(bool ok);

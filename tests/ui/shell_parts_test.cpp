@@ -166,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, HelperCardTest, ::testing::Values(
 // The image is the card at two pixels per point; the badge is drawn only on example data.
 TEST(ReceiptPng, IsTheCardAtTwicePointsWithTheBadgeOnlyForExamples) {
     for (const bool example : {true, false}) {
-        const ReceiptData data{std::chrono::system_clock::now(), 12, 2, 1, {"Claude Code", "Cursor"}, std::nullopt, example};
+        const ReceiptData data{std::chrono::system_clock::now(), 12, 2, 1, {"Claude Code", "Cursor"}, std::nullopt, example,
+                                std::optional<std::string>("3:3fa9c2b1e0d4")};
         const auto png = renderReceiptPng(data);
         ASSERT_TRUE(png.has_value());
         QImage image;

@@ -3,10 +3,12 @@
 #include <tuple>
 
 #include "activity/audit_log_entry.hpp"
+#include "activity/log_head.hpp"
 #include "bridge/check_outcome.hpp"
 #include "bridge/rules_catalog.hpp"
 #include "bridge/vardex_cli.hpp"
 #include "bridge/vardex_paths.hpp"
+#include "core/builtin_rules.hpp"
 #include "policy/user_policy_writer.hpp"
 #include "support/temp_home.hpp"
 #include "engine/row_name.hpp"
@@ -70,7 +72,8 @@ TEST_F(CoreCommands, TheRuleListingReadsAsTheAppsCatalogue) {
     const auto catalog = RulesCatalog::load();
     ASSERT_TRUE(catalog.ok()) << catalog.error().description();
     EXPECT_EQ(catalog->defaults.askTimeoutSeconds, 9u);
-    ASSERT_EQ(catalog->rules.size(), 21u);  // 20 built-ins left on, and the site
+    // The built-ins left on (all but one), and the site.
+    ASSERT_EQ(catalog->rules.size(), builtinRules("/home/u", selfPaths("/home/u")).size());
     EXPECT_EQ(catalog->rules.back().id, "user.protected.site.evil.example");
     EXPECT_EQ(catalog->rules.back().source, VardexPaths::userPolicyURL().string());
     ASSERT_EQ(catalog->disabled.size(), 1u);
@@ -92,6 +95,86 @@ TEST_F(CoreCommands, LogVerifyTellsWhetherTheChainHolds) {
     testing::writeFile(VardexPaths::auditLogURL(), text);
     EXPECT_EQ(verify(), std::pair(1, std::string("The activity log has been changed: line 2 was edited.")));
 }
+
+// What a changed policy would have decided over the logged actions, as the app shows it before
+// the change is made.
+struct ReplayCase {
+    const char* name;
+    const char* policy;  // the candidate policy's text
+    std::vector<std::string> args;
+    int exitCode;
+    std::vector<std::string> changed;  // "summary: before -> after", oldest first
+};
+
+class Replay : public CoreCommands, public ::testing::WithParamInterface<ReplayCase> {};
+
+TEST_P(Replay, ListsWhatTheCandidateDecidesOtherwise) {
+    for (const char* command : {"ls", "sudo ls", "git status", "sudo ls", "rm -rf ~"}) {
+        ASSERT_TRUE(CheckOutcome::run(CheckKind::shell, command, "", "", "", "").decision.has_value());
+    }
+    const auto candidate = home_.path() / "candidate.yaml";
+    testing::writeFile(candidate, GetParam().policy);
+    std::vector<std::string> args{"replay", "--policy", candidate.string(), "--json"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    const auto run = VardexCli::runBinary(VARDEX_ENGINE_EXE, args).value();
+    ASSERT_EQ(run.exitCode, GetParam().exitCode) << run.combined();
+    if (run.exitCode != 0) return;
+    const auto out = nlohmann::json::parse(run.stdout);
+    EXPECT_EQ(out["checked"], 5);
+    std::vector<std::string> changed;
+    for (const auto& d : out["differences"]) {
+        changed.push_back(d["summary"].get<std::string>() + ": " + d["before"].get<std::string>() + " -> " + d["after"].get<std::string>());
+    }
+    EXPECT_EQ(changed, GetParam().changed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Replay, ::testing::Values(
+        ReplayCase{"SwitchingOffARule", "version: 1\ndisable:\n  - priv.sudo\n", {}, 0, {"sudo ls: ask -> allow", "sudo ls: ask -> allow"}},
+        ReplayCase{"TheSamePolicy", "version: 1\n", {"--since", "2h"}, 0, {}},
+        // Critical built-ins stay on unless the policy says it may override them.
+        ReplayCase{"ACriticalRuleCannotBeSwitchedOff", "version: 1\ndisable:\n  - destructive.rm_home_root\n", {}, 0, {}},
+        ReplayCase{"APolicyThatIsNotOne", "version: 7\nrules: 3\n", {}, 1, {}},
+        ReplayCase{"APeriodThatIsNotOne", "version: 1\n", {"--since", "a week"}, 2, {}}),
+    testing::byName);
+
+// A receipt's head, as the app reads it from the log, checked later by the engine.
+struct HeadCase {
+    const char* name;
+    std::string (*head)(const LogHead& current, const std::vector<AuditLogEntry>& newestFirst);
+    int exitCode;
+    const char* lastLine;
+};
+
+class VerifyHead : public CoreCommands, public ::testing::WithParamInterface<HeadCase> {};
+
+TEST_P(VerifyHead, ConfirmsTheLogStillHoldsAReceiptsHead) {
+    for (const char* command : {"ls", "pwd", "whoami"}) {
+        ASSERT_TRUE(CheckOutcome::run(CheckKind::shell, command, "", "", "", "").decision.has_value());
+    }
+    const auto current = LogHeadTally().advance(VardexPaths::auditLogURL());
+    ASSERT_TRUE(current.has_value());
+    ASSERT_EQ(current->entries, 3u);
+    const auto head = GetParam().head(*current, AuditLogEntry::readRecent(VardexPaths::auditLogURL(), 0));
+    const auto run = VardexCli::runBinary(VARDEX_ENGINE_EXE, {"log", "verify", "--head", head}).value();
+    EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.combined();
+    auto text = run.combined();
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    const auto lastLine = text.substr(text.rfind('\n') + 1);
+    EXPECT_TRUE(lastLine.starts_with(GetParam().lastLine)) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, VerifyHead, ::testing::Values(
+        HeadCase{"TodaysHead", [](const LogHead& h, const auto&) { return logHeadText(h); }, 0, "It still holds the head 3:"},
+        HeadCase{"AnEarlierReceipt", [](const LogHead&, const auto& log) { return "1:" + log.back().hash.substr(0, 12); }, 0, "It still holds the head 1:"},
+        HeadCase{"AsPrintedWithUppercase", [](const LogHead& h, const auto&) {
+                     auto upper = h.hashPrefix;
+                     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                     return "3 \u00b7 " + upper;
+                 }, 0, "It still holds the head 3:"},
+        HeadCase{"AnotherLogsHead", [](const LogHead&, const auto&) { return std::string("3:000000000000"); }, 1, "It does not hold the head 3:000000000000: entry 3 has the fingerprint "},
+        HeadCase{"MoreEntriesThanTheLogHas", [](const LogHead& h, const auto&) { return "9:" + h.hashPrefix; }, 1, "It does not hold the head 9:"},
+        HeadCase{"NotAHead", [](const LogHead&, const auto&) { return std::string("yesterday"); }, 2, "\"yesterday\" is not a log head"}),
+    testing::byName);
 
 }  // namespace
 }  // namespace vardex::engine

@@ -89,6 +89,9 @@ ReceiptCard::ReceiptCard(QWidget* parent) : QFrame(parent) {
     auto* footer = inked(this, faded, -1, false, "receiptFooter");
     footer->setText(qs(UIStrings::onDeviceFooter));
     column->addWidget(footer);
+    logHead_ = inked(this, faded, -1, false, "receiptLogHead");
+    logHead_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(logHead_);
 }
 
 void ReceiptCard::setData(const ReceiptData& receipt) {
@@ -103,6 +106,8 @@ void ReceiptCard::setData(const ReceiptData& receipt) {
     agents_->setText(names.isEmpty() ? qs(UIStrings::receiptAgentsNone)
                                      : qs(UIStrings::v2Agents) + QStringLiteral(": ") + names.join(QStringLiteral(", ")));
     topCatch_->setText(qs(receipt.topCatch ? std::string_view(*receipt.topCatch) : UIStrings::v2NoCatch));
+    logHead_->setVisible(receipt.logHead.has_value());
+    logHead_->setText(receipt.logHead ? qs(UIStrings::receiptLogHead(*receipt.logHead)) : QString());
     // The wrapped lines keep the height they take at the card's width, wherever the card stands.
     const int textWidth = cardWidth - 2 * margin;
     for (QLabel* wrapped : {date_, agents_, topCatch_}) wrapped->setMinimumHeight(wrapped->heightForWidth(textWidth));

@@ -30,6 +30,7 @@ private:
     QLabel* blocked_;
     QLabel* agents_;
     QLabel* topCatch_;
+    QLabel* logHead_;
 };
 
 // The card drawn off screen at two device pixels per point and encoded as PNG; absent when

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -76,6 +77,18 @@ AboutPage::AboutPage(ScreenContext& context, QWidget* parent) : Page(context, Va
     confirmRow->addWidget(yes);
     actions->addWidget(confirm_);
     column().addWidget(actionCard);
+
+    QVBoxLayout* receiptColumn = nullptr;
+    auto* receiptCard = kit::card(this, &receiptColumn);
+    receiptColumn->addWidget(kit::heading(UIStrings::checkReceiptTitle, receiptCard, 2));
+    receiptColumn->addWidget(kit::paragraph(UIStrings::checkReceiptWhy, receiptCard, true));
+    verifyCommand_ = new QLabel(receiptCard);
+    verifyCommand_->setObjectName(QStringLiteral("verifyHeadCommand"));
+    verifyCommand_->setTextFormat(Qt::PlainText);
+    verifyCommand_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    verifyCommand_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    receiptColumn->addWidget(verifyCommand_);
+    column().addWidget(receiptCard);
     message_ = kit::paragraph({}, this, true);
     message_->setObjectName(QStringLiteral("lastMessage"));
     column().addWidget(message_);
@@ -97,6 +110,9 @@ AboutPage::AboutPage(ScreenContext& context, QWidget* parent) : Page(context, Va
 void AboutPage::redraw() {
     confirm_->setVisible(store().confirmUninstallAll);
     turnOff_->setVisible(!store().confirmUninstallAll);
+    const auto& head = store().auditHead;
+    const auto headText = head ? std::optional(logHeadText(*head)) : std::nullopt;
+    verifyCommand_->setText(qs(UIStrings::verifyHeadCommand(headText ? std::optional<std::string_view>(*headText) : std::nullopt)));
     kit::showError(message_, store().lastMessage ? qs(*store().lastMessage) : QString());
 }
 

@@ -19,6 +19,7 @@ private:
     QWidget* confirm_;
     QWidget* turnOff_;
     QLabel* message_;
+    QLabel* verifyCommand_;
 };
 
 }  // namespace vardex::ui
