@@ -15,6 +15,7 @@
 #include "bridge/agent_stop.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "core/engine_policy.hpp"
+#include "daemon/agent_client.hpp"
 #include "daemon/daemon_record.hpp"
 #include "protocol/json_lines_client.hpp"
 #include "protocol/wire_enum.hpp"
@@ -79,7 +80,7 @@ std::optional<std::string> appWeakness() {
 
 DoctorCheck daemonCheck() {
     JsonLinesClient client(VardexPaths::socketPath());
-    client.requireDaemon({"/proc/self/exe"});
+    client.requireDaemon(trustedDaemons());
     const auto connected = client.connect(daemonProbeSeconds);
     const bool answers = connected.ok() && client.ping().ok();
     client.close();
