@@ -15,6 +15,7 @@
 #include "bridge/agent_stop.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "core/engine_policy.hpp"
+#include "daemon/agent_client.hpp"
 #include "daemon/daemon_record.hpp"
 #include "protocol/json_lines_client.hpp"
 #include "protocol/wire_enum.hpp"
@@ -81,8 +82,14 @@ std::optional<std::string> appWeakness() {
 
 DoctorCheck daemonCheck() {
     JsonLinesClient client(VardexPaths::socketPath());
-    const bool answers = client.connect(daemonProbeSeconds).ok() && client.ping().ok();
+    client.requireDaemon(trustedDaemons());
+    const auto connected = client.connect(daemonProbeSeconds);
+    const bool answers = connected.ok() && client.ping().ok();
     client.close();
+    if (!connected && connected.error().kind() == SocketClientError::Kind::untrustedPeer) {
+        return check(DoctorStatus::error, "Not trusted: " + connected.error().detail() +
+                                              ". Something else took the daemon's place; turn protection off and on.");
+    }
     if (!answers) return check(DoctorStatus::error, "Not running. Turn protection on.");
     if (AgentStop::isStopped(AgentStop::flagURL())) {
         return check(DoctorStatus::warning, "Running, but agents are stopped: every action is blocked until you resume.");

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "core/engine_policy.hpp"
+#include "bridge/vardex_paths.hpp"
 #include "daemon/evaluate_message.hpp"
 #include "protocol/json_lines_client.hpp"
 
@@ -38,13 +39,27 @@ bool writeLine(int fd, const std::string& line) {
 
 }  // namespace
 
+std::vector<std::filesystem::path> trustedDaemons() {
+    std::vector<std::filesystem::path> engines{"/proc/self/exe"};
+    if (auto configured = VardexPaths::vardexBinary()) engines.push_back(*configured);
+    return engines;
+}
+
 Result<DecisionEvent, AgentClientError> askDaemon(const Action& action, const std::string& socketPath,
                                                   double waitSeconds) {
     auto line = encodeEvaluateLine(action);
     if (!line) return fail(AgentClientError{"Could not describe the action: " + line.error().description()});
 
     JsonLinesClient client(socketPath);
+    // Only a daemon running this very engine, or the one configured, decides; whatever else
+    // listens there is not asked.
+    client.requireDaemon(trustedDaemons());
     if (auto connected = client.connect(connectSeconds); !connected) {
+        if (connected.error().kind() == SocketClientError::Kind::untrustedPeer) {
+            return fail(AgentClientError{"Denied: the program answering at " + socketPath +
+                                         " is not the Vardex daemon (" + connected.error().detail() +
+                                         "). Tell the user; do not try to work around it."});
+        }
         return fail(unreachable(socketPath, connected.error().description()));
     }
     if (auto hello = client.send(IpcMessage::hello(IpcRole::client)); !hello) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "common/result.hpp"
 #include "protocol/action.hpp"
@@ -19,6 +21,10 @@ struct AgentClientError {
 // longer than that.
 Result<DecisionEvent, AgentClientError> askDaemon(const Action& action, const std::string& socketPath,
                                                   double waitSeconds);
+
+// The programs a daemon may run for the engine's own clients to believe it: this program, and
+// the engine configured for this account.
+std::vector<std::filesystem::path> trustedDaemons();
 
 // How long an agent waits for the daemon: the policy's ask time-out and a margin.
 double agentWaitSeconds();

@@ -16,6 +16,7 @@
 #include "core/evaluator.hpp"
 #include "daemon/action_record.hpp"
 #include "daemon/evaluate_message.hpp"
+#include "daemon/sender_credentials.hpp"
 #include "protocol/line_codec.hpp"
 #include "protocol/protocol_json.hpp"
 
@@ -77,7 +78,8 @@ DaemonServer::DaemonServer(ListeningSocket socket, PolicyWatch policy, ApprovalM
       diagnostics_(diagnostics),
       trust_(std::move(trust)),
       limits_(limits),
-      questionPrefix_(randomPrefix()) {}
+      questionPrefix_(randomPrefix()),
+      writer_(auditLog_, limits_.unwrittenRecords) {}
 
 DaemonServer::~DaemonServer() {
     for (auto& [id, connection] : connections_) ::close(connection.fd);
@@ -90,7 +92,7 @@ void DaemonServer::run(int stopFd) {
         // With no descriptor left, a readable listening socket would wake the loop at once,
         // again and again; it is left out of the poll until the pause is over.
         const bool accepting = Clock::now() >= acceptPausedUntil_;
-        watched.assign({{stopFd, POLLIN, 0}, {accepting ? socket_.fd() : -1, POLLIN, 0}});
+        watched.assign({{stopFd, POLLIN, 0}, {accepting ? socket_.fd() : -1, POLLIN, 0}, {writer_.readyFd(), POLLIN, 0}});
         ids.clear();
         for (const auto& [id, connection] : connections_) {
             short events = connection.inputEnded ? 0 : POLLIN;
@@ -106,8 +108,9 @@ void DaemonServer::run(int stopFd) {
         if (ready > 0 && (watched[0].revents & (POLLIN | POLLHUP)) != 0) break;
         if (ready > 0) {
             if ((watched[1].revents & POLLIN) != 0) acceptAll();
+            if ((watched[2].revents & POLLIN) != 0) broadcastWritten();
             for (std::size_t i = 0; i < ids.size(); ++i) {
-                const short revents = watched[i + 2].revents;
+                const short revents = watched[i + 3].revents;
                 auto found = connections_.find(ids[i]);
                 if (revents == 0 || found == connections_.end()) continue;
                 if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) readFrom(ids[i]);
@@ -115,6 +118,7 @@ void DaemonServer::run(int stopFd) {
                 if ((revents & (POLLHUP | POLLERR)) != 0) found->second.gone = true;
             }
         }
+        keepSocketInPlace();
         dropIdleHalfLines();
         expireQuestions();
         for (auto& [id, connection] : connections_) flush(connection);
@@ -124,6 +128,8 @@ void DaemonServer::run(int stopFd) {
     std::vector<std::string> open;
     for (const auto& [id, question] : questions_) open.push_back(id);
     for (const auto& id : open) settleUnanswered(id, Outcome::deny, Approver::shutdown, {});
+    writer_.drain();
+    broadcastWritten();
     for (auto& [id, connection] : connections_) flush(connection);
 }
 
@@ -155,18 +161,57 @@ void DaemonServer::acceptAll() {
         }
         Connection connection;
         connection.fd = fd;
-        connection.fromApp = isTheApp(fd);
+        if (!askForSenderCredentials(fd)) {
+            diagnostics_ << "vardex daemon: could not ask for the senders of a connection: "
+                         << std::system_category().message(errno) << std::endl;
+        }
+        recordTheApp(connection);
         connection.lastInput = Clock::now();
         connections_.emplace(nextConnection_++, std::move(connection));
     }
 }
 
-bool DaemonServer::isTheApp(int fd) const {
-    if (!trust_.appExecutable) return false;
-    const auto peer = peerIdentity(fd, ticksSinceBoot());
-    if (!peer || peer->uid != ::geteuid() || !peer->executable) return false;
+void DaemonServer::keepSocketInPlace() {
+    if (socket_.inPlace()) {
+        socketTroubleSaid_ = false;
+        return;
+    }
+    // Whoever replaced the file receives every new connection there, hooks and the app's.
+    auto reclaimed = socket_.reclaim();
+    if (!socketTroubleSaid_) {
+        diagnostics_ << "vardex daemon: the socket " << socket_.path() << " was removed or replaced by another program; "
+                     << (reclaimed ? std::string("it is bound again") : "it could not be bound again: " + reclaimed.error())
+                     << std::endl;
+        broadcast(IpcMessage::notice(
+            "Another program replaced the Vardex daemon's socket, so agents starting in the meantime may have reached "
+            "that program instead of Vardex. " +
+            std::string(reclaimed ? "Vardex has taken its place back." : "Vardex could not take its place back: " + reclaimed.error())));
+    }
+    socketTroubleSaid_ = !reclaimed;
+}
+
+void DaemonServer::recordTheApp(Connection& connection) const {
+    if (!trust_.appExecutable) return;
+    const auto peer = peerIdentity(connection.fd, ticksSinceBoot());
+    if (!peer || peer->uid != ::geteuid() || !peer->executable) return;
     const auto recorded = fileIdentity(*trust_.appExecutable);
-    return recorded && *recorded == *peer->executable;
+    if (!recorded || *recorded != *peer->executable) return;
+    connection.appPid = peer->pid;
+    connection.appStartTicks = peer->startTicks;
+}
+
+bool DaemonServer::sentByTheApp(const Connection& connection, const std::optional<ucred>& sender) const {
+    if (!connection.appPid || !sender || sender->pid != *connection.appPid || sender->uid != ::geteuid()) {
+        return false;
+    }
+    // The same process as at accept, not a newer one under a reused id, and still running the
+    // app: the start time is read around the program so both belong to one process.
+    const auto before = processStartTicks(sender->pid);
+    const auto program = fileIdentity("/proc/" + std::to_string(sender->pid) + "/exe");
+    const auto after = processStartTicks(sender->pid);
+    const auto recorded = fileIdentity(*trust_.appExecutable);
+    return before && after && *before == connection.appStartTicks && *after == *before && program && recorded &&
+           *program == *recorded;
 }
 
 std::size_t DaemonServer::bufferedBytes() const {
@@ -191,7 +236,8 @@ void DaemonServer::readFrom(std::uint64_t id) {
         auto found = connections_.find(id);
         if (found == connections_.end() || found->second.gone || found->second.inputEnded) return;
         Connection& connection = found->second;
-        const ssize_t count = ::recv(connection.fd, buffer, sizeof buffer, 0);
+        const auto received = receiveWithSender(connection.fd, buffer, sizeof buffer);
+        const ssize_t count = received.count;
         if (count < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) connection.gone = true;
@@ -203,7 +249,7 @@ void DaemonServer::readFrom(std::uint64_t id) {
             if (!connection.input.empty()) {
                 std::string last = std::move(connection.input);
                 connection.input.clear();
-                handleLine(id, last);
+                handleLine(id, last, connection.inputFromApp);
             }
             return;
         }
@@ -212,6 +258,10 @@ void DaemonServer::readFrom(std::uint64_t id) {
             connection.gone = true;
             return;
         }
+        // Only bytes the app itself wrote may speak for it; a line is as trusted as its least
+        // trusted part.
+        const bool chunkFromApp = connection.appPid && sentByTheApp(connection, received.sender);
+        connection.inputFromApp = (connection.input.empty() || connection.inputFromApp) && chunkFromApp;
         connection.input.append(buffer, static_cast<std::size_t>(count));
         connection.lastInput = Clock::now();
         std::size_t start = 0;
@@ -230,12 +280,12 @@ void DaemonServer::readFrom(std::uint64_t id) {
             }
             std::string line = input.substr(start, end - start);
             start = end + 1;
-            handleLine(id, line);
+            handleLine(id, line, current->second.inputFromApp);
         }
     }
 }
 
-void DaemonServer::handleLine(std::uint64_t id, const std::string& raw) {
+void DaemonServer::handleLine(std::uint64_t id, const std::string& raw, bool fromApp) {
     std::string line;
     line.reserve(raw.size());
     std::copy_if(raw.begin(), raw.end(), std::back_inserter(line), [](char c) { return c != '\r'; });
@@ -257,25 +307,30 @@ void DaemonServer::handleLine(std::uint64_t id, const std::string& raw) {
     }
     auto message = ProtocolJSON::fromTree<IpcMessage>(tree);
     if (!message) return dropPeer(message.error().description());
-    handleMessage(id, *message);
+    handleMessage(id, *message, fromApp);
 }
 
-void DaemonServer::handleMessage(std::uint64_t id, const IpcMessage& message) {
+void DaemonServer::handleMessage(std::uint64_t id, const IpcMessage& message, bool fromApp) {
     Connection& connection = connections_.at(id);
+    const auto notFromApp = [&](const char* what) {
+        diagnostics_ << "vardex daemon: dropped " << what << " that the recorded app did not send";
+        if (connection.appPid) diagnostics_ << " on its connection";
+        diagnostics_ << std::endl;
+    };
     if (const auto* hello = std::get_if<IpcMessage::Hello>(&message.payload)) {
-        connection.role = hello->role;
-        if (hello->role == IpcRole::ui && !connection.fromApp) {
-            diagnostics_ << "vardex daemon: a program that is not the recorded app said hello as the app; it will "
-                            "hear no questions and its answers do not count"
-                         << std::endl;
+        if (hello->role == IpcRole::ui && !fromApp) {
+            return notFromApp("a hello as the app (it will hear no questions and its answers do not count)");
         }
+        connection.role = hello->role;
     } else if (message.is<IpcMessage::Subscribe>()) {
+        if (!fromApp) return notFromApp("a subscription");
         connection.subscribed = true;
     } else if (message.is<IpcMessage::Ping>()) {
         // A UI only ever hears questions, answers and events; its own pings are replies.
         if (!isSubscribedUi(connection)) queue(connection, IpcMessage::ping());
     } else if (const auto* response = std::get_if<ApprovalResponse>(&message.payload)) {
         if (!isSubscribedUi(connection)) return;
+        if (!fromApp) return notFromApp("an answer");
         if (response->by == automationApprover && !trust_.testApprovers) {
             diagnostics_ << "vardex daemon: ignored an answer from automation; this daemon was not started for tests"
                          << std::endl;
@@ -292,6 +347,13 @@ void DaemonServer::evaluateFor(std::uint64_t agent, const Action& action) {
     }
     const EnginePolicy& policy = policy_.current();
     Decision decision = evaluate(action, policy);
+    if (writer_.full()) {
+        // What cannot be recorded is not let through.
+        decision.outcome = Outcome::deny;
+        decision.reasonAgent =
+            "Talvenor Vardex cannot write its activity log at the moment, so this was denied; try again shortly.";
+        return finish(agent, action, decision, std::nullopt);
+    }
     if (decision.outcome != Outcome::ask) return finish(agent, action, decision, std::nullopt);
 
     if (auto earlier = memory_.remembered(action, decision)) {
@@ -384,7 +446,6 @@ void DaemonServer::finish(std::uint64_t agent, const Action& action, const Decis
         // follows before the next decision is taken. The UIs hear once the line is written.
         flush(asking->second);
     }
-    broadcast(event, agent);
 
     AuditRecord record;
     record.ts = isoNow();
@@ -396,8 +457,25 @@ void DaemonServer::finish(std::uint64_t agent, const Action& action, const Decis
     record.risk = decision.riskScore.value();
     record.approver = approver;
     if (verdict) record.verdict = std::string(wireText(*verdict));
-    if (auto appended = appendAuditRecord(auditLog_, record); !appended) {
-        diagnostics_ << "vardex daemon: could not write the activity log: " << appended.error() << std::endl;
+    const std::uint64_t ticket = nextTicket_++;
+    if (!writer_.submit(ticket, std::move(record))) {
+        diagnostics_ << "vardex daemon: could not write the activity log: too many decisions wait for its lock"
+                     << std::endl;
+        broadcast(event, agent);
+        return;
+    }
+    unwritten_.emplace(ticket, Unwritten{event, agent});
+}
+
+void DaemonServer::broadcastWritten() {
+    for (const auto& written : writer_.collect()) {
+        if (written.error) {
+            diagnostics_ << "vardex daemon: could not write the activity log: " << *written.error << std::endl;
+        }
+        auto found = unwritten_.find(written.ticket);
+        if (found == unwritten_.end()) continue;
+        broadcast(found->second.event, found->second.agent);
+        unwritten_.erase(found);
     }
 }
 
@@ -459,7 +537,7 @@ void DaemonServer::closeGone() {
 }
 
 bool DaemonServer::isSubscribedUi(const Connection& connection) const {
-    return !connection.gone && connection.fromApp && connection.role == IpcRole::ui && connection.subscribed;
+    return !connection.gone && connection.appPid && connection.role == IpcRole::ui && connection.subscribed;
 }
 
 bool DaemonServer::anyUi() const {
@@ -474,7 +552,8 @@ int DaemonServer::msUntilNextDeadline() const {
         if (!connection.input.empty()) next = std::min(next, connection.lastInput + limits_.idleHalfLine);
     }
     if (Clock::now() < acceptPausedUntil_) next = std::min(next, acceptPausedUntil_);
-    if (next == Clock::time_point::max()) return -1;
+    // The socket file is looked at on every turn, and at least this often.
+    next = std::min(next, Clock::now() + limits_.socketWatch);
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
     return static_cast<int>(std::clamp<long long>(wait, 0, 60'000));
 }

@@ -7,13 +7,15 @@
 #include <map>
 #include <optional>
 #include <ostream>
+#include <sys/socket.h>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "daemon/approval_memory.hpp"
+#include "daemon/audit_writer.hpp"
 #include "daemon/listening_socket.hpp"
-#include "daemon/peer_identity.hpp"
+#include "protocol/peer_identity.hpp"
 #include "daemon/policy_watch.hpp"
 #include "protocol/action.hpp"
 #include "protocol/approval.hpp"
@@ -50,6 +52,10 @@ struct DaemonLimits {
     std::chrono::milliseconds idleHalfLine{10'000};
     // How long accepting pauses when the process has no descriptor left.
     std::chrono::milliseconds acceptBackoff{500};
+    // Decisions waiting for the activity log's lock; beyond them new actions are denied.
+    std::size_t unwrittenRecords = 4096;
+    // How often the socket file is checked for having been replaced, at most.
+    std::chrono::milliseconds socketWatch{1000};
 };
 
 // The daemon: one thread, one poll loop over the listening socket and every connection.
@@ -59,6 +65,12 @@ struct DaemonLimits {
 // and every decision as an "event", and nothing else. Any other connection may ping. A
 // question goes to every subscribed UI and the first answer wins; without a UI, or without an
 // answer in time, the policy's fallbacks decide. Every decision is appended to the activity log.
+//
+// Whether a connection is the app is settled when it is accepted and again for every message
+// that speaks as the app (hello as "ui", subscribe, answers): the kernel names the process that
+// wrote those bytes, which must be the one accepted, still the same process and still running
+// the app. A process sharing the app's connection, or that connected before it became the app,
+// does not speak for it.
 class DaemonServer {
 public:
     DaemonServer(ListeningSocket socket, PolicyWatch policy, ApprovalMemory memory,
@@ -82,7 +94,10 @@ private:
         bool subscribed = false;
         bool inputEnded = false;  // the peer will send nothing more but may still read
         bool gone = false;        // to be closed at the end of this turn
-        bool fromApp = false;     // the recorded app, checked when the connection was accepted
+        // The recorded app, as checked when the connection was accepted.
+        std::optional<pid_t> appPid;
+        unsigned long long appStartTicks = 0;
+        bool inputFromApp = false;  // every byte now in `input` was written by that process
         Clock::time_point lastInput;
     };
 
@@ -95,14 +110,17 @@ private:
     };
 
     void acceptAll();
-    bool isTheApp(int fd) const;
+    // Takes the socket's path back from whatever replaced it, and tells the app.
+    void keepSocketInPlace();
+    void recordTheApp(Connection& connection) const;
+    bool sentByTheApp(const Connection& connection, const std::optional<ucred>& sender) const;
     void dropIdleHalfLines();
     std::size_t bufferedBytes() const;
     void readFrom(std::uint64_t id);
     void flush(Connection& connection);
     void closeGone();
-    void handleLine(std::uint64_t id, const std::string& line);
-    void handleMessage(std::uint64_t id, const IpcMessage& message);
+    void handleLine(std::uint64_t id, const std::string& line, bool fromApp);
+    void handleMessage(std::uint64_t id, const IpcMessage& message, bool fromApp);
     void evaluateFor(std::uint64_t agent, const Action& action);
     void answer(std::uint64_t from, const ApprovalResponse& response);
     void expireQuestions();
@@ -114,6 +132,8 @@ private:
     void finish(std::uint64_t agent, const Action& action, const Decision& decision,
                 const std::optional<std::string>& approver, std::optional<ApprovalVerdict> verdict = std::nullopt);
     void broadcast(const IpcMessage& message, std::optional<std::uint64_t> except = std::nullopt);
+    // The UIs hear of a decision once its line is in the log.
+    void broadcastWritten();
     void queue(Connection& connection, const IpcMessage& message);
     bool isSubscribedUi(const Connection& connection) const;
     bool anyUi() const;
@@ -129,11 +149,19 @@ private:
     DaemonLimits limits_;
     Clock::time_point acceptPausedUntil_;
     bool refusedSinceLastAccept_ = false;
+    bool socketTroubleSaid_ = false;
     std::map<std::uint64_t, Connection> connections_;
     std::map<std::string, OpenQuestion> questions_;
     std::uint64_t nextConnection_ = 1;
     std::uint64_t questionCount_ = 0;
     std::string questionPrefix_;
+    struct Unwritten {
+        IpcMessage event;
+        std::uint64_t agent = 0;
+    };
+    std::map<std::uint64_t, Unwritten> unwritten_;  // by ticket of the audit writer
+    std::uint64_t nextTicket_ = 1;
+    AuditWriter writer_;  // last: its thread stops before the rest goes
 };
 
 }  // namespace vardex::engine

@@ -53,6 +53,8 @@ Result<void, std::string> makeFolderPrivate(const std::filesystem::path& folder)
     return {};
 }
 
+Result<std::pair<int, ino_t>, std::string> bindAt(const sockaddr_un& address, const std::string& path);
+
 }  // namespace
 
 Result<ListeningSocket, std::string> ListeningSocket::open(const std::string& path) {
@@ -77,6 +79,32 @@ Result<ListeningSocket, std::string> ListeningSocket::open(const std::string& pa
         }
     }
 
+    auto bound = bindAt(address, path);
+    if (!bound) return fail(bound.error());
+    return ListeningSocket(bound->first, path, bound->second);
+}
+
+bool ListeningSocket::inPlace() const {
+    struct stat current {};
+    return ::lstat(path_.c_str(), &current) == 0 && S_ISSOCK(current.st_mode) && current.st_ino == inode_;
+}
+
+Result<void, std::string> ListeningSocket::reclaim() {
+    sockaddr_un address{};
+    fillAddress(address, path_);
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+    auto bound = bindAt(address, path_);
+    if (!bound) return fail(bound.error());
+    ::close(fd_);
+    fd_ = bound->first;
+    inode_ = bound->second;
+    return {};
+}
+
+namespace {
+
+Result<std::pair<int, ino_t>, std::string> bindAt(const sockaddr_un& address, const std::string& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return fail("Could not create a socket: " + systemText(errno));
     // The socket file is born 0600: no moment in which another user could connect.
@@ -96,8 +124,10 @@ Result<ListeningSocket, std::string> ListeningSocket::open(const std::string& pa
     }
     struct stat made {};
     (void)::lstat(path.c_str(), &made);
-    return ListeningSocket(fd, path, made.st_ino);
+    return std::pair{fd, made.st_ino};
 }
+
+}  // namespace
 
 ListeningSocket::ListeningSocket(ListeningSocket&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), inode_(other.inode_) {}

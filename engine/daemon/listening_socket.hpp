@@ -26,6 +26,13 @@ public:
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
 
+    // Whether the file at the path is still the socket this object bound; one moved, removed or
+    // replaced by another program's (which would take every new connection) is not.
+    bool inPlace() const;
+    // Takes the path back: whatever is there now is removed and a new socket bound in its place.
+    // Connections accepted before are kept; new ones reach the new socket.
+    Result<void, std::string> reclaim();
+
 private:
     ListeningSocket(int fd, std::string path, ino_t inode) : fd_(fd), path_(std::move(path)), inode_(inode) {}
 

@@ -4,7 +4,8 @@ namespace vardex {
 
 std::string_view IpcMessage::typeName() const {
     static constexpr std::string_view names[] = {"hello",     "approval_request", "approval_response",
-                                                 "event",     "subscribe",        "ping"};
+                                                 "event",     "subscribe",        "ping",
+                                                 "notice"};
     static_assert(std::size(names) == std::variant_size_v<Payload>);
     return names[payload.index()];
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <variant>
 
 #include "protocol/approval.hpp"
@@ -36,8 +37,13 @@ struct IpcMessage {
     struct Ping {
         friend bool operator==(const Ping&, const Ping&) = default;
     };
+    // Something the daemon wants the person to know about itself, in its own words.
+    struct Notice {
+        std::string text;
+        friend bool operator==(const Notice&, const Notice&) = default;
+    };
 
-    using Payload = std::variant<Hello, ApprovalRequest, ApprovalResponse, Event, Subscribe, Ping>;
+    using Payload = std::variant<Hello, ApprovalRequest, ApprovalResponse, Event, Subscribe, Ping, Notice>;
     Payload payload;
 
     static IpcMessage hello(IpcRole role) { return {Hello{role, protocolVersion}}; }
@@ -46,9 +52,10 @@ struct IpcMessage {
     static IpcMessage event(DecisionEvent d) { return {Event{std::move(d)}}; }
     static IpcMessage subscribe() { return {Subscribe{}}; }
     static IpcMessage ping() { return {Ping{}}; }
+    static IpcMessage notice(std::string text) { return {Notice{std::move(text)}}; }
 
     // The wire text of "type": "hello", "approval_request", "approval_response", "event",
-    // "subscribe" or "ping".
+    // "subscribe", "ping" or "notice".
     std::string_view typeName() const;
 
     std::optional<ApprovalRequest> asRequest() const;

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "protocol/line_codec.hpp"
+#include "protocol/peer_identity.hpp"
 #include "protocol/protocol_json.hpp"
 
 namespace vardex {
@@ -80,6 +81,12 @@ Result<void, SocketClientError> JsonLinesClient::connect(double timeoutSeconds) 
         const int code = errno;
         ::close(fd);
         return fail(SocketClientError::connectFailed("connect(" + path_ + "): " + errnoDetail(code)));
+    }
+    if (engines_) {
+        if (auto impostor = untrustedDaemon(fd, *engines_)) {
+            ::close(fd);
+            return fail(SocketClientError::untrustedPeer(path_ + ": " + *impostor));
+        }
     }
     fd_.store(fd);
     return {};

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstddef>
+#include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,11 @@ public:
     int fd() const { return fd_.load(); }
     bool isConnected() const { return fd() >= 0; }
 
+    // From the next `connect` on, a connection counts only when the process listening at the
+    // other end runs as this user and runs one of `engines`; any other is closed at once with
+    // `untrustedPeer`. Whoever can replace the socket file must not be taken for the daemon.
+    void requireDaemon(std::vector<std::filesystem::path> engines) { engines_ = std::move(engines); }
+
     // Closes any earlier connection first. Zero or less means no time-out.
     Result<void, SocketClientError> connect(double timeoutSeconds);
     // Also wakes a thread blocked in `receive`, which then fails with `closed`. The descriptor
@@ -66,6 +73,7 @@ private:
     void release();
 
     std::string path_;
+    std::optional<std::vector<std::filesystem::path>> engines_;
     std::atomic<int> fd_{-1};
     std::mutex lifetime_;
     int users_ = 0;

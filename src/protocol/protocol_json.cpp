@@ -394,7 +394,8 @@ DecisionEvent decodeEvent(const json& j, const PathNode& path) {
 IpcMessage decodeMessage(const json& j, const PathNode& path) {
     ObjectReader r(j, path, "message");
     static constexpr std::string_view types[] = {"hello", "approval_request", "approval_response",
-                                                 "event", "subscribe",        "ping"};
+                                                 "event", "subscribe",        "ping",
+                                                 "notice"};
     switch (r.tag("type", types, "unknown IPC type ")) {
         case 0: {
             auto role = r.enumeration<IpcRole>("role");
@@ -408,6 +409,7 @@ IpcMessage decodeMessage(const json& j, const PathNode& path) {
             return {IpcMessage::Event{decodeEvent(r.member("decision", "an object"), decisionPath)}};
         }
         case 4: return {IpcMessage::Subscribe{}};
+        case 6: return {IpcMessage::Notice{r.text("text")}};
         default: return {IpcMessage::Ping{}};
     }
 }
@@ -600,6 +602,8 @@ json toJson(const IpcMessage& value) {
                 return toJson(payload);
             } else if constexpr (std::is_same_v<T, IpcMessage::Event>) {
                 return {{"decision", toJson(payload.decision)}};
+            } else if constexpr (std::is_same_v<T, IpcMessage::Notice>) {
+                return {{"text", payload.text}};
             } else {
                 return json::object();
             }

@@ -13,6 +13,7 @@ std::string SocketClientError::description() const {
         case Kind::emptyLine: return "empty JSON line";
         case Kind::closed: return "socket closed";
         case Kind::timeout: return "socket timed out";
+        case Kind::untrustedPeer: return "not the Vardex daemon: " + detail_;
     }
     return {};
 }

@@ -17,6 +17,7 @@ public:
         emptyLine,
         closed,
         timeout,
+        untrustedPeer,
     };
 
     static SocketClientError unknownFixture(std::string fileName) { return {Kind::unknownFixture, std::move(fileName)}; }
@@ -28,6 +29,7 @@ public:
     static SocketClientError emptyLine() { return {Kind::emptyLine, {}}; }
     static SocketClientError closed() { return {Kind::closed, {}}; }
     static SocketClientError timeout() { return {Kind::timeout, {}}; }
+    static SocketClientError untrustedPeer(std::string detail) { return {Kind::untrustedPeer, std::move(detail)}; }
 
     Kind kind() const { return kind_; }
     // The file name or detail of the cases that carry one; empty otherwise.

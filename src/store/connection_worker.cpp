@@ -8,13 +8,16 @@
 namespace vardex {
 
 struct ConnectionWorker::Shared {
-    Shared(std::string socketPath, MainQueue& mainQueue, const RunningFlag& runningFlag, Effects givenEffects)
+    Shared(std::string socketPath, std::vector<std::filesystem::path> trusted, MainQueue& mainQueue,
+           const RunningFlag& runningFlag, Effects givenEffects)
         : path(std::move(socketPath)),
+          daemons(std::move(trusted)),
           queue(mainQueue),
           running(runningFlag),
           effects(std::make_shared<const Effects>(std::move(givenEffects))) {}
 
     const std::string path;
+    const std::vector<std::filesystem::path> daemons;
     MainQueue& queue;
     const RunningFlag& running;
     // Shared with the posted tasks, which may run after the worker is gone.
@@ -69,8 +72,10 @@ struct ConnectionWorker::Shared {
     }
 };
 
-ConnectionWorker::ConnectionWorker(std::string socketPath, MainQueue& queue, const RunningFlag& running, Effects effects)
-    : shared_(std::make_shared<Shared>(std::move(socketPath), queue, running, std::move(effects))),
+ConnectionWorker::ConnectionWorker(std::string socketPath, std::vector<std::filesystem::path> trustedDaemons,
+                                   MainQueue& queue, const RunningFlag& running, Effects effects)
+    : shared_(std::make_shared<Shared>(std::move(socketPath), std::move(trustedDaemons), queue, running,
+                                       std::move(effects))),
       thread_([shared = shared_] { run(shared); }) {}
 
 ConnectionWorker::~ConnectionWorker() {
@@ -81,7 +86,12 @@ ConnectionWorker::~ConnectionWorker() {
 void ConnectionWorker::run(const std::shared_ptr<Shared>& shared) {
     while (shared->keepGoing()) {
         auto client = std::make_shared<JsonLinesClient>(shared->path);
-        bool up = client->connect(connectTimeoutSeconds).ok();
+        client->requireDaemon(shared->daemons);
+        auto connected = client->connect(connectTimeoutSeconds);
+        if (!connected && connected.error().kind() == SocketClientError::Kind::untrustedPeer) {
+            shared->post([why = connected.error().detail()](const Effects& effects) { effects.untrusted(why); });
+        }
+        bool up = connected.ok();
         if (up && !shared->track(client)) return;
         up = up && client->handshakeUI().ok();
         if (up) {

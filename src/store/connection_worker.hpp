@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
+#include <vector>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +27,8 @@ public:
         std::function<void(IpcMessage)> received;
         // Also posted after an attempt that never connected.
         std::function<void()> disconnected;
+        // Before `disconnected`, when the program listening was not one of the trusted ones.
+        std::function<void(std::string)> untrusted;
     };
 
     static constexpr double connectTimeoutSeconds = 2.0;
@@ -33,7 +37,9 @@ public:
     // Starts the thread, which ends by itself once `running` reads false. `effects` run as
     // main-queue tasks and may outlive the worker, so they must not rely on it. `queue` and
     // `running` must outlive the worker.
-    ConnectionWorker(std::string socketPath, MainQueue& queue, const RunningFlag& running, Effects effects);
+    // Only a listener running one of `trustedDaemons` is talked to.
+    ConnectionWorker(std::string socketPath, std::vector<std::filesystem::path> trustedDaemons, MainQueue& queue,
+                     const RunningFlag& running, Effects effects);
     ConnectionWorker(const ConnectionWorker&) = delete;
     ConnectionWorker& operator=(const ConnectionWorker&) = delete;
     // Wakes the thread from any wait (the retry sleep, or a read on a silent connection) and

@@ -42,13 +42,25 @@ void VardexStore::connectLoop() {
         [weak] {
             if (const auto store = weak.lock()) store->noteDisconnected();
         },
+        [weak](std::string why) {
+            if (const auto store = weak.lock()) store->noteUntrusted(std::move(why));
+        },
     };
-    connection_ = std::make_unique<ConnectionWorker>(VardexPaths::socketPath(), ports_.queue, running, std::move(effects));
+    // The daemon is the engine this app runs; without one found, no listener is believed.
+    std::vector<std::filesystem::path> daemons;
+    if (options_.trustedDaemons) {
+        daemons = *options_.trustedDaemons;
+    } else if (auto engine = VardexPaths::vardexBinary()) {
+        daemons.push_back(*engine);
+    }
+    connection_ = std::make_unique<ConnectionWorker>(VardexPaths::socketPath(), std::move(daemons), ports_.queue, running,
+                                                     std::move(effects));
 }
 
 void VardexStore::noteConnected(std::shared_ptr<JsonLinesClient> connectedClient) {
     client = std::move(connectedClient);
     connected = true;
+    daemonUntrusted.reset();
     publish();
 }
 
@@ -69,7 +81,16 @@ void VardexStore::noteDisconnected() {
     publish();
 }
 
+void VardexStore::noteUntrusted(std::string why) {
+    daemonUntrusted = "Not connected to Vardex: at " + why + ", so Vardex Bar does not talk to it.";
+    publish();
+}
+
 void VardexStore::handle(const IpcMessage& message) {
+    if (const auto* said = std::get_if<IpcMessage::Notice>(&message.payload)) {
+        daemonNotice = said->text;
+        return publish();
+    }
     if (const auto* request = std::get_if<ApprovalRequest>(&message.payload)) {
         askUser(*request);
     } else if (const auto* response = std::get_if<ApprovalResponse>(&message.payload)) {

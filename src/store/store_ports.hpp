@@ -1,6 +1,9 @@
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "activity/local_calendar.hpp"
 #include "bridge/vardex_cli.hpp"
@@ -36,6 +39,9 @@ struct StoreOptions {
     // How long any engine run the store starts may take before it is ended (the daemon itself
     // has none).
     std::chrono::milliseconds engineTimeLimit = VardexCli::defaultTimeLimit;
+    // The programs a daemon may run for its answers to count; a listener running anything else
+    // is refused and shown as not trusted. Unset: the engine this app runs.
+    std::optional<std::vector<std::filesystem::path>> trustedDaemons;
 };
 
 }  // namespace vardex

@@ -197,6 +197,11 @@ public:
     // Engine connection and approvals.
     std::vector<PendingAsk> pending;
     bool connected = false;
+    // Why the program listening on the daemon's socket was not believed to be the daemon; set
+    // while that lasts.
+    std::optional<std::string> daemonUntrusted;
+    // What the daemon last said about itself (its socket taken, ...).
+    std::optional<std::string> daemonNotice;
     std::shared_ptr<JsonLinesClient> client;
     RunningFlag running;
 
@@ -330,6 +335,7 @@ private:
     // -- private to store_connection.cpp (only its owner edits this block) --
     void noteConnected(std::shared_ptr<JsonLinesClient> connectedClient);
     void noteDisconnected();
+    void noteUntrusted(std::string why);
     // An approval request from the daemon: refused while paused, else asked once.
     void askUser(const ApprovalRequest& request);
     // Withdraws the notice of every question no longer waiting, however it went (answered here

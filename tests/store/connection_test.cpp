@@ -125,6 +125,24 @@ public:
 // Answering on screen, the deadline and the pause are driven through the windows and the roads;
 // here, what only the connection sees.
 
+// Whatever listens on the socket must run the engine: another program is not talked to, and
+// the person is told why the app is not connected.
+TEST_F(DaemonConnectionTest, AListenerThatIsNotTheEngineIsNotTalkedTo) {
+    harness.options.trustedDaemons = std::vector<std::filesystem::path>{"/bin/sh"};
+    auto& store = startWith(lines.script());
+    ASSERT_TRUE(drive([&] { return store.daemonUntrusted.has_value(); }));
+    EXPECT_NE(store.daemonUntrusted->find("is not the Vardex engine"), std::string::npos) << *store.daemonUntrusted;
+    EXPECT_FALSE(store.connected);
+    EXPECT_TRUE(daemon->received().empty()) << "the app said something to it";
+}
+
+TEST_F(DaemonConnectionTest, WhatTheDaemonSaysAboutItselfIsKept) {
+    auto& store = connectToLines();
+    daemonSends(IpcMessage::notice("Another program replaced the socket."));
+    ASSERT_TRUE(harness.queue.runUntil([&] { return store.daemonNotice.has_value(); }));
+    EXPECT_EQ(*store.daemonNotice, "Another program replaced the socket.");
+}
+
 TEST_F(DaemonConnectionTest, AQuestionAnsweredElsewhereIsClosedWithoutAVerdict) {
     auto& store = connectToLines();
     const auto request = askFor("req-1");

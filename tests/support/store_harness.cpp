@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "bridge/vardex_paths.hpp"
 #include "support/temp_folder.hpp"
 
 namespace vardex::testing {
 
-StoreHarness::StoreHarness() { options.service.platform = ServiceBackendKind::directChild; }
+StoreHarness::StoreHarness() {
+    options.service.platform = ServiceBackendKind::directChild;
+    // The scripted daemon listens in this very program.
+    options.trustedDaemons = std::vector{VardexPaths::runningExecutable().value_or("")};
+}
 
 VardexStore& StoreHarness::make() {
     store_ = VardexStore::make({queue, *storeBackground, preferences, notifier, windows, automation}, options);

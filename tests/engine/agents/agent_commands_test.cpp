@@ -168,6 +168,8 @@ TEST_P(DoctorOnTheApp, NamesAWeakAppRecord) {
         writeFile(VardexPaths::supportDirectory() / "daemon.json", *record);
     }
     fs::create_directories(fs::path(VardexPaths::socketPath()).parent_path());
+    // The daemon stands in for the engine configured here.
+    testing::ScopedEnv engineBinary("VARDEX_BIN", VardexPaths::runningExecutable().value_or("").string());
     testing::TestDaemon daemon(VardexPaths::socketPath(), testing::scripts::answerPing());
 
     const auto report = doctor();

@@ -12,9 +12,11 @@
 
 namespace vardex::testing {
 
-void sendBytes(JsonLinesClient& client, const std::string& bytes) {
+void sendBytes(JsonLinesClient& client, const std::string& bytes) { sendBytes(client.fd(), bytes); }
+
+void sendBytes(int fd, const std::string& bytes) {
     for (std::size_t sent = 0; sent < bytes.size();) {
-        const auto count = ::send(client.fd(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const auto count = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (count <= 0) return;
         sent += static_cast<std::size_t>(count);
     }

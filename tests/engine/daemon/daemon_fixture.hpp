@@ -18,6 +18,7 @@ namespace vardex::testing {
 // talk to it. The daemon is stopped with SIGTERM and collected after every test.
 // Writes the bytes as they are, past the client's own framing.
 void sendBytes(JsonLinesClient& client, const std::string& bytes);
+void sendBytes(int fd, const std::string& bytes);
 
 class DaemonFixture : public ::testing::Test {
 protected:

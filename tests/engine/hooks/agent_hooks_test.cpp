@@ -154,6 +154,8 @@ class CommandRewriteSeam : public DaemonFixture, public ::testing::WithParamInte
 // a rewritten input from; an agent that takes none, and a denied call, get their answer as ever.
 TEST_P(CommandRewriteSeam, AnAllowedCommandCanBeRunAnotherWay) {
     startDaemon();
+    // The hook runs inside this test program; the daemon is the engine configured here.
+    ScopedEnv engineBinary("VARDEX_BIN", VARDEX_ENGINE_EXE);
     const auto* adapter = engine::agentHook(GetParam().agent);
     ASSERT_NE(adapter, nullptr);
     const auto rewrite = [](const Action& action) {

@@ -159,8 +159,17 @@ void HealthPage::redraw() {
     const auto& sandbox = s.doctor ? s.doctor->sandbox : std::nullopt;
     sandbox_->setVisible(sandbox.has_value());
     if (sandbox) setState(sandbox_, sandbox->message, sandbox->status == DoctorStatus::ok);
-    // Why a daemon that does not answer stopped, in its own words.
-    kit::showError(daemonError_, !s.connected && s.daemonLastError ? qs(UIStrings::daemonSaid(*s.daemonLastError)) : QString());
+    // Why a daemon that does not answer stopped, in its own words; an impostor on its socket
+    // first, and what a running daemon said about itself.
+    QString daemonText;
+    if (!s.connected && s.daemonUntrusted) {
+        daemonText = qs(*s.daemonUntrusted);
+    } else if (!s.connected && s.daemonLastError) {
+        daemonText = qs(UIStrings::daemonSaid(*s.daemonLastError));
+    } else if (s.connected && s.daemonNotice) {
+        daemonText = qs(*s.daemonNotice);
+    }
+    kit::showError(daemonError_, daemonText);
     kit::showError(error_, s.doctorError ? qs(*s.doctorError) : QString());
     refresh_->setEnabled(!s.refreshing);
     fixAll_->setEnabled(!s.fixingAll);

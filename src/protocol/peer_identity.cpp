@@ -1,4 +1,4 @@
-#include "daemon/peer_identity.hpp"
+#include "protocol/peer_identity.hpp"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-namespace vardex::engine {
+namespace vardex {
 
 std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path) {
     struct stat info {};
@@ -55,13 +55,30 @@ std::optional<PeerIdentity> peerIdentity(int fd, unsigned long long notAfterTick
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || credentials.pid <= 0) {
         return std::nullopt;
     }
-    PeerIdentity peer{credentials.pid, credentials.uid, std::nullopt};
+    PeerIdentity peer{credentials.pid, credentials.uid, std::nullopt, 0};
     const auto before = processStartTicks(peer.pid);
     const auto program = fileIdentity("/proc/" + std::to_string(peer.pid) + "/exe");
     const auto after = processStartTicks(peer.pid);
     // One tick of slack: the two clocks are read at different moments of the same tick.
-    if (before && after && *before == *after && *before <= notAfterTicks + 1) peer.executable = program;
+    if (before && after && *before == *after && *before <= notAfterTicks + 1) {
+        peer.executable = program;
+        peer.startTicks = *before;
+    }
     return peer;
 }
 
-}  // namespace vardex::engine
+std::optional<std::string> untrustedDaemon(int fd, const std::vector<std::filesystem::path>& engines) {
+    const auto peer = peerIdentity(fd, ticksSinceBoot());
+    if (!peer) return "the program listening there could not be identified";
+    if (peer->uid != ::geteuid()) return "the program listening there runs as another user";
+    if (!peer->executable) return "the program listening there could not be identified";
+    for (const auto& engine : engines) {
+        if (fileIdentity(engine) == peer->executable) return std::nullopt;
+    }
+    std::error_code unread;
+    const auto program = std::filesystem::read_symlink("/proc/" + std::to_string(peer->pid) + "/exe", unread);
+    return "the program listening there (" + (unread ? std::string("process ") + std::to_string(peer->pid) : program.string()) +
+           ") is not the Vardex engine";
+}
+
+}  // namespace vardex
