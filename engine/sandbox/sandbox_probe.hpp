@@ -23,4 +23,10 @@ std::optional<std::filesystem::path> findBwrap(const std::string& searchPath);
 // user namespaces switched off or any other refusal is a reason.
 SandboxAvailability probeSandbox(const std::string& searchPath);
 
+// The same, with a trial that worked remembered in `memory` for this boot and this bwrap (its path
+// and modification time): each hook call would otherwise pay for a sandbox that runs nothing. A
+// failed trial is not remembered, so a fix counts at once. What the file says only spares the
+// trial: a wrong memory makes contained commands fail to start, never run uncontained.
+SandboxAvailability rememberedProbe(const std::filesystem::path& memory, const std::string& searchPath);
+
 }  // namespace vardex::engine

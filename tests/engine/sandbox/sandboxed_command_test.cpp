@@ -8,6 +8,8 @@
 #include "engine/row_name.hpp"
 #include "hooks/sandbox_route.hpp"
 #include "sandbox/sandboxed_command.hpp"
+#include "sandbox/sandbox_probe.hpp"
+#include "support/scoped_env.hpp"
 #include "support/temp_folder.hpp"
 
 namespace vardex::engine {
@@ -63,6 +65,37 @@ TEST(SandboxedCommand, BashHandsTheOriginalTextOverWhole) {
         at += 6;
     }
     EXPECT_EQ(at, words.size());
+}
+
+// A trial sandbox that worked is not run again for the same bwrap; one that failed always is.
+TEST(RememberedProbe, RunsTheTrialOnlyWhenItsProgramChangedOrFailed) {
+    testing::TempFolder folder;
+    const auto trials = folder / "trials";
+    const auto bwrap = folder / "bwrap";
+    const auto writeBwrap = [&](int status) {
+        testing::writeScript(bwrap, "echo >>'" + trials.string() + "'; exit " + std::to_string(status));
+        std::filesystem::last_write_time(bwrap, std::filesystem::last_write_time(bwrap) + std::chrono::seconds(status + 1));
+    };
+    const auto count = [&] {
+        const auto text = testing::readFile(trials).value_or("");
+        return static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+    };
+    testing::ScopedEnv chosen("VARDEX_BWRAP", bwrap.string());
+    const auto memory = folder / "state/sandbox-trial";
+
+    std::vector<std::pair<bool, long>> seen;
+    const auto probeTwice = [&] {
+        for (int call = 0; call < 2; ++call) {
+            const bool available = rememberedProbe(memory, "").available();
+            seen.emplace_back(available, count());
+        }
+    };
+    writeBwrap(0);
+    probeTwice();
+    writeBwrap(1);
+    probeTwice();
+    using Seen = std::vector<std::pair<bool, long>>;
+    EXPECT_EQ(seen, (Seen{{true, 1}, {true, 1}, {false, 2}, {false, 3}}));
 }
 
 TEST(SandboxedCommand, NoShellWordHoldsANulByte) {
