@@ -398,6 +398,15 @@ bool tampersWithService(const CommandFacts& command, const ActionFacts& facts) {
                hasArg(command, {"stop", "disable", "mask", "kill", "edit", "revert", "link", "restart", "reload",
                                 "set-property", "daemon-reexec"});
     }
+    // Environment planted for the user's services reaches the daemon at its next start: another
+    // engine, socket or a preload. Over D-Bus it is one method call away.
+    if (program == "dbus-update-activation-environment") return true;
+    if (oneOf(program, {"busctl", "gdbus", "dbus-send", "qdbus"})) {
+        return std::any_of(command.args.begin(), command.args.end(), [](const std::string& arg) {
+            return arg.find("SetEnvironment") != std::string::npos ||
+                   arg.find("UpdateActivationEnvironment") != std::string::npos;
+        });
+    }
     if (program == "launchctl") {
         return mentions(command, engineNames) &&
                hasArg(command, {"unload", "bootout", "remove", "disable", "kill", "stop", "setenv"});
@@ -575,19 +584,8 @@ bool opensRawSocket(const ActionFacts& facts) {
     });
 }
 
-Rule rule(std::string id, std::string description, Severity severity, Outcome decision, std::string reasonUser,
-          std::string instead, std::function<bool(const ActionFacts&)> matches) {
-    Rule r;
-    r.id = std::move(id);
-    r.description = std::move(description);
-    r.severity = severity;
-    r.decision = decision;
-    r.source = "built-in";
-    r.reasonUser = std::move(reasonUser);
-    r.reasonAgent = std::move(instead);
-    r.matches = std::move(matches);
-    return r;
-}
+// Each rule of this file is a built-in one.
+constexpr auto rule = &Rule::builtIn;
 
 }  // namespace
 
@@ -919,6 +917,20 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
     auto effects = effectRules(home);
     std::move(effects.begin(), effects.end(), std::back_inserter(rules));
     return rules;
+}
+
+Rule Rule::builtIn(std::string id, std::string description, Severity severity, Outcome decision, std::string reasonUser,
+                   std::string instead, std::function<bool(const ActionFacts&)> matches) {
+    Rule r;
+    r.id = std::move(id);
+    r.description = std::move(description);
+    r.severity = severity;
+    r.decision = decision;
+    r.source = "built-in";
+    r.reasonUser = std::move(reasonUser);
+    r.reasonAgent = std::move(instead);
+    r.matches = std::move(matches);
+    return r;
 }
 
 double severityRisk(Severity severity) {

@@ -25,19 +25,8 @@ bool anyPath(const ActionFacts& facts, const std::function<bool(const PathUse&)>
     return std::any_of(facts.paths.begin(), facts.paths.end(), test);
 }
 
-Rule rule(std::string id, std::string description, Severity severity, Outcome decision, std::string reasonUser,
-          std::string instead, std::function<bool(const ActionFacts&)> matches) {
-    Rule r;
-    r.id = std::move(id);
-    r.description = std::move(description);
-    r.severity = severity;
-    r.decision = decision;
-    r.source = "built-in";
-    r.reasonUser = std::move(reasonUser);
-    r.reasonAgent = std::move(instead);
-    r.matches = std::move(matches);
-    return r;
-}
+// Each rule of this file is a built-in one.
+constexpr auto rule = &Rule::builtIn;
 
 }  // namespace
 

@@ -26,6 +26,10 @@ struct Rule {
     // forms of its story and block the plain ones); otherwise `decision`, which is the
     // outcome the listing shows.
     std::function<Outcome(const ActionFacts&)> decides;
+
+    // A rule that ships with the engine; `instead` tells the agent what to do instead.
+    static Rule builtIn(std::string id, std::string description, Severity severity, Outcome decision,
+                        std::string reasonUser, std::string instead, std::function<bool(const ActionFacts&)> matches);
 };
 
 // The risk a rule of this severity carries, in 0..1.

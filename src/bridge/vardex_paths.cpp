@@ -24,7 +24,20 @@ std::filesystem::path accountHome() {
     return "/";
 }
 
+bool switchesHonoured(bool installedBuild, const std::filesystem::path& home, const std::filesystem::path& account) {
+    if (!installedBuild) return true;
+    std::error_code ignored;
+    const auto same = std::filesystem::equivalent(home, account, ignored);
+    return !same && home.lexically_normal() != account.lexically_normal();
+}
+
 namespace {
+
+#ifdef VARDEX_INSTALLED_BUILD
+constexpr bool installedBuild = true;
+#else
+constexpr bool installedBuild = false;
+#endif
 
 // Only the layout of a macOS bundle (X.app/Contents/MacOS/program) makes an ".app" folder.
 std::optional<std::filesystem::path> enclosingBundle(const std::filesystem::path& executable) {
@@ -67,6 +80,10 @@ std::optional<std::filesystem::path> searchPath() {
 }  // namespace
 
 std::optional<std::string> env(std::string_view name) {
+    if (installedBuild && name.starts_with("VARDEX_")) {
+        const char* home = std::getenv("HOME");
+        if (!switchesHonoured(true, home && *home ? home : accountHome(), accountHome())) return std::nullopt;
+    }
     // Linux keeps one environment per process, so the live table is also the process's own map.
     const char* value = std::getenv(std::string(name).c_str());
     if (value == nullptr || *value == '\0') return std::nullopt;

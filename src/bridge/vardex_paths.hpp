@@ -50,6 +50,11 @@ std::filesystem::path defaultSocketFor(const std::filesystem::path& home);
 // The account's own home folder, whatever HOME says.
 std::filesystem::path accountHome();
 
+// Whether the VARDEX_... switches count. An agent can plant environment for the next start of the
+// app or the daemon (another engine, socket or state folder), so an installed build takes none
+// of them in the account's own home; tests and scripts run in a home of their own, where they work.
+bool switchesHonoured(bool installedBuild, const std::filesystem::path& home, const std::filesystem::path& account);
+
 // The MCP configuration files coding agents keep under HOME, in the order they are searched.
 std::vector<std::filesystem::path> mcpConfigCandidates();
 

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "bridge/vardex_paths.hpp"
 #include "policy/text_file.hpp"
 #include "store/preferences.hpp"
 #include "strings/ui_strings.hpp"
@@ -24,9 +25,8 @@ std::filesystem::path realPath(const std::filesystem::path& path) {
 }
 
 bool environmentSkips() {
-    if (std::getenv("VARDEX_CAPTURE_DIR") != nullptr) return true;
-    const char* skip = std::getenv("VARDEX_SKIP_MOVE_PROMPT");
-    return skip != nullptr && std::string_view(skip) == "1";
+    if (VardexPaths::env("VARDEX_CAPTURE_DIR")) return true;
+    return VardexPaths::env("VARDEX_SKIP_MOVE_PROMPT") == std::optional<std::string>("1");
 }
 
 // Desktop entries quote arguments with double quotes and escape these four inside them.

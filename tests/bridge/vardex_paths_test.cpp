@@ -90,5 +90,35 @@ INSTANTIATE_TEST_SUITE_P(Lookup, EngineLookupTest, ::testing::Values(
         LookupCase{"NothingAnywhere", {}, "p/bar", "@/missing", ":@/a::", ""},
         LookupCase{"EmptyEntryIsNotTheWorkingFolder", {"vardex"}, "p/bar", nullptr, "::", ""}), testing::caseName);
 
+// An installed build takes the switches only in a home that is not the account's own, the way
+// tests and scripts run; a home reached through a link or written with a trailing slash is still
+// the account's.
+struct SwitchCase {
+    const char* name;
+    bool installed;
+    const char* home;  // "@" is the account's home folder
+    bool honoured;
+};
+
+class Switches : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(Switches, AreIgnoredByAnInstalledBuildInTheAccountsHome) {
+    testing::TempFolder folder;
+    const auto account = folder / "ana";
+    fs::create_directories(account);
+    fs::create_directory_symlink(account, folder / "link");
+    std::string home = GetParam().home;
+    if (home.starts_with("@")) home = account.string() + home.substr(1);
+    if (home.starts_with("~")) home = (folder / "link").string() + home.substr(1);
+    EXPECT_EQ(VardexPaths::switchesHonoured(GetParam().installed, home, account), GetParam().honoured);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Switches, ::testing::Values(
+        SwitchCase{"DevelopmentBuild", false, "@", true},
+        SwitchCase{"InstalledInTheAccountsHome", true, "@", false},
+        SwitchCase{"InstalledWithATrailingSlash", true, "@/", false},
+        SwitchCase{"InstalledThroughALink", true, "~", false},
+        SwitchCase{"InstalledInATestHome", true, "/tmp/vdx-test-home", true}), testing::caseName);
+
 }  // namespace
 }  // namespace vardex

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "bridge/vardex_paths.hpp"
 #include "ui/widgets/qt_text.hpp"
 
 namespace vardex::ui {
@@ -82,8 +83,7 @@ std::optional<PreferenceValue> decodePreference(const QString& text) {
 }
 
 QString SettingsPreferences::domainFromEnvironment() {
-    const char* suite = std::getenv("VARDEX_DEFAULTS_SUITE");
-    if (suite && *suite) return QString::fromLocal8Bit(suite);
+    if (const auto suite = VardexPaths::env("VARDEX_DEFAULTS_SUITE")) return QString::fromStdString(*suite);
     return QStringLiteral("vardex-bar");
 }
 
