@@ -969,7 +969,9 @@ ActionFacts factsOf(const Action& action, const std::string& home) {
                        facts.mcpServer = call.server;
                        facts.mcpTool = call.tool;
                        facts.mcpArgs = json_form::toJson(call.argsJson);
-                       facts.raw = call.server + " " + call.tool + " " + facts.mcpArgs.dump();
+                       // Arguments that are not UTF-8 are read with the bad bytes replaced, not thrown on.
+                       facts.raw = call.server + " " + call.tool + " " +
+                                   facts.mcpArgs.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
                        collectMcpArguments(facts.mcpArgs, collector, toolChanges(call.tool), 0, "");
                        std::vector<std::string> lines;
                        mcpCommandLines(facts.mcpArgs, 0, lines);

@@ -13,7 +13,9 @@ nlohmann::json actionWithoutContext(const Action& action) {
     return object;
 }
 
-std::string exactActionKey(const Action& action) { return actionWithoutContext(action).dump(); }
+std::string exactActionKey(const Action& action) {
+    return actionWithoutContext(action).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
 
 std::string summarizeAction(const Action& action) {
     struct Summary {
