@@ -1,6 +1,5 @@
 #include <charconv>
 #include <chrono>
-#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -9,6 +8,7 @@
 #include "activity/audit_log_entry.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "cli/commands.hpp"
+#include "core/audit_log.hpp"
 #include "core/engine_policy.hpp"
 #include "core/policy_replay.hpp"
 #include "core/policy_validation.hpp"
@@ -34,14 +34,6 @@ std::optional<std::chrono::seconds> period(std::string_view text) {
     if (unit == 'd') return std::chrono::hours(24 * count);
     if (unit == 'h') return std::chrono::hours(count);
     return std::nullopt;
-}
-
-std::string logTimestamp(std::chrono::system_clock::time_point at) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[32];
-    return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc));
 }
 
 nlohmann::json differenceJson(const ReplayDifference& difference) {

@@ -255,14 +255,18 @@ std::string hmacHex(std::string_view key, std::string_view message) {
     return lowerHex(digest, length);
 }
 
-AuditRecord auditRecordFor(const Action& action, const Decision& decision, std::optional<std::string> approver,
-                           std::chrono::system_clock::time_point now) {
-    AuditRecord record;
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+std::string logTimestamp(std::chrono::system_clock::time_point at) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char text[32];
-    record.ts = std::string(text, std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc));
+    return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc));
+}
+
+AuditRecord auditRecordFor(const Action& action, const Decision& decision, std::optional<std::string> approver,
+                           std::chrono::system_clock::time_point now) {
+    AuditRecord record;
+    record.ts = logTimestamp(now);
     record.agent = action.context.agent;
     record.session = action.context.sessionId;
     record.action = json_form::toJson(action);

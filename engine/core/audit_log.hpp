@@ -33,6 +33,9 @@ struct AuditRecord {
 
 // The line for one decision on an action: now in UTC to the second, the agent and session
 // from the action's context, the action without its context.
+// A time as the log writes it: UTC to the second, e.g. 2026-12-06T09:15:02Z. Text order is time order.
+std::string logTimestamp(std::chrono::system_clock::time_point at);
+
 AuditRecord auditRecordFor(const Action& action, const Decision& decision, std::optional<std::string> approver,
                            std::chrono::system_clock::time_point now);
 

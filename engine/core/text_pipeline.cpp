@@ -29,12 +29,12 @@ std::optional<std::string> printfOutput(const std::vector<std::string>& args) {
             out += format[i];
             continue;
         }
-        const char spec = format[++i];
-        if (spec == '%') {
+        const char conversion = format[++i];
+        if (conversion == '%') {
             out += '%';
-        } else if (spec == 's' || spec == 'b' || spec == 'd' || spec == 'c') {
+        } else if (conversion == 's' || conversion == 'b' || conversion == 'd' || conversion == 'c') {
             const std::string value = next < args.size() ? args[next++] : "";
-            out += spec == 'b' ? unescapePrintf(value) : spec == 'c' ? value.substr(0, 1) : value;
+            out += conversion == 'b' ? unescapePrintf(value) : conversion == 'c' ? value.substr(0, 1) : value;
         } else {
             return std::nullopt;
         }
