@@ -1,5 +1,6 @@
 #include "sandbox/sandbox_surroundings.hpp"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <sstream>
@@ -32,6 +33,13 @@ constexpr std::array readableInSecrets = std::to_array<std::string_view>({".ssh/
 
 // The desktop's sockets that live on disk; abstract ones go with the network namespace.
 constexpr std::array desktopSocketFolders = std::to_array<std::string_view>({"/tmp/.X11-unix", "/tmp/.ICE-unix"});
+
+// What marks the top of an installed package or a checked-out server.
+constexpr std::array packageManifests = std::to_array<std::string_view>({
+    "package.json", "pyproject.toml", "setup.py", "Cargo.toml", "go.mod", "deno.json",
+});
+// How far above its file a package's top is looked for (node_modules/pkg/dist/bin/x.js).
+constexpr int packageDepth = 6;
 
 bool present(const fs::path& path) {
     std::error_code code;
@@ -94,7 +102,24 @@ fs::path expandHome(const std::string& place, const fs::path& home) {
     return place;
 }
 
+bool withinSecret(const fs::path& place, const fs::path& home) {
+    return std::any_of(secretPlaces().begin(), secretPlaces().end(),
+                       [&](const SecretPlace& secret) { return within(place, real(home / secret.relative)); });
+}
+
 }  // namespace
+
+fs::path packageFolder(const fs::path& file, const fs::path& home) {
+    const auto own = file.parent_path();
+    auto folder = own;
+    for (int up = 0; up < packageDepth && folder != home && folder != folder.root_path() && !folder.empty(); ++up) {
+        for (const auto manifest : packageManifests) {
+            if (present(folder / manifest)) return folder;
+        }
+        folder = folder.parent_path();
+    }
+    return own;
+}
 
 fs::path projectFolder(const fs::path& workingFolder) {
     for (auto folder = workingFolder; !folder.empty(); folder = folder.parent_path()) {
@@ -140,6 +165,11 @@ SandboxPlan planSandbox(const SandboxSurroundings& s) {
     for (const auto& place : secretPlaces()) planner.add(home / place.relative, SandboxAccess::hidden);
     for (const auto& place : s.protectedPlaces) planner.add(expandHome(place.string(), home), SandboxAccess::hidden);
     for (const auto file : readableInSecrets) planner.add(home / file, SandboxAccess::readOnly);
+    // Keys and tokens are no program's files, whatever a server's arguments name.
+    for (const auto& file : s.programFiles) {
+        const auto folder = packageFolder(real(file), home);
+        if (!withinSecret(folder, home)) planner.add(folder, SandboxAccess::readOnly);
+    }
 
     if (s.runtimeFolder) planner.add(*s.runtimeFolder, SandboxAccess::hidden);
     // The daemon's folder goes whole, so a socket made anew while the command runs stays out of
