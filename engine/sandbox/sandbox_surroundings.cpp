@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/secret_catalogue.hpp"
+#include "sandbox/real_paths.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -51,13 +52,6 @@ bool isFolder(const fs::path& path) {
     return fs::is_directory(path, code);
 }
 
-// The place itself, symbolic links followed, so nesting is judged on what is really mounted.
-fs::path real(const fs::path& path) {
-    std::error_code code;
-    auto resolved = fs::weakly_canonical(path, code);
-    return code ? path.lexically_normal() : resolved;
-}
-
 bool within(const fs::path& inner, const fs::path& outer) {
     auto [end, ignored] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
     return end == outer.end();
@@ -65,16 +59,17 @@ bool within(const fs::path& inner, const fs::path& outer) {
 
 class Planner {
 public:
-    explicit Planner(SandboxPlan& plan) : plan_(plan) {}
+    Planner(SandboxPlan& plan, RealPaths& paths) : plan_(plan), paths_(paths) {}
 
+    // The place itself, symbolic links followed, so nesting is judged on what is really mounted.
     void add(const fs::path& path, SandboxAccess access) {
-        if (path.empty() || !path.is_absolute() || !present(path)) return;
-        const auto place = real(path);
-        plan_.mounts.push_back({place, access, isFolder(place)});
+        if (path.empty()) return;
+        if (const auto place = paths_.find(path)) plan_.mounts.push_back({place->path, access, place->folder});
     }
 
 private:
     SandboxPlan& plan_;
+    RealPaths& paths_;
 };
 
 // The git folders a command must not change: hooks and configuration run code at the next git
@@ -102,9 +97,10 @@ fs::path expandHome(const std::string& place, const fs::path& home) {
     return place;
 }
 
-bool withinSecret(const fs::path& place, const fs::path& home) {
-    return std::any_of(secretPlaces().begin(), secretPlaces().end(),
-                       [&](const SecretPlace& secret) { return within(place, real(home / secret.relative)); });
+bool withinSecret(const fs::path& place, const fs::path& home, RealPaths& paths) {
+    return std::any_of(secretPlaces().begin(), secretPlaces().end(), [&](const SecretPlace& secret) {
+        return within(place, paths.real(home / secret.relative));
+    });
 }
 
 }  // namespace
@@ -133,7 +129,9 @@ SandboxPlan planSandbox(const SandboxSurroundings& s) {
     SandboxPlan plan;
     plan.workingFolder = s.workingFolder;
     plan.network = s.settings.network;
-    Planner planner(plan);
+    RealPaths paths;
+    Planner planner(plan, paths);
+    const auto real = [&paths](const fs::path& path) { return paths.real(path); };
     const auto home = real(s.home);
 
     planner.add("/tmp", SandboxAccess::writable);
@@ -168,7 +166,7 @@ SandboxPlan planSandbox(const SandboxSurroundings& s) {
     // Keys and tokens are no program's files, whatever a server's arguments name.
     for (const auto& file : s.programFiles) {
         const auto folder = packageFolder(real(file), home);
-        if (!withinSecret(folder, home)) planner.add(folder, SandboxAccess::readOnly);
+        if (!withinSecret(folder, home, paths)) planner.add(folder, SandboxAccess::readOnly);
     }
 
     if (s.runtimeFolder) planner.add(*s.runtimeFolder, SandboxAccess::hidden);
