@@ -103,8 +103,8 @@ bool withinSecret(const fs::path& place, const fs::path& home, RealPaths& paths)
     });
 }
 
-}  // namespace
-
+// The folder a program file belongs to: the nearest one above it, below the home and the root,
+// with a package's manifest, else the file's own folder.
 fs::path packageFolder(const fs::path& file, const fs::path& home) {
     const auto own = file.parent_path();
     auto folder = own;
@@ -116,6 +116,8 @@ fs::path packageFolder(const fs::path& file, const fs::path& home) {
     }
     return own;
 }
+
+}  // namespace
 
 fs::path projectFolder(const fs::path& workingFolder) {
     for (auto folder = workingFolder; !folder.empty(); folder = folder.parent_path()) {

@@ -36,10 +36,6 @@ std::filesystem::path projectFolder(const std::filesystem::path& workingFolder);
 // own files) read-only; the desktop's and the daemon's sockets hidden. A project that is the home
 // folder or above it is not writable: `rm -rf ~` must fail there too. The program's own package
 // folders are readable even inside a protected folder, never inside a secret of the catalogue.
-// The folder a program file belongs to: the nearest one above it, below the home and the root,
-// with a package's manifest (package.json, pyproject.toml, ...), else the file's own folder.
-std::filesystem::path packageFolder(const std::filesystem::path& file, const std::filesystem::path& home);
-
 SandboxPlan planSandbox(const SandboxSurroundings& surroundings);
 
 }  // namespace vardex::engine
