@@ -1,6 +1,8 @@
 #include "ui/screens/main_window/sidebar.hpp"
 
+#include <QEvent>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 
 #include "store/preferences.hpp"
 #include "strings/ui_strings.hpp"
@@ -25,6 +27,20 @@ QIcon entryIcon(std::string_view symbol, const QPalette& palette) {
 }
 
 constexpr int pageRole = Qt::UserRole + 1;
+constexpr int symbolRole = Qt::UserRole + 2;
+
+// The selected entry is one highlighted row, its glyph inside the highlight: styles that draw
+// the selection behind the text alone would leave the glyph in a box of its own beside it.
+class EntryDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->showDecorationSelected = true;
+    }
+};
 
 bool preferenceSet(const Preferences& preferences, const std::string& key) {
     const auto value = preferences.value(key);
@@ -42,12 +58,14 @@ Sidebar::Sidebar(const Preferences& preferences, QWidget* parent) : QListWidget(
     setSpacing(2);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setItemDelegate(new EntryDelegate(this));
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
     viewport()->setBackgroundRole(QPalette::Window);
     for (const auto page : VardexPages::visiblePages) {
         auto* item = new QListWidgetItem(entryIcon(symbolName(page), palette()), qs(UIStrings::pageTitle(page)), this);
         item->setData(pageRole, static_cast<int>(page));
+        item->setData(symbolRole, qs(symbolName(page)));
         item->setSizeHint(QSize(0, 36));
     }
     if (preferenceSet(preferences, "talkPreview")) {
@@ -55,6 +73,7 @@ Sidebar::Sidebar(const Preferences& preferences, QWidget* parent) : QListWidget(
         auto* talk = new QListWidgetItem(entryIcon("sparkles", palette()), text, this);
         talk->setFlags(Qt::NoItemFlags);
         talk->setData(pageRole, -1);
+        talk->setData(symbolRole, QStringLiteral("sparkles"));
         talk->setSizeHint(QSize(0, 36));
     }
     connect(this, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
@@ -62,6 +81,14 @@ Sidebar::Sidebar(const Preferences& preferences, QWidget* parent) : QListWidget(
         const int page = item->data(pageRole).toInt();
         if (page >= 0) Q_EMIT pageChosen(static_cast<VardexPage>(page));
     });
+}
+
+void Sidebar::changeEvent(QEvent* event) {
+    QListWidget::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange) return;
+    for (int row = 0; row < count(); ++row) {
+        item(row)->setIcon(entryIcon(utf8(item(row)->data(symbolRole).toString()), palette()));
+    }
 }
 
 void Sidebar::select(VardexPage page) {
