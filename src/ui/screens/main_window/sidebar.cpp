@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QSignalBlocker>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 #include "store/preferences.hpp"
@@ -29,17 +30,47 @@ QIcon entryIcon(std::string_view symbol, const QPalette& palette) {
 constexpr int pageRole = Qt::UserRole + 1;
 constexpr int symbolRole = Qt::UserRole + 2;
 
-// The selected entry is one highlighted row, its glyph inside the highlight: styles that draw
-// the selection behind the text alone would leave the glyph in a box of its own beside it.
+// An entry is its glyph and title; the selected one sits on one rounded highlight, inset from
+// the edges, its glyph inside it (styles that highlight the text alone leave the glyph in a box
+// of its own).
 class EntryDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        option->showDecorationSelected = true;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem entry(option);
+        initStyleOption(&entry, index);
+        const bool selected = entry.state.testFlag(QStyle::State_Selected);
+        const bool enabled = entry.state.testFlag(QStyle::State_Enabled) && (index.flags() & Qt::ItemIsEnabled);
+        const QRect box = entry.rect.adjusted(inset, 1, -inset, -1);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        if (selected) {
+            painter->setBrush(entry.palette.color(QPalette::Highlight));
+            painter->drawRoundedRect(box, 6, 6);
+        } else if (enabled && entry.state.testFlag(QStyle::State_MouseOver)) {
+            QColor hover = entry.palette.color(QPalette::Highlight);
+            hover.setAlpha(40);
+            painter->setBrush(hover);
+            painter->drawRoundedRect(box, 6, 6);
+        }
+        const QSize glyph = entry.decorationSize;
+        const QRect glyphBox(box.left() + padding, box.center().y() - glyph.height() / 2, glyph.width(), glyph.height());
+        entry.icon.paint(painter, glyphBox, Qt::AlignCenter,
+                         selected ? QIcon::Selected : (enabled ? QIcon::Normal : QIcon::Disabled));
+        const QRect textBox = box.adjusted(padding + glyph.width() + padding, 0, -padding, 0);
+        const QPalette::ColorGroup group = enabled ? QPalette::Active : QPalette::Disabled;
+        painter->setPen(entry.palette.color(group, selected ? QPalette::HighlightedText : QPalette::WindowText));
+        painter->setFont(entry.font);
+        painter->drawText(textBox, Qt::AlignVCenter | Qt::AlignLeft,
+                          entry.fontMetrics.elidedText(entry.text, Qt::ElideRight, textBox.width()));
+        painter->restore();
     }
+
+private:
+    static constexpr int inset = 8;
+    static constexpr int padding = 10;
 };
 
 bool preferenceSet(const Preferences& preferences, const std::string& key) {
