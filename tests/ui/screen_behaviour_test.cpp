@@ -92,6 +92,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, PopoverActions, ::testing::Values(
 // and another start of the app brings the window back after it was closed.
 TEST(PopoverWindow, QuitAsksFirstAndAClosedWindowComesBack) {
     ScreenHarness screens;
+    // Started already: the window's showing asks for no start-up of its own here.
+    screens.store().running.set(true);
     MenuBarStatus status(screens.context());
     ASSERT_FALSE(status.hasTray());
     QSignalSpy quits(&status, &MenuBarStatus::quitRequested);

@@ -155,7 +155,7 @@ void ActivityPage::redraw() {
         remove->setAccessibleName(rowName(UIStrings::v3Delete, said));
         line->addWidget(mark, 0, Qt::AlignTop);
         line->addLayout(texts, 1);
-        line->addWidget(why, 0, Qt::AlignTop);
+        // "Details" stands before "Why?", so "Why?" and "Delete" keep their columns on every row.
         if (entry.decision == Outcome::deny) {
             auto* details = kit::button("rowDetails", UIStrings::details, row);
             details->setAccessibleName(rowName(UIStrings::details, said));
@@ -165,6 +165,7 @@ void ActivityPage::redraw() {
                 store().publish();
             });
         }
+        line->addWidget(why, 0, Qt::AlignTop);
         line->addWidget(remove, 0, Qt::AlignTop);
         rowColumn->addLayout(line);
 
