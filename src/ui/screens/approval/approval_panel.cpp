@@ -221,6 +221,12 @@ ApprovalPanel::ApprovalPanel(ScreenContext& context, QWidget* parent)
     buttons->addWidget(allow_);
     column->addWidget(arming_);
     column->addLayout(buttons);
+    // Tab walks down the page, and reaches the safe answer before the one that lets it run.
+    QWidget::setTabOrder(summary_, why_);
+    QWidget::setTabOrder(why_, helper_->findChild<QToolButton*>(QStringLiteral("helperAsk")));
+    QWidget::setTabOrder(helper_->findChild<QToolButton*>(QStringLiteral("helperAsk")), deny_);
+    QWidget::setTabOrder(deny_, allow_);
+    QWidget::setTabOrder(allow_, open_);
 
     auto* emptyColumn = new QVBoxLayout(empty_);
     emptyColumn->setContentsMargins(24, 24, 24, 24);
@@ -307,8 +313,8 @@ void ApprovalPanel::redraw() {
                                   : std::string(UIStrings::approvalWorkingFolder) + " " + request.agent.cwd);
         folder_->setVisible(!request.agent.cwd.empty());
         summary_->setPlainText(visible(request.actionSummary));
-        helper_->setTexts({UIStrings::approvalHelperPrompt(story.headline),
-                           std::string(story.why) + " " + std::string(story.allowOnce)});
+        // A new question is a new subject, even under the same rule: the last answer goes.
+        helper_->startOver({UIStrings::approvalHelperPrompt(story.headline), UIStrings::storyFallback(story)});
         fitSummary();
         if (isVisible()) gate_->arm();
     }

@@ -14,6 +14,7 @@
 #include "ui/widgets/arming_gate.hpp"
 #include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/row_name.hpp"
 #include "ui/widgets/theme.hpp"
 
 namespace vardex::ui {
@@ -81,6 +82,11 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
     small.setPointSizeF(small.pointSizeF() * 0.9);
     alwaysWhy_->setFont(small);
     // A critical question is never offered "Always allow".
+    // Each row's answers are told apart by the question they answer.
+    const QString question = agent_->text() + QStringLiteral(" ") + summary_->accessibleName();
+    allowOnce_->setAccessibleName(rowName(UIStrings::allowThisTime, question));
+    alwaysAllow_->setAccessibleName(rowName(UIStrings::alwaysAllow, question));
+    block_->setAccessibleName(rowName(UIStrings::block, question));
     alwaysAllow_->setVisible(request_.offersAlwaysAllow());
     alwaysWhy_->setVisible(request_.offersAlwaysAllow());
 
@@ -119,6 +125,8 @@ void PendingRow::redraw(const PendingAsk& ask, TimePoint now) {
 }
 
 void PendingRow::rearm() { gate_->arm(); }
+
+std::vector<QWidget*> PendingRow::answersInTabOrder() const { return {block_, allowOnce_, alwaysAllow_}; }
 
 void PendingRow::syncButtons() {
     for (auto* button : {allowOnce_, alwaysAllow_, block_}) button->setEnabled(gate_->open());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QFrame>
 
 #include "store/pending_ask.hpp"
@@ -27,6 +29,8 @@ public:
     void redraw(const PendingAsk& ask, TimePoint now);
     // The row now stands where another question was: a click aimed at that one must not land here.
     void rearm();
+    // The answers in the order Tab reaches them: the safe one first.
+    std::vector<QWidget*> answersInTabOrder() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

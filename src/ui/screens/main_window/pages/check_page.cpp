@@ -68,7 +68,7 @@ CheckPage::CheckPage(ScreenContext& context, QWidget* parent) : Page(context, Va
     inputs_->addWidget(formPage(inputs_, {{UIStrings::toolServer, server_}, {UIStrings::toolName, tool_},
                                           {UIStrings::toolDetails, json_}}));
     formColumn->addWidget(inputs_);
-    auto* run = kit::symbolButton("runCheck", UIStrings::runCheck, "play.fill", formCard, true);
+    auto* run = kit::symbolButton("runCheck", UIStrings::testAction, "play.fill", formCard, true);
     formColumn->addWidget(run, 0, Qt::AlignRight);
     column().addWidget(formCard);
 
