@@ -13,6 +13,7 @@
 #include <date/date.h>
 
 #include "core/audit_log.hpp"
+#include "core/command_breakdown.hpp"
 #include "core/evaluator.hpp"
 #include "daemon/action_record.hpp"
 #include "daemon/evaluate_message.hpp"
@@ -371,7 +372,9 @@ void DaemonServer::evaluateFor(std::uint64_t agent, const Action& action) {
     }
 
     const std::string id = newQuestionId();
-    OpenQuestion question{agent, action, decision, approvalRequest(id, action, decision),
+    ApprovalRequest request = approvalRequest(id, action, decision);
+    request.breakdown = commandBreakdown(action, policy, decision);
+    OpenQuestion question{agent, action, decision, std::move(request),
                           Clock::now() + std::chrono::seconds(std::max(0, policy.askTimeoutSeconds))};
     broadcast(IpcMessage::approvalRequest(question.request));
     questions_.emplace(id, std::move(question));

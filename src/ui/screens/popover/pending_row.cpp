@@ -12,6 +12,7 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/widgets/arming_gate.hpp"
+#include "ui/widgets/command_breakdown_view.hpp"
 #include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/row_name.hpp"
@@ -47,6 +48,7 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
       gate_(new ArmingGate(store.queue(), this)),
       agent_(new QLabel(this)),
       summary_(new QLabel(this)),
+      breakdown_(new CommandBreakdownView(true, this)),
       countdown_(new QLabel(this)),
       allowOnce_(answerButton(UIStrings::allowThisTime, "pendingAllowOnce", this)),
       alwaysAllow_(answerButton(UIStrings::alwaysAllow, "pendingAlwaysAllow", this)),
@@ -95,6 +97,7 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
     column->setSpacing(4);
     column->addWidget(agent_);
     column->addWidget(summary_);
+    column->addWidget(breakdown_);
     column->addWidget(countdown_);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
@@ -110,6 +113,7 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
     connect(alwaysAllow_, &QPushButton::clicked, this, [this] { answer(ApprovalVerdict::alwaysAllow); });
     connect(block_, &QPushButton::clicked, this, [this] { answer(ApprovalVerdict::deny); });
     connect(gate_, &ArmingGate::changed, this, &PendingRow::syncButtons);
+    breakdown_->setParts(request_.breakdown);
     redraw(ask, store.now);
     gate_->arm();
 }
