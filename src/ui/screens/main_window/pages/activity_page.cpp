@@ -102,7 +102,7 @@ ActivityPage::ActivityPage(ScreenContext& context, QWidget* parent) : Page(conte
         store().v3Delete(ids);
     });
     connect(undo, &QPushButton::clicked, this, [this] { store().v3Undo(); });
-    ready();
+    ready({StoreSlice::clock, StoreSlice::activity});
 }
 
 void ActivityPage::showEvent(QShowEvent* event) {
@@ -118,6 +118,11 @@ void ActivityPage::redraw() {
     toast_->setVisible(!s.v3UndoIds.empty());
     empty_->setVisible(groups.empty());
 
+    std::vector<std::string> shown;
+    for (const auto& group : groups) {
+        shown.push_back(group.id() + ' ' + std::to_string(group.count()) + (expanded_.contains(group.id()) ? " open" : ""));
+    }
+    if (!kit::differs(drawnRows_, std::move(shown))) return;
     kit::clear(rows_);
     int index = 0;
     for (const auto& group : groups) {

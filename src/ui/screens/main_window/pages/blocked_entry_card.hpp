@@ -17,8 +17,10 @@ class BlockedEntryCard final : public QFrame {
 public:
     BlockedEntryCard(ScreenContext& context, QWidget* parent);
 
-private:
+    // Drawn by the page that holds it, when the page redraws.
     void redraw();
+
+private:
 
     ScreenContext& context_;
     QLabel* sentence_;

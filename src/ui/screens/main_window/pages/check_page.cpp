@@ -99,7 +99,7 @@ CheckPage::CheckPage(ScreenContext& context, QWidget* parent) : Page(context, Va
         copyInputs();
         store().runCheck();
     });
-    ready();
+    ready({StoreSlice::screens});
 }
 
 void CheckPage::copyInputs() {
