@@ -248,7 +248,6 @@ void SettingsPage::redraw() {
     const auto toggle = s.connected ? UIStrings::turnOffProtection : UIStrings::turnOnProtection;
     kit::showBusy(protection_, s.startingProtection, toggle, UIStrings::starting);
     protection_->setAccessibleName(qs(toggle));
-    protection_->setEnabled(!s.startingProtection && !s.busy);
     const QString setupError = s.setupError ? qs(*s.setupError) : QString();
     kit::showError(loginError_, loginAskedLast_ ? setupError : QString());
     kit::showError(protectionError_, loginAskedLast_ ? QString() : setupError);
