@@ -5,19 +5,26 @@
 #include <benchmark/benchmark.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
+#include "bridge/vardex_paths.hpp"
 #include "protocol/line_codec.hpp"
 #include "store/vardex_store.hpp"
 #include "support/daemon_lines.hpp"
@@ -75,7 +82,8 @@ void BM_ApprovalLineToPanelShown(benchmark::State& state) {
     vt::RecordingNotifier notifier;
     ui::QtWindowHost windows;
     vardex::ui::NoHelperModel helper;
-    auto store = vardex::VardexStore::make({queue, background, preferences, notifier, windows});
+    const vardex::StoreOptions options;
+    auto store = vardex::VardexStore::make({queue, background, preferences, notifier, windows}, options);
     ui::StoreWatcher watcher(*store);
     ui::ScreenContext context{*store, watcher, preferences, helper};
     windows.setFactory(ui::WindowKind::approval, [&] { return std::make_unique<ui::ApprovalPanel>(context); });
@@ -138,6 +146,72 @@ void BM_StartToTrayIconShown(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StartToTrayIconShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// User plus system CPU time of this process, all its threads, in seconds.
+double ownCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// `count` lines of today's activity, each a different command, written after the app's first run.
+void writeActivityLog(int count) {
+    const auto at = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + 2s;
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char ts[32];
+    std::strftime(ts, sizeof ts, "%FT%TZ", &utc);
+    std::string text;
+    for (int line = 0; line < count; ++line) {
+        const bool denied = line % 3 == 0;
+        text += std::string(R"({"ts":")") + ts + R"(","agent":")" + (line % 2 ? "claude" : "cursor") +
+                R"(","session":"s1","action":{"raw":"ls folder-)" + std::to_string(line) + R"("},"decision":")" +
+                (denied ? "deny" : "allow") + "\"" + (denied ? R"(,"rule_id":"destructive.rm_home_root")" : "") +
+                R"(,"hash":"h)" + std::to_string(line) + "\"}\n";
+    }
+    const auto file = vardex::VardexPaths::auditLogURL();
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << text;
+}
+
+// The app left alone with its main window open on a full activity page: the clock ticks every
+// second and the store rereads its reports every fifteen; the page should cost next to nothing.
+void BM_IdleActivityPageOpenFor30Seconds(benchmark::State& state) {
+    vt::TempHome home;
+    vt::ScopedEnv noAutostart("VARDEX_NO_AUTOSTART", "1");
+    vt::ScopedEnv skipOnboarding("VARDEX_SKIP_ONBOARDING", "1");
+    vt::ScopedEnv skipConsent("VARDEX_SKIP_CONSENT", "1");
+    vt::ScopedEnv bin("VARDEX_BIN", VARDEX_ENGINE_EXE);
+    vt::ScopedEnv noMenuOffer("VARDEX_SKIP_MOVE_PROMPT", "1");
+    for (auto _ : state) {
+        auto app = std::make_unique<ui::VardexBarApp>();
+        writeActivityLog(300);
+        auto& store = app->store();
+        store.page = vardex::VardexPage::activity;
+        store.openDashboardWindow();
+        store.refreshAuditFeed();
+        const bool shown = spinUntil([&] {
+            auto* window = app->windows().existing(ui::WindowKind::dashboard);
+            return window && window->isVisible() && !window->findChildren<QLabel*>(QStringLiteral("rowSentence")).isEmpty();
+        });
+        if (!shown) {
+            state.SkipWithError("the activity page did not show its rows");
+            break;
+        }
+        spinUntil([] { return false; }, 3s);  // start-up readings settle
+        const double before = ownCpuSeconds();
+        QEventLoop idle;
+        QTimer::singleShot(30s, &idle, &QEventLoop::quit);
+        idle.exec();
+        state.counters["cpu_percent"] = (ownCpuSeconds() - before) / 30.0 * 100.0;
+        state.SetIterationTime(30);
+        app.reset();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_IdleActivityPageOpenFor30Seconds)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 // ---- the built app, idle and connected to the reference engine's daemon -----------------------
 

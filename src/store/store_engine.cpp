@@ -38,7 +38,7 @@ void VardexStore::refreshDoctorThen(std::function<void(VardexStore&)> then) {
     const auto reading = ++readingsStarted_;
     ++doctorReadingsRunning_;
     checkingHealth = true;
-    publish();
+    publish({StoreSlice::engine});
     runThenApply(
         WorkPriority::utility, [limit = options_.engineTimeLimit] { return DoctorClient::run(limit); },
         [reading, then = std::move(then)](VardexStore& store, Result<DoctorReport, DoctorClientError> report) {
@@ -54,7 +54,7 @@ void VardexStore::refreshDoctorThen(std::function<void(VardexStore&)> then) {
                 }
                 store.daemonLastError = lastDaemonError();
             }
-            store.publish();
+            store.publish({StoreSlice::engine});
             if (then) then(store);
         });
 }

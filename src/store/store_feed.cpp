@@ -127,7 +127,7 @@ void VardexStore::mergeAuditIntoFeed(const std::vector<AuditLogEntry>& entries) 
         if (!known) feed.push_back(event);
     }
     if (feed.size() > feedLimit) feed.resize(feedLimit);
-    publish();
+    publish({StoreSlice::activity});
 }
 
 std::vector<AuditLogEntry> VardexStore::filteredAuditEntries() const {

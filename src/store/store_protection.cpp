@@ -231,6 +231,12 @@ void VardexStore::uninstallAll() {
 void VardexStore::setStartAtLogin(bool on) {
     startAtLogin = on;
     ++loginChanges_;
+    if (changingStartAtLogin) {
+        // One hand-over at a time, so the service manager ends up with the last choice made.
+        loginWaiting_ = on;
+        publish();
+        return;
+    }
     changingStartAtLogin = true;
     publish();
     inBackground(WorkPriority::userInitiated, [on](std::weak_ptr<VardexStore> weak) {
@@ -243,6 +249,10 @@ void VardexStore::setStartAtLogin(bool on) {
         queue.post([store = std::move(store), outcome = std::move(outcome), on] {
             ++store->loginChanges_;
             store->changingStartAtLogin = false;
+            if (const auto next = std::exchange(store->loginWaiting_, std::nullopt); next && *next != on) {
+                store->setStartAtLogin(*next);
+                return;
+            }
             if (outcome) {
                 store->lastMessage = std::string(on ? UIStrings::willStartAtLogin : UIStrings::willNotStartAtLogin);
             } else {

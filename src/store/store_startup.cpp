@@ -69,7 +69,8 @@ void VardexStore::initialise() {
 
 void VardexStore::addObserver(Observer observer) { observers_.push_back(std::move(observer)); }
 
-void VardexStore::publish() {
+void VardexStore::publish(StoreSlices changed) {
+    revisions_.bump(changed);
     withdrawNoticesOfSettledAsks();
     for (const auto& observer : observers_) observer();
 }
@@ -136,7 +137,8 @@ void VardexStore::tick() {
         options_.calendar.rereadZone();
         zoneReadAt_ = now;
     }
-    if (pausedUntil && *pausedUntil <= now) {
+    const bool pauseEnded = pausedUntil && *pausedUntil <= now;
+    if (pauseEnded) {
         pausedUntil.reset();
         persistPauseState();
     }
@@ -147,7 +149,8 @@ void VardexStore::tick() {
     for (const auto& ask : expired) respond(ask.request, ApprovalVerdict::deny, "timeout");
     writeStatusFile();
     pollCommandFile();
-    publish();
+    // Most seconds only the clock moved: screens move their countdowns, not their rows.
+    publish(pauseEnded || !expired.empty() ? StoreSlices::all() : StoreSlices{StoreSlice::clock});
 }
 
 VardexIconState VardexStore::iconState() const { return iconStateFor(isPaused(), isProtectedNow(), !pending.empty()); }

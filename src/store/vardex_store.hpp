@@ -36,6 +36,7 @@
 #include "store/icon_state.hpp"
 #include "store/pending_ask.hpp"
 #include "store/running_flag.hpp"
+#include "store/slice_revisions.hpp"
 #include "store/store_ports.hpp"
 #include "strings/vardex_page.hpp"
 
@@ -66,7 +67,10 @@ public:
     // ---- observers -------------------------------------------------------------------------
     using Observer = std::function<void()>;
     void addObserver(Observer observer);
-    void publish();
+    // Tells the observers that the named slices changed; without an argument, everything may have.
+    void publish(StoreSlices changed = StoreSlices::all());
+    // How far each slice has moved; screens compare these with what they drew from.
+    const SliceRevisions& revisions() const { return revisions_; }
     // The main queue the store runs on; screens time their own short delays (an arming second)
     // on it, so they follow the same clock as the store's countdowns.
     MainQueue& queue() const { return ports_.queue; }
@@ -326,6 +330,7 @@ private:
     LogHeadTally auditHeadTally_;
     std::unique_ptr<ProtectionService> service_;
     std::vector<Observer> observers_;
+    SliceRevisions revisions_;
     std::optional<TimePoint> firstRunAt_;
     // When `tick` last had the time zone read again.
     std::optional<TimePoint> zoneReadAt_;
@@ -379,6 +384,8 @@ private:
     // ended): a reading taken before a change holds what the disk said before it.
     std::uint64_t ruleChanges_ = 0;
     std::uint64_t loginChanges_ = 0;
+    // The login choice asked for while another was being handed over; it goes next.
+    std::optional<bool> loginWaiting_;
 
     // Runs `work` on the background port, then `apply(store, result)` on the main queue while
     // the store lives. The background side never holds the store, so the store is never

@@ -186,6 +186,7 @@ inline constexpr std::string_view off = "Off";
 inline constexpr std::string_view offTurnOn = "Protection is off. Turn it on?";
 inline constexpr std::string_view on = "On";
 inline constexpr std::string_view onDeviceFooter = "100% on-device · Your data sent: none";
+inline constexpr std::string_view checking = "Checking…";
 inline constexpr std::string_view checkReceiptTitle = "Check a receipt";
 inline constexpr std::string_view checkReceiptWhy =
     "Each daily receipt ends with the activity log's head: how many entries it held and the start of the last "
@@ -268,6 +269,7 @@ inline constexpr std::string_view search = "Search";
 inline constexpr std::string_view searchPlaceholder = "Search activity";
 inline constexpr std::string_view secondsLeft = "seconds left";
 inline constexpr std::string_view seeAll = "See all";
+inline constexpr std::string_view saving = "Saving…";
 inline constexpr std::string_view settingsWhy = "Choose how Vardex starts, waits and tells you things.";
 inline constexpr std::string_view setupBody = "A few permissions let Vardex see more. You can do this later.";
 inline constexpr std::string_view setupFullDiskAccess = "Grant Full Disk Access";

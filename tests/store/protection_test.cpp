@@ -347,6 +347,44 @@ INSTANTIATE_TEST_SUITE_P(
         LoginCase{"serviceFileRefused", false, true, true, {}, "Could not change the login setting."}),
     caseName);
 
+// Choices made while one is being handed to the service manager wait for it: one hand-over at a
+// time, so however the runs end, the service holds the last choice.
+struct LoginOrderCase { const char* name; std::vector<bool> choices; };
+
+class StartAtLoginOrder : public ::testing::TestWithParam<LoginOrderCase> {};
+
+TEST_P(StartAtLoginOrder, QuickChoicesRunOneAtATimeAndTheLastOneStays) {
+    const auto& c = GetParam();
+    StoreHarness harness;
+    HeldBackground held;
+    harness.storeBackground = &held;
+    harness.writeEngine("exit 0");
+    auto& store = harness.make();
+
+    for (const bool on : c.choices) store.setStartAtLogin(on);
+    int handOvers = 0;
+    while (!held.held.empty()) {
+        ASSERT_EQ(held.held.size(), 1u) << "two hand-overs ran side by side";
+        auto run = std::move(held.held.back());
+        held.held.pop_back();
+        run();
+        harness.queue.runPending();
+        ++handOvers;
+    }
+
+    EXPECT_FALSE(store.changingStartAtLogin);
+    EXPECT_EQ(store.startAtLogin, c.choices.back());
+    EXPECT_LE(handOvers, 2);
+    const auto settings = nlohmann::json::parse(readFile(VardexPaths::settingsURL()).value_or("{}"));
+    EXPECT_EQ(settings.at("startAtLogin"), c.choices.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, StartAtLoginOrder,
+    ::testing::Values(LoginOrderCase{"offThenOn", {false, true}}, LoginOrderCase{"offOnOff", {false, true, false}},
+                      LoginOrderCase{"onOffOnOff", {true, false, true, false}}),
+    caseName);
+
 // ---- removing everything -----------------------------------------------------------------
 
 TEST(UninstallAll, AlsoRemovesTheToolServersDirectly) {

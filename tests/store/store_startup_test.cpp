@@ -108,5 +108,49 @@ TEST(StoreClock, ReadsTheTimeZoneAgainWithinAMinute) {
     EXPECT_EQ(calendar.fields(noonUTC).hour, 7);
 }
 
+
+// Most seconds only the clock moves, and screens follow it without redrawing; a second that
+// ends a question or a pause changes what every screen shows.
+struct TickCase { const char* name; std::function<void(VardexStore&)> arrange; bool movesEverything; };
+
+class StoreTick : public ::testing::TestWithParam<TickCase> {};
+
+TEST_P(StoreTick, PublishesTheClockAloneUnlessTheSecondEndedSomething) {
+    const auto& c = GetParam();
+    StoreHarness harness;
+    auto& store = harness.make();
+    if (c.arrange) c.arrange(store);
+    harness.queue.advance(2.0);
+    const SliceRevisions before = store.revisions();
+
+    store.tick();
+    std::vector<StoreSlice> moved;
+    for (std::size_t index = 0; index < storeSliceCount; ++index) {
+        const auto slice = static_cast<StoreSlice>(index);
+        if (store.revisions().of(slice) != before.of(slice)) moved.push_back(slice);
+    }
+    if (c.movesEverything) {
+        EXPECT_EQ(moved.size(), storeSliceCount);
+    } else {
+        EXPECT_EQ(moved, std::vector<StoreSlice>{StoreSlice::clock});
+    }
+}
+
+ApprovalRequest askingFor(std::string id) {
+    ApprovalRequest request;
+    request.id = std::move(id);
+    return request;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Seconds, StoreTick,
+    ::testing::Values(
+        TickCase{"quiet", nullptr, false},
+        TickCase{"questionStillWaiting", [](VardexStore& store) { store.pending.push_back({askingFor("r-1"), store.now + std::chrono::seconds(30)}); }, false},
+        TickCase{"questionTimesOut", [](VardexStore& store) { store.pending.push_back({askingFor("r-1"), store.now + std::chrono::seconds(1)}); }, true},
+        TickCase{"pauseGoesOn", [](VardexStore& store) { store.pausedUntil = store.now + std::chrono::hours(1); }, false},
+        TickCase{"pauseEnds", [](VardexStore& store) { store.pausedUntil = store.now + std::chrono::seconds(1); }, true}),
+    caseName);
+
 }  // namespace
 }  // namespace vardex::testing

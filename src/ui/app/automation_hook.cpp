@@ -24,7 +24,7 @@ AutomationHook makeAutomationHook([[maybe_unused]] ShellSurfaces& shell) {
     if (const auto dir = VardexPaths::env("VARDEX_CAPTURE_DIR")) captureDir = std::filesystem::path(*dir);
     auto harness = std::make_unique<AutomationHarness>(std::filesystem::path(*commandFile), captureDir, shell);
     auto* raw = harness.get();
-    return {std::move(harness), [raw](VardexStore& store) { raw->attach(store); }};
+    return {std::move(harness), [raw](VardexStore& store, StoreWatcher& watcher) { raw->attach(store, watcher); }};
 #else
     return {};
 #endif

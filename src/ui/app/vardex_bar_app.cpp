@@ -39,8 +39,8 @@ VardexBarApp::VardexBarApp() : preferences_(SettingsPreferences::domainFromEnvir
         options.service.app.testApprovers = true;
     }
     store_ = VardexStore::make({queue_, background_, preferences_, *notifier_, windows_, automation_.port.get()}, options);
-    if (automation_.attach) automation_.attach(*store_);
     watcher_ = std::make_unique<StoreWatcher>(*store_);
+    if (automation_.attach) automation_.attach(*store_, *watcher_);
     context_ = std::make_unique<ScreenContext>(ScreenContext{*store_, *watcher_, preferences_, helperModel_});
     colorScheme_ = std::make_unique<ColorSchemeFollower>(QDBusConnection::sessionBus());
 

@@ -20,6 +20,7 @@
 #include "ui/automation/command_words.hpp"
 #include "ui/automation/widget_actions.hpp"
 #include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/store_watcher.hpp"
 
 namespace vardex::ui {
 
@@ -105,6 +106,10 @@ void AutomationHarness::runQueued() {
             continue;
         }
         if (words->empty()) continue;
+        // The screens redraw what the commands before this one did, and lay it out, before it
+        // looks at them.
+        watcher_->flush();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         if (auto reply = run(*words)) report(line, *reply);
         else wait_->command = line;
     }

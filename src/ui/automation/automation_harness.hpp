@@ -21,6 +21,7 @@ class VardexStore;
 namespace vardex::ui {
 
 class ShellSurfaces;
+class StoreWatcher;
 
 // Runs the command file a script writes ("open-popover", "click allowButton", "answer first
 // deny", "capture step1", "wait-until pending>=1 10", ...), each line in order, and reports one
@@ -32,7 +33,10 @@ public:
                       ShellSurfaces& shell);
 
     // The store is made after its ports, so it is handed over once it exists.
-    void attach(VardexStore& store) { store_ = &store; }
+    void attach(VardexStore& store, StoreWatcher& watcher) {
+        store_ = &store;
+        watcher_ = &watcher;
+    }
     void poll() override;
 
     // True when HOME is not the account's own home folder: scripts only ever drive a temporary
@@ -67,6 +71,7 @@ private:
     std::optional<std::filesystem::path> captureDir_;
     ShellSurfaces& shell_;
     VardexStore* store_ = nullptr;
+    StoreWatcher* watcher_ = nullptr;
     std::deque<std::string> queue_;
     std::optional<Wait> wait_;
     // Between the store's once-a-second ticks, so a script hears back within a tenth of a second.

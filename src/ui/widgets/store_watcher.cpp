@@ -17,10 +17,13 @@ StoreWatcher::StoreWatcher(VardexStore& store, QObject* parent) : QObject(parent
 void StoreWatcher::schedule() {
     if (scheduled_) return;
     scheduled_ = true;
-    QTimer::singleShot(0, this, [this] {
-        scheduled_ = false;
-        Q_EMIT changed();
-    });
+    QTimer::singleShot(0, this, &StoreWatcher::flush);
+}
+
+void StoreWatcher::flush() {
+    if (!scheduled_) return;
+    scheduled_ = false;
+    Q_EMIT changed();
 }
 
 }  // namespace vardex::ui

@@ -16,6 +16,9 @@ public:
     explicit StoreWatcher(VardexStore& store, QObject* parent = nullptr);
 
     VardexStore& store() const { return store_; }
+    // Emits a `changed` still waiting for the next turn now, so whoever drives the screens from
+    // inside one turn (a script's next command) sees the effects of what it did before.
+    void flush();
 
 Q_SIGNALS:
     void changed();

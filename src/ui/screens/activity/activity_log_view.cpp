@@ -14,7 +14,7 @@
 #include "ui/screens/activity/activity_table_model.hpp"
 #include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
-#include "ui/widgets/store_watcher.hpp"
+#include "ui/widgets/store_follower.hpp"
 #include "ui/widgets/symbol_icon.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -97,8 +97,8 @@ ActivityLogView::ActivityLogView(ScreenContext& context, QWidget* parent)
         store.publish();
     });
     connect(exportButton, &QPushButton::clicked, this, [&store] { store.exportLog(); });
-    connect(&context.watcher, &StoreWatcher::changed, this, &ActivityLogView::redraw);
-    redraw();
+    (new StoreFollower(context.watcher, *this, {StoreSlice::activity, StoreSlice::screens}, {[this] { redraw(); }, {}}))
+        ->catchUp();
 }
 
 void ActivityLogView::showEvent(QShowEvent* event) {

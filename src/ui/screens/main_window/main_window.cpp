@@ -19,7 +19,7 @@
 #include "ui/screens/main_window/pages/settings_page.hpp"
 #include "ui/screens/main_window/sidebar.hpp"
 #include "ui/widgets/qt_text.hpp"
-#include "ui/widgets/store_watcher.hpp"
+#include "ui/widgets/store_follower.hpp"
 
 namespace vardex::ui {
 
@@ -86,8 +86,7 @@ MainWindow::MainWindow(ScreenContext& context, QWidget* parent) : QWidget(parent
         context_.store.page = chosen;
         context_.store.publish();
     });
-    connect(&context.watcher, &StoreWatcher::changed, this, &MainWindow::redraw);
-    redraw();
+    (new StoreFollower(context.watcher, *this, {StoreSlice::screens}, {[this] { redraw(); }, {}}))->catchUp();
 }
 
 Page* MainWindow::page(VardexPage page) const {

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -10,7 +11,7 @@
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
 #include "ui/widgets/qt_text.hpp"
-#include "ui/widgets/store_watcher.hpp"
+#include "ui/widgets/store_follower.hpp"
 #include "ui/widgets/symbol_icon.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -91,8 +92,8 @@ OnboardingScreen::OnboardingScreen(ScreenContext& context, QWidget* parent) : QW
         context_.store.publish();
     });
     connect(done, &QPushButton::clicked, this, [this] { context_.store.finishOnboarding(); });
-    connect(&context.watcher, &StoreWatcher::changed, this, &OnboardingScreen::redraw);
-    redraw();
+    (new StoreFollower(context.watcher, *this, {StoreSlice::engine, StoreSlice::screens}, {[this] { redraw(); }, {}}))
+        ->catchUp();
 }
 
 void OnboardingScreen::showEvent(QShowEvent* event) {
@@ -104,9 +105,21 @@ void OnboardingScreen::redraw() {
     auto& store = context_.store;
     steps_->setCurrentIndex(store.onboardingStep >= 2 ? 1 : 0);
     protect_->setEnabled(!store.busy);
-    kit::clear(apps_);
     const auto rows = store.onboardingAppRows();
     none_->setVisible(rows.empty());
+    std::vector<std::string> shown;
+    for (const auto& row : rows) shown.push_back(row.id + ' ' + row.title);
+    if (!kit::differs(drawnApps_, std::move(shown))) {
+        // The same apps: their boxes stay (with the focus) and only follow the choices.
+        for (const auto& row : rows) {
+            if (auto* box = findChild<QCheckBox*>(QStringLiteral("onboard_") + qs(row.id))) {
+                const QSignalBlocker quiet(box);
+                box->setChecked(store.onboardingEnabled.contains(row.id));
+            }
+        }
+        return;
+    }
+    kit::clear(apps_);
     for (const auto& row : rows) {
         auto* box = new QCheckBox(qs(row.title), this);
         box->setObjectName(QStringLiteral("onboard_") + qs(row.id));

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include <QWidget>
 
 #include "ui/app/screen_context.hpp"
@@ -27,6 +31,7 @@ private:
     ScreenContext& context_;
     QStackedWidget* steps_;
     QVBoxLayout* apps_;
+    std::optional<std::vector<std::string>> drawnApps_;
     QLabel* none_;
     QPushButton* protect_;
 };

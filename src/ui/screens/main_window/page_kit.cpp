@@ -101,6 +101,12 @@ void clear(QLayout* layout) {
     }
 }
 
+void showBusy(QAbstractButton* button, bool busy, std::string_view idleText, std::string_view busyText) {
+    button->setEnabled(!busy);
+    const QString text = qs(busy ? busyText : idleText);
+    if (button->text() != text) button->setText(text);
+}
+
 void setTextKeepingCursor(QWidget* field, const QString& text) {
     if (auto* line = qobject_cast<QLineEdit*>(field); line && line->text() != text) line->setText(text);
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include <QString>
 
+class QAbstractButton;
 class QBoxLayout;
 class QColor;
 class QFrame;
@@ -38,8 +41,20 @@ QPushButton* button(const char* objectName, std::string_view text, QWidget* pare
 QPushButton* symbolButton(const char* objectName, std::string_view text, std::string_view symbol, QWidget* parent,
                           bool primary = false);
 
-// Removes and deletes every item of `layout` (the rows rebuilt on each redraw).
+// Removes and deletes every item of `layout` (the rows of a list that changed).
 void clear(QLayout* layout);
+
+// Keeps what a list was last drawn from: true, with `now` kept, when it differs. A list is
+// rebuilt only then, so rows that show the same keep their widgets, focus and open answers.
+template <class Value>
+bool differs(std::optional<Value>& drawn, Value now) {
+    if (drawn && *drawn == now) return false;
+    drawn = std::move(now);
+    return true;
+}
+
+// A button that guards work under way: disabled while it runs, its text saying so.
+void showBusy(QAbstractButton* button, bool busy, std::string_view idleText, std::string_view busyText);
 
 // Sets the text only when it changed, so a redraw does not move the cursor of a field being typed in.
 void setTextKeepingCursor(QWidget* field, const QString& text);

@@ -251,6 +251,15 @@ void PopoverView::buildActions(QVBoxLayout* column) {
     actions_->setHorizontalSpacing(8);
     actions_->setVerticalSpacing(8);
     column->addLayout(actions_);
+    setupError_ = new QLabel(this);
+    setupError_->setObjectName(QStringLiteral("popoverSetupError"));
+    setupError_->setTextFormat(Qt::PlainText);
+    setupError_->setWordWrap(true);
+    QPalette deny = setupError_->palette();
+    deny.setColor(QPalette::WindowText, theme::denyColor());
+    setupError_->setPalette(deny);
+    setupError_->hide();
+    column->addWidget(setupError_);
 }
 
 void PopoverView::labelAction(QToolButton* button, std::string_view text, std::string_view symbol) {
@@ -400,6 +409,8 @@ void PopoverView::redrawActions() {
     else labelAction(pause_, UIStrings::v2Pause, "pause");
     pause_->setVisible(store.isPaused() || kind == HomeStatusKind::protected_ || kind == HomeStatusKind::paused);
     delete_->setEnabled(!store.v3TodayEntries().empty());
+    setupError_->setText(store.setupError ? qs(*store.setupError) : QString());
+    setupError_->setVisible(store.setupError.has_value());
     arrangeActions();
 }
 

@@ -77,6 +77,8 @@ private:
     QLabel* latestWhat_;
     QToolButton* latestOpen_;
     QGridLayout* actions_ = nullptr;
+    // Why "Turn on" (or the login switch) did not take, under the actions.
+    QLabel* setupError_ = nullptr;
     QToolButton* fix_;
     QToolButton* turnOn_;
     QToolButton* stop_;

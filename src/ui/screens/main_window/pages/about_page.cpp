@@ -104,7 +104,7 @@ AboutPage::AboutPage(ScreenContext& context, QWidget* parent) : Page(context, Va
         store().publish();
     });
     connect(yes, &QPushButton::clicked, this, [this] { store().uninstallAll(); });
-    ready();
+    ready({StoreSlice::activity, StoreSlice::screens});
 }
 
 void AboutPage::redraw() {

@@ -108,7 +108,7 @@ ActivityPage::ActivityPage(ScreenContext& context, QWidget* parent) : Page(conte
         store().v3Delete(ids);
     });
     connect(undo, &QPushButton::clicked, this, [this] { store().v3Undo(); });
-    ready();
+    ready({StoreSlice::clock, StoreSlice::activity, StoreSlice::screens});
 }
 
 void ActivityPage::showEvent(QShowEvent* event) {
@@ -118,12 +118,18 @@ void ActivityPage::showEvent(QShowEvent* event) {
 
 void ActivityPage::redraw() {
     auto& s = store();
+    blocked_->redraw();
     const auto groups = V3Feed::groups(s.v3TodayEntries());
     deleteAll_->setEnabled(!groups.empty());
     if (groups.empty()) confirm_->hide();
     toast_->setVisible(!s.v3UndoIds.empty());
     empty_->setVisible(groups.empty());
 
+    std::vector<std::string> shown;
+    for (const auto& group : groups) {
+        shown.push_back(group.id() + ' ' + std::to_string(group.count()) + (expanded_.contains(group.id()) ? " open" : ""));
+    }
+    if (!kit::differs(drawnRows_, std::move(shown))) return;
     kit::clear(rows_);
     int index = 0;
     for (const auto& group : groups) {

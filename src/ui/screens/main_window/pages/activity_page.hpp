@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "ui/screens/main_window/pages/page.hpp"
 
@@ -27,8 +29,11 @@ protected:
 
 private:
     void redraw() override;
+    // The day may turn: today's rows are compared again, and rebuilt only if they differ.
+    void clockMoved() override { redraw(); }
 
     std::set<std::string> expanded_;  // the rows whose "Why?" is open, by group id
+    std::optional<std::vector<std::string>> drawnRows_;
     QVBoxLayout* rows_;
     QLabel* empty_;
     QPushButton* deleteAll_;

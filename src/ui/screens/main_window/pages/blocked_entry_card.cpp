@@ -14,7 +14,6 @@
 #include "ui/widgets/helper_card.hpp"
 #include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
-#include "ui/widgets/store_watcher.hpp"
 #include "ui/widgets/symbol_icon.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -58,7 +57,6 @@ BlockedEntryCard::BlockedEntryCard(ScreenContext& context, QWidget* parent) : QF
         context_.store.blockedDetailId.reset();
         context_.store.publish();
     });
-    connect(&context.watcher, &StoreWatcher::changed, this, &BlockedEntryCard::redraw);
     redraw();
 }
 

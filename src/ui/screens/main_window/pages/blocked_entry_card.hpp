@@ -20,8 +20,10 @@ class BlockedEntryCard final : public QFrame {
 public:
     BlockedEntryCard(ScreenContext& context, QWidget* parent);
 
-private:
+    // Drawn by the page that holds it, when the page redraws.
     void redraw();
+
+private:
 
     ScreenContext& context_;
     std::optional<std::string> shownId_;

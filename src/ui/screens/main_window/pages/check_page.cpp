@@ -102,7 +102,7 @@ CheckPage::CheckPage(ScreenContext& context, QWidget* parent) : Page(context, Va
         copyInputs();
         store().runCheck();
     });
-    ready();
+    ready({StoreSlice::screens});
 }
 
 void CheckPage::copyInputs() {

@@ -146,16 +146,23 @@ HealthPage::HealthPage(ScreenContext& context, QWidget* parent) : Page(context, 
         if (store().showAddAppList) store().loadProtectApps();
         store().publish();
     });
-    ready();
+    ready({StoreSlice::clock, StoreSlice::engine, StoreSlice::policy, StoreSlice::screens});
 }
 
-void HealthPage::redraw() {
+void HealthPage::clockMoved() {
     auto& s = store();
-    if (s.lastHealthCheck) {
+    if (s.checkingHealth) {
+        checked_->setText(qs(UIStrings::checking));
+    } else if (s.lastHealthCheck) {
         checked_->setText(qs(UIStrings::checkedLine(*s.lastHealthCheck, s.now)));
     } else {
         checked_->clear();
     }
+}
+
+void HealthPage::redraw() {
+    auto& s = store();
+    clockMoved();
     setState(binary_, UIStrings::healthBinary(s.doctor && s.doctor->binary.status == DoctorStatus::ok),
              s.doctor && s.doctor->binary.status == DoctorStatus::ok);
     setState(service_, UIStrings::healthService(s.connected), s.connected);
@@ -175,8 +182,28 @@ void HealthPage::redraw() {
     }
     kit::showError(daemonError_, daemonText);
     kit::showError(error_, s.doctorError ? qs(*s.doctorError) : QString());
-    refresh_->setEnabled(!s.refreshing);
+    refresh_->setEnabled(!s.refreshing && !s.checkingHealth);
     fixAll_->setEnabled(!s.fixingAll);
+    addBox_->setVisible(s.showAddAppList);
+    drawLists();
+    // A protection switch waits for the save before it to finish.
+    for (auto* box : addBox_->findChildren<QCheckBox*>()) box->setEnabled(!s.savingPolicy);
+    kit::showError(message_, s.lastMessage ? qs(*s.lastMessage) : QString());
+}
+
+void HealthPage::drawLists() {
+    auto& s = store();
+    const auto detected = s.detectedCodingAgents();
+    const auto missing = s.showAddAppList ? s.undetectedCodingAgents() : std::vector<AgentInstallRow>{};
+    std::vector<std::string> shown;
+    for (const auto* rows : {&detected, &missing}) {
+        for (const auto& row : *rows) shown.push_back(row.id + ' ' + row.title + ' ' + row.statusLabel() + (row.installed ? " on" : " off"));
+        shown.emplace_back();
+    }
+    if (s.showAddAppList) {
+        for (const auto& app : s.protectApps) shown.push_back(app.id + ' ' + app.displayName + (app.protect ? " on" : " off"));
+    }
+    if (!kit::differs(drawnLists_, std::move(shown))) return;
 
     const auto wire = [this](const AgentInstallRow& row, QPushButton* action) {
         QObject::connect(action, &QPushButton::clicked, this, [this, row] {
@@ -188,7 +215,6 @@ void HealthPage::redraw() {
         });
     };
     kit::clear(agents_);
-    const auto detected = s.detectedCodingAgents();
     if (detected.empty()) agents_->addWidget(kit::paragraph(UIStrings::noAgentsDetected, this, true));
     for (const auto& row : detected) {
         QPushButton* action = nullptr;
@@ -196,11 +222,9 @@ void HealthPage::redraw() {
         wire(row, action);
     }
 
-    addBox_->setVisible(s.showAddAppList);
     kit::clear(otherApps_);
     kit::clear(protectApps_);
     if (s.showAddAppList) {
-        const auto missing = s.undetectedCodingAgents();
         otherCard_->setVisible(!missing.empty());
         for (const auto& row : missing) {
             QPushButton* action = nullptr;
@@ -217,7 +241,6 @@ void HealthPage::redraw() {
             protectApps_->addWidget(box);
         }
     }
-    kit::showError(message_, s.lastMessage ? qs(*s.lastMessage) : QString());
 }
 
 }  // namespace vardex::ui

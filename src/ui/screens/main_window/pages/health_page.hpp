@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "ui/screens/main_window/pages/page.hpp"
 
 class QLabel;
@@ -18,6 +22,10 @@ public:
 
 private:
     void redraw() override;
+    // "Checked a minute ago" follows the clock.
+    void clockMoved() override;
+    // The app rows and protection switches, rebuilt only when one of them changed.
+    void drawLists();
 
     QLabel* checked_;
     QLabel* binary_;
@@ -33,6 +41,7 @@ private:
     QWidget* otherCard_;
     QVBoxLayout* otherApps_;
     QVBoxLayout* protectApps_;
+    std::optional<std::vector<std::string>> drawnLists_;
     QLabel* message_;
 };
 

@@ -56,6 +56,8 @@ HomePage::HomePage(ScreenContext& context, QWidget* parent) : Page(context, Vard
     stopMessage_ = kit::paragraph({}, statusCard, true);
     stopMessage_->setObjectName(QStringLiteral("stopMessage"));
     status->addWidget(stopMessage_);
+    setupError_ = kit::errorLine("setupError", statusCard);
+    status->addWidget(setupError_);
     column().addWidget(statusCard);
 
     blocked_ = new BlockedEntryCard(context, this);
@@ -92,6 +94,11 @@ HomePage::HomePage(ScreenContext& context, QWidget* parent) : Page(context, Vard
     receiptButtons->addWidget(exportPng);
     receiptColumn->addWidget(receipt_, 0, Qt::AlignLeft);
     receiptColumn->addLayout(receiptButtons);
+    receiptMessage_ = kit::paragraph({}, receiptPanel_, true);
+    receiptMessage_->setObjectName(QStringLiteral("receiptMessage"));
+    receiptMessage_->setTextFormat(Qt::PlainText);
+    receiptMessage_->hide();
+    receiptColumn->addWidget(receiptMessage_, 0, Qt::AlignRight);
     column().addWidget(receiptPanel_);
 
     helper_ = new HelperCard(context.helperModel, context.preferences, {}, false, this);
@@ -111,11 +118,15 @@ HomePage::HomePage(ScreenContext& context, QWidget* parent) : Page(context, Vard
         store().publish();
     });
     connect(back, &QPushButton::clicked, this, [this] {
+        receiptExported_ = false;
         store().showReceipt = false;
         store().publish();
     });
-    connect(exportPng, &QPushButton::clicked, this, [this] { store().exportReceiptPNG(std::nullopt); });
-    ready();
+    connect(exportPng, &QPushButton::clicked, this, [this] {
+        receiptExported_ = true;
+        store().exportReceiptPNG(std::nullopt);
+    });
+    ready(StoreSlices::all());
 }
 
 void HomePage::runStatusAction() {
@@ -134,6 +145,12 @@ void HomePage::runStatusAction() {
     }
 }
 
+void HomePage::clockMoved() {
+    auto& s = store();
+    statusSubtitle_->setText(qs(homeStatusLine(s).subtitle));
+    stoppedToday_->setText(qs(UIStrings::v3StoppedCount(s.todayStoppedCount())));
+}
+
 void HomePage::redraw() {
     auto& s = store();
     const auto line = homeStatusLine(s);
@@ -148,15 +165,32 @@ void HomePage::redraw() {
         case HomeStatusKind::paused: action = s.agentsStopped ? UIStrings::v3Resume : UIStrings::resume; break;
         case HomeStatusKind::protected_: break;
     }
-    statusAction_->setText(qs(action));
+    kit::showBusy(statusAction_, s.startingProtection, action, UIStrings::starting);
     statusAction_->setAccessibleName(qs(action));
     statusAction_->setVisible(!action.empty());
-    statusAction_->setEnabled(!s.startingProtection);
     stopConfirm_->setVisible(s.v3ConfirmStopAgent);
     kit::showError(stopMessage_, s.v3StopMessage ? qs(*s.v3StopMessage) : QString());
+    kit::showError(setupError_, s.setupError ? qs(*s.setupError) : QString());
 
+    blocked_->redraw();
+    drawApps();
+    const long long stopped = s.todayStoppedCount();
+    stoppedToday_->setText(qs(UIStrings::v3StoppedCount(stopped)));
+    helper_->setTexts({UIStrings::homeHelperPrompt(stopped), std::string(UIStrings::homeHelperFallback)});
+
+    receiptPanel_->setVisible(s.showReceipt);
+    showReceipt_->setVisible(!s.showReceipt);
+    if (s.showReceipt) receipt_->setData(s.receiptData());
+    if (!s.showReceipt) receiptExported_ = false;
+    kit::showError(receiptMessage_, receiptExported_ && s.lastMessage ? qs(*s.lastMessage) : QString());
+}
+
+void HomePage::drawApps() {
+    const auto detected = store().detectedCodingAgents();
+    std::vector<std::string> shown;
+    for (const auto& row : detected) shown.push_back(row.id + ' ' + row.title + (row.installed ? " on" : " off"));
+    if (!kit::differs(drawnApps_, std::move(shown))) return;
     kit::clear(apps_);
-    const auto detected = s.detectedCodingAgents();
     if (detected.empty()) {
         auto* none = kit::paragraph(UIStrings::noAgentsDetected, this, true);
         none->setObjectName(QStringLiteral("noApps"));
@@ -179,14 +213,6 @@ void HomePage::redraw() {
         itemRow->addWidget(text, 1);
         apps_->addWidget(item);
     }
-
-    const long long stopped = s.todayStoppedCount();
-    stoppedToday_->setText(qs(UIStrings::v3StoppedCount(stopped)));
-    helper_->setTexts({UIStrings::homeHelperPrompt(stopped), std::string(UIStrings::homeHelperFallback)});
-
-    receiptPanel_->setVisible(s.showReceipt);
-    showReceipt_->setVisible(!s.showReceipt);
-    if (s.showReceipt) receipt_->setData(s.receiptData());
 }
 
 }  // namespace vardex::ui

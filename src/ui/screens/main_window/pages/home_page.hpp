@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "ui/screens/main_window/pages/page.hpp"
 
 class QLabel;
@@ -21,7 +25,11 @@ public:
 
 private:
     void redraw() override;
+    // The pause's time left and today's count follow the clock.
+    void clockMoved() override;
     void runStatusAction();
+    // The detected AI apps, rebuilt only when one of them changed.
+    void drawApps();
 
     QLabel* statusIcon_;
     QLabel* statusTitle_;
@@ -29,13 +37,18 @@ private:
     QPushButton* statusAction_;
     QWidget* stopConfirm_;
     QLabel* stopMessage_;
+    QLabel* setupError_;
     QVBoxLayout* apps_;
+    std::optional<std::vector<std::string>> drawnApps_;
     QLabel* stoppedToday_;
     HelperCard* helper_;
     BlockedEntryCard* blocked_;
     QWidget* receiptPanel_;
     ReceiptCard* receipt_;
     QPushButton* showReceipt_;
+    QLabel* receiptMessage_;
+    // The receipt was saved (or its save asked for) since the panel opened: its outcome shows there.
+    bool receiptExported_ = false;
 };
 
 }  // namespace vardex::ui

@@ -10,7 +10,8 @@ LogPage::LogPage(ScreenContext& context, QWidget* parent) : Page(context, Vardex
     auto* view = new ActivityLogView(context, this);
     view->setMinimumHeight(420);
     column().addWidget(view, 1);
-    ready();
+    // The list follows the store itself.
+    ready({});
 }
 
 }  // namespace vardex::ui

@@ -7,7 +7,7 @@
 
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
-#include "ui/widgets/store_watcher.hpp"
+#include "ui/widgets/store_follower.hpp"
 
 namespace vardex::ui {
 
@@ -41,10 +41,10 @@ Page::Page(ScreenContext& context, VardexPage page, QWidget* parent)
     scroll->setWidget(body);
 }
 
-void Page::ready() {
+void Page::ready(StoreSlices reads) {
     column_->addStretch(1);
-    connect(&context_.watcher, &StoreWatcher::changed, this, [this] { redraw(); });
-    redraw();
+    auto* follower = new StoreFollower(context_.watcher, *this, reads, {[this] { redraw(); }, [this] { clockMoved(); }});
+    follower->catchUp();
 }
 
 }  // namespace vardex::ui

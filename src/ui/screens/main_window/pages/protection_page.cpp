@@ -22,8 +22,15 @@ namespace vardex::ui {
 
 namespace {
 
-void fillRules(QVBoxLayout* list, const std::vector<UserRule>& rules, std::string_view emptyText, std::string_view symbol,
-               QWidget* parent, const std::function<void(const std::string&)>& remove) {
+std::string ruleName(const UserRule& rule) { return rule.values.empty() ? rule.displayName() : rule.values.front(); }
+
+// Rebuilds `list` when its rules differ from those it was drawn from.
+void fillRules(QVBoxLayout* list, std::optional<std::vector<std::string>>& drawn, const std::vector<UserRule>& rules,
+               std::string_view emptyText, std::string_view symbol, QWidget* parent,
+               const std::function<void(const std::string&)>& remove) {
+    std::vector<std::string> shown;
+    for (const auto& rule : rules) shown.push_back(rule.id + ' ' + ruleName(rule));
+    if (!kit::differs(drawn, std::move(shown))) return;
     kit::clear(list);
     if (rules.empty()) {
         auto* none = kit::paragraph(emptyText, parent, true);
@@ -39,7 +46,7 @@ void fillRules(QVBoxLayout* list, const std::vector<UserRule>& rules, std::strin
         line->setSpacing(kit::grid);
         auto* mark = new QLabel(row);
         mark->setPixmap(symbolIcon(symbol, theme::secondaryText(parent->palette())).pixmap(18, 18));
-        auto* name = kit::paragraph(rule.values.empty() ? rule.displayName() : rule.values.front(), row);
+        auto* name = kit::paragraph(ruleName(rule), row);
         name->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* removeButton = kit::button("removeRule", UIStrings::remove, row);
         removeButton->setAccessibleName(rowName(UIStrings::remove, name->text()));
@@ -61,9 +68,9 @@ ProtectionPage::ProtectionPage(ScreenContext& context, QWidget* parent) : Page(c
     auto* folderTitles = new QVBoxLayout;
     folderTitles->addWidget(kit::sectionTitle(UIStrings::foldersHeading, folderCard));
     folderTitles->addWidget(kit::paragraph(UIStrings::foldersWhy, folderCard, true));
-    auto* addFolder = kit::symbolButton("addFolder", UIStrings::addFolder, "plus", folderCard);
+    addFolder_ = kit::symbolButton("addFolder", UIStrings::addFolder, "plus", folderCard);
     folderHead->addLayout(folderTitles, 1);
-    folderHead->addWidget(addFolder, 0, Qt::AlignTop);
+    folderHead->addWidget(addFolder_, 0, Qt::AlignTop);
     folderColumn->addLayout(folderHead);
     folders_ = new QVBoxLayout;
     folders_->setSpacing(kit::grid);
@@ -83,23 +90,23 @@ ProtectionPage::ProtectionPage(ScreenContext& context, QWidget* parent) : Page(c
     site_->setObjectName(QStringLiteral("newSite"));
     site_->setAccessibleName(qs(UIStrings::addSite));
     site_->setPlaceholderText(qs(UIStrings::sitePlaceholder));
-    auto* addSite = kit::button("addSite", UIStrings::addSite, siteCard, true);
+    addSite_ = kit::button("addSite", UIStrings::addSite, siteCard, true);
     addRow->addWidget(site_, 1);
-    addRow->addWidget(addSite);
+    addRow->addWidget(addSite_);
     siteColumn->addLayout(addRow);
     column().addWidget(siteCard);
     error_ = kit::errorLine("policyError", this);
     column().addWidget(error_);
 
-    connect(addFolder, &QPushButton::clicked, this, &ProtectionPage::pickFolder);
+    connect(addFolder_, &QPushButton::clicked, this, &ProtectionPage::pickFolder);
     connect(site_, &QLineEdit::textEdited, this, [this](const QString& text) { store().newDomain = utf8(text); });
     const auto add = [this] {
         store().newDomain = utf8(site_->text());
         store().addSite();
     };
-    connect(addSite, &QPushButton::clicked, this, add);
+    connect(addSite_, &QPushButton::clicked, this, add);
     connect(site_, &QLineEdit::returnPressed, this, add);
-    ready();
+    ready({StoreSlice::policy, StoreSlice::screens});
 }
 
 // The picker is a child window that answers later, so the page never waits on it.
@@ -118,8 +125,12 @@ void ProtectionPage::pickFolder() {
 void ProtectionPage::redraw() {
     auto& s = store();
     const auto remove = [this](const std::string& id) { store().removeRule(id); };
-    fillRules(folders_, s.userPolicy.folders(), UIStrings::noFolders, "folder", this, remove);
-    fillRules(sites_, s.userPolicy.sites(), UIStrings::noSites, "globe", this, remove);
+    fillRules(folders_, drawnFolders_, s.userPolicy.folders(), UIStrings::noFolders, "folder", this, remove);
+    fillRules(sites_, drawnSites_, s.userPolicy.sites(), UIStrings::noSites, "globe", this, remove);
+    // Edits wait for the save before them to finish.
+    kit::showBusy(addSite_, s.savingPolicy, UIStrings::addSite, UIStrings::saving);
+    addFolder_->setEnabled(!s.savingPolicy);
+    for (auto* button : findChildren<QPushButton*>(QStringLiteral("removeRule"))) button->setEnabled(!s.savingPolicy);
     kit::setTextKeepingCursor(site_, qs(s.newDomain));
     kit::showError(error_, s.policyError ? qs(*s.policyError) : QString());
 }

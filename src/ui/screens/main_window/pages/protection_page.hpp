@@ -1,9 +1,14 @@
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "ui/screens/main_window/pages/page.hpp"
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QVBoxLayout;
 
 namespace vardex::ui {
@@ -21,7 +26,11 @@ private:
 
     QVBoxLayout* folders_;
     QVBoxLayout* sites_;
+    std::optional<std::vector<std::string>> drawnFolders_;
+    std::optional<std::vector<std::string>> drawnSites_;
     QLineEdit* site_;
+    QPushButton* addFolder_;
+    QPushButton* addSite_;
     QLabel* error_;
 };
 

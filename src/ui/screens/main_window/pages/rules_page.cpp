@@ -81,8 +81,8 @@ RulesPage::RulesPage(ScreenContext& context, QWidget* parent) : Page(context, Va
     formColumn->addLayout(form);
     error_ = kit::errorLine("ruleError", formCard);
     formColumn->addWidget(error_);
-    auto* add = kit::button("addRule", UIStrings::addRule, formCard, true);
-    formColumn->addWidget(add, 0, Qt::AlignRight);
+    add_ = kit::button("addRule", UIStrings::addRule, formCard, true);
+    formColumn->addWidget(add_, 0, Qt::AlignRight);
     column().addWidget(formCard);
 
     connect(name_, &QLineEdit::textEdited, this, [this](const QString& text) { store().customId = utf8(text); });
@@ -91,7 +91,7 @@ RulesPage::RulesPage(ScreenContext& context, QWidget* parent) : Page(context, Va
         store().customMatchKind = static_cast<UserRule::MatchKind>(kind_->currentData().toInt());
     });
     connect(decision_, &QComboBox::activated, this, [this](int) { store().customDecision = utf8(decision_->currentData().toString()); });
-    connect(add, &QPushButton::clicked, this, [this] {
+    connect(add_, &QPushButton::clicked, this, [this] {
         auto& s = store();
         s.customId = utf8(name_->text());
         s.customMatchValue = utf8(watch_->text());
@@ -99,14 +99,37 @@ RulesPage::RulesPage(ScreenContext& context, QWidget* parent) : Page(context, Va
         s.customDecision = utf8(decision_->currentData().toString());
         s.addCustomRule();
     });
-    ready();
+    ready({StoreSlice::policy, StoreSlice::screens});
 }
 
 void RulesPage::redraw() {
     auto& s = store();
-    kit::clear(rules_);
     std::vector<CatalogRule> all = s.catalog.rules;
     all.insert(all.end(), s.catalog.disabled.begin(), s.catalog.disabled.end());
+    const auto& switchedOff = s.userPolicy.disable;
+    const auto isOn = [&](const CatalogRule& rule) {
+        return !rule.disabled && std::find(switchedOff.begin(), switchedOff.end(), rule.id) == switchedOff.end();
+    };
+    std::vector<std::string> shown;
+    for (const auto& rule : all) {
+        shown.push_back(rule.id + ' ' + rule.description + ' ' + rule.layerLabel() + ' ' + rule.decision + (rule.canDisable() ? " switch" : ""));
+    }
+    if (kit::differs(drawnRules_, std::move(shown))) drawRules(all);
+    for (const auto& rule : all) {
+        const auto found = switches_.find(rule.id);
+        if (found == switches_.end()) continue;
+        found->second->setChecked(isOn(rule));
+        found->second->setEnabled(!s.savingPolicy);
+    }
+    if (!name_->hasFocus()) kit::setTextKeepingCursor(name_, qs(s.customId));
+    if (!watch_->hasFocus()) kit::setTextKeepingCursor(watch_, qs(s.customMatchValue));
+    kit::showError(error_, s.policyError ? qs(*s.policyError) : QString());
+    kit::showBusy(add_, s.savingPolicy, UIStrings::addRule, UIStrings::saving);
+}
+
+void RulesPage::drawRules(const std::vector<CatalogRule>& all) {
+    kit::clear(rules_);
+    switches_.clear();
     if (all.empty()) {
         auto* none = kit::paragraph(UIStrings::healthUnavailable, this, true);
         none->setObjectName(QStringLiteral("noRules"));
@@ -129,8 +152,6 @@ void RulesPage::redraw() {
         kit::tint(decision, decisionTint(rule.decision));
         line->addLayout(texts, 1);
         line->addWidget(decision);
-        const auto& switchedOff = s.userPolicy.disable;
-        const bool on = !rule.disabled && std::find(switchedOff.begin(), switchedOff.end(), rule.id) == switchedOff.end();
         // The switches and the "Always on" notes line up in one column.
         auto* cell = new QWidget(row);
         cell->setFixedWidth(switchColumn);
@@ -142,7 +163,7 @@ void RulesPage::redraw() {
             auto* toggle = new QCheckBox(qs(UIStrings::on), cell);
             toggle->setObjectName(QStringLiteral("ruleSwitch"));
             toggle->setAccessibleName(title->text());
-            toggle->setChecked(on);
+            switches_[rule.id] = toggle;
             connect(toggle, &QCheckBox::clicked, this, [this, id = rule.id](bool checked) { store().setDisabled(id, !checked); });
             cellRow->insertWidget(0, toggle);
         } else {
@@ -153,9 +174,6 @@ void RulesPage::redraw() {
         }
         rules_->addWidget(row);
     }
-    if (!name_->hasFocus()) kit::setTextKeepingCursor(name_, qs(s.customId));
-    if (!watch_->hasFocus()) kit::setTextKeepingCursor(watch_, qs(s.customMatchValue));
-    kit::showError(error_, s.policyError ? qs(*s.policyError) : QString());
 }
 
 }  // namespace vardex::ui

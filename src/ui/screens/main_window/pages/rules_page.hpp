@@ -1,10 +1,18 @@
 #pragma once
 
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bridge/rules_catalog.hpp"
 #include "ui/screens/main_window/pages/page.hpp"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QVBoxLayout;
 
 namespace vardex::ui {
@@ -18,8 +26,14 @@ public:
 
 private:
     void redraw() override;
+    // The rows themselves, rebuilt only when the catalogue's rules changed.
+    void drawRules(const std::vector<CatalogRule>& all);
 
     QVBoxLayout* rules_;
+    std::optional<std::vector<std::string>> drawnRules_;
+    // The switches of the rules drawn, by rule id: they follow the policy without a rebuild.
+    std::map<std::string, QCheckBox*> switches_;
+    QPushButton* add_;
     QLineEdit* name_;
     QLineEdit* watch_;
     QComboBox* kind_;

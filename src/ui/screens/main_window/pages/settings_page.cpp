@@ -116,7 +116,7 @@ SettingsPage::SettingsPage(ScreenContext& context, QWidget* parent) : Page(conte
         store().advancedOpen = open;
         store().publish();
     });
-    ready();
+    ready({StoreSlice::activity, StoreSlice::engine, StoreSlice::policy, StoreSlice::screens});
 }
 
 QWidget* SettingsPage::buildMore() {
@@ -135,8 +135,8 @@ QWidget* SettingsPage::buildMore() {
     asking->addWidget(settingRow(UIStrings::askThreshold, UIStrings::askThresholdWhy, threshold_, askingCard));
     policyError_ = kit::errorLine("settingsError", askingCard);
     asking->addWidget(policyError_);
-    auto* save = kit::button("saveSettings", UIStrings::save, askingCard, true);
-    asking->addWidget(save, 0, Qt::AlignRight);
+    save_ = kit::button("saveSettings", UIStrings::save, askingCard, true);
+    asking->addWidget(save_, 0, Qt::AlignRight);
     stack->addWidget(askingCard);
 
     // Starting and connecting.
@@ -145,6 +145,8 @@ QWidget* SettingsPage::buildMore() {
     login_ = checkBox("startAtLogin", UIStrings::startAtLogin, startingCard);
     autoProtect_ = checkBox("autoProtectNew", UIStrings::autoProtectNewAgents, startingCard);
     starting->addWidget(settingRow(UIStrings::startAtLogin, UIStrings::startAtLoginWhy, login_, startingCard));
+    loginError_ = kit::errorLine("loginError", startingCard);
+    starting->addWidget(loginError_);
     starting->addWidget(settingRow(UIStrings::autoProtectNewAgents, UIStrings::autoProtectNewAgentsWhy, autoProtect_,
                                    startingCard));
     stack->addWidget(startingCard);
@@ -180,6 +182,8 @@ QWidget* SettingsPage::buildMore() {
     tools->addWidget(settingRow(UIStrings::commandLineTool, UIStrings::installCLIWhy, cli, toolsCard));
     protection_ = kit::button("protectionToggle", UIStrings::turnOnProtection, toolsCard);
     tools->addWidget(settingRow(UIStrings::protectionService, {}, protection_, toolsCard));
+    protectionError_ = kit::errorLine("setupError", toolsCard);
+    tools->addWidget(protectionError_);
     auto* rerun = kit::button("rerunSetup", UIStrings::rerunSetup, toolsCard);
     tools->addWidget(settingRow(UIStrings::onboardingWelcome, {}, rerun, toolsCard));
     stack->addWidget(toolsCard);
@@ -197,7 +201,7 @@ QWidget* SettingsPage::buildMore() {
 
     connect(timeout_, &QLineEdit::textEdited, this, [this](const QString& text) { store().askTimeoutText = utf8(text); });
     connect(threshold_, &QLineEdit::textEdited, this, [this](const QString& text) { store().askThresholdText = utf8(text); });
-    connect(save, &QPushButton::clicked, this, [this] { store().saveSettings(); });
+    connect(save_, &QPushButton::clicked, this, [this] { store().saveSettings(); });
     connect(login_, &QCheckBox::clicked, this, [this](bool on) { store().setStartAtLogin(on); });
     connect(autoProtect_, &QCheckBox::clicked, this, [this](bool on) { store().setAutoProtectNew(on); });
     connect(quiet_, &QCheckBox::clicked, this, [this](bool on) {
@@ -223,6 +227,8 @@ QWidget* SettingsPage::buildMore() {
         }
     });
     connect(rerun, &QPushButton::clicked, this, [this] { store().rerunOnboarding(); });
+    connect(login_, &QCheckBox::clicked, this, [this] { loginAskedLast_ = true; });
+    connect(protection_, &QPushButton::clicked, this, [this] { loginAskedLast_ = false; });
     connect(cantStop, &QPushButton::toggled, cantStopBody_, &QWidget::setVisible);
     return box;
 }
@@ -240,18 +246,23 @@ void SettingsPage::redraw() {
     kit::setTextKeepingCursor(timeout_, qs(s.askTimeoutText));
     kit::setTextKeepingCursor(threshold_, qs(s.askThresholdText));
     kit::showError(policyError_, s.policyError ? qs(*s.policyError) : QString());
+    kit::showBusy(save_, s.savingPolicy, UIStrings::save, UIStrings::saving);
     login_->setChecked(s.startAtLogin);
+    kit::showBusy(login_, s.changingStartAtLogin, UIStrings::on, UIStrings::saving);
     autoProtect_->setChecked(s.autoProtectNew);
     quiet_->setChecked(s.quietHoursEnabled);
     quietStart_->setEnabled(s.quietHoursEnabled);
     quietEnd_->setEnabled(s.quietHoursEnabled);
     if (!quietStart_->hasFocus()) kit::setTextKeepingCursor(quietStart_, qs(s.quietHoursStart));
     if (!quietEnd_->hasFocus()) kit::setTextKeepingCursor(quietEnd_, qs(s.quietHoursEnd));
-    kit::showError(verifyResult_, s.logVerifyMessage ? qs(*s.logVerifyMessage) : QString());
+    kit::showBusy(verify_, s.verifyingLog, UIStrings::v2VerifyLog, UIStrings::checking);
+    kit::showError(verifyResult_, s.logVerifyMessage && !s.verifyingLog ? qs(*s.logVerifyMessage) : QString());
     const auto toggle = s.connected ? UIStrings::turnOffProtection : UIStrings::turnOnProtection;
-    protection_->setText(qs(toggle));
+    kit::showBusy(protection_, s.startingProtection, toggle, UIStrings::starting);
     protection_->setAccessibleName(qs(toggle));
-    protection_->setEnabled(!s.startingProtection);
+    const QString setupError = s.setupError ? qs(*s.setupError) : QString();
+    kit::showError(loginError_, loginAskedLast_ ? setupError : QString());
+    kit::showError(protectionError_, loginAskedLast_ ? QString() : setupError);
     kit::showError(message_, s.lastMessage ? qs(*s.lastMessage) : QString());
 }
 

@@ -30,7 +30,9 @@ private:
     QLineEdit* timeout_;
     QLineEdit* threshold_;
     QLabel* policyError_;
+    QPushButton* save_;
     QCheckBox* login_;
+    QLabel* loginError_;
     QCheckBox* autoProtect_;
     QCheckBox* quiet_;
     QLineEdit* quietStart_;
@@ -38,6 +40,9 @@ private:
     QPushButton* verify_;
     QLabel* verifyResult_;
     QPushButton* protection_;
+    QLabel* protectionError_;
+    // Which control the service's last refusal answers: the login switch or the protection button.
+    bool loginAskedLast_ = false;
     QLabel* message_;
     QLabel* cantStopBody_;
 };
