@@ -60,6 +60,11 @@ struct DaemonTrust {
 // wrote those bytes, which must be the one accepted, still the same process and still running
 // the app. A process sharing the app's connection, or that connected before it became the app,
 // does not speak for it.
+//
+// No agent can deny the others service: each process that connects is held to its share of
+// connections, bytes and open questions (`DaemonLimits`), questions reach the user at a bounded
+// rate, and whatever goes past a share is denied, never allowed. The app is held to none of it,
+// and nothing another peer sends or asks can make the daemon drop the app.
 class DaemonServer {
 public:
     DaemonServer(ListeningSocket socket, PolicyWatch policy, ApprovalMemory memory,
