@@ -156,6 +156,12 @@ void DaemonServer::acceptAll() {
             return;
         }
         refusedSinceLastAccept_ = false;
+        // Inherited from the listening socket where the kernel can; else at once, as bytes sent
+        // before this carry no sender and would not count as the app's.
+        if (!askForSenderCredentials(fd)) {
+            diagnostics_ << "vardex daemon: could not ask for the senders of a connection: "
+                         << std::system_category().message(errno) << std::endl;
+        }
         Connection connection;
         connection.fd = fd;
         if (const auto process = connectingProcess(fd)) connection.peer = PeerKey{process->uid, process->pid};
@@ -172,10 +178,6 @@ void DaemonServer::acceptAll() {
             refuse(connection, *refusal);
             ::close(fd);
             continue;
-        }
-        if (!askForSenderCredentials(fd)) {
-            diagnostics_ << "vardex daemon: could not ask for the senders of a connection: "
-                         << std::system_category().message(errno) << std::endl;
         }
         connection.lastLine = Clock::now();
         connections_.emplace(nextConnection_++, std::move(connection));
