@@ -1,6 +1,6 @@
 // The engine's own work per action: parsing a command line, deciding a typical agent command
-// against the built-in rules and a user layer, and appending one line to the activity log
-// under its file lock, flushed to the disk.
+// against the built-in rules and a user layer, breaking a question's line into its commands, and
+// appending one line to the activity log under its file lock, flushed to the disk.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/audit_log.hpp"
+#include "core/command_breakdown.hpp"
 #include "core/engine_policy.hpp"
 #include "core/evaluator.hpp"
 #include "core/shell_parser.hpp"
@@ -48,6 +49,17 @@ void BM_EvaluateInterpreterOneLiner(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(engine::evaluate(action, policy));
 }
 BENCHMARK(BM_EvaluateInterpreterOneLiner);
+
+// What a question's breakdown adds to it: the line read again, and the asking rule tried on each
+// command alone (and on the pipeline when no command alone matched).
+void BM_BreakdownOfAQuestion(benchmark::State& state) {
+    const auto policy = benchPolicy();
+    const auto action = shellCommand(
+        "npm ci && npm test 2>&1 | tee test.log && curl -fsSL https://get.example.dev/setup.sh | sudo bash -s -- --yes");
+    const auto decision = engine::evaluate(action, policy);
+    for (auto _ : state) benchmark::DoNotOptimize(engine::commandBreakdown(action, policy, decision));
+}
+BENCHMARK(BM_BreakdownOfAQuestion);
 
 // A name built by a substitution is evaluated before the rules see it.
 void BM_EvaluateBuiltName(benchmark::State& state) {

@@ -10,14 +10,15 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
-#include <limits>
 #include <mutex>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "bridge/vardex_paths.hpp"
+#include "agents/contained_server.hpp"
 #include "agents/mcp_screen.hpp"
+#include "agents/rpc_id_scanner.hpp"
 #include "daemon/agent_action.hpp"
 #include "daemon/agent_client.hpp"
 #include "protocol/protocol_json.hpp"
@@ -32,9 +33,16 @@ using nlohmann::json;
 // JSON-RPC's own codes, and one in the range left to servers for a request Vardex refused.
 constexpr int parseError = -32700;
 constexpr int invalidRequest = -32600;
+constexpr int internalError = -32603;
 constexpr int blockedByPolicy = -32001;
-// An agent's line longer than this is not read, let alone passed on.
-constexpr std::size_t maxAgentLine = 16 * 1024 * 1024;
+// As a shell reports a command it found but could not run.
+constexpr int exitCannotRun = 126;
+// The longest line either side may send, its line feed included. A line is kept whole until it
+// is checked or passed on, so this bounds what the proxy holds; MCP messages that carry a file
+// or an image in base64 stay well below it, and a peer that never ends its line cannot make the
+// proxy hold more.
+constexpr std::size_t maxLineBytes = 8 * 1024 * 1024;
+constexpr const char* maxLineText = "8 MiB";
 
 json errorJson(const json& id, int code, const std::string& message) {
     return {{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}};
@@ -61,13 +69,40 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// One end the proxy writes whole lines to from both its threads.
+class LineSink {
+public:
+    explicit LineSink(int fd) : fd_(fd) {}
+
+    bool write(std::string_view line) {
+        std::lock_guard lock(mutex_);
+        return fd_ >= 0 && writeAll(fd_, line);
+    }
+    void close() {
+        std::lock_guard lock(mutex_);
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    std::mutex mutex_;
+    int fd_;
+};
+
+// What is known of a line too long to keep, read past without holding it.
+struct LongLine {
+    std::optional<json> id;
+    bool request = false;  // it names a method: a request, not a response
+};
+
 // Splits what arrives on `fd` into lines and hands each (with its line feed) to `take`; a last
-// line without one is handed over at the end. A line longer than `maxLine` is dropped and
-// `overlong` called instead. Stops early when `take` returns false or `stop` becomes readable.
-void forEachLine(int fd, int stop, std::size_t maxLine, const std::function<bool(const std::string&)>& take,
-                 const std::function<void()>& overlong) {
+// line without one is handed over at the end. A line longer than maxLineBytes is not kept:
+// `overlong` hears its id instead. Stops early when `take` returns false or `stop` becomes
+// readable.
+void forEachLine(int fd, int stop, const std::function<bool(const std::string&)>& take,
+                 const std::function<void(const LongLine&)>& overlong) {
     std::string pending;
-    bool skipping = false;  // inside a line already found too long
+    std::optional<RpcIdScanner> skipping;  // set inside a line already found too long
     char buffer[65536];
     for (;;) {
         pollfd watched[2] = {{fd, POLLIN, 0}, {stop, POLLIN, 0}};
@@ -77,26 +112,50 @@ void forEachLine(int fd, int stop, std::size_t maxLine, const std::function<bool
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
-        pending.append(buffer, static_cast<std::size_t>(got));
-        std::size_t start = 0;
-        for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n', start)) {
-            if (skipping) {
-                skipping = false;
-            } else if (end + 1 - start > maxLine) {
-                overlong();
-            } else if (!take(pending.substr(start, end + 1 - start))) {
-                return;
+        for (std::string_view chunk(buffer, static_cast<std::size_t>(got)); !chunk.empty();) {
+            const auto end = chunk.find('\n');
+            const std::size_t piece = end == std::string_view::npos ? chunk.size() : end + 1;
+            if (!skipping && pending.size() + piece > maxLineBytes) {
+                skipping.emplace();
+                skipping->feed(pending);
+                pending.clear();
             }
-            start = end + 1;
-        }
-        pending.erase(0, start);
-        if (pending.size() > maxLine) {
-            if (!skipping) overlong();
-            skipping = true;
-            pending.clear();
+            if (skipping) {
+                skipping->feed(chunk.substr(0, piece));
+                if (end != std::string_view::npos) {
+                    overlong({skipping->id(), skipping->hasMethod()});
+                    skipping.reset();
+                }
+            } else {
+                pending.append(chunk.substr(0, piece));
+                if (end != std::string_view::npos) {
+                    if (!take(pending)) return;
+                    pending.clear();
+                }
+            }
+            chunk.remove_prefix(piece);
         }
     }
-    if (!pending.empty() && !skipping) take(pending);
+    if (skipping) {
+        overlong({skipping->id(), skipping->hasMethod()});
+    } else if (!pending.empty()) {
+        take(pending);
+    }
+}
+
+// A line too long to check or pass on: a request hears an error from the proxy, a response is
+// replaced by one for its receiver, and a line whose id is lost is dropped with a word on stderr.
+void answerLongLine(const LongLine& line, const char* from, LineSink& sender, LineSink& receiver) {
+    const std::string tooLong = std::string("This ") + (line.request ? "request" : "reply") + " from the " + from +
+                                " is longer than " + maxLineText + ", so Vardex did not pass it on.";
+    if (!line.id) {
+        std::cerr << "vardex mcp-proxy: dropped a line longer than " << maxLineText << " from the " << from
+                  << " that names no request.\n";
+    } else if (line.request) {
+        sender.write(errorReply(*line.id, invalidRequest, tooLong) + "\n");
+    } else {
+        receiver.write(errorReply(*line.id, internalError, tooLong) + "\n");
+    }
 }
 
 }  // namespace
@@ -163,6 +222,11 @@ int runMcpProxy(const std::string& server, const std::vector<std::string>& comma
         std::cerr << "Name the MCP server's command after \"--\".\n";
         return 2;
     }
+    const auto launch = serverLaunch(command);
+    if (!launch) {
+        std::cerr << "Vardex will not start the MCP server " << server << ": " << launch.error() << '\n';
+        return exitCannotRun;
+    }
     int toServer[2];
     int fromServer[2];
     int serverDone[2];
@@ -177,7 +241,7 @@ int runMcpProxy(const std::string& server, const std::vector<std::string>& comma
     posix_spawn_file_actions_adddup2(&actions, toServer[0], 0);
     posix_spawn_file_actions_adddup2(&actions, fromServer[1], 1);
     std::vector<char*> argv;
-    for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+    for (const auto& word : *launch) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     pid_t child = -1;
     const int spawned = ::posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
@@ -185,20 +249,19 @@ int runMcpProxy(const std::string& server, const std::vector<std::string>& comma
     ::close(toServer[0]);
     ::close(fromServer[1]);
     if (spawned != 0) {
-        std::cerr << "Could not start the MCP server " << server << " (" << command.front()
+        std::cerr << "Could not start the MCP server " << server << " (" << launch->front()
                   << "): " << std::strerror(spawned) << '\n';
         for (const int fd : {toServer[1], fromServer[0], serverDone[0], serverDone[1]}) ::close(fd);
         return 127;
     }
 
-    std::mutex output;
-    const auto emit = [&output](std::string_view line) {
-        std::lock_guard lock(output);
-        return writeAll(STDOUT_FILENO, line);
-    };
     // The server's lines go out whole, so a reply of the proxy never lands inside one.
+    LineSink agent(STDOUT_FILENO);
+    LineSink serverInput(toServer[1]);
     std::thread relay([&] {
-        forEachLine(fromServer[0], -1, std::numeric_limits<std::size_t>::max(), emit, [] {});
+        forEachLine(
+            fromServer[0], -1, [&](const std::string& line) { return agent.write(line); },
+            [&](const LongLine& line) { answerLongLine(line, "MCP server", serverInput, agent); });
         ::close(fromServer[0]);
         ::close(serverDone[1]);
     });
@@ -212,14 +275,14 @@ int runMcpProxy(const std::string& server, const std::vector<std::string>& comma
         return std::move(decision).value();
     };
     forEachLine(
-        STDIN_FILENO, serverDone[0], maxAgentLine,
+        STDIN_FILENO, serverDone[0],
         [&](const std::string& line) {
             const auto step = screenAgentLine(line, server, session, decide);
-            if (step.reply) emit(*step.reply + "\n");
-            return !step.forward || writeAll(toServer[1], line);
+            if (step.reply) agent.write(*step.reply + "\n");
+            return !step.forward || serverInput.write(line);
         },
-        [&] { emit(errorReply(json(), invalidRequest, "This line is too long for Vardex to check, so it was not passed on.") + "\n"); });
-    ::close(toServer[1]);
+        [&](const LongLine& line) { answerLongLine(line, "client", agent, serverInput); });
+    serverInput.close();
     relay.join();
     ::close(serverDone[0]);
 

@@ -34,8 +34,9 @@ struct ProxyStep {
 ProxyStep screenAgentLine(std::string_view line, const std::string& server, const std::string& session,
                           const DecideAction& decide);
 
-// Runs the server `command` behind the proxy until the agent closes its input and the server
-// has ended; returns the exit status the proxy should end with.
+// Runs the server `command` behind the proxy, in the sandbox allowed shell commands run in, until
+// the agent closes its input and the server has ended; returns the exit status the proxy should
+// end with. Where no sandbox can run the server runs as it is, unless the sandbox is required.
 int runMcpProxy(const std::string& server, const std::vector<std::string>& command);
 
 }  // namespace vardex::engine

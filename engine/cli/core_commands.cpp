@@ -11,6 +11,7 @@
 #include "bridge/vardex_paths.hpp"
 #include "cli/commands.hpp"
 #include "core/audit_log.hpp"
+#include "core/command_breakdown.hpp"
 #include "core/engine_policy.hpp"
 #include "core/evaluator.hpp"
 #include "core/policy_validation.hpp"
@@ -84,7 +85,9 @@ int runCheck(const CheckOptions& options) {
                                           auditRecordFor(*action, decision, std::nullopt, std::chrono::system_clock::now()));
     if (!logged) std::cerr << "The check was not recorded: " << logged.error() << "\n";
     if (options.json) {
-        std::cout << printable(json_form::toJson(decision)) << "\n";
+        auto out = json_form::toJson(decision);
+        if (auto parts = commandBreakdown(*action, *policy, decision); !parts.empty()) out["breakdown"] = json_form::toJson(parts);
+        std::cout << printable(out) << "\n";
     } else {
         std::cout << wireText(decision.outcome);
         if (decision.ruleId) std::cout << " (" << *decision.ruleId << ")";

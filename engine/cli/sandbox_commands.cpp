@@ -5,16 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "agents/agent_setup.hpp"
-#include "agents/hook_entries.hpp"
+#include "agents/host_surroundings.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "cli/commands.hpp"
-#include "policy/user_policy_file.hpp"
 #include "sandbox/sandbox_plan.hpp"
 #include "sandbox/sandbox_probe.hpp"
 #include "sandbox/sandbox_runner.hpp"
 #include "sandbox/sandbox_settings.hpp"
-#include "sandbox/sandbox_surroundings.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -37,27 +34,6 @@ struct SettingsOptions {
     std::vector<std::string> addWritable;
 };
 
-SandboxSurroundings currentSurroundings(const fs::path& workingFolder) {
-    SandboxSurroundings s;
-    s.home = VardexPaths::homeDirectory();
-    s.workingFolder = workingFolder;
-    s.searchPath = VardexPaths::env("PATH").value_or("");
-    if (auto agent = VardexPaths::env("SSH_AUTH_SOCK")) s.sshAgentSocket = fs::path(*agent);
-    if (auto runtime = VardexPaths::env("XDG_RUNTIME_DIR")) s.runtimeFolder = fs::path(*runtime);
-    s.daemonSocket = VardexPaths::socketPath();
-    const auto layout = VardexPaths::homeLayout();
-    s.engineFolders = {layout.support, layout.logs, layout.engineState, layout.userConfig,
-                       VardexPaths::supportDirectory(), VardexPaths::auditDirectory(),
-                       VardexPaths::userConfigDirectory()};
-    for (const auto family : hookFamilies) s.agentSettings.push_back(hookFile(family));
-    for (const auto& config : VardexPaths::mcpConfigCandidates()) s.agentSettings.push_back(config);
-    for (const auto& rule : UserPolicyFile::loadFromHome().folders()) {
-        for (const auto& folder : rule.values) s.protectedPlaces.emplace_back(folder);
-    }
-    s.settings = loadSandboxSettings(sandboxSettingsFile());
-    return s;
-}
-
 int runSandbox(const SandboxOptions& options) {
     std::error_code code;
     const fs::path folder = options.cwd.empty() ? fs::current_path(code) : fs::absolute(options.cwd, code);
@@ -71,7 +47,7 @@ int runSandbox(const SandboxOptions& options) {
                      "bubblewrap.\n";
         return exitCannotRun;
     }
-    const auto plan = planSandbox(currentSurroundings(folder));
+    const auto plan = planSandbox(hostSurroundings(folder));
     return execBwrap(*bwrap, bwrapArguments(plan, options.command));
 }
 

@@ -13,6 +13,7 @@
 #include <date/date.h>
 
 #include "core/audit_log.hpp"
+#include "core/command_breakdown.hpp"
 #include "core/evaluator.hpp"
 #include "daemon/action_record.hpp"
 #include "daemon/evaluate_message.hpp"
@@ -474,7 +475,9 @@ void DaemonServer::evaluateFor(std::uint64_t agent, const Action& action) {
     }
 
     const std::string id = newQuestionId();
-    OpenQuestion question{agent, action, decision, approvalRequest(id, action, decision),
+    ApprovalRequest request = approvalRequest(id, action, decision);
+    request.breakdown = commandBreakdown(action, policy, decision);
+    OpenQuestion question{agent, action, decision, std::move(request),
                           Clock::now() + std::chrono::seconds(std::max(0, policy.askTimeoutSeconds))};
     const IpcMessage asked = IpcMessage::approvalRequest(question.request);
     // The app reads lines up to a bound and drops a connection that sends a longer one; every

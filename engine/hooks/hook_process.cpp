@@ -76,7 +76,7 @@ HookCore::CommandRewrite sandboxedShell() {
     const auto searchPath = VardexPaths::env("PATH").value_or("");
     return sandboxRewrite(self.value_or(""), settings, [self, searchPath]() -> SandboxAvailability {
         if (!self) return {std::nullopt, "the engine cannot tell where its own program lies", "Reinstall Vardex."};
-        return rememberedProbe(VardexPaths::auditDirectory() / "sandbox-trial", searchPath);
+        return rememberedProbe(sandboxTrialFile(), searchPath);
     });
 }
 

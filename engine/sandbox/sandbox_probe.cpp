@@ -121,6 +121,8 @@ void remember(const fs::path& memory, const std::string& key) {
 
 }  // namespace
 
+fs::path sandboxTrialFile() { return VardexPaths::auditDirectory() / "sandbox-trial"; }
+
 SandboxAvailability rememberedProbe(const fs::path& memory, const std::string& searchPath) {
     const auto bwrap = findBwrap(searchPath);
     const auto key = bwrap ? trialKey(*bwrap) : std::string();

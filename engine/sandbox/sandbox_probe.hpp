@@ -27,6 +27,9 @@ SandboxAvailability probeSandbox(const std::string& searchPath);
 // and modification time): each hook call would otherwise pay for a sandbox that runs nothing. A
 // failed trial is not remembered, so a fix counts at once. What the file says only spares the
 // trial: a wrong memory makes contained commands fail to start, never run uncontained.
+// Where the engine remembers a trial that worked: "sandbox-trial" in its state folder.
+std::filesystem::path sandboxTrialFile();
+
 SandboxAvailability rememberedProbe(const std::filesystem::path& memory, const std::string& searchPath);
 
 }  // namespace vardex::engine

@@ -1,5 +1,6 @@
 #include "sandbox/sandbox_surroundings.hpp"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <sstream>
@@ -7,6 +8,7 @@
 #include <system_error>
 
 #include "core/secret_catalogue.hpp"
+#include "sandbox/real_paths.hpp"
 
 namespace vardex::engine {
 namespace {
@@ -33,6 +35,13 @@ constexpr std::array readableInSecrets = std::to_array<std::string_view>({".ssh/
 // The desktop's sockets that live on disk; abstract ones go with the network namespace.
 constexpr std::array desktopSocketFolders = std::to_array<std::string_view>({"/tmp/.X11-unix", "/tmp/.ICE-unix"});
 
+// What marks the top of an installed package or a checked-out server.
+constexpr std::array packageManifests = std::to_array<std::string_view>({
+    "package.json", "pyproject.toml", "setup.py", "Cargo.toml", "go.mod", "deno.json",
+});
+// How far above its file a package's top is looked for (node_modules/pkg/dist/bin/x.js).
+constexpr int packageDepth = 6;
+
 bool present(const fs::path& path) {
     std::error_code code;
     return fs::exists(path, code);
@@ -43,13 +52,6 @@ bool isFolder(const fs::path& path) {
     return fs::is_directory(path, code);
 }
 
-// The place itself, symbolic links followed, so nesting is judged on what is really mounted.
-fs::path real(const fs::path& path) {
-    std::error_code code;
-    auto resolved = fs::weakly_canonical(path, code);
-    return code ? path.lexically_normal() : resolved;
-}
-
 bool within(const fs::path& inner, const fs::path& outer) {
     auto [end, ignored] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
     return end == outer.end();
@@ -57,16 +59,17 @@ bool within(const fs::path& inner, const fs::path& outer) {
 
 class Planner {
 public:
-    explicit Planner(SandboxPlan& plan) : plan_(plan) {}
+    Planner(SandboxPlan& plan, RealPaths& paths) : plan_(plan), paths_(paths) {}
 
+    // The place itself, symbolic links followed, so nesting is judged on what is really mounted.
     void add(const fs::path& path, SandboxAccess access) {
-        if (path.empty() || !path.is_absolute() || !present(path)) return;
-        const auto place = real(path);
-        plan_.mounts.push_back({place, access, isFolder(place)});
+        if (path.empty()) return;
+        if (const auto place = paths_.find(path)) plan_.mounts.push_back({place->path, access, place->folder});
     }
 
 private:
     SandboxPlan& plan_;
+    RealPaths& paths_;
 };
 
 // The git folders a command must not change: hooks and configuration run code at the next git
@@ -94,6 +97,26 @@ fs::path expandHome(const std::string& place, const fs::path& home) {
     return place;
 }
 
+bool withinSecret(const fs::path& place, const fs::path& home, RealPaths& paths) {
+    return std::any_of(secretPlaces().begin(), secretPlaces().end(), [&](const SecretPlace& secret) {
+        return within(place, paths.real(home / secret.relative));
+    });
+}
+
+// The folder a program file belongs to: the nearest one above it, below the home and the root,
+// with a package's manifest, else the file's own folder.
+fs::path packageFolder(const fs::path& file, const fs::path& home) {
+    const auto own = file.parent_path();
+    auto folder = own;
+    for (int up = 0; up < packageDepth && folder != home && folder != folder.root_path() && !folder.empty(); ++up) {
+        for (const auto manifest : packageManifests) {
+            if (present(folder / manifest)) return folder;
+        }
+        folder = folder.parent_path();
+    }
+    return own;
+}
+
 }  // namespace
 
 fs::path projectFolder(const fs::path& workingFolder) {
@@ -108,7 +131,9 @@ SandboxPlan planSandbox(const SandboxSurroundings& s) {
     SandboxPlan plan;
     plan.workingFolder = s.workingFolder;
     plan.network = s.settings.network;
-    Planner planner(plan);
+    RealPaths paths;
+    Planner planner(plan, paths);
+    const auto real = [&paths](const fs::path& path) { return paths.real(path); };
     const auto home = real(s.home);
 
     planner.add("/tmp", SandboxAccess::writable);
@@ -140,6 +165,11 @@ SandboxPlan planSandbox(const SandboxSurroundings& s) {
     for (const auto& place : secretPlaces()) planner.add(home / place.relative, SandboxAccess::hidden);
     for (const auto& place : s.protectedPlaces) planner.add(expandHome(place.string(), home), SandboxAccess::hidden);
     for (const auto file : readableInSecrets) planner.add(home / file, SandboxAccess::readOnly);
+    // Keys and tokens are no program's files, whatever a server's arguments name.
+    for (const auto& file : s.programFiles) {
+        const auto folder = packageFolder(real(file), home);
+        if (!withinSecret(folder, home, paths)) planner.add(folder, SandboxAccess::readOnly);
+    }
 
     if (s.runtimeFolder) planner.add(*s.runtimeFolder, SandboxAccess::hidden);
     // The daemon's folder goes whole, so a socket made anew while the command runs stays out of

@@ -11,7 +11,7 @@ namespace vardex {
 namespace {
 
 CheckOutcome message(std::string text, std::int32_t exitCode = 0) {
-    return CheckOutcome{std::nullopt, exitCode, std::move(text)};
+    return CheckOutcome{std::nullopt, exitCode, std::move(text), {}};
 }
 
 }  // namespace
@@ -59,7 +59,15 @@ CheckOutcome CheckOutcome::run(CheckKind kind, std::string_view shell, std::stri
     auto outcome = VardexCli::run(arguments, std::nullopt, timeLimit);
     if (!outcome) return message(outcome.error().description());
     auto decision = ProtocolJSON::decode<Decision>(outcome->stdout);
-    if (decision) return CheckOutcome{std::move(*decision), outcome->exitCode, std::nullopt};
+    if (decision) {
+        CheckOutcome checked{std::move(*decision), outcome->exitCode, std::nullopt, {}};
+        // Decoding succeeded, so the text is one JSON object.
+        const auto tree = nlohmann::json::parse(outcome->stdout, nullptr, false);
+        if (const auto parts = tree.find("breakdown"); parts != tree.end()) {
+            checked.breakdown = json_form::breakdownFromJson(*parts);
+        }
+        return checked;
+    }
     const std::string words = outcome->combined();
     return message(words.empty() ? "No decision was returned." : words, outcome->exitCode);
 }

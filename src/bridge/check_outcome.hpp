@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bridge/vardex_cli.hpp"
+#include "protocol/approval.hpp"
 #include "protocol/decision.hpp"
 #include "protocol/wire_enum.hpp"
 
@@ -29,6 +31,8 @@ struct CheckOutcome {
     // 0 when the engine did not run.
     std::int32_t exitCode = 0;
     std::optional<std::string> error;
+    // The shell line split into its commands, when the engine sent it.
+    std::vector<CommandPart> breakdown;
 
     // Checks the inputs the kind uses (trimmed), runs "check --json" with them and reads the
     // decision whatever the exit status. Never fails: every problem becomes `error`.

@@ -24,6 +24,17 @@ struct WireNames<ApprovalVerdict> {
 
 constexpr bool isAllowed(ApprovalVerdict verdict) { return verdict != ApprovalVerdict::deny; }
 
+// One simple command of a shell line as the engine read it, so a person can see which part of a
+// long line made the engine ask and what that part does.
+struct CommandPart {
+    std::string text;                // the command as the engine understood it, quoted for the shell
+    bool piped = false;              // its input is the output of the part before it
+    bool flagged = false;            // this part made the engine ask
+    std::vector<std::string> notes;  // what it does, in plain words ("reads ~/.aws/credentials")
+
+    friend bool operator==(const CommandPart&, const CommandPart&) = default;
+};
+
 // A question from the engine.
 struct ApprovalRequest {
     std::string id;
@@ -33,6 +44,9 @@ struct ApprovalRequest {
     RiskScore risk;
     std::string reasonUser;
     AgentContext agent;
+    // The shell line split into its commands; empty for other actions and from engines that do
+    // not send it.
+    std::vector<CommandPart> breakdown;
 
     // A critical question is never offered "always allow".
     bool offersAlwaysAllow() const { return severity != Severity::critical; }

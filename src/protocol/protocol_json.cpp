@@ -367,6 +367,7 @@ ApprovalRequest decodeRequest(const json& j, const PathNode& path) {
     request.reasonUser = r.text("reason_user");
     PathNode agentPath{&path, "agent"};
     request.agent = decodeContext(r.member("agent", "an object"), agentPath);
+    if (const json* breakdown = r.optionalMember("breakdown")) request.breakdown = breakdownFromJson(*breakdown);
     return request;
 }
 
@@ -570,7 +571,41 @@ json toJson(const ApprovalRequest& value) {
                 {"reason_user", value.reasonUser},
                 {"agent", toJson(value.agent)}};
     putOptional(out, "rule", value.rule);
+    if (!value.breakdown.empty()) out["breakdown"] = toJson(value.breakdown);
     return out;
+}
+
+json toJson(const std::vector<CommandPart>& breakdown) {
+    json out = json::array();
+    for (const auto& part : breakdown) {
+        out.push_back({{"text", part.text}, {"piped", part.piped}, {"flagged", part.flagged}, {"notes", textArray(part.notes)}});
+    }
+    return out;
+}
+
+std::vector<CommandPart> breakdownFromJson(const json& j) {
+    const auto flag = [](const json& item, std::string_view key) {
+        const auto found = item.find(key);
+        return found != item.end() && found->is_boolean() && found->get<bool>();
+    };
+    std::vector<CommandPart> parts;
+    if (!j.is_array()) return parts;
+    for (const auto& item : j) {
+        if (!item.is_object()) continue;
+        const auto text = item.find("text");
+        if (text == item.end() || !text->is_string()) continue;
+        CommandPart part;
+        part.text = text->get<std::string>();
+        part.piped = flag(item, "piped");
+        part.flagged = flag(item, "flagged");
+        if (const auto notes = item.find("notes"); notes != item.end() && notes->is_array()) {
+            for (const auto& note : *notes) {
+                if (note.is_string()) part.notes.push_back(note.get<std::string>());
+            }
+        }
+        parts.push_back(std::move(part));
+    }
+    return parts;
 }
 
 json toJson(const ApprovalResponse& value) {

@@ -26,6 +26,7 @@ nlohmann::json toJson(const ArgvTree& value);
 nlohmann::json toJson(const BodySource& value);
 nlohmann::json toJson(const Action& value);
 nlohmann::json toJson(const ApprovalRequest& value);
+nlohmann::json toJson(const std::vector<CommandPart>& breakdown);
 nlohmann::json toJson(const ApprovalResponse& value);
 nlohmann::json toJson(const DecisionEvent& value);
 nlohmann::json toJson(const IpcMessage& value);
@@ -47,6 +48,10 @@ ApprovalRequest fromJson(const nlohmann::json& j, Tag<ApprovalRequest>);
 ApprovalResponse fromJson(const nlohmann::json& j, Tag<ApprovalResponse>);
 DecisionEvent fromJson(const nlohmann::json& j, Tag<DecisionEvent>);
 IpcMessage fromJson(const nlohmann::json& j, Tag<IpcMessage>);
+
+// A command breakdown read leniently: it only helps a person weigh a question, so parts that are
+// not well formed are left out instead of failing the message that carries them.
+std::vector<CommandPart> breakdownFromJson(const nlohmann::json& j);
 
 }  // namespace json_form
 

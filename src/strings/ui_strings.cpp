@@ -403,6 +403,18 @@ std::string blockedDetailHelperPrompt(std::string_view headline) {
 
 std::string storyFallback(const RiskStory& story) { return std::string(story.why) + " " + std::string(story.allowOnce); }
 
+std::string rowWhy(Outcome verdict, const std::optional<std::string>& ruleId) {
+    const RiskStory& story = riskStory(ruleId);
+    const std::string told = std::string(story.headline) + " " + std::string(story.why);
+    switch (verdict) {
+        case Outcome::deny: return told;
+        // Only a rule's own story fits an asked action: the general one says it was stopped.
+        case Outcome::ask: return story == fallbackRiskStory ? std::string(askedRowWhy) : told;
+        case Outcome::allow: return std::string(allowedRowWhy);
+    }
+    return std::string(allowedRowWhy);
+}
+
 std::string blockedEntrySentence(std::string_view what, std::string_view agentTitle) {
     return "We stopped " + std::string(what) + " from " + std::string(agentTitle) + ".";
 }

@@ -62,6 +62,8 @@ inline constexpr std::string_view beatStopsDeletes = "Stops risky deletes.";
 inline constexpr std::string_view binaryMissing = "Part of Vardex is missing. Please reinstall it from the download.";
 inline constexpr std::string_view block = "Block";
 inline constexpr std::string_view blocked = "Blocked";
+inline constexpr std::string_view breakdownFlagged = "Vardex flagged this part";
+inline constexpr std::string_view breakdownHeading = "How Vardex read it";
 inline constexpr std::string_view canaryDetectionOnly = "Detection only: Vardex notices a canary file change but does not block it.";
 inline constexpr std::string_view cancel = "Cancel";
 inline constexpr std::string_view cannotChangeLogin = "Could not change the login setting.";
@@ -542,8 +544,11 @@ inline constexpr std::string_view onboardNoneYet = "No AI apps found yet. You ca
 inline constexpr std::string_view stopAgentAsk = "Also close the running AI app?";
 inline constexpr std::string_view closeIt = "Close it";
 inline constexpr std::string_view alwaysOn = "Always on";
-inline constexpr std::string_view finishSetup = "Finish setting up";
 inline constexpr std::string_view setupNothingDue = "Nothing left to set up on this computer.";
+inline constexpr std::string_view setupComplete = "Setup is complete";
+inline constexpr std::string_view testAction = "Test";
+inline constexpr std::string_view allowedRowWhy = "This looked safe, so Vardex let it run.";
+inline constexpr std::string_view askedRowWhy = "Vardex asked you first, and your answer decided.";
 inline constexpr std::string_view turnOffEveryApp = "Turn off for every app";
 inline constexpr std::string_view addSafetyRule = "Add a safety rule";
 inline constexpr std::string_view addAnotherAppPlus = "+ Add another app";
@@ -588,6 +593,9 @@ std::string blockedRowHelperPrompt(std::string_view headline);
 std::string blockedDetailHelperPrompt(std::string_view headline);
 // The story's reason and its advice on allowing once, as the cards' fallback.
 std::string storyFallback(const RiskStory& story);
+// What "Why?" opens under a row of the activity list: the rule's story for a stop, and for an
+// action that ran or was asked about, words that do not claim it was stopped.
+std::string rowWhy(Outcome verdict, const std::optional<std::string>& ruleId);
 // "We stopped the command “rm -rf ~” from Claude Code."
 std::string blockedEntrySentence(std::string_view what, std::string_view agentTitle);
 // "12 of 40"

@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, ClockText, ::testing::Values(
         Clock{"PlusSigns", "+7:+5", 425}, Clock{"PlusThenMinus", "+-7:30", 30}), testing::caseName);
 
 TEST(Notifications, AskFallsBackToTheSummary) {
-    ApprovalRequest request{"42", "rm -rf ~", std::nullopt, Severity::info, {}, "", {}};
+    ApprovalRequest request{"42", "rm -rf ~", std::nullopt, Severity::info, {}, "", {}, {}};
     EXPECT_EQ(VardexNotifications::ask(request).body, "rm -rf ~");
     request.reasonUser = "Deletes your home";
     EXPECT_EQ(VardexNotifications::ask(request).body, "Deletes your home");

@@ -103,16 +103,16 @@ constexpr const char* lsRun = "check|--json|--shell|ls";
 
 INSTANTIATE_TEST_SUITE_P(Inputs, CheckTest, ::testing::Values(
         CheckCase{"ShellBlank", CheckKind::shell, {" \n\t ", "/etc/passwd", "s", "t", "{}"}, deny, "",
-                  {std::nullopt, 0, "Type a command to test."}},
+                  {std::nullopt, 0, "Type a command to test.", {}}},
         CheckCase{"McpNoTool", CheckKind::mcp, {"ls", "", "fs", " ", "{}"}, deny, "",
-                  {std::nullopt, 0, "Type the tool name and details to test."}},
+                  {std::nullopt, 0, "Type the tool name and details to test.", {}}},
         CheckCase{"ShellTrimmed", CheckKind::shell, {"  rm -rf ~/x; echo \"$HOME\"\n", "", "", "", ""}, deny,
-                  "check|--json|--shell|rm -rf ~/x; echo \"$HOME\"", {decided, 0, std::nullopt}},
-        CheckCase{"DecisionWithFailureStatus", CheckKind::shell, ls, deny + "exit 1", lsRun, {decided, 1, std::nullopt}},
-        CheckCase{"NothingPrinted", CheckKind::shell, ls, "exit 5", lsRun, {std::nullopt, 5, "No decision was returned."}},
-        CheckCase{"WordsInstead", CheckKind::shell, ls, "echo 'policy error' >&2; exit 2", lsRun, {std::nullopt, 2, "policy error"}},
+                  "check|--json|--shell|rm -rf ~/x; echo \"$HOME\"", {decided, 0, std::nullopt, {}}},
+        CheckCase{"DecisionWithFailureStatus", CheckKind::shell, ls, deny + "exit 1", lsRun, {decided, 1, std::nullopt, {}}},
+        CheckCase{"NothingPrinted", CheckKind::shell, ls, "exit 5", lsRun, {std::nullopt, 5, "No decision was returned.", {}}},
+        CheckCase{"WordsInstead", CheckKind::shell, ls, "echo 'policy error' >&2; exit 2", lsRun, {std::nullopt, 2, "policy error", {}}},
         CheckCase{"MistypedDecision", CheckKind::shell, ls, "echo '{\"outcome\":\"maybe\"}'", lsRun,
-                  {std::nullopt, 0, "{\"outcome\":\"maybe\"}"}}), testing::caseName);
+                  {std::nullopt, 0, "{\"outcome\":\"maybe\"}", {}}}), testing::caseName);
 
 }  // namespace
 }  // namespace vardex

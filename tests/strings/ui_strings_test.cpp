@@ -39,7 +39,17 @@ INSTANTIATE_TEST_SUITE_P(Counts, ComposedText, ::testing::Values(
         Composed{"MoreCharacterOne", S::moreCharacters(1), "… 1 more character"},
         Composed{"MoreCharacters", S::moreCharacters(42), "… 42 more characters"},
         Composed{"LineBelowOne", S::linesBelow(1), "1 more line below. Scroll to read the rest."},
-        Composed{"AskNoRule", S::v3AskSentence("Codex", std::nullopt), "Codex wants to do something risky. Is that OK?"}),
+        Composed{"AskNoRule", S::v3AskSentence("Codex", std::nullopt), "Codex wants to do something risky. Is that OK?"},
+        // "Why?" under a row never says an action that ran was stopped.
+        Composed{"WhyDenied", S::rowWhy(Outcome::deny, "rce.pipe_to_shell"),
+                 "An AI app tried to download and run a program in one step. That is a common way malware gets in."},
+        Composed{"WhyDeniedNoRule", S::rowWhy(Outcome::deny, std::nullopt),
+                 "This action looks risky. Vardex stopped it so an AI app cannot change files or send data you did not allow."},
+        Composed{"WhyAllowedNoRule", S::rowWhy(Outcome::allow, std::nullopt), "This looked safe, so Vardex let it run."},
+        Composed{"WhyAllowedUnderARule", S::rowWhy(Outcome::allow, "secrets.dotenv"), "This looked safe, so Vardex let it run."},
+        Composed{"WhyAskedUnknownRule", S::rowWhy(Outcome::ask, "custom.mine"), "Vardex asked you first, and your answer decided."},
+        Composed{"WhyAskedKnownRule", S::rowWhy(Outcome::ask, "secrets.dotenv"),
+                 "An AI app tried to read a secrets file. Those files often hold passwords and API keys."}),
     testing::caseName);
 
 struct Sentence { const char* name; Outcome outcome; std::optional<std::string> ruleId; long long count; std::string expected; };

@@ -7,6 +7,7 @@
 #include "ui/screens/approval/approval_panel.hpp"
 #include "ui/screens/main_window/pages/activity_page.hpp"
 #include "ui/screens/main_window/pages/blocked_entry_card.hpp"
+#include "ui/screens/main_window/pages/check_page.hpp"
 #include "ui/screens/popover/popover_view.hpp"
 #include "ui/support/screen_harness.hpp"
 
@@ -31,6 +32,7 @@ ApprovalRequest hidingRequest() {
     ApprovalRequest request = sudoRequest("r-1");
     request.actionSummary = std::string(hiding);
     request.agent.cwd = std::string(hiding);
+    request.breakdown = {{std::string(hiding), false, true, {}}};
     return request;
 }
 
@@ -73,6 +75,8 @@ std::unique_ptr<QWidget> logged(ScreenHarness& screens, int which) {
 INSTANTIATE_TEST_SUITE_P(Surfaces, MarkupTable, ::testing::Values(
         SurfaceCase{"pendingRow", [](ScreenHarness& s) { return asked(s, true); }, "pendingSummary"},
         SurfaceCase{"approvalFolder", [](ScreenHarness& s) { return asked(s, false); }, "approvalFolder"},
+        SurfaceCase{"rowBreakdown", [](ScreenHarness& s) { return asked(s, true); }, "breakdownPart0"},
+        SurfaceCase{"panelBreakdown", [](ScreenHarness& s) { return asked(s, false); }, "breakdownPart0"},
         SurfaceCase{"popoverLatest", [](ScreenHarness& s) { return logged(s, 0); }, "popoverLatestWhat"},
         SurfaceCase{"activityParagraph", [](ScreenHarness& s) { return logged(s, 1); }, "rowWhat"},
         SurfaceCase{"blockedEntryCard", [](ScreenHarness& s) { return logged(s, 2); }, "blockedSentence"}), caseName);
@@ -101,6 +105,36 @@ TEST(LongCommand, RowShowsItsStartAndThePanelCountsTheLinesBelow) {
     EXPECT_TRUE(below->text().startsWith(QStringLiteral("24 more lines below"))) << below->text().toStdString();
     summary->verticalScrollBar()->setValue(summary->verticalScrollBar()->maximum());
     EXPECT_FALSE(below->isVisible());
+}
+
+// The panel and "Test an action" show every command of the line, the popover's row only the one
+// that made the engine ask; each says it was flagged in words, beside what it does.
+TEST(CommandBreakdown, EachSurfaceShowsTheFlaggedPartAndWhatItDoes) {
+    ScreenHarness screens;
+    screens.connect();
+    ApprovalRequest request = sudoRequest("r-1");
+    request.actionSummary = "npm test && cat ~/.aws/credentials";
+    request.breakdown = {{"npm test", false, false, {}}, {"cat /home/a/.aws/credentials", false, true, {"reads ~/.aws/credentials"}}};
+    screens.daemonAsks(request);
+    screens.store().checkOutcome.decision = Decision{};
+    screens.store().checkOutcome.breakdown = request.breakdown;
+    screens.store().publish();
+
+    const auto panel = screens.show<ApprovalPanel>();
+    const auto popover = screens.show<PopoverView>();
+    const auto check = screens.show<CheckPage>(nullptr);
+    for (QWidget* surface : std::initializer_list<QWidget*>{panel.get(), check.get()}) {
+        ASSERT_TRUE(child<QLabel>(*surface, "breakdownPart0")) << surface->metaObject()->className();
+        EXPECT_EQ(child<QLabel>(*surface, "breakdownNotes1")->text(),
+                  QStringLiteral("Vardex flagged this part \u00b7 reads ~/.aws/credentials"));
+    }
+    EXPECT_EQ(popover->findChild<QLabel*>(QStringLiteral("breakdownPart0")), nullptr);
+    EXPECT_TRUE(child<QLabel>(*popover, "breakdownPart1")->text().startsWith(QStringLiteral("cat /home/a/.aws/credentials")));
+
+    screens.store().checkOutcome = CheckOutcome{};
+    screens.store().publish();
+    screens.settle();
+    EXPECT_FALSE(child<QWidget>(*check, "commandBreakdown")->isVisibleTo(check.get()));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "ui/helper/local_helper.hpp"
 #include "ui/app/single_instance.hpp"
 #include "ui/ports/dbus_notifier.hpp"
+#include "ui/ports/qt_window_host.hpp"
 #include "ui/ports/settings_preferences.hpp"
 #include "ui/screens/receipt/receipt_card.hpp"
 #include "ui/support/desktop_services.hpp"
@@ -46,6 +47,52 @@ TEST(CornerPlacement, TopRightBelowThePanelAndNeverOffTheScreen) {
     EXPECT_EQ(cornerPopoverPosition(QSize(380, 500), QRect(0, 24, 1280, 776)), QPoint(1280 - popoverGap - 380, 24 + popoverGap));
     EXPECT_EQ(cornerPopoverPosition(QSize(380, 500), QRect(0, 0, 300, 400)), QPoint(0, 0));
 }
+
+// An open popover whose content grows or shrinks stays where it opened, kept on the screen.
+struct KeptCase {
+    const char* name;
+    QRect now;
+    QSize size;
+    QPoint want;
+};
+
+class KeptPlacement : public ::testing::TestWithParam<KeptCase> {};
+
+TEST_P(KeptPlacement, StaysWhereItOpenedAndOnTheScreen) {
+    const QRect screen(0, 24, 1280, 776);
+    const QPoint at = keptPopoverPosition(GetParam().now, GetParam().size, screen);
+    EXPECT_EQ(at, GetParam().want);
+    EXPECT_TRUE(screen.contains(QRect(at, GetParam().size)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KeptPlacement, ::testing::Values(
+        KeptCase{"belowATopIconGrowsDown", QRect(890, 30, 380, 300), QSize(380, 420), QPoint(890, 30)},
+        KeptCase{"overABottomIconGrowsUp", QRect(890, 470, 380, 300), QSize(380, 420), QPoint(890, 350)},
+        KeptCase{"overABottomIconShrinksDown", QRect(890, 470, 380, 300), QSize(380, 220), QPoint(890, 550)},
+        KeptCase{"tooTallForTheRoomBelowMovesUpOnlyAsFarAsItMust", QRect(890, 300, 380, 100), QSize(380, 600), QPoint(890, 200)},
+        KeptCase{"widerAtTheRightEdgeMovesLeft", QRect(900, 30, 380, 300), QSize(400, 300), QPoint(880, 30)}), caseName);
+
+// A name typed without a suffix gets the export's own; one with a suffix keeps it.
+struct SuffixCase {
+    const char* name;
+    std::string chosen;
+    std::string suggested;
+    std::string want;
+};
+
+class SavedSuffix : public ::testing::TestWithParam<SuffixCase> {};
+
+TEST_P(SavedSuffix, ANameWithoutOneGetsTheExportsSuffix) {
+    const auto& c = GetParam();
+    EXPECT_EQ(withSavedSuffix(c.chosen, {c.suggested, {}, true}).string(), c.want);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SavedSuffix, ::testing::Values(
+        SuffixCase{"logWithout", "/home/ana/today", "vardex-log.jsonl", "/home/ana/today.jsonl"},
+        SuffixCase{"receiptWithout", "/home/ana/receipt", "vardex-receipt.png", "/home/ana/receipt.png"},
+        SuffixCase{"aSuffixOfItsOwnIsKept", "/home/ana/today.txt", "vardex-log.jsonl", "/home/ana/today.txt"},
+        SuffixCase{"aDottedFolderIsNotASuffix", "/home/ana/v1.2/today", "vardex-log.jsonl", "/home/ana/v1.2/today.jsonl"},
+        SuffixCase{"noSuggestedSuffixAddsNone", "/home/ana/today", "log", "/home/ana/today"}), caseName);
 
 struct PreferenceCase {
     const char* name;

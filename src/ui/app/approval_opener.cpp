@@ -8,9 +8,14 @@ namespace vardex::ui {
 ApprovalOpener::ApprovalOpener(StoreWatcher& watcher, QObject* parent) : QObject(parent) {
     connect(&watcher, &StoreWatcher::changed, this, [this, &watcher] {
         auto& store = watcher.store();
-        const std::size_t waiting = store.pending.size();
-        if (waiting_ == 0 && waiting > 0) store.openApprovalWindow();
-        waiting_ = waiting;
+        std::set<std::string> waiting;
+        bool arrived = false;
+        for (const auto& ask : store.pending) {
+            arrived = arrived || !waiting_.contains(ask.request.id);
+            waiting.insert(ask.request.id);
+        }
+        waiting_ = std::move(waiting);
+        if (arrived) store.openApprovalWindow();
     });
 }
 

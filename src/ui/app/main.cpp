@@ -9,6 +9,7 @@
 #include "ui/app/quit_on_signals.hpp"
 #include "ui/app/single_instance.hpp"
 #include "ui/app/vardex_bar_app.hpp"
+#include "ui/tray/menu_bar_status.hpp"
 
 namespace {
 
@@ -44,6 +45,9 @@ int main(int argc, char** argv) {
     const vardex::ui::QuitOnSignals quitOnSignals;
     vardex::ui::VardexBarApp vardexBar;
     QObject::connect(&instance, &vardex::ui::SingleInstance::raiseRequested, &app,
-                     [&vardexBar] { vardexBar.windows().show(vardex::ui::WindowKind::dashboard); });
+                     [&vardexBar] {
+                         vardexBar.status().bringBack();
+                         vardexBar.windows().show(vardex::ui::WindowKind::dashboard);
+                     });
     return QApplication::exec();
 }

@@ -28,6 +28,14 @@ QString filterFor(const std::vector<std::string>& contentTypes) {
 
 }  // namespace
 
+std::filesystem::path withSavedSuffix(const std::filesystem::path& chosen, const SavePanelRequest& request) {
+    const auto suffix = std::filesystem::path(request.suggestedName).extension();
+    if (suffix.empty() || chosen.filename().empty() || chosen.has_extension()) return chosen;
+    std::filesystem::path named = chosen;
+    named += suffix;
+    return named;
+}
+
 QtWindowHost::~QtWindowHost() { closeAll(); }
 
 void QtWindowHost::setFactory(WindowKind kind, Factory factory) { factories_[slot(kind)] = std::move(factory); }
@@ -72,10 +80,13 @@ std::optional<std::filesystem::path> QtWindowHost::chooseSaveLocation(const Save
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDirectory(QDir::home());
     dialog.selectFile(qs(request.suggestedName));
+    if (const auto suffix = std::filesystem::path(request.suggestedName).extension().string(); suffix.size() > 1) {
+        dialog.setDefaultSuffix(qs(suffix.substr(1)));
+    }
     if (const QString filter = filterFor(request.contentTypes); !filter.isEmpty()) dialog.setNameFilter(filter);
     if (!request.canCreateFolders) dialog.setOption(QFileDialog::ReadOnly, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
+    return withSavedSuffix(std::filesystem::path(dialog.selectedFiles().constFirst().toStdString()), request);
 }
 
 bool QtWindowHost::openURL(const std::string& url) { return QDesktopServices::openUrl(QUrl(qs(url))); }

@@ -12,6 +12,10 @@ namespace vardex::ui {
 
 enum class WindowKind { approval, dashboard, log };
 
+// The file a save panel's choice names: a name typed without a suffix gets the suggested name's
+// (".jsonl", ".png"), so the export opens as what it is; a name with a suffix of its own is kept.
+std::filesystem::path withSavedSuffix(const std::filesystem::path& chosen, const SavePanelRequest& request);
+
 // The store's windows as Qt windows. Each is made on first use by the factory the app set for
 // it, kept for the life of the host, and on later requests shown again and raised: closing a
 // window only hides it, so there is never more than one of a kind.

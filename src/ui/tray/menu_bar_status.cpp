@@ -56,7 +56,7 @@ MenuBarStatus::MenuBarStatus(ScreenContext& context, QObject* parent)
     connect(&context_.watcher, &StoreWatcher::changed, this, [this] {
         syncIcon();
         // Rows come and go while the popover is open: it grows and shrinks with them.
-        if (frame_->isVisible() && frame_->size() != frame_->sizeHint().expandedTo(QSize(minimumWidth, minimumHeight))) place();
+        if (frame_->isVisible()) fit();
     });
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -97,7 +97,7 @@ void MenuBarStatus::moveIntoTray() {
     auto* quit = menu_->addAction(qs(UIStrings::quit));
     quit->setObjectName(QStringLiteral("trayQuit"));
     connect(open, &QAction::triggered, this, [this] { context_.store.openDashboardWindow(); });
-    connect(quit, &QAction::triggered, this, &MenuBarStatus::quitRequested);
+    connect(quit, &QAction::triggered, this, &MenuBarStatus::askToQuit);
     tray_->setContextMenu(menu_);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) toggle();
@@ -149,12 +149,30 @@ void MenuBarStatus::toggle() {
         hiddenAt_.invalidate();
         return;
     }
+    open();
+}
+
+void MenuBarStatus::open() {
     view_->redraw();
     place();
     frame_->show();
     frame_->raise();
     frame_->activateWindow();
     popoverShown();
+}
+
+void MenuBarStatus::askToQuit() {
+    if (!frame_->isVisible()) open();
+    view_->askToQuit();
+    fit();
+}
+
+void MenuBarStatus::bringBack() {
+    if (tray_) return;
+    if (frame_->isMinimized()) frame_->showNormal();
+    frame_->show();
+    frame_->raise();
+    frame_->activateWindow();
 }
 
 QRect MenuBarStatus::iconPlace() const {
@@ -167,9 +185,31 @@ QRect MenuBarStatus::iconPlace() const {
     return {pointer - QPoint(12, 12), QSize(24, 24)};
 }
 
-void MenuBarStatus::place() {
+QSize MenuBarStatus::fittingSize() const {
     const QSize hint = frame_->sizeHint();
-    const QSize size(std::max(minimumWidth, hint.width()), std::max(minimumHeight, hint.height()));
+    return {std::max(minimumWidth, hint.width()), std::max(minimumHeight, hint.height())};
+}
+
+void MenuBarStatus::fit() {
+    const QSize size = fittingSize();
+    if (frame_->size() == size) return;
+    if (!tray_) {
+        frame_->resize(size);
+        return;
+    }
+    if (onWayland()) {
+        frame_->setFixedSize(size);
+        return;
+    }
+    const QRect now = frame_->geometry();
+    QScreen* screen = QGuiApplication::screenAt(now.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    frame_->resize(size);
+    if (screen) frame_->move(keptPopoverPosition(now, size, screen->availableGeometry()));
+}
+
+void MenuBarStatus::place() {
+    const QSize size = fittingSize();
     frame_->resize(size);
     if (!tray_) return;
     if (onWayland()) {

@@ -36,6 +36,11 @@ public:
     // Shows the popover (or closes it when shown); showing starts the store and, with a
     // question waiting, opens the approval window.
     void toggle();
+    // Shows the popover asking whether to quit: the tray menu's Quit takes the popover's road.
+    void askToQuit();
+    // Another start of the app asked this one to come forward: without a tray the small window
+    // comes back, wherever it was closed or minimised to.
+    void bringBack();
 
     bool hasTray() const { return tray_ != nullptr; }
     QSystemTrayIcon* tray() const { return tray_; }
@@ -53,8 +58,15 @@ private:
     // Makes the tray icon and its menu, and turns the window into the popover.
     void moveIntoTray();
     void popoverShown();
-    // Sizes the popover to its content (at least 360 × 220) and puts it next to the icon.
+    // Shows the popover next to the icon.
+    void open();
+    // The popover's size for its content: at least 360 × 220.
+    QSize fittingSize() const;
+    // Sizes the popover to its content and puts it next to the icon: each time it opens.
     void place();
+    // Sizes the popover to its content where it stands (kept on the screen): content that comes
+    // and goes while it is open never moves it after the pointer.
+    void fit();
     // Where the icon is on screen, as far as anyone can tell; empty when unknown.
     QRect iconPlace() const;
 

@@ -29,4 +29,12 @@ QPoint cornerPopoverPosition(const QSize& size, const QRect& available) {
             clampSpan(available.top() + popoverGap, size.height(), available.top(), available.bottom() + 1)};
 }
 
+QPoint keptPopoverPosition(const QRect& now, const QSize& size, const QRect& available) {
+    // A popover in the lower half opened over its icon: its bottom edge is the one at the icon.
+    const bool overTheIcon = now.center().y() >= available.center().y();
+    const int y = overTheIcon ? now.bottom() + 1 - size.height() : now.top();
+    return {clampSpan(now.left(), size.width(), available.left(), available.right() + 1),
+            clampSpan(y, size.height(), available.top(), available.bottom() + 1)};
+}
+
 }  // namespace vardex::ui

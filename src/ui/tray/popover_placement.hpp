@@ -20,4 +20,9 @@ QPoint popoverPosition(const QRect& icon, const QSize& size, const QRect& availa
 // away from both edges.
 QPoint cornerPopoverPosition(const QSize& size, const QRect& available);
 
+// Where a popover that stands at `now` goes when its content makes it `size`: where it is, its
+// edge against the icon kept (the bottom edge of one that opened above the icon, so it grows
+// upwards), and moved only as far as it must to stay inside `available`.
+QPoint keptPopoverPosition(const QRect& now, const QSize& size, const QRect& available);
+
 }  // namespace vardex::ui

@@ -31,6 +31,7 @@ ConfirmationBar::ConfirmationBar(const QString& objectName, QWidget* parent)
     buttons->addWidget(cancel_);
     buttons->addWidget(confirm_);
     column->addLayout(buttons);
+    QWidget::setTabOrder(cancel_, confirm_);
     hide();
 
     connect(confirm_, &QPushButton::clicked, this, [this] {
@@ -50,5 +51,7 @@ void ConfirmationBar::ask(std::string_view question, std::string_view confirmLab
     setAccessibleName(qs(question));
     show();
 }
+
+std::vector<QWidget*> ConfirmationBar::buttonsInTabOrder() const { return {cancel_, confirm_}; }
 
 }  // namespace vardex::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include <QFrame>
 
@@ -17,6 +18,8 @@ public:
     explicit ConfirmationBar(const QString& objectName, QWidget* parent = nullptr);
 
     void ask(std::string_view question, std::string_view confirmLabel);
+    // "Cancel" first, as the two stand.
+    std::vector<QWidget*> buttonsInTabOrder() const;
 
 Q_SIGNALS:
     void confirmed();

@@ -1,5 +1,6 @@
 #include "ui/widgets/helper_card.hpp"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QToolButton>
@@ -15,7 +16,8 @@ namespace vardex::ui {
 
 HelperCard::HelperCard(HelperModel& model, const Preferences& preferences, Texts texts, bool compact, QWidget* parent)
     : QFrame(parent),
-      helper_(new LocalHelper(model, preferences, this)),
+      model_(model),
+      preferences_(preferences),
       texts_(std::move(texts)),
       compact_(compact),
       ask_(new QToolButton(this)),
@@ -24,7 +26,7 @@ HelperCard::HelperCard(HelperModel& model, const Preferences& preferences, Texts
     ask_->setObjectName(QStringLiteral("helperAsk"));
     ask_->setText(qs(UIStrings::v3HelperAsk));
     ask_->setAccessibleName(qs(UIStrings::v3HelperAsk));
-    ask_->setIcon(symbolIcon(compact ? "sparkles" : "questionmark.bubble", palette().color(QPalette::Highlight)));
+    paintIcon();
     ask_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     ask_->setAutoRaise(compact);
     answer_->setObjectName(QStringLiteral("helperAnswer"));
@@ -58,10 +60,35 @@ HelperCard::HelperCard(HelperModel& model, const Preferences& preferences, Texts
     column->addWidget(answer_);
 
     connect(ask_, &QToolButton::clicked, this, [this] { helper_->explain(texts_.prompt, texts_.fallback); });
-    connect(helper_, &LocalHelper::changed, this, &HelperCard::redraw);
+    makeHelper();
 }
 
-void HelperCard::setTexts(Texts texts) { texts_ = std::move(texts); }
+void HelperCard::makeHelper() {
+    // The old helper goes with its reply: a late answer for the old texts finds no one.
+    delete helper_;
+    helper_ = new LocalHelper(model_, preferences_, this);
+    connect(helper_, &LocalHelper::changed, this, &HelperCard::redraw);
+    redraw();
+}
+
+void HelperCard::setTexts(Texts texts) {
+    if (texts.prompt == texts_.prompt && texts.fallback == texts_.fallback) return;
+    startOver(std::move(texts));
+}
+
+void HelperCard::startOver(Texts texts) {
+    texts_ = std::move(texts);
+    makeHelper();
+}
+
+void HelperCard::paintIcon() {
+    ask_->setIcon(symbolIcon(compact_ ? "sparkles" : "questionmark.bubble", palette().color(QPalette::Highlight)));
+}
+
+void HelperCard::changeEvent(QEvent* event) {
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) paintIcon();
+}
 
 void HelperCard::redraw() {
     ask_->setEnabled(!helper_->busy());

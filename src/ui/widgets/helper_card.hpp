@@ -28,14 +28,25 @@ public:
 
     HelperCard(HelperModel& model, const Preferences& preferences, Texts texts, bool compact, QWidget* parent = nullptr);
 
-    // The screen's texts change with the store (today's count, the request on top).
+    // The screen's texts change with the store (today's count, the request on top). An answer
+    // belongs to the texts it was asked with: new texts put away the old answer, and a reply
+    // still on its way for them is dropped.
     void setTexts(Texts texts);
+    // The same texts for a new subject (the next question of the same rule): starts empty again.
+    void startOver(Texts texts);
     LocalHelper& helper() const { return *helper_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void makeHelper();
+    void paintIcon();
     void redraw();
 
-    LocalHelper* helper_;
+    HelperModel& model_;
+    const Preferences& preferences_;
+    LocalHelper* helper_ = nullptr;
     Texts texts_;
     bool compact_;
     QToolButton* ask_;

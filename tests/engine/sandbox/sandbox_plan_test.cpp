@@ -91,7 +91,8 @@ protected:
         for (const auto* file : {".ssh/id_ed25519", ".ssh/known_hosts", ".aws/credentials", ".npmrc",
                                  ".bashrc", ".local/bin/tool", "bin/mine", "proj/.git/config", "proj/.git/hooks/x",
                                  "proj/src/main.c", ".cache/pip/x", ".cargo/registry/x", "state/log",
-                                 ".claude/settings.json", "private/notes", "run/talvenor/vardex.sock", "extra/x"}) {
+                                 ".claude/settings.json", "private/notes", "run/talvenor/vardex.sock", "extra/x",
+                                 "private/mcp/package.json", "private/mcp/dist/index.js", ".ssh/tools/peek.py"}) {
             testing::writeFile(home / file, "x");
         }
         SandboxSurroundings s;
@@ -106,6 +107,7 @@ protected:
         s.agentSettings = {home / ".claude/settings.json", home / ".gemini/settings.json"};
         s.protectedPlaces = {"~/private"};
         s.settings.writable = {"~/extra"};
+        s.programFiles = {home / "private/mcp/dist/index.js", home / ".ssh/tools/peek.py"};
         plan_ = new SandboxPlan(planSandbox(s));
     }
     static void TearDownTestSuite() {
@@ -162,7 +164,9 @@ INSTANTIATE_TEST_SUITE_P(Table, PlannedPlaces, ::testing::Values(
     PlaceCase{"agent_hook_file_read_only", ".claude/settings.json", readOnly},
     PlaceCase{"runtime_folder_hidden", "run", hidden},
     PlaceCase{"daemon_socket_folder_hidden", "run/talvenor", hidden},
-    PlaceCase{"ssh_agent_passed_in", "run/agent.sock", passedIn}),
+    PlaceCase{"ssh_agent_passed_in", "run/agent.sock", passedIn},
+    PlaceCase{"program_package_readable_in_protected_folder", "private/mcp", readOnly},
+    PlaceCase{"program_in_secret_folder_stays_masked", ".ssh/tools", std::nullopt}),
     testing::byName);
 
 struct ProjectCase {

@@ -121,7 +121,8 @@ std::vector<std::string> ScreenHarness::answersReceived() {
 ApprovalRequest sudoRequest(std::string id, Severity severity) {
     return {.id = std::move(id), .actionSummary = "sudo ls", .rule = "priv.sudo", .severity = severity,
             .risk = RiskScore::make(0.8).value(), .reasonUser = "Runs as administrator.",
-            .agent = AgentContext{AgentKind::claude, "S", "/home/ana/project", false}};
+            .agent = AgentContext{AgentKind::claude, "S", "/home/ana/project", false},
+            .breakdown = {}};
 }
 
 std::string verdictLine(const std::string& id, const std::string& verdict) {

@@ -84,6 +84,8 @@ public:
     // Clicks the button of this object name under `root` and lets the screens redraw.
     void click(const QWidget& root, const char* name);
     bool engineRan(const std::string& call) const;
+    // The windows the store asked for, in order ("approval", "dashboard", "log").
+    const std::vector<std::string>& windowsOpened() const { return harness_.windows.opened; }
 
     // The connection alone, without protection start-up or timers: the test owns the clock.
     void connect();

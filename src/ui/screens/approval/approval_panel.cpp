@@ -21,6 +21,7 @@
 #include "strings/ui_strings.hpp"
 #include "ui/app/screen_context.hpp"
 #include "ui/widgets/arming_gate.hpp"
+#include "ui/widgets/command_breakdown_view.hpp"
 #include "ui/widgets/helper_card.hpp"
 #include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
@@ -123,6 +124,7 @@ ApprovalPanel::ApprovalPanel(ScreenContext& context, QWidget* parent)
       summaryHeading_(softLabel("approvalSummaryHeading", question_)),
       summary_(new QPlainTextEdit(question_)),
       linesBelow_(softLabel("approvalLinesBelow", question_)),
+      breakdown_(new CommandBreakdownView(false, question_)),
       countdown_(new QLabel(question_)),
       arming_(softLabel("approvalArming", question_)),
       helper_(new HelperCard(context.helperModel, context.preferences, {}, true, question_)),
@@ -210,6 +212,7 @@ ApprovalPanel::ApprovalPanel(ScreenContext& context, QWidget* parent)
     column->addWidget(summaryHeading_);
     column->addWidget(summary_);
     column->addWidget(linesBelow_);
+    column->addWidget(breakdown_);
     column->addWidget(countdown_);
     column->addWidget(helper_);
     column->addStretch(1);
@@ -221,6 +224,12 @@ ApprovalPanel::ApprovalPanel(ScreenContext& context, QWidget* parent)
     buttons->addWidget(allow_);
     column->addWidget(arming_);
     column->addLayout(buttons);
+    // Tab walks down the page, and reaches the safe answer before the one that lets it run.
+    QWidget::setTabOrder(summary_, why_);
+    QWidget::setTabOrder(why_, helper_->findChild<QToolButton*>(QStringLiteral("helperAsk")));
+    QWidget::setTabOrder(helper_->findChild<QToolButton*>(QStringLiteral("helperAsk")), deny_);
+    QWidget::setTabOrder(deny_, allow_);
+    QWidget::setTabOrder(allow_, open_);
 
     auto* emptyColumn = new QVBoxLayout(empty_);
     emptyColumn->setContentsMargins(24, 24, 24, 24);
@@ -307,8 +316,9 @@ void ApprovalPanel::redraw() {
                                   : std::string(UIStrings::approvalWorkingFolder) + " " + request.agent.cwd);
         folder_->setVisible(!request.agent.cwd.empty());
         summary_->setPlainText(visible(request.actionSummary));
-        helper_->setTexts({UIStrings::approvalHelperPrompt(story.headline),
-                           std::string(story.why) + " " + std::string(story.allowOnce)});
+        breakdown_->setParts(request.breakdown);
+        // A new question is a new subject, even under the same rule: the last answer goes.
+        helper_->startOver({UIStrings::approvalHelperPrompt(story.headline), UIStrings::storyFallback(story)});
         fitSummary();
         if (isVisible()) gate_->arm();
     }

@@ -15,6 +15,7 @@ namespace vardex::ui {
 
 struct ScreenContext;
 class ArmingGate;
+class CommandBreakdownView;
 class HelperCard;
 
 // The window that asks the user about the oldest waiting question: who asks, the risk in plain
@@ -58,6 +59,7 @@ private:
     QLabel* summaryHeading_;
     QPlainTextEdit* summary_;
     QLabel* linesBelow_;
+    CommandBreakdownView* breakdown_;
     QLabel* countdown_;
     QLabel* arming_;
     HelperCard* helper_;

@@ -22,6 +22,10 @@ public:
 
 Q_SIGNALS:
     void pageChosen(VardexPage page);
+
+protected:
+    // A scheme chosen while the window is open redraws the glyphs in its colours.
+    void changeEvent(QEvent* event) override;
 };
 
 }  // namespace vardex::ui

@@ -12,8 +12,10 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/widgets/arming_gate.hpp"
+#include "ui/widgets/command_breakdown_view.hpp"
 #include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/row_name.hpp"
 #include "ui/widgets/theme.hpp"
 
 namespace vardex::ui {
@@ -46,6 +48,7 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
       gate_(new ArmingGate(store.queue(), this)),
       agent_(new QLabel(this)),
       summary_(new QLabel(this)),
+      breakdown_(new CommandBreakdownView(true, this)),
       countdown_(new QLabel(this)),
       allowOnce_(answerButton(UIStrings::allowThisTime, "pendingAllowOnce", this)),
       alwaysAllow_(answerButton(UIStrings::alwaysAllow, "pendingAlwaysAllow", this)),
@@ -81,6 +84,11 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
     small.setPointSizeF(small.pointSizeF() * 0.9);
     alwaysWhy_->setFont(small);
     // A critical question is never offered "Always allow".
+    // Each row's answers are told apart by the question they answer.
+    const QString question = agent_->text() + QStringLiteral(" ") + summary_->accessibleName();
+    allowOnce_->setAccessibleName(rowName(UIStrings::allowThisTime, question));
+    alwaysAllow_->setAccessibleName(rowName(UIStrings::alwaysAllow, question));
+    block_->setAccessibleName(rowName(UIStrings::block, question));
     alwaysAllow_->setVisible(request_.offersAlwaysAllow());
     alwaysWhy_->setVisible(request_.offersAlwaysAllow());
 
@@ -89,6 +97,7 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
     column->setSpacing(4);
     column->addWidget(agent_);
     column->addWidget(summary_);
+    column->addWidget(breakdown_);
     column->addWidget(countdown_);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
@@ -104,6 +113,7 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
     connect(alwaysAllow_, &QPushButton::clicked, this, [this] { answer(ApprovalVerdict::alwaysAllow); });
     connect(block_, &QPushButton::clicked, this, [this] { answer(ApprovalVerdict::deny); });
     connect(gate_, &ArmingGate::changed, this, &PendingRow::syncButtons);
+    breakdown_->setParts(request_.breakdown);
     redraw(ask, store.now);
     gate_->arm();
 }
@@ -119,6 +129,8 @@ void PendingRow::redraw(const PendingAsk& ask, TimePoint now) {
 }
 
 void PendingRow::rearm() { gate_->arm(); }
+
+std::vector<QWidget*> PendingRow::answersInTabOrder() const { return {block_, allowOnce_, alwaysAllow_}; }
 
 void PendingRow::syncButtons() {
     for (auto* button : {allowOnce_, alwaysAllow_, block_}) button->setEnabled(gate_->open());

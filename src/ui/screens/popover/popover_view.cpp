@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QDateTime>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,12 +16,14 @@
 #include "store/home_status.hpp"
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
+#include "strings/vardex_page.hpp"
 #include "ui/app/screen_context.hpp"
 #include "ui/screens/popover/pending_row.hpp"
 #include "ui/widgets/confirmation_bar.hpp"
 #include "ui/widgets/helper_card.hpp"
 #include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/row_name.hpp"
 #include "ui/widgets/store_watcher.hpp"
 #include "ui/widgets/symbol_icon.hpp"
 #include "ui/widgets/theme.hpp"
@@ -35,10 +38,16 @@ QLabel* sectionHeading(std::string_view text, const char* name, QWidget* parent)
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, theme::secondaryText(palette));
-    label->setPalette(palette);
     return label;
+}
+
+// Secondary text, softened from the window text of the palette the popover has now.
+void soften(QLabel* label, const QPalette& from) {
+    QPalette palette = label->palette();
+    const QColor soft = theme::secondaryText(from);
+    if (palette.color(QPalette::WindowText) == soft) return;
+    palette.setColor(QPalette::WindowText, soft);
+    label->setPalette(palette);
 }
 
 QToolButton* actionButton(const char* name, QWidget* parent) {
@@ -51,14 +60,16 @@ QToolButton* actionButton(const char* name, QWidget* parent) {
     return button;
 }
 
-void setLabel(QToolButton* button, std::string_view text, std::string_view symbol) {
+// `ink` comes from the popover's palette: on a change of scheme the popover hears of it before
+// its buttons do.
+void setLabel(QToolButton* button, std::string_view text, std::string_view symbol, const QColor& ink) {
     const QString title = qs(text);
     if (button->text() != title) {
         button->setText(title);
         button->setAccessibleName(title);
     }
     if (button->property("symbol").toString() != qs(symbol)) {
-        button->setIcon(symbolIcon(symbol, button->palette().color(QPalette::ButtonText)));
+        button->setIcon(symbolIcon(symbol, ink));
         button->setProperty("symbol", qs(symbol));
     }
 }
@@ -85,6 +96,7 @@ PopoverView::PopoverView(ScreenContext& context, QWidget* parent)
       latestSection_(new QWidget(this)),
       latestLine_(new QLabel(this)),
       latestWhat_(new QLabel(this)),
+      latestOpen_(new QToolButton(this)),
       fix_(actionButton("popoverFix", this)),
       turnOn_(actionButton("popoverTurnOn", this)),
       stop_(actionButton("popoverStop", this)),
@@ -92,7 +104,9 @@ PopoverView::PopoverView(ScreenContext& context, QWidget* parent)
       delete_(actionButton("popoverDelete", this)),
       open_(actionButton("popoverOpen", this)),
       quit_(new QToolButton(this)),
-      confirmation_(new ConfirmationBar(QStringLiteral("popoverConfirm"), this)) {
+      confirmation_(new ConfirmationBar(QStringLiteral("popoverConfirm"), this)),
+      stopConfirmation_(new ConfirmationBar(QStringLiteral("popoverStopConfirm"), this)),
+      stopMessage_(new QLabel(this)) {
     setObjectName(QStringLiteral("popoverView"));
     setAccessibleName(qs(UIStrings::product));
     setMinimumWidth(360);
@@ -107,7 +121,9 @@ PopoverView::PopoverView(ScreenContext& context, QWidget* parent)
     auto* pending = new QVBoxLayout(pendingSection_);
     pending->setContentsMargins(0, 0, 0, 0);
     pending->setSpacing(8);
-    pending->addWidget(sectionHeading(UIStrings::pendingRequests, "popoverPendingHeading", pendingSection_));
+    auto* pendingHeading = sectionHeading(UIStrings::pendingRequests, "popoverPendingHeading", pendingSection_);
+    softLabels_.push_back(pendingHeading);
+    pending->addWidget(pendingHeading);
     pendingRows_ = new QVBoxLayout;
     pendingRows_->setSpacing(8);
     pending->addLayout(pendingRows_);
@@ -118,22 +134,40 @@ PopoverView::PopoverView(ScreenContext& context, QWidget* parent)
     auto* latest = new QVBoxLayout(latestSection_);
     latest->setContentsMargins(0, 0, 0, 0);
     latest->setSpacing(2);
-    latest->addWidget(sectionHeading(UIStrings::v3Latest, "popoverLatestHeading", latestSection_));
+    auto* latestHeading = sectionHeading(UIStrings::v3Latest, "popoverLatestHeading", latestSection_);
+    softLabels_.push_back(latestHeading);
+    latest->addWidget(latestHeading);
     latestLine_->setObjectName(QStringLiteral("popoverLatestLine"));
     latestLine_->setParent(latestSection_);
     latestWhat_->setObjectName(QStringLiteral("popoverLatestWhat"));
     latestWhat_->setParent(latestSection_);
     latestWhat_->setWordWrap(true);
-    QPalette secondary = latestWhat_->palette();
-    secondary.setColor(QPalette::WindowText, theme::secondaryText(secondary));
-    latestWhat_->setPalette(secondary);
-    latest->addWidget(latestLine_);
-    latest->addWidget(latestWhat_);
+    softLabels_.push_back(latestWhat_);
+    // The stop opens in the main window, with what was stopped and why.
+    latestOpen_->setObjectName(QStringLiteral("popoverLatestWhy"));
+    latestOpen_->setParent(latestSection_);
+    latestOpen_->setText(qs(UIStrings::v3Why));
+    latestOpen_->setAutoRaise(true);
+    auto* latestRow = new QHBoxLayout;
+    latestRow->setSpacing(8);
+    auto* latestTexts = new QVBoxLayout;
+    latestTexts->setSpacing(2);
+    latestTexts->addWidget(latestLine_);
+    latestTexts->addWidget(latestWhat_);
+    latestRow->addLayout(latestTexts, 1);
+    latestRow->addWidget(latestOpen_, 0, Qt::AlignTop);
+    latest->addLayout(latestRow);
     column->addWidget(latestSection_);
 
     column->addWidget(divider(this));
     buildActions(column);
     column->addWidget(confirmation_);
+    column->addWidget(stopConfirmation_);
+    stopMessage_->setObjectName(QStringLiteral("popoverStopMessage"));
+    stopMessage_->setTextFormat(Qt::PlainText);
+    stopMessage_->setWordWrap(true);
+    stopMessage_->hide();
+    column->addWidget(stopMessage_);
 
     quit_->setObjectName(QStringLiteral("popoverQuit"));
     quit_->setText(qs(UIStrings::quit));
@@ -159,9 +193,24 @@ PopoverView::PopoverView(ScreenContext& context, QWidget* parent)
     connect(quit_, &QToolButton::clicked, this, [this] { askToConfirm(Confirm::quit); });
     connect(confirmation_, &ConfirmationBar::confirmed, this, &PopoverView::confirmed);
     connect(confirmation_, &ConfirmationBar::cancelled, this, [this] { confirming_ = Confirm::none; });
+    connect(stopConfirmation_, &ConfirmationBar::confirmed, this, [this] { context_.store.v3StopRunningAgents(); });
+    connect(stopConfirmation_, &ConfirmationBar::cancelled, this, [this] {
+        context_.store.v3ConfirmStopAgent = false;
+        context_.store.publish();
+    });
+    connect(latestOpen_, &QToolButton::clicked, this, [this] {
+        auto& store = context_.store;
+        const auto id = latestOpen_->property("entryId").toString();
+        if (id.isEmpty()) return;
+        store.blockedDetailId = utf8(id);
+        store.page = VardexPage::home;
+        store.publish();
+        store.openDashboardWindow();
+    });
     connect(&context_.watcher, &StoreWatcher::changed, this, [this] {
         if (isVisible()) redraw();
     });
+    paint();
     redraw();
 }
 
@@ -175,9 +224,7 @@ void PopoverView::buildHeader(QVBoxLayout* column) {
     statusTitle_->setFont(title);
     statusSubtitle_->setObjectName(QStringLiteral("popoverStatusSubtitle"));
     statusSubtitle_->setWordWrap(true);
-    QPalette secondary = statusSubtitle_->palette();
-    secondary.setColor(QPalette::WindowText, theme::secondaryText(secondary));
-    statusSubtitle_->setPalette(secondary);
+    softLabels_.push_back(statusSubtitle_);
 
     auto* header = new QGridLayout;
     header->setHorizontalSpacing(12);
@@ -204,14 +251,32 @@ void PopoverView::buildActions(QVBoxLayout* column) {
     actions_->setHorizontalSpacing(8);
     actions_->setVerticalSpacing(8);
     column->addLayout(actions_);
-    setLabel(fix_, UIStrings::v3Fix, "wrench.and.screwdriver");
-    setLabel(turnOn_, UIStrings::v3TurnOn, "power");
-    setLabel(delete_, UIStrings::v3Delete, "trash");
-    setLabel(open_, UIStrings::popoverOpen, "macwindow");
+}
+
+void PopoverView::labelAction(QToolButton* button, std::string_view text, std::string_view symbol) {
+    setLabel(button, text, symbol, palette().color(QPalette::ButtonText));
+}
+
+void PopoverView::paint() {
+    for (auto* label : softLabels_) soften(label, palette());
+    // A change of scheme redraws every glyph; the ones that follow the status come with redraw.
+    for (auto* button : {fix_, turnOn_, stop_, pause_, delete_, open_}) button->setProperty("symbol", QVariant());
+    statusIcon_->setProperty("symbol", QVariant());
+    labelAction(fix_, UIStrings::v3Fix, "wrench.and.screwdriver");
+    labelAction(turnOn_, UIStrings::v3TurnOn, "power");
+    labelAction(delete_, UIStrings::v3Delete, "trash");
+    labelAction(open_, UIStrings::popoverOpen, "macwindow");
 }
 
 void PopoverView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    redraw();
+}
+
+void PopoverView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange) return;
+    paint();
     redraw();
 }
 
@@ -220,6 +285,24 @@ void PopoverView::redraw() {
     redrawPending();
     redrawLatest();
     redrawActions();
+    redrawStop();
+    chainTabs();
+}
+
+void PopoverView::chainTabs() {
+    std::vector<QWidget*> order{helper_->findChild<QToolButton*>(QStringLiteral("helperAsk"))};
+    for (const auto& id : rowOrder_) {
+        for (QWidget* answer : rows_.at(id)->answersInTabOrder()) order.push_back(answer);
+    }
+    order.push_back(latestOpen_);
+    for (int i = 0; i < actions_->count(); ++i) {
+        if (QWidget* button = actions_->itemAt(i)->widget()) order.push_back(button);
+    }
+    for (auto* bar : {confirmation_, stopConfirmation_}) {
+        for (QWidget* button : bar->buttonsInTabOrder()) order.push_back(button);
+    }
+    order.push_back(quit_);
+    for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void PopoverView::redrawHeader() {
@@ -274,7 +357,11 @@ void PopoverView::redrawLatest() {
     const auto latest = std::find_if(entries.begin(), entries.end(),
                                      [](const AuditLogEntry& entry) { return entry.decision == Outcome::deny; });
     latestSection_->setVisible(latest != entries.end());
-    if (latest == entries.end()) return;
+    if (latest == entries.end()) {
+        latestOpen_->setProperty("entryId", QVariant());
+        return;
+    }
+    latestOpen_->setProperty("entryId", qs(latest->id()));
     QString when;
     if (const auto at = V3Feed::date(latest->ts)) {
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(at->time_since_epoch()).count();
@@ -283,6 +370,19 @@ void PopoverView::redrawLatest() {
     const std::string agent(UIStrings::agentName(latest->agent));
     setPlainText(latestLine_, when.isEmpty() ? agent : agent + " · " + utf8(when));
     setPlainText(latestWhat_, V3Feed::what(latest->actionSummary));
+    latestOpen_->setAccessibleName(rowName(UIStrings::v3Why, latestLine_->text() + QStringLiteral(" ") + latestWhat_->text()));
+}
+
+void PopoverView::redrawStop() {
+    const auto& store = context_.store;
+    if (store.v3ConfirmStopAgent) {
+        if (stopConfirmation_->isHidden()) stopConfirmation_->ask(UIStrings::stopAgentAsk, UIStrings::closeIt);
+    } else {
+        stopConfirmation_->hide();
+    }
+    const QString message = store.v3StopMessage ? qs(*store.v3StopMessage) : QString();
+    if (stopMessage_->text() != message) stopMessage_->setText(message);
+    stopMessage_->setVisible(!message.isEmpty());
 }
 
 void PopoverView::redrawActions() {
@@ -293,11 +393,11 @@ void PopoverView::redrawActions() {
     fix_->setEnabled(!working);
     turnOn_->setVisible(kind == HomeStatusKind::off);
     turnOn_->setEnabled(!working);
-    if (store.agentsStopped) setLabel(stop_, UIStrings::v3Resume, "play.fill");
-    else setLabel(stop_, UIStrings::v3Stop, "stop.fill");
+    if (store.agentsStopped) labelAction(stop_, UIStrings::v3Resume, "play.fill");
+    else labelAction(stop_, UIStrings::v3Stop, "stop.fill");
     // While paused the pause button is the way back; it also stands in for the status's Resume.
-    if (store.isPaused()) setLabel(pause_, UIStrings::resume, "play.fill");
-    else setLabel(pause_, UIStrings::v2Pause, "pause");
+    if (store.isPaused()) labelAction(pause_, UIStrings::resume, "play.fill");
+    else labelAction(pause_, UIStrings::v2Pause, "pause");
     pause_->setVisible(store.isPaused() || kind == HomeStatusKind::protected_ || kind == HomeStatusKind::paused);
     delete_->setEnabled(!store.v3TodayEntries().empty());
     arrangeActions();
@@ -329,6 +429,8 @@ void PopoverView::askToConfirm(Confirm what) {
     }
     adjustSize();
 }
+
+void PopoverView::askToQuit() { askToConfirm(Confirm::quit); }
 
 void PopoverView::confirmed() {
     const Confirm what = confirming_;

@@ -10,8 +10,10 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
+#include "ui/screens/main_window/pages/blocked_entry_card.hpp"
 #include "ui/widgets/helper_card.hpp"
 #include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/row_name.hpp"
 #include "ui/widgets/symbol_icon.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -73,6 +75,10 @@ ActivityPage::ActivityPage(ScreenContext& context, QWidget* parent) : Page(conte
     toastRow->addLayout(toastTexts, 1);
     toastRow->addWidget(undo);
     column().addWidget(toast_);
+
+    // A stop's detail, opened from its row, above the list.
+    blocked_ = new BlockedEntryCard(context, this);
+    column().addWidget(blocked_);
 
     QVBoxLayout* listColumn = nullptr;
     auto* list = kit::card(this, &listColumn);
@@ -142,17 +148,30 @@ void ActivityPage::redraw() {
         what->setObjectName(QStringLiteral("rowWhat"));
         texts->addWidget(sentence);
         texts->addWidget(what);
+        const QString said = sentence->text() + QStringLiteral(" ") + what->text();
         auto* why = kit::button("rowWhy", UIStrings::v3Why, row);
+        why->setAccessibleName(rowName(UIStrings::v3Why, said));
         auto* remove = kit::button("rowDelete", UIStrings::v3Delete, row);
+        remove->setAccessibleName(rowName(UIStrings::v3Delete, said));
         line->addWidget(mark, 0, Qt::AlignTop);
         line->addLayout(texts, 1);
+        // "Details" stands before "Why?", so "Why?" and "Delete" keep their columns on every row.
+        if (entry.decision == Outcome::deny) {
+            auto* details = kit::button("rowDetails", UIStrings::details, row);
+            details->setAccessibleName(rowName(UIStrings::details, said));
+            line->addWidget(details, 0, Qt::AlignTop);
+            connect(details, &QPushButton::clicked, this, [this, entryId = entry.id()] {
+                store().blockedDetailId = entryId;
+                store().publish();
+            });
+        }
         line->addWidget(why, 0, Qt::AlignTop);
         line->addWidget(remove, 0, Qt::AlignTop);
         rowColumn->addLayout(line);
 
         if (expanded_.contains(id)) {
             const auto& story = UIStrings::riskStory(entry.ruleId);
-            auto* detail = kit::paragraph(std::string(story.headline) + " " + std::string(story.why), row, true);
+            auto* detail = kit::paragraph(UIStrings::rowWhy(entry.decision, entry.ruleId), row, true);
             detail->setObjectName(QStringLiteral("rowStory"));
             detail->setContentsMargins(28, 0, 0, 0);
             rowColumn->addWidget(detail);

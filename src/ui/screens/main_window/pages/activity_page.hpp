@@ -11,10 +11,12 @@ class QVBoxLayout;
 
 namespace vardex::ui {
 
+class BlockedEntryCard;
 class HelperCard;
 
 // The simple activity list: today's entries collapsed into plain-language rows, each with
-// "Why?" and "Delete"; clearing the whole day behind a confirmation; the undo toast.
+// "Why?" and "Delete", and a stop's detail behind "Details"; clearing the whole day behind a
+// confirmation; the undo toast.
 class ActivityPage final : public Page {
     Q_OBJECT
 public:
@@ -33,6 +35,7 @@ private:
     QWidget* confirm_;
     QWidget* toast_;
     HelperCard* helper_;
+    BlockedEntryCard* blocked_;
 };
 
 }  // namespace vardex::ui

@@ -3,6 +3,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "activity/v3_feed.hpp"
@@ -65,13 +67,26 @@ void BlockedEntryCard::redraw() {
     setVisible(entry.has_value());
     if (!entry) {
         why_->hide();
+        shownId_.reset();
         return;
     }
     const auto& story = UIStrings::riskStory(entry->ruleId);
     setPlainText(sentence_, UIStrings::blockedEntrySentence(V3Feed::what(entry->actionSummary),
                                                            UIStrings::agentName(entry->agent)));
     setPlainText(why_, std::string(story.headline) + "\n" + std::string(story.why));
-    helper_->setTexts({UIStrings::blockedDetailHelperPrompt(story.headline), UIStrings::storyFallback(story)});
+    if (shownId_ == entry->id()) return;
+    // Another stop opened: its own explanation, and the page shows it wherever it was scrolled.
+    shownId_ = entry->id();
+    why_->hide();
+    helper_->startOver({UIStrings::blockedDetailHelperPrompt(story.headline), UIStrings::storyFallback(story)});
+    QTimer::singleShot(0, this, [this] {
+        for (QWidget* up = parentWidget(); up; up = up->parentWidget()) {
+            if (auto* area = qobject_cast<QScrollArea*>(up)) {
+                area->ensureWidgetVisible(this, 0, 0);
+                return;
+            }
+        }
+    });
 }
 
 }  // namespace vardex::ui

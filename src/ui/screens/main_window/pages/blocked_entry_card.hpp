@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include <QFrame>
 
 #include "ui/app/screen_context.hpp"
@@ -21,6 +24,7 @@ private:
     void redraw();
 
     ScreenContext& context_;
+    std::optional<std::string> shownId_;
     QLabel* sentence_;
     QLabel* why_;
     HelperCard* helper_;

@@ -12,6 +12,7 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
+#include "ui/widgets/command_breakdown_view.hpp"
 #include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/theme.hpp"
@@ -68,7 +69,7 @@ CheckPage::CheckPage(ScreenContext& context, QWidget* parent) : Page(context, Va
     inputs_->addWidget(formPage(inputs_, {{UIStrings::toolServer, server_}, {UIStrings::toolName, tool_},
                                           {UIStrings::toolDetails, json_}}));
     formColumn->addWidget(inputs_);
-    auto* run = kit::symbolButton("runCheck", UIStrings::runCheck, "play.fill", formCard, true);
+    auto* run = kit::symbolButton("runCheck", UIStrings::testAction, "play.fill", formCard, true);
     formColumn->addWidget(run, 0, Qt::AlignRight);
     column().addWidget(formCard);
 
@@ -82,8 +83,10 @@ CheckPage::CheckPage(ScreenContext& context, QWidget* parent) : Page(context, Va
     reason_ = kit::paragraph({}, outcomeCard, true);
     reason_->setObjectName(QStringLiteral("checkReason"));
     error_ = kit::errorLine("checkError", outcomeCard);
+    breakdown_ = new CommandBreakdownView(false, outcomeCard);
     outcomeColumn->addWidget(verdict_);
     outcomeColumn->addWidget(reason_);
+    outcomeColumn->addWidget(breakdown_);
     outcomeColumn->addWidget(error_);
     column().addWidget(outcomeCard);
 
@@ -139,6 +142,7 @@ void CheckPage::redraw() {
     }
     verdict_->setVisible(outcome.decision.has_value());
     reason_->setVisible(outcome.decision.has_value());
+    breakdown_->setParts(outcome.decision ? outcome.breakdown : std::vector<CommandPart>{});
     kit::showError(error_, outcome.error ? qs(*outcome.error) : QString());
 }
 

@@ -9,8 +9,10 @@ class QStackedWidget;
 
 namespace vardex::ui {
 
+class CommandBreakdownView;
+
 // Tries an action without running it: the kind (a command, a file read, a tool call), the
-// inputs of that kind, "Test", and what the engine would decide.
+// inputs of that kind, "Test", and what the engine would decide, a command split into its parts.
 class CheckPage final : public Page {
     Q_OBJECT
 public:
@@ -30,6 +32,7 @@ private:
     QWidget* outcome_;
     QLabel* verdict_;
     QLabel* reason_;
+    CommandBreakdownView* breakdown_;
     QLabel* error_;
 };
 

@@ -11,6 +11,7 @@
 #include "ui/screens/main_window/page_kit.hpp"
 #include "ui/widgets/plain_text.hpp"
 #include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/row_name.hpp"
 #include "ui/widgets/symbol_icon.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -47,6 +48,7 @@ QWidget* agentRow(const AgentInstallRow& row, QWidget* parent, QPushButton** act
     line->addLayout(texts, 1);
     *action = row.installed ? kit::button("agentDisconnect", UIStrings::disconnectApp, item)
                             : kit::button("agentConnect", UIStrings::connectApp, item, true);
+    (*action)->setAccessibleName(rowName(row.installed ? UIStrings::disconnectApp : UIStrings::connectApp, qs(row.title)));
     line->addWidget(*action, 0, Qt::AlignVCenter);
     return item;
 }
@@ -123,7 +125,9 @@ HealthPage::HealthPage(ScreenContext& context, QWidget* parent) : Page(context, 
     done->setPixmap(symbolIcon("checkmark.circle.fill", theme::allowColor()).pixmap(20, 20));
     auto* setupTexts = new QVBoxLayout;
     setupTexts->setSpacing(0);
-    setupTexts->addWidget(kit::paragraph(UIStrings::finishSetup, setupCard));
+    auto* setupTitle = kit::paragraph(UIStrings::setupComplete, setupCard);
+    setupTitle->setObjectName(QStringLiteral("setupTitle"));
+    setupTexts->addWidget(setupTitle);
     auto* nothingDue = kit::paragraph(UIStrings::setupNothingDue, setupCard, true);
     nothingDue->setObjectName(QStringLiteral("setupDone"));
     setupTexts->addWidget(nothingDue);

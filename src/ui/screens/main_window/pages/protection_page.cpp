@@ -14,6 +14,7 @@
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
 #include "ui/widgets/qt_text.hpp"
+#include "ui/widgets/row_name.hpp"
 #include "ui/widgets/symbol_icon.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -41,6 +42,7 @@ void fillRules(QVBoxLayout* list, const std::vector<UserRule>& rules, std::strin
         auto* name = kit::paragraph(rule.values.empty() ? rule.displayName() : rule.values.front(), row);
         name->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* removeButton = kit::button("removeRule", UIStrings::remove, row);
+        removeButton->setAccessibleName(rowName(UIStrings::remove, name->text()));
         line->addWidget(mark);
         line->addWidget(name, 1);
         line->addWidget(removeButton);

@@ -141,7 +141,7 @@ void RulesPage::redraw() {
         if (rule.canDisable()) {
             auto* toggle = new QCheckBox(qs(UIStrings::on), cell);
             toggle->setObjectName(QStringLiteral("ruleSwitch"));
-            toggle->setAccessibleName(qs(rule.id));
+            toggle->setAccessibleName(title->text());
             toggle->setChecked(on);
             connect(toggle, &QCheckBox::clicked, this, [this, id = rule.id](bool checked) { store().setDisabled(id, !checked); });
             cellRow->insertWidget(0, toggle);

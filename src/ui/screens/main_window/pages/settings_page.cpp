@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "store/home_status.hpp"
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
@@ -18,11 +19,22 @@ namespace vardex::ui {
 
 namespace {
 
-QCheckBox* checkBox(const char* objectName, std::string_view text, QWidget* parent) {
-    auto* box = new QCheckBox(qs(text), parent);
+// A switch beside a setting's title reads "On"; a screen reader names it by the setting.
+QCheckBox* checkBox(const char* objectName, std::string_view setting, QWidget* parent) {
+    auto* box = new QCheckBox(qs(UIStrings::on), parent);
     box->setObjectName(QString::fromLatin1(objectName));
-    box->setAccessibleName(qs(text));
+    box->setAccessibleName(qs(setting));
     return box;
+}
+
+std::string_view protectionLine(const VardexStore& store) {
+    switch (homeStatusKind(store)) {
+        case HomeStatusKind::paused: return store.agentsStopped ? UIStrings::v3StoppedSubtitle : UIStrings::v3PausedSubtitle;
+        case HomeStatusKind::off: return UIStrings::protectionOff;
+        case HomeStatusKind::needsFix:
+        case HomeStatusKind::protected_: return UIStrings::protectionOn;
+    }
+    return UIStrings::protectionOn;
 }
 
 QLineEdit* field(const char* objectName, std::string_view accessible, QWidget* parent, int width) {
@@ -130,8 +142,8 @@ QWidget* SettingsPage::buildMore() {
     // Starting and connecting.
     QVBoxLayout* starting = nullptr;
     auto* startingCard = kit::card(box, &starting);
-    login_ = checkBox("startAtLogin", UIStrings::on, startingCard);
-    autoProtect_ = checkBox("autoProtectNew", UIStrings::on, startingCard);
+    login_ = checkBox("startAtLogin", UIStrings::startAtLogin, startingCard);
+    autoProtect_ = checkBox("autoProtectNew", UIStrings::autoProtectNewAgents, startingCard);
     starting->addWidget(settingRow(UIStrings::startAtLogin, UIStrings::startAtLoginWhy, login_, startingCard));
     starting->addWidget(settingRow(UIStrings::autoProtectNewAgents, UIStrings::autoProtectNewAgentsWhy, autoProtect_,
                                    startingCard));
@@ -140,7 +152,7 @@ QWidget* SettingsPage::buildMore() {
     // Quiet hours and notifications.
     QVBoxLayout* notices = nullptr;
     auto* noticesCard = kit::card(box, &notices);
-    quiet_ = checkBox("quietHours", UIStrings::on, noticesCard);
+    quiet_ = checkBox("quietHours", UIStrings::quietHours, noticesCard);
     notices->addWidget(settingRow(UIStrings::quietHours, UIStrings::quietHoursWhy, quiet_, noticesCard));
     auto* hours = new QHBoxLayout;
     hours->setSpacing(kit::grid);
@@ -221,7 +233,7 @@ void SettingsPage::redraw() {
     pause_->setVisible(!paused);
     resume_->setVisible(paused);
     pauseConfirm_->setVisible(s.confirmPause && !paused);
-    pausedLine_->setText(qs(paused ? UIStrings::v3PausedSubtitle : UIStrings::protectionOn));
+    pausedLine_->setText(qs(protectionLine(s)));
     more_->setChecked(s.advancedOpen);
     moreBox_->setVisible(s.advancedOpen);
 
