@@ -63,7 +63,7 @@ struct DaemonOptions {
     bool foreground = false;
     std::string appExecutable;
     bool testApprovers = false;
-    unsigned halfLineSeconds = 10;
+    unsigned idleSeconds = 10;
 };
 
 // The socket every installed agent and the app use when nothing else is said, under HOME or
@@ -133,7 +133,7 @@ int runDaemon(const DaemonOptions& options) {
     std::cout << "vardex daemon listening on " << socket->path() << std::endl;
     recordDaemon(trust);
     DaemonLimits limits;
-    limits.idleHalfLine = std::chrono::seconds(options.halfLineSeconds);
+    limits.idle = std::chrono::seconds(options.idleSeconds);
     DaemonServer server(std::move(socket).value(), std::move(policy), std::move(memory), VardexPaths::auditLogURL(),
                         std::cerr, std::move(trust), limits);
     server.run(*stopFd);
@@ -195,8 +195,8 @@ void addDaemonCommands(CLI::App& app, CommandContext& context) {
                        "The app whose answers count: only a process running this file may answer questions");
     daemon->add_flag("--test-approvers", daemonOptions->testApprovers,
                      "Count answers from automation (for test daemons on their own socket only)");
-    daemon->add_option("--half-line-seconds", daemonOptions->halfLineSeconds,
-                       "How long a peer may leave a line half sent before it is dropped")
+    daemon->add_option("--idle-seconds", daemonOptions->idleSeconds,
+                       "How long a peer may stay silent, or leave a line half sent, before it is dropped")
         ->check(CLI::Range(1u, 3600u));
     daemon->callback([&context, daemonOptions] {
         if (!daemonOptions->foreground) {

@@ -36,27 +36,29 @@ std::string summarizeAction(const Action& action) {
 DecisionEvent decisionEvent(const Action& action, const Decision& decision) {
     DecisionEvent event;
     event.agent = action.context.agent;
-    event.session = action.context.sessionId;
-    event.ruleId = decision.ruleId;
+    event.session = shownText(action.context.sessionId);
+    if (decision.ruleId) event.ruleId = shownText(*decision.ruleId);
     event.decision = decision.outcome;
     event.severity = decision.severity;
     event.riskScore = decision.riskScore;
-    event.reasonUser = decision.reasonUser;
-    event.reasonAgent = decision.reasonAgent;
-    event.matchedRuleIds = decision.matchedRuleIds;
-    event.actionSummary = summarizeAction(action);
+    event.reasonUser = shownText(decision.reasonUser);
+    event.reasonAgent = shownText(decision.reasonAgent);
+    for (const auto& rule : decision.matchedRuleIds) event.matchedRuleIds.push_back(shownText(rule));
+    event.actionSummary = shownText(summarizeAction(action));
     return event;
 }
 
 ApprovalRequest approvalRequest(std::string id, const Action& action, const Decision& decision) {
     ApprovalRequest request;
     request.id = std::move(id);
-    request.actionSummary = questionText(action);
-    request.rule = decision.ruleId;
+    request.actionSummary = shownText(questionText(action));
+    if (decision.ruleId) request.rule = shownText(*decision.ruleId);
     request.severity = decision.severity;
     request.risk = decision.riskScore;
-    request.reasonUser = decision.reasonUser;
+    request.reasonUser = shownText(decision.reasonUser);
     request.agent = action.context;
+    request.agent.sessionId = shownText(request.agent.sessionId);
+    request.agent.cwd = shownText(request.agent.cwd);
     return request;
 }
 

@@ -18,6 +18,7 @@
 #include "daemon/action_record.hpp"
 #include "daemon/evaluate_message.hpp"
 #include "daemon/sender_credentials.hpp"
+#include "protocol/json_lines_client.hpp"
 #include "protocol/line_codec.hpp"
 #include "protocol/protocol_json.hpp"
 
@@ -79,6 +80,7 @@ DaemonServer::DaemonServer(ListeningSocket socket, PolicyWatch policy, ApprovalM
       diagnostics_(diagnostics),
       trust_(std::move(trust)),
       limits_(limits),
+      questionRate_(limits_, Clock::now()),
       questionPrefix_(randomPrefix()),
       writer_(auditLog_, limits_.unwrittenRecords) {}
 
@@ -120,7 +122,7 @@ void DaemonServer::run(int stopFd) {
             }
         }
         keepSocketInPlace();
-        dropIdleHalfLines();
+        dropIdle();
         expireQuestions();
         for (auto& [id, connection] : connections_) flush(connection);
         closeGone();
@@ -155,19 +157,30 @@ void DaemonServer::acceptAll() {
             return;
         }
         refusedSinceLastAccept_ = false;
-        if (connections_.size() >= limits_.connections) {
-            // Accepted and closed at once: left in the backlog it would keep the loop awake.
-            ::close(fd);
-            continue;
-        }
-        Connection connection;
-        connection.fd = fd;
+        // Inherited from the listening socket where the kernel can; else at once, as bytes sent
+        // before this carry no sender and would not count as the app's.
         if (!askForSenderCredentials(fd)) {
             diagnostics_ << "vardex daemon: could not ask for the senders of a connection: "
                          << std::system_category().message(errno) << std::endl;
         }
+        Connection connection;
+        connection.fd = fd;
+        if (const auto process = connectingProcess(fd)) connection.peer = PeerKey{process->uid, process->pid};
         recordTheApp(connection);
-        connection.lastInput = Clock::now();
+        // Refused connections are accepted, answered and closed at once: left in the backlog
+        // they would keep the loop awake.
+        std::optional<std::string> refusal;
+        if (connectionsOf(std::nullopt, true) >= limits_.connections && !makeRoomFor(connection)) {
+            refusal = "the Vardex daemon is serving as many connections as it may";
+        } else if (heldToShare(connection) && connectionsOf(connection.peer) >= limits_.connectionsPerPeer) {
+            refusal = "this process already holds as many connections to the Vardex daemon as one process may";
+        }
+        if (refusal) {
+            refuse(connection, *refusal);
+            ::close(fd);
+            continue;
+        }
+        connection.lastLine = Clock::now();
         connections_.emplace(nextConnection_++, std::move(connection));
     }
 }
@@ -215,17 +228,97 @@ bool DaemonServer::sentByTheApp(const Connection& connection, const std::optiona
            *program == *recorded;
 }
 
+std::size_t DaemonServer::heldFor(const Connection& connection) const {
+    return connection.input.size() + (isSubscribedUi(connection) ? 0 : connection.output.size());
+}
+
 std::size_t DaemonServer::bufferedBytes() const {
     std::size_t total = 0;
-    for (const auto& [id, connection] : connections_) total += connection.input.size() + connection.output.size();
+    for (const auto& [id, connection] : connections_) total += heldFor(connection);
     return total;
 }
 
-void DaemonServer::dropIdleHalfLines() {
+std::size_t DaemonServer::bufferedBytesOf(const std::optional<PeerKey>& peer) const {
+    std::size_t total = 0;
+    for (const auto& [id, connection] : connections_) {
+        if (connection.peer == peer && heldToShare(connection)) total += heldFor(connection);
+    }
+    return total;
+}
+
+std::size_t DaemonServer::connectionsOf(const std::optional<PeerKey>& peer, bool everyone) const {
+    return static_cast<std::size_t>(std::count_if(connections_.begin(), connections_.end(), [&](const auto& entry) {
+        return !entry.second.gone && (everyone || (entry.second.peer == peer && heldToShare(entry.second)));
+    }));
+}
+
+std::size_t DaemonServer::openQuestionsOf(const std::optional<PeerKey>& peer) const {
+    return static_cast<std::size_t>(std::count_if(questions_.begin(), questions_.end(), [&](const auto& entry) {
+        const auto asking = connections_.find(entry.second.agent);
+        return asking != connections_.end() && asking->second.peer == peer && heldToShare(asking->second);
+    }));
+}
+
+bool DaemonServer::waitsForAnswer(std::uint64_t id) const {
+    return std::any_of(questions_.begin(), questions_.end(), [&](const auto& entry) { return entry.second.agent == id; });
+}
+
+bool DaemonServer::makeRoomFor(const Connection& newcomer) {
+    std::map<std::optional<PeerKey>, std::size_t> held;
+    for (const auto& [id, connection] : connections_) {
+        if (!connection.gone && heldToShare(connection)) ++held[connection.peer];
+    }
+    // A place changes hands only when the holder keeps at least as many as the newcomer gets;
+    // the app takes one from anybody.
+    const std::size_t own = heldToShare(newcomer) ? held[newcomer.peer] + 1 : 0;
+    const auto largest = std::max_element(held.begin(), held.end(),
+                                          [](const auto& a, const auto& b) { return a.second < b.second; });
+    if (largest == held.end() || largest->second <= own) return false;
+    // Its oldest connection that waits for no answer: nobody loses a question.
+    for (auto& [id, connection] : connections_) {
+        if (connection.gone || !heldToShare(connection) || connection.peer != largest->first || waitsForAnswer(id)) {
+            continue;
+        }
+        refuse(connection, "another process needed a place while this one held the most connections to the Vardex daemon");
+        return true;
+    }
+    return false;
+}
+
+void DaemonServer::refuse(Connection& connection, const std::string& why) {
+    connection.gone = true;
+    // A line half sent cannot be followed by another one.
+    if (connection.output.empty()) {
+        DecisionEvent refusal;
+        refusal.decision = Outcome::deny;
+        refusal.reasonUser = "Vardex turned the request away: " + why + ".";
+        refusal.reasonAgent = "Denied: " + why + ". Do not open more connections or send more requests; try again shortly.";
+        if (auto line = encodeLine(IpcMessage::event(refusal))) {
+            (void)::send(connection.fd, line->data(), line->size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        }
+    }
+    // A flood of refusals is said once a second, not once each.
+    const auto now = Clock::now();
+    if (now - refusalSaidAt_ < std::chrono::seconds(1)) {
+        ++refusalsUnsaid_;
+        return;
+    }
+    diagnostics_ << "vardex daemon: turned a connection away: " << why;
+    if (refusalsUnsaid_ > 0) diagnostics_ << " (and " << refusalsUnsaid_ << " more not said)";
+    diagnostics_ << std::endl;
+    refusalSaidAt_ = now;
+    refusalsUnsaid_ = 0;
+}
+
+void DaemonServer::dropIdle() {
     const auto now = Clock::now();
     for (auto& [id, connection] : connections_) {
-        if (!connection.gone && !connection.input.empty() && now - connection.lastInput >= limits_.idleHalfLine) {
+        if (connection.gone || now - connection.lastLine < limits_.idle) continue;
+        if (!connection.input.empty()) {
             diagnostics_ << "vardex daemon: dropped a connection that stopped in the middle of a line" << std::endl;
+            connection.gone = true;
+        } else if (heldToShare(connection) && !waitsForAnswer(id)) {
+            // Holds a place and says nothing: the place goes to the next hook.
             connection.gone = true;
         }
     }
@@ -254,17 +347,19 @@ void DaemonServer::readFrom(std::uint64_t id) {
             }
             return;
         }
-        if (bufferedBytes() + static_cast<std::size_t>(count) > limits_.bufferedBytes) {
-            diagnostics_ << "vardex daemon: dropped a connection: the daemon holds as much as it may" << std::endl;
-            connection.gone = true;
-            return;
+        const auto more = static_cast<std::size_t>(count);
+        // The app's answers are always read: nobody else's bytes may cut it off.
+        if (!isSubscribedUi(connection) && bufferedBytes() + more > limits_.bufferedBytes) {
+            return refuse(connection, "the Vardex daemon holds as many unread bytes as it may");
+        }
+        if (heldToShare(connection) && bufferedBytesOf(connection.peer) + more > limits_.bufferedBytesPerPeer) {
+            return refuse(connection, "this process sent more than the Vardex daemon holds for one process");
         }
         // Only bytes the app itself wrote may speak for it; a line is as trusted as its least
         // trusted part.
         const bool chunkFromApp = connection.appPid && sentByTheApp(connection, received.sender);
         connection.inputFromApp = (connection.input.empty() || connection.inputFromApp) && chunkFromApp;
-        connection.input.append(buffer, static_cast<std::size_t>(count));
-        connection.lastInput = Clock::now();
+        connection.input.append(buffer, more);
         std::size_t start = 0;
         for (;;) {
             auto current = connections_.find(id);
@@ -274,13 +369,13 @@ void DaemonServer::readFrom(std::uint64_t id) {
             if (end == std::string::npos) {
                 input.erase(0, start);
                 if (input.size() > limits_.lineBytes) {
-                    diagnostics_ << "vardex daemon: dropped a connection whose line grew too long" << std::endl;
-                    current->second.gone = true;
+                    refuse(current->second, "a line grew longer than the Vardex daemon reads");
                 }
                 break;
             }
             std::string line = input.substr(start, end - start);
             start = end + 1;
+            current->second.lastLine = Clock::now();
             handleLine(id, line, current->second.inputFromApp);
         }
     }
@@ -371,13 +466,49 @@ void DaemonServer::evaluateFor(std::uint64_t agent, const Action& action) {
         return finish(agent, action, fallback, std::string(Approver::noUi));
     }
 
+    if (auto refusal = questionRefusal(agent)) {
+        // Never the no-app fallback, which a policy may set to allow: a flood must not open a way.
+        Decision refused = decision;
+        refused.outcome = Outcome::deny;
+        refused.reasonAgent = *refusal;
+        return finish(agent, action, refused, std::string(Approver::busy));
+    }
+
     const std::string id = newQuestionId();
     ApprovalRequest request = approvalRequest(id, action, decision);
     request.breakdown = commandBreakdown(action, policy, decision);
     OpenQuestion question{agent, action, decision, std::move(request),
                           Clock::now() + std::chrono::seconds(std::max(0, policy.askTimeoutSeconds))};
-    broadcast(IpcMessage::approvalRequest(question.request));
+    const IpcMessage asked = IpcMessage::approvalRequest(question.request);
+    // The app reads lines up to a bound and drops a connection that sends a longer one; every
+    // field of a question is cut well below it, and this keeps it so whatever a field holds.
+    if (const auto line = encodeLine(asked); !line || line->size() > JsonLinesClient::maxLineBytes) {
+        Decision refused = decision;
+        refused.outcome = Outcome::deny;
+        refused.reasonAgent = "This action could not be shown to the user in a question, so it was denied.";
+        return finish(agent, action, refused, std::string(Approver::busy));
+    }
+    broadcast(asked);
     questions_.emplace(id, std::move(question));
+}
+
+std::optional<std::string> DaemonServer::questionRefusal(std::uint64_t agent) {
+    const Connection& asking = connections_.at(agent);
+    if (heldToShare(asking) && openQuestionsOf(asking.peer) >= limits_.openQuestionsPerPeer) {
+        return "Denied without asking: this process already has " + std::to_string(limits_.openQuestionsPerPeer) +
+               " questions waiting for the user. Wait for their answers before asking again.";
+    }
+    if (questions_.size() >= limits_.openQuestions) {
+        return std::string(
+            "Denied without asking: too many questions are waiting for the user. Wait for their answers before "
+            "asking again.");
+    }
+    if (!questionRate_.admit(heldToShare(asking) ? asking.peer : std::nullopt, Clock::now())) {
+        return std::string(
+            "Denied without asking: questions came faster than a person can answer them. Wait a little, then ask "
+            "again, one question at a time.");
+    }
+    return std::nullopt;
 }
 
 void DaemonServer::answer(std::uint64_t from, const ApprovalResponse& response) {
@@ -496,8 +627,20 @@ void DaemonServer::queue(Connection& connection, const IpcMessage& message) {
                      << " message: " << line.error().description() << std::endl;
         return;
     }
+    const bool toApp = isSubscribedUi(connection);
+    if (connection.output.empty()) connection.eventsLeftOut = false;
+    if (toApp && message.is<IpcMessage::Event>() &&
+        connection.output.size() + line->size() > limits_.uiEventBacklogBytes) {
+        if (!connection.eventsLeftOut) {
+            diagnostics_ << "vardex daemon: the app reads slowly; decisions are left out for it until it catches "
+                            "up (they are in the activity log)"
+                         << std::endl;
+        }
+        connection.eventsLeftOut = true;
+        return;
+    }
     if (connection.output.size() + line->size() > limits_.outputBytes ||
-        bufferedBytes() + line->size() > limits_.bufferedBytes) {
+        (!toApp && bufferedBytes() + line->size() > limits_.bufferedBytes)) {
         diagnostics_ << "vardex daemon: dropped a connection that stopped reading" << std::endl;
         connection.gone = true;
         return;
@@ -552,7 +695,9 @@ int DaemonServer::msUntilNextDeadline() const {
     auto next = Clock::time_point::max();
     for (const auto& [id, question] : questions_) next = std::min(next, question.deadline);
     for (const auto& [id, connection] : connections_) {
-        if (!connection.input.empty()) next = std::min(next, connection.lastInput + limits_.idleHalfLine);
+        if (!connection.input.empty() || (heldToShare(connection) && !waitsForAnswer(id))) {
+            next = std::min(next, connection.lastLine + limits_.idle);
+        }
     }
     if (Clock::now() < acceptPausedUntil_) next = std::min(next, acceptPausedUntil_);
     // The socket file is looked at on every turn, and at least this often.

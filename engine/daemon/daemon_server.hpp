@@ -14,9 +14,11 @@
 
 #include "daemon/approval_memory.hpp"
 #include "daemon/audit_writer.hpp"
+#include "daemon/daemon_limits.hpp"
 #include "daemon/listening_socket.hpp"
 #include "protocol/peer_identity.hpp"
 #include "daemon/policy_watch.hpp"
+#include "daemon/question_rate.hpp"
 #include "protocol/action.hpp"
 #include "protocol/approval.hpp"
 #include "protocol/decision.hpp"
@@ -33,6 +35,8 @@ inline constexpr const char* session = "session";
 inline constexpr const char* always = "always_allow";
 inline constexpr const char* agentGone = "agent_gone";
 inline constexpr const char* shutdown = "shutdown";
+// Too many questions were open or asked lately, over all or from the asking process.
+inline constexpr const char* busy = "busy";
 }  // namespace Approver
 
 // Whose answers count. Only a connection from the recorded app executable, run by the same
@@ -41,21 +45,6 @@ inline constexpr const char* shutdown = "shutdown";
 struct DaemonTrust {
     std::optional<std::filesystem::path> appExecutable;
     bool testApprovers = false;
-};
-
-// What one daemon holds at most; beyond it peers are dropped rather than the daemon growing.
-struct DaemonLimits {
-    std::size_t connections = 64;
-    std::size_t bufferedBytes = 16 * 1024 * 1024;  // input and output over all connections
-    std::size_t lineBytes = 1024 * 1024;
-    std::size_t outputBytes = 8 * 1024 * 1024;  // waiting for one slow reader
-    std::chrono::milliseconds idleHalfLine{10'000};
-    // How long accepting pauses when the process has no descriptor left.
-    std::chrono::milliseconds acceptBackoff{500};
-    // Decisions waiting for the activity log's lock; beyond them new actions are denied.
-    std::size_t unwrittenRecords = 4096;
-    // How often the socket file is checked for having been replaced, at most.
-    std::chrono::milliseconds socketWatch{1000};
 };
 
 // The daemon: one thread, one poll loop over the listening socket and every connection.
@@ -71,6 +60,11 @@ struct DaemonLimits {
 // wrote those bytes, which must be the one accepted, still the same process and still running
 // the app. A process sharing the app's connection, or that connected before it became the app,
 // does not speak for it.
+//
+// No agent can deny the others service: each process that connects is held to its share of
+// connections, bytes and open questions (`DaemonLimits`), questions reach the user at a bounded
+// rate, and whatever goes past a share is denied, never allowed. The app is held to none of it,
+// and nothing another peer sends or asks can make the daemon drop the app.
 class DaemonServer {
 public:
     DaemonServer(ListeningSocket socket, PolicyWatch policy, ApprovalMemory memory,
@@ -98,7 +92,11 @@ private:
         std::optional<pid_t> appPid;
         unsigned long long appStartTicks = 0;
         bool inputFromApp = false;  // every byte now in `input` was written by that process
-        Clock::time_point lastInput;
+        // The process that connected; absent when the kernel did not say.
+        std::optional<PeerKey> peer;
+        // When the last whole line came in, or the connection was accepted.
+        Clock::time_point lastLine;
+        bool eventsLeftOut = false;  // said once while the app's backlog is too long
     };
 
     struct OpenQuestion {
@@ -114,8 +112,25 @@ private:
     void keepSocketInPlace();
     void recordTheApp(Connection& connection) const;
     bool sentByTheApp(const Connection& connection, const std::optional<ucred>& sender) const;
-    void dropIdleHalfLines();
+    // Closes connections that fell quiet or stopped in the middle of a line.
+    void dropIdle();
+    // Whether a connection is held to its peer's share and to the idle limit: the app's are not.
+    static bool heldToShare(const Connection& connection) { return !connection.appPid; }
+    bool waitsForAnswer(std::uint64_t id) const;
+    // Bytes held for every connection, leaving out what waits for the app to read.
     std::size_t bufferedBytes() const;
+    std::size_t bufferedBytesOf(const std::optional<PeerKey>& peer) const;
+    std::size_t heldFor(const Connection& connection) const;
+    // Live connections held to `peer`'s share, or every live one.
+    std::size_t connectionsOf(const std::optional<PeerKey>& peer, bool everyone = false) const;
+    std::size_t openQuestionsOf(const std::optional<PeerKey>& peer) const;
+    // With every place taken, closes one connection of the peer holding the most, when it holds
+    // more than `newcomer`; false when no place could be freed.
+    bool makeRoomFor(const Connection& newcomer);
+    // Answers whatever the connection asks with a denial naming `why`, and marks it gone.
+    void refuse(Connection& connection, const std::string& why);
+    // Why a question from `agent` may not be put to the user now, if it may not.
+    std::optional<std::string> questionRefusal(std::uint64_t agent);
     void readFrom(std::uint64_t id);
     void flush(Connection& connection);
     void closeGone();
@@ -150,6 +165,10 @@ private:
     Clock::time_point acceptPausedUntil_;
     bool refusedSinceLastAccept_ = false;
     bool socketTroubleSaid_ = false;
+    // Refusals are said at most once a second, with how many were not said.
+    Clock::time_point refusalSaidAt_;
+    std::size_t refusalsUnsaid_ = 0;
+    QuestionRate questionRate_;
     std::map<std::uint64_t, Connection> connections_;
     std::map<std::string, OpenQuestion> questions_;
     std::uint64_t nextConnection_ = 1;

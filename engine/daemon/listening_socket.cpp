@@ -12,6 +12,7 @@
 #include <system_error>
 #include <utility>
 
+#include "daemon/sender_credentials.hpp"
 #include "protocol/json_lines_client.hpp"
 
 namespace vardex::engine {
@@ -116,6 +117,8 @@ Result<std::pair<int, ino_t>, std::string> bindAt(const sockaddr_un& address, co
         ::close(fd);
         return fail("Could not listen at " + path + ": " + systemText(bindError));
     }
+    // Accepted connections inherit it, so no byte arrives before the kernel names its sender.
+    (void)askForSenderCredentials(fd);
     if (::listen(fd, SOMAXCONN) != 0) {
         const int code = errno;
         ::close(fd);

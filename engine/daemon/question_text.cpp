@@ -24,7 +24,20 @@ void writeWholeNumbersAsIntegers(nlohmann::json& value) {
     }
 }
 
+bool continuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
 }  // namespace
+
+std::string shownText(std::string text, std::size_t cap) {
+    if (text.size() <= cap) return text;
+    // Three quarters for the beginning, which says what the action is, the rest for its end.
+    std::size_t head = cap - cap / 4;
+    std::size_t tail = text.size() - cap / 4;
+    while (head > 0 && continuesCharacter(text[head])) --head;
+    while (tail < text.size() && continuesCharacter(text[tail])) ++tail;
+    const std::string left = "\n\u2026 (" + std::to_string(tail - head) + " bytes not shown) \u2026\n";
+    return text.substr(0, head) + left + text.substr(tail);
+}
 
 std::string mcpArgumentsText(const JSONValue& arguments, std::size_t cap) {
     std::string text;
@@ -38,7 +51,7 @@ std::string mcpArgumentsText(const JSONValue& arguments, std::size_t cap) {
     }
     if (text.size() <= cap) return text;
     std::size_t cut = cap;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    while (cut > 0 && continuesCharacter(text[cut])) --cut;
     return text.substr(0, cut) + "\n\u2026 (" + std::to_string(text.size() - cut) + " more bytes of arguments not shown)";
 }
 

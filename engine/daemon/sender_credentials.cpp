@@ -4,6 +4,15 @@
 
 namespace vardex::engine {
 
+std::optional<ucred> connectingProcess(int fd) {
+    ucred process{};
+    socklen_t size = sizeof process;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &process, &size) != 0 || size != sizeof process || process.pid <= 0) {
+        return std::nullopt;
+    }
+    return process;
+}
+
 bool askForSenderCredentials(int fd) {
     const int on = 1;
     return ::setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) == 0;

@@ -8,6 +8,9 @@
 
 namespace vardex::engine {
 
+// The process that connected to `fd`, as the kernel recorded it then (SO_PEERCRED).
+std::optional<ucred> connectingProcess(int fd);
+
 // Asks the kernel to name the sender of everything later read from `fd` (SO_PASSCRED).
 bool askForSenderCredentials(int fd);
 
