@@ -13,6 +13,7 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
+#include "ui/widgets/policy_preview_bar.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/row_name.hpp"
 #include "ui/widgets/symbol_icon.hpp"
@@ -54,6 +55,8 @@ void fillRules(QVBoxLayout* list, const std::vector<UserRule>& rules, std::strin
 }  // namespace
 
 ProtectionPage::ProtectionPage(ScreenContext& context, QWidget* parent) : Page(context, VardexPage::protection, parent) {
+    preview_ = new PolicyPreviewBar(store(), this);
+    column().addWidget(preview_);
     QVBoxLayout* folderColumn = nullptr;
     auto* folderCard = kit::card(this, &folderColumn);
     folderCard->setObjectName(QStringLiteral("foldersCard"));
@@ -94,8 +97,10 @@ ProtectionPage::ProtectionPage(ScreenContext& context, QWidget* parent) : Page(c
     connect(addFolder, &QPushButton::clicked, this, &ProtectionPage::pickFolder);
     connect(site_, &QLineEdit::textEdited, this, [this](const QString& text) { store().newDomain = utf8(text); });
     const auto add = [this] {
-        store().newDomain = utf8(site_->text());
-        store().addSite();
+        auto typed = utf8(site_->text());
+        store().newDomain = typed;
+        store().proposePolicyEdit([typed](UserPolicyFile& policy) { policy.addSite(typed); },
+                                  [](VardexStore& later) { later.newDomain.clear(); });
     };
     connect(addSite, &QPushButton::clicked, this, add);
     connect(site_, &QLineEdit::returnPressed, this, add);
@@ -110,18 +115,22 @@ void ProtectionPage::pickFolder() {
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
-        if (!folder.isEmpty()) store().addFolder(utf8(folder));
+        if (folder.isEmpty()) return;
+        store().proposePolicyEdit([path = utf8(folder)](UserPolicyFile& policy) { policy.addFolder(path); });
     });
     dialog->open();
 }
 
 void ProtectionPage::redraw() {
     auto& s = store();
-    const auto remove = [this](const std::string& id) { store().removeRule(id); };
+    const auto remove = [this](const std::string& id) {
+        store().proposePolicyEdit([id](UserPolicyFile& policy) { policy.removeRule(id); });
+    };
     fillRules(folders_, s.userPolicy.folders(), UIStrings::noFolders, "folder", this, remove);
     fillRules(sites_, s.userPolicy.sites(), UIStrings::noSites, "globe", this, remove);
     kit::setTextKeepingCursor(site_, qs(s.newDomain));
     kit::showError(error_, s.policyError ? qs(*s.policyError) : QString());
+    preview_->redraw();
 }
 
 }  // namespace vardex::ui
