@@ -1,5 +1,7 @@
 #include <algorithm>
 
+#include "activity/timestamp.hpp"
+#include "bridge/policy_replay.hpp"
 #include "bridge/vardex_cli.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "policy/onboarding_folders.hpp"
@@ -81,28 +83,98 @@ void VardexStore::addSite() {
     editPolicy([typed = std::move(typed)](UserPolicyFile& policy) { policy.addSite(typed); });
 }
 
-void VardexStore::addCustomRule() {
+std::optional<UserRule> VardexStore::customRuleFromForm() {
     const std::string name(unicode::trimmed(customId));
     const std::string value(unicode::trimmed(customMatchValue));
     if (name.empty() || value.empty()) {
         policyError = std::string(UIStrings::ruleValueError);
         publish();
-        return;
+        return std::nullopt;
     }
     if (holdsWhiteSpace(name) || name.find('.') == std::string::npos) {
         policyError = std::string(UIStrings::ruleIdError);
         publish();
-        return;
+        return std::nullopt;
     }
-    editPolicy([name, rule = UserRule::custom(name, customDescription, customSeverity, customDecision,
-                                              customMatchKind, value)](UserPolicyFile& policy) {
-        policy.removeRule(name);
+    return UserRule::custom(name, customDescription, customSeverity, customDecision, customMatchKind, value);
+}
+
+namespace {
+
+std::function<void(UserPolicyFile&)> addingRule(UserRule rule) {
+    return [rule = std::move(rule)](UserPolicyFile& policy) {
+        policy.removeRule(rule.id);
         policy.rules.push_back(rule);
-    });
-    customId.clear();
-    customDescription.clear();
-    customMatchValue.clear();
+    };
+}
+
+void clearCustomForm(VardexStore& store) {
+    store.customId.clear();
+    store.customDescription.clear();
+    store.customMatchValue.clear();
+}
+
+}  // namespace
+
+void VardexStore::addCustomRule() {
+    auto rule = customRuleFromForm();
+    if (!rule) return;
+    editPolicy(addingRule(std::move(*rule)));
+    clearCustomForm(*this);
     publish();
+}
+
+void VardexStore::proposeCustomRule() {
+    if (auto rule = customRuleFromForm()) proposePolicyEdit(addingRule(std::move(*rule)), clearCustomForm);
+}
+
+void VardexStore::proposePolicyEdit(std::function<void(UserPolicyFile&)> edit,
+                                    std::function<void(VardexStore&)> afterConfirm) {
+    auto candidate = userPolicy;
+    edit(candidate);
+    // Nothing to ask about (an empty site, a switch already where it is).
+    if (candidate == userPolicy) return;
+    const auto number = ++previewsStarted_;
+    policyPreview = PolicyPreview{number, std::move(edit), std::move(afterConfirm), true, std::nullopt, std::nullopt};
+    publish();
+    runThenApply(
+        WorkPriority::userInitiated,
+        [text = candidate.yaml(), limit = options_.engineTimeLimit] { return PolicyReplay::run(text, limit); },
+        [number](VardexStore& store, Result<PolicyReplay, std::string> replay) {
+            if (!store.policyPreview || store.policyPreview->number != number) return;
+            store.policyPreview->running = false;
+            if (replay) {
+                store.policyPreview->replay = std::move(*replay);
+            } else {
+                store.policyPreview->error = replay.error();
+            }
+            store.publish();
+        });
+}
+
+// The confirmation waits for the replay: the user decides with its answer (or its failure) in view.
+void VardexStore::confirmPolicyPreview() {
+    if (!policyPreview || policyPreview->running) return;
+    auto preview = std::move(*policyPreview);
+    policyPreview.reset();
+    editPolicy(std::move(preview.edit));
+    if (preview.afterConfirm) preview.afterConfirm(*this);
+    publish();
+}
+
+void VardexStore::cancelPolicyPreview() {
+    if (!policyPreview) return;
+    policyPreview.reset();
+    publish();
+}
+
+long long VardexStore::askedThisWeek(const ApprovalRequest& request) const {
+    const auto since = now - std::chrono::hours(24 * 7);
+    return std::count_if(auditEntries.begin(), auditEntries.end(), [&](const AuditLogEntry& entry) {
+        if (entry.decision != Outcome::ask || entry.actionSummary != request.actionSummary) return false;
+        const auto at = readTimestamp(entry.ts);
+        return at && *at >= since;
+    });
 }
 
 // Each path is saved on its own, so a path the engine refuses does not keep the others out.

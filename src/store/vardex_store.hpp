@@ -35,6 +35,7 @@
 #include "store/connection_worker.hpp"
 #include "store/icon_state.hpp"
 #include "store/pending_ask.hpp"
+#include "store/policy_preview.hpp"
 #include "store/running_flag.hpp"
 #include "store/slice_revisions.hpp"
 #include "store/store_ports.hpp"
@@ -184,6 +185,17 @@ public:
     void addFolder(const std::string& path);
     void removeRule(const std::string& id);
     void setDisabled(const std::string& id, bool disabled);
+    // The pages' way to change the policy: `edit` waits in `policyPreview` while the engine
+    // replays the last 7 days of activity under the changed policy; `confirmPolicyPreview`
+    // saves it (as `editPolicy` does), `cancelPolicyPreview` drops it. A new proposal replaces
+    // one still waiting.
+    void proposePolicyEdit(std::function<void(UserPolicyFile&)> edit, std::function<void(VardexStore&)> afterConfirm = {});
+    void proposeCustomRule();
+    void confirmPolicyPreview();
+    void cancelPolicyPreview();
+    // How often the same action as `request` was asked about over the last 7 days, by the
+    // activity entries held.
+    long long askedThisWeek(const ApprovalRequest& request) const;
 
     // ---- trial checks and receipt (store_check.cpp, store_receipt.cpp) ----------------------
     void runCheck();
@@ -258,6 +270,7 @@ public:
     UserPolicyFile userPolicy;
     RulesCatalog catalog;
     std::optional<std::string> policyError;
+    std::optional<PolicyPreview> policyPreview;
     // Policy saves and protect switches are waiting for the engine; they run one at a time.
     bool savingPolicy = false;
     std::string askTimeoutText = "30";
@@ -372,6 +385,9 @@ private:
     void runInTurn(std::function<void(VardexStore&)> step);
     void startNextTurn();
     std::deque<std::function<void(VardexStore&)>> turnsWaiting_;
+    std::uint64_t previewsStarted_ = 0;
+    // The custom rule the form describes, or nothing (with `policyError` set) when it is not one.
+    std::optional<UserRule> customRuleFromForm();
 
     // Every reading of the engine's reports takes the next number, and is applied only when it
     // is newer than the last one applied, so a slow reading never puts older state back.

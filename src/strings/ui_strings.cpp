@@ -116,6 +116,35 @@ std::string stoppedSentence(long long count) {
     return "Vardex blocked " + counted(count) + " risky actions today.";
 }
 
+namespace {
+
+// The change an outcome makes, and the one an action had, in "would have allowed … that were asked about".
+std::string_view replayVerb(Outcome verdict) {
+    switch (verdict) {
+        case Outcome::allow: return "allowed";
+        case Outcome::ask: return "asked about";
+        case Outcome::deny: return "blocked";
+    }
+    return "decided";
+}
+
+}  // namespace
+
+std::string replayShift(Outcome before, Outcome after, long long count, const std::vector<std::string>& examples) {
+    std::string out = "Over the last 7 days this would have " + std::string(replayVerb(after)) + " " + counted(count) +
+                      (count == 1 ? " action that was " : " actions that were ") + std::string(replayVerb(before));
+    for (std::size_t i = 0; i < examples.size(); ++i) out += (i == 0 ? ": " : "; ") + examples[i];
+    return out + ".";
+}
+
+std::string replayMore(long long count) { return "… and " + counted(count) + " more."; }
+
+std::string alwaysAllowNote(long long count) {
+    if (count <= 0) return std::string(alwaysAllowWhy);
+    const std::string times = count == 1 ? "once" : count == 2 ? "twice" : counted(count) + " times";
+    return "Asked " + times + " in the last 7 days; Always allow stops these questions.";
+}
+
 std::string todayCounts(long long checked, long long stopped, long long asked) {
     std::string sep(logCountSeparator);
     return counted(checked) + " " + std::string(statChecked) + sep + counted(stopped) + " " +
@@ -289,6 +318,8 @@ const std::vector<std::pair<std::string_view, std::string_view>>& catalog() {
         VARDEX_COPY(approvalNeeded), VARDEX_COPY(pendingRequests), VARDEX_COPY(whatAgentWants),
         VARDEX_COPY(countdown), VARDEX_COPY(block), VARDEX_COPY(allowThisTime),
         VARDEX_COPY(allowUntilQuit), VARDEX_COPY(alwaysAllow), VARDEX_COPY(alwaysAllowWhy),
+        VARDEX_COPY(replayRunning), VARDEX_COPY(replayNothing), VARDEX_COPY(replayUnavailable),
+        VARDEX_COPY(replayConfirm),
         VARDEX_COPY(whyThisMatters), VARDEX_COPY(turnOnProtection), VARDEX_COPY(pauseForOneHour),
         VARDEX_COPY(pauseConfirm), VARDEX_COPY(resume),
         // Setup.

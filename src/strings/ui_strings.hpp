@@ -45,6 +45,11 @@ inline constexpr std::string_view allowUntilQuit = "Allow until this AI app clos
 inline constexpr std::string_view allowed = "Allowed";
 inline constexpr std::string_view alwaysAllow = "Always allow";
 inline constexpr std::string_view alwaysAllowWhy = "Never ask again for this exact action.";
+// Before a change to the user's policy is saved: what it would have decided differently.
+inline constexpr std::string_view replayRunning = "Checking what this change would have done over the last 7 days…";
+inline constexpr std::string_view replayNothing = "Over the last 7 days this would have changed nothing.";
+inline constexpr std::string_view replayUnavailable = "Vardex could not work out what this change would have done.";
+inline constexpr std::string_view replayConfirm = "Save change";
 inline constexpr std::string_view approvalNeeded = "Needs your answer";
 inline constexpr std::string_view appsNeedFix = "Some apps need a fix";
 inline constexpr std::string_view askThreshold = "Caution level";
@@ -454,6 +459,13 @@ std::string v3ClosedAgents(long long count);
 std::string popoverWatched(long long apps, long long stopped);
 // The day's blocked count as the daily notice words it; 0 reads like 1.
 std::string stoppedSentence(long long count);
+// "Over the last 7 days this would have allowed 3 actions that were asked about: a; b; c."
+std::string replayShift(Outcome before, Outcome after, long long count, const std::vector<std::string>& examples);
+// "… and 12 more." for differences the engine did not list.
+std::string replayMore(long long count);
+// The line under "Always allow": "Asked 4 times in the last 7 days; Always allow stops these
+// questions.", or what it does when the action was not asked about before.
+std::string alwaysAllowNote(long long askedThisWeek);
 std::string todayCounts(long long checked, long long stopped, long long asked);
 std::string todayLine(long long stopped, long long secretsRead, long long checks);
 std::string fixTitle(long long count);

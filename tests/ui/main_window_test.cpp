@@ -11,6 +11,7 @@
 #include "activity/notice_policy.hpp"
 #include "bridge/vardex_paths.hpp"
 #include "policy/user_policy_file.hpp"
+#include "strings/ui_strings.hpp"
 #include "support/temp_folder.hpp"
 #include "ui/screens/main_window/main_window.hpp"
 #include "ui/screens/main_window/pages/activity_page.hpp"
@@ -229,23 +230,53 @@ INSTANTIATE_TEST_SUITE_P(Settings, PageForms, ::testing::Values(
 
 INSTANTIATE_TEST_SUITE_P(Policy, PageForms, ::testing::Values(
         FormCase{.name = "aSiteTheEngineRefusesIsNotKept", .build = build<ProtectionPage>,
-                 .steps = {type("newSite", "refused.example"), click("addSite")}, .errorLine = "policyError",
+                 .steps = {type("newSite", "refused.example"), click("addSite"), click("policyPreviewConfirm")}, .errorLine = "policyError",
                  .wantError = "That site is not allowed here.", .wantPolicy = nothingSaved},
         FormCase{.name = "removeTakesTheRuleOut", .build = build<ProtectionPage>,
                  .arrange = [](VardexStore& store) { store.userPolicy.addSite("example.org"); store.persistPolicy(); },
-                 .steps = {click("removeRule")}, .errorLine = "policyError", .wantPolicy = nothingSaved},
+                 .steps = {click("removeRule"), click("policyPreviewConfirm")}, .errorLine = "policyError", .wantPolicy = nothingSaved},
         FormCase{.name = "aRuleWithoutWhatToWatchIsRefused", .build = build<RulesPage>,
                  .steps = {type("ruleName", "my.rule"), click("addRule")},
                  .errorLine = "ruleError", .wantError = "Say what this rule should watch.", .wantPolicy = nothingSaved},
         FormCase{.name = "aCommandRuleThatAsks", .build = build<RulesPage>,
                  .steps = {type("ruleName", "my.curl"), type("ruleWatch", "curl"), pick("ruleKind", "Command"),
-                           pick("ruleDecision", "Ask first"), click("addRule")},
+                           pick("ruleDecision", "Ask first"), click("addRule"), click("policyPreviewConfirm")},
                  .errorLine = "ruleError",
                  .wantPolicy = [](UserPolicyFile& p) {
                      p.rules = {UserRule::custom("my.curl", "", "medium", "ask", UserRule::MatchKind::raw, "curl")};
                  }},
-        FormCase{.name = "aSwitchTurnsARuleOff", .build = build<RulesPage>, .steps = {click("ruleSwitch")}, .errorLine = "ruleError",
+        FormCase{.name = "aSwitchTurnsARuleOff", .build = build<RulesPage>, .steps = {click("ruleSwitch"), click("policyPreviewConfirm")}, .errorLine = "ruleError",
                  .wantPolicy = [](UserPolicyFile& p) { p.disable = {"secrets.dotenv"}; }}), caseName);
+
+// Adding a site waits for what it would have changed: progress while the engine works it out,
+// then the difference, and only "Save change" writes it.
+TEST(ProtectionPreview, TheConfirmationShowsTheDifferenceBeforeSaving) {
+    ScreenHarness screens(std::string("[ \"$1\" = replay ] && echo '{\"checked\":6,\"differences\":["
+                                      "{\"summary\":\"curl https://paste.example/up\",\"before\":\"allow\",\"after\":\"deny\"},"
+                                      "{\"summary\":\"wget paste.example\",\"before\":\"allow\",\"after\":\"deny\"}]}' && exit 0\n") +
+                          std::string(pageEngine));
+    const auto page = screens.show<ProtectionPage>(nullptr);
+    QTest::keyClicks(child<QLineEdit>(*page, "newSite"), QStringLiteral("paste.example"));
+    QTest::mouseClick(child<QPushButton>(*page, "addSite"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    auto* question = child<QLabel>(*page, "policyPreviewQuestion");
+    auto* confirm = child<QPushButton>(*page, "policyPreviewConfirm");
+    ASSERT_TRUE(question && confirm);
+    EXPECT_TRUE(question->isVisible());
+    EXPECT_EQ(question->text().toStdString(), UIStrings::replayRunning);
+    EXPECT_FALSE(confirm->isEnabled());
+
+    screens.settle();
+    EXPECT_EQ(question->text().toStdString(),
+              "Over the last 7 days this would have blocked 2 actions that were allowed: curl https://paste.example/up; wget "
+              "paste.example.");
+    EXPECT_TRUE(confirm->isEnabled());
+    EXPECT_TRUE(UserPolicyFile::loadFromHome().sites().empty());
+
+    screens.click(*page, "policyPreviewConfirm");
+    EXPECT_FALSE(question->isVisible());
+    EXPECT_EQ(UserPolicyFile::loadFromHome().sites().size(), 1u);
+}
 
 INSTANTIATE_TEST_SUITE_P(Engine, PageForms, ::testing::Values(
         FormCase{.name = "aFileReadIsTried", .build = build<CheckPage>,

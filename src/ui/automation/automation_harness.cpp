@@ -197,11 +197,11 @@ std::optional<AutomationHarness::Reply> AutomationHarness::run(const std::vector
         if (condition == "connected") {
             done = [&store] { return store.connected; };
         } else if (condition == "idle") {
-            // Nothing in flight: no engine run, no save, no service change.
+            // Nothing in flight: no engine run, no replay, no save, no service change.
             done = [&store] {
                 return !store.busy && !store.refreshing && !store.fixingAll && !store.startingProtection &&
                        !store.checkingHealth && !store.savingPolicy && !store.verifyingLog &&
-                       !store.changingStartAtLogin;
+                       !store.changingStartAtLogin && !(store.policyPreview && store.policyPreview->running);
             };
         } else if (condition.starts_with("pending>=")) {
             if (const auto count = readCount(std::string_view(condition).substr(9))) {

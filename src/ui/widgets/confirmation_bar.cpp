@@ -52,6 +52,8 @@ void ConfirmationBar::ask(std::string_view question, std::string_view confirmLab
     show();
 }
 
+void ConfirmationBar::setConfirmEnabled(bool enabled) { confirm_->setEnabled(enabled); }
+
 std::vector<QWidget*> ConfirmationBar::buttonsInTabOrder() const { return {cancel_, confirm_}; }
 
 }  // namespace vardex::ui

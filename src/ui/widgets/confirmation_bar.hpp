@@ -18,6 +18,9 @@ public:
     explicit ConfirmationBar(const QString& objectName, QWidget* parent = nullptr);
 
     void ask(std::string_view question, std::string_view confirmLabel);
+    // A confirmation that waits on something (the question's own answer still coming) keeps
+    // its button greyed until then.
+    void setConfirmEnabled(bool enabled);
     // "Cancel" first, as the two stand.
     std::vector<QWidget*> buttonsInTabOrder() const;
 

@@ -1,5 +1,5 @@
-# A site and a folder added on the protection page reach the policy file, and the engine's own
-# check then refuses both.
+# A site and a folder added on the protection page reach the policy file once each change is
+# confirmed, and the engine's own check then refuses both.
 folder="$HOME/client-contracts"
 mkdir -p "$folder"
 app_start
@@ -9,8 +9,12 @@ step page protection
 step type newSite leaks.example.com
 step click addSite
 step wait-until idle 20
+step click policyPreviewConfirm
+step wait-until idle 20
 step click addFolder
 step select folderPicker "$folder"
+step wait-until idle 20
+step click policyPreviewConfirm
 step wait-until idle 20
 step capture protection
 

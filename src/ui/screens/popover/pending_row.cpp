@@ -53,7 +53,7 @@ PendingRow::PendingRow(VardexStore& store, const PendingAsk& ask, QWidget* paren
       allowOnce_(answerButton(UIStrings::allowThisTime, "pendingAllowOnce", this)),
       alwaysAllow_(answerButton(UIStrings::alwaysAllow, "pendingAlwaysAllow", this)),
       block_(answerButton(UIStrings::block, "pendingBlock", this)),
-      alwaysWhy_(new QLabel(qs(UIStrings::alwaysAllowWhy), this)) {
+      alwaysWhy_(new QLabel(qs(UIStrings::alwaysAllowNote(store.askedThisWeek(ask.request))), this)) {
     setObjectName(QStringLiteral("pendingRow"));
     setProperty("requestId", qs(request_.id));
     setFrameShape(QFrame::StyledPanel);

@@ -13,6 +13,7 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
+#include "ui/widgets/policy_preview_bar.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/row_name.hpp"
 #include "ui/widgets/symbol_icon.hpp"
@@ -61,6 +62,8 @@ void fillRules(QVBoxLayout* list, std::optional<std::vector<std::string>>& drawn
 }  // namespace
 
 ProtectionPage::ProtectionPage(ScreenContext& context, QWidget* parent) : Page(context, VardexPage::protection, parent) {
+    preview_ = new PolicyPreviewBar(store(), this);
+    column().addWidget(preview_);
     QVBoxLayout* folderColumn = nullptr;
     auto* folderCard = kit::card(this, &folderColumn);
     folderCard->setObjectName(QStringLiteral("foldersCard"));
@@ -101,8 +104,10 @@ ProtectionPage::ProtectionPage(ScreenContext& context, QWidget* parent) : Page(c
     connect(addFolder_, &QPushButton::clicked, this, &ProtectionPage::pickFolder);
     connect(site_, &QLineEdit::textEdited, this, [this](const QString& text) { store().newDomain = utf8(text); });
     const auto add = [this] {
-        store().newDomain = utf8(site_->text());
-        store().addSite();
+        auto typed = utf8(site_->text());
+        store().newDomain = typed;
+        store().proposePolicyEdit([typed](UserPolicyFile& policy) { policy.addSite(typed); },
+                                  [](VardexStore& later) { later.newDomain.clear(); });
     };
     connect(addSite_, &QPushButton::clicked, this, add);
     connect(site_, &QLineEdit::returnPressed, this, add);
@@ -117,14 +122,17 @@ void ProtectionPage::pickFolder() {
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
-        if (!folder.isEmpty()) store().addFolder(utf8(folder));
+        if (folder.isEmpty()) return;
+        store().proposePolicyEdit([path = utf8(folder)](UserPolicyFile& policy) { policy.addFolder(path); });
     });
     dialog->open();
 }
 
 void ProtectionPage::redraw() {
     auto& s = store();
-    const auto remove = [this](const std::string& id) { store().removeRule(id); };
+    const auto remove = [this](const std::string& id) {
+        store().proposePolicyEdit([id](UserPolicyFile& policy) { policy.removeRule(id); });
+    };
     fillRules(folders_, drawnFolders_, s.userPolicy.folders(), UIStrings::noFolders, "folder", this, remove);
     fillRules(sites_, drawnSites_, s.userPolicy.sites(), UIStrings::noSites, "globe", this, remove);
     // Edits wait for the save before them to finish.
@@ -133,6 +141,7 @@ void ProtectionPage::redraw() {
     for (auto* button : findChildren<QPushButton*>(QStringLiteral("removeRule"))) button->setEnabled(!s.savingPolicy);
     kit::setTextKeepingCursor(site_, qs(s.newDomain));
     kit::showError(error_, s.policyError ? qs(*s.policyError) : QString());
+    preview_->redraw();
 }
 
 }  // namespace vardex::ui

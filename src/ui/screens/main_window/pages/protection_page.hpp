@@ -13,6 +13,8 @@ class QVBoxLayout;
 
 namespace vardex::ui {
 
+class PolicyPreviewBar;
+
 // The folders and web sites AI apps may not touch: each list with its rows and "Remove", a
 // folder picker for adding a folder, a field for adding a site, the store's refusal beside them.
 class ProtectionPage final : public Page {
@@ -32,6 +34,7 @@ private:
     QPushButton* addFolder_;
     QPushButton* addSite_;
     QLabel* error_;
+    PolicyPreviewBar* preview_;
 };
 
 }  // namespace vardex::ui

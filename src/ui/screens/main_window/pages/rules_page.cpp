@@ -14,6 +14,7 @@
 #include "store/vardex_store.hpp"
 #include "strings/ui_strings.hpp"
 #include "ui/screens/main_window/page_kit.hpp"
+#include "ui/widgets/policy_preview_bar.hpp"
 #include "ui/widgets/qt_text.hpp"
 #include "ui/widgets/theme.hpp"
 
@@ -38,6 +39,8 @@ constexpr int switchColumn = 12 * kit::grid;
 }  // namespace
 
 RulesPage::RulesPage(ScreenContext& context, QWidget* parent) : Page(context, VardexPage::rules, parent) {
+    preview_ = new PolicyPreviewBar(store(), this);
+    column().addWidget(preview_);
     QVBoxLayout* listColumn = nullptr;
     auto* list = kit::card(this, &listColumn);
     list->setObjectName(QStringLiteral("rulesList"));
@@ -97,7 +100,7 @@ RulesPage::RulesPage(ScreenContext& context, QWidget* parent) : Page(context, Va
         s.customMatchValue = utf8(watch_->text());
         s.customMatchKind = static_cast<UserRule::MatchKind>(kind_->currentData().toInt());
         s.customDecision = utf8(decision_->currentData().toString());
-        s.addCustomRule();
+        s.proposeCustomRule();
     });
     ready({StoreSlice::policy, StoreSlice::screens});
 }
@@ -125,6 +128,7 @@ void RulesPage::redraw() {
     if (!watch_->hasFocus()) kit::setTextKeepingCursor(watch_, qs(s.customMatchValue));
     kit::showError(error_, s.policyError ? qs(*s.policyError) : QString());
     kit::showBusy(add_, s.savingPolicy, UIStrings::addRule, UIStrings::saving);
+    preview_->redraw();
 }
 
 void RulesPage::drawRules(const std::vector<CatalogRule>& all) {
@@ -164,7 +168,9 @@ void RulesPage::drawRules(const std::vector<CatalogRule>& all) {
             toggle->setObjectName(QStringLiteral("ruleSwitch"));
             toggle->setAccessibleName(title->text());
             switches_[rule.id] = toggle;
-            connect(toggle, &QCheckBox::clicked, this, [this, id = rule.id](bool checked) { store().setDisabled(id, !checked); });
+            connect(toggle, &QCheckBox::clicked, this, [this, id = rule.id](bool checked) {
+                store().proposePolicyEdit([id, checked](UserPolicyFile& policy) { policy.setDisabled(id, !checked); });
+            });
             cellRow->insertWidget(0, toggle);
         } else {
             auto* always = kit::paragraph(UIStrings::alwaysOn, cell, true);

@@ -17,6 +17,8 @@ class QVBoxLayout;
 
 namespace vardex::ui {
 
+class PolicyPreviewBar;
+
 // The engine's safety rules, each with its switch ("Always on" for the rules that cannot be
 // switched off) and its decision, and the form that adds the user's own rule.
 class RulesPage final : public Page {
@@ -39,6 +41,7 @@ private:
     QComboBox* kind_;
     QComboBox* decision_;
     QLabel* error_;
+    PolicyPreviewBar* preview_;
 };
 
 }  // namespace vardex::ui
