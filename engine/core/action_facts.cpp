@@ -38,7 +38,6 @@ constexpr std::array<std::string_view, 4> copyingPrograms{"cp", "install", "rsyn
 constexpr std::array<std::string_view, 15> networkPrograms{
     "curl", "wget", "ssh", "scp", "sftp", "rsync", "nc", "ncat", "netcat", "socat", "telnet", "ftp", "http",
     "https", "xh"};
-constexpr std::array<std::string_view, 7> fetchPrograms{"curl", "wget", "fetch", "http", "https", "xh", "aria2c"};
 
 // Programs that use a private key or configuration given with "-i" or "-F" rather than read it out.
 constexpr std::array<std::string_view, 5> sshFamily{"ssh", "scp", "sftp", "ssh-add", "ssh-copy-id"};
@@ -104,7 +103,7 @@ bool isShellSetup(std::string_view text) {
     const auto close = text.find(')');
     if (close == std::string_view::npos || text.find_first_of("$`|;&<>(\"'") < close) return false;
     const auto words = splitBlanks(text.substr(0, close));
-    if (words.size() < 2 || words.front().find('/') != std::string::npos || contains(fetchPrograms, words.front())) {
+    if (words.size() < 2 || words.front().find('/') != std::string::npos || fetchesFromNetwork(words.front())) {
         return false;
     }
     static constexpr std::array<std::string_view, 10> setupWords{"completion", "completions", "shell-hook", "hook",
@@ -183,7 +182,7 @@ public:
                                if (const auto* command = lone(stage)) {
                                    stages.push_back(commandFacts(*command, depth, feed));
                                    feed.text = feedText(*command, stages.back());
-                                   feed.fetched = feed.fetched || contains(fetchPrograms, stages.back().program);
+                                   feed.fetched = feed.fetched || fetchesFromNetwork(stages.back().program);
                                } else {
                                    walk(stage, depth);
                                    feed.text.reset();
@@ -664,7 +663,7 @@ private:
 
     // Files this command writes, so that running one later in the line is noticed.
     void rememberWrites(const CommandFacts& command, const Feed& feed) {
-        const bool fetches = feed.fetched || contains(fetchPrograms, command.program);
+        const bool fetches = feed.fetched || fetchesFromNetwork(command.program);
         const auto remember = [&](std::string_view path) {
             if (path.empty() || path == "-" || written_.size() >= 256) return;
             auto& fetched = written_[absolutePath(path, facts_.home, cwd_)];

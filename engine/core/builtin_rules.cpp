@@ -28,11 +28,9 @@ bool endsWith(std::string_view text, std::string_view suffix) {
 }
 
 const Names shellPrograms{"sh", "bash", "zsh", "dash", "ksh", "fish", "ash"};
-const Names fetchPrograms{"curl", "wget", "fetch", "http", "https", "xh", "aria2c"};
 const Names sendingPrograms{"curl", "wget", "nc", "ncat", "netcat", "socat", "scp", "rsync", "sftp", "ftp", "ssh",
                             "http", "https", "xh", "rclone", "aws", "gsutil"};
 const Names rawSocketPrograms{"nc", "ncat", "netcat", "socat", "telnet"};
-const Names privilegePrograms{"sudo", "doas", "su", "pkexec", "run0"};
 
 using PathTest = std::function<bool(const std::string&)>;
 
@@ -728,7 +726,7 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
         "rce.pipe_to_shell", "Downloading a program and running it in one step (curl | sh, curl -o x && sh x)",
         Severity::critical, Outcome::deny, "An AI app tried to download a program and run it straight away.",
         "Download the script to a file first and show it to the user before running it.", [](const ActionFacts& f) {
-            const auto fetches = [](const CommandFacts& c) { return oneOf(c.program, fetchPrograms); };
+            const auto fetches = [](const CommandFacts& c) { return fetchesFromNetwork(c.program); };
             // What a download feeds could be any program when the line hides which one.
             const auto runs = [](const CommandFacts& c) { return runsShell(c) || c.runsFedText || c.computed; };
             if (anyPipeOrder(f, fetches, runs)) return true;
@@ -736,7 +734,7 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                 if (c.runsFetchedFile) return true;
                 return (runsShell(c) || c.runsFedText || c.computed || c.scriptTouches) &&
                        std::any_of(c.substitutionPrograms.begin(), c.substitutionPrograms.end(),
-                                   [](const std::string& p) { return oneOf(p, fetchPrograms); });
+                                   [](const std::string& p) { return fetchesFromNetwork(p); });
             });
         }));
     auto hidden = rule(
@@ -881,9 +879,9 @@ std::vector<Rule> builtinRules(const std::string& home, const SelfPaths& self) {
                           "Try the step without administrator rights, or ask the user to run it.",
                           [](const ActionFacts& f) {
                               return anyCommand(f, [](const CommandFacts& c) {
-                                  return oneOf(c.program, privilegePrograms) ||
+                                  return raisesPrivilege(c.program) ||
                                          std::any_of(c.wrappers.begin(), c.wrappers.end(), [](const std::string& w) {
-                                             return oneOf(baseName(w), privilegePrograms);
+                                             return raisesPrivilege(baseName(w));
                                          }) ||
                                          grantsLastingPrivilege(c) || changesSystemOwnership(c);
                               });

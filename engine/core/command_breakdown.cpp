@@ -11,9 +11,7 @@
 namespace vardex::engine {
 namespace {
 
-constexpr std::array<std::string_view, 4> administratorWrappers{"sudo", "doas", "pkexec", "su"};
 constexpr std::array<std::string_view, 5> deletingPrograms{"rm", "rmdir", "shred", "unlink", "srm"};
-constexpr std::array<std::string_view, 7> fetchingPrograms{"curl", "wget", "fetch", "http", "https", "xh", "aria2c"};
 
 bool contains(const auto& set, std::string_view value) { return std::find(set.begin(), set.end(), value) != set.end(); }
 
@@ -67,7 +65,7 @@ std::vector<std::string> notesOf(const CommandFacts& command, bool fedFromDownlo
         if (notes.size() < breakdownNotesCap && !contains(notes, text)) notes.push_back(std::move(text));
     };
     if (std::any_of(command.wrappers.begin(), command.wrappers.end(),
-                    [](const auto& w) { return contains(administratorWrappers, w); })) {
+                    [](const auto& w) { return raisesPrivilege(w); })) {
         note("runs as the administrator");
     }
     if (command.runsFedText) note(fedFromDownload ? "runs text downloaded from the network" : "runs the text fed to it");
@@ -145,7 +143,7 @@ std::vector<CommandPart> commandBreakdown(const Action& action, const EnginePoli
             part.notes = notesOf(command, fetched, line);
             part.flagged = rule && rule->matches(factsOfPart(line, {command}));
             anyFlagged = anyFlagged || part.flagged;
-            fetched = fetched || contains(fetchingPrograms, command.program);
+            fetched = fetched || fetchesFromNetwork(command.program);
             parts.push_back(std::move(part));
         }
         pipelineSpans.emplace_back(first, parts.size() - first);

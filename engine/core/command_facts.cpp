@@ -1,6 +1,19 @@
 #include "core/command_facts.hpp"
 
+#include <algorithm>
+#include <array>
+
 namespace vardex::engine {
+
+bool fetchesFromNetwork(std::string_view program) {
+    static constexpr std::array<std::string_view, 7> names{"curl", "wget", "fetch", "http", "https", "xh", "aria2c"};
+    return std::find(names.begin(), names.end(), program) != names.end();
+}
+
+bool raisesPrivilege(std::string_view program) {
+    static constexpr std::array<std::string_view, 5> names{"sudo", "doas", "su", "pkexec", "run0"};
+    return std::find(names.begin(), names.end(), program) != names.end();
+}
 
 bool CommandFacts::hasFlag(std::string_view longFlag, char shortFlag) const {
     for (const auto& arg : args) {

@@ -56,4 +56,9 @@ struct CommandFacts {
     std::vector<std::string_view> operands() const;
 };
 
+// A program that downloads ("curl", "wget", ...), and one that runs a command as another user
+// ("sudo", "doas", ...): the rules, the facts and the question's breakdown share these lists.
+bool fetchesFromNetwork(std::string_view program);
+bool raisesPrivilege(std::string_view program);
+
 }  // namespace vardex::engine

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/command_facts.hpp"
 #include "daemon/action_record.hpp"
 #include "policy/text_file.hpp"
 #include "protocol/agent_context.hpp"
@@ -23,11 +24,6 @@ std::string sessionScope(const AgentContext& context) {
 // The same action in the same folder: a relative path or a bare command means something else
 // elsewhere.
 std::string sessionGrant(const Action& action) { return exactActionKey(action) + "\n" + action.context.cwd; }
-
-bool isPrivilegeWord(std::string_view word) {
-    static constexpr std::string_view names[] = {"sudo", "doas", "su", "pkexec", "run0"};
-    return std::find(std::begin(names), std::end(names), word) != std::end(names);
-}
 
 // Any privilege rule, or a privilege program anywhere in the command as typed: a yes to one
 // "sudo" must not turn into a session of them, however the command was spelled.
@@ -46,7 +42,7 @@ bool raisesPrivileges(const Action& action, const Decision& decision) {
         }
         std::size_t end = i;
         while (end < raw.size() && wordChar(raw[end])) ++end;
-        if (isPrivilegeWord(std::string_view(raw).substr(i, end - i))) return true;
+        if (raisesPrivilege(std::string_view(raw).substr(i, end - i))) return true;
         i = end;
     }
     return false;

@@ -82,7 +82,8 @@ TEST(BwrapArguments, NetworkSwitchAndProgramWordsPassThrough) {
     EXPECT_EQ(std::find(withNetwork.begin(), withNetwork.end(), "--unshare-net"), withNetwork.end());
 }
 
-// A home laid out on disk, planned once; each row asks how one place looks from inside.
+// A home laid out on disk, planned once; each row asks how one place looks from inside. What the
+// real sandbox tests already try from inside (keys, caches, start-up files, git hooks) is not here.
 class PlannedHome : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -144,20 +145,11 @@ TEST_P(PlannedPlaces, LookAsIntended) { EXPECT_EQ(accessOf(GetParam().place), Ge
 INSTANTIATE_TEST_SUITE_P(Table, PlannedPlaces, ::testing::Values(
     PlaceCase{"home_read_only", "", readOnly},
     PlaceCase{"project_is_git_top_level", "proj", writable},
-    PlaceCase{"git_hooks_read_only", "proj/.git/hooks", readOnly},
     PlaceCase{"git_config_read_only", "proj/.git/config", readOnly},
-    PlaceCase{"tmp_writable", "/tmp", writable},
-    PlaceCase{"cache_writable", ".cache", writable},
     PlaceCase{"cargo_registry_writable", ".cargo/registry", writable},
     PlaceCase{"user_listed_place_writable", "extra", writable},
     PlaceCase{"missing_cache_left_alone", ".npm", std::nullopt},
-    PlaceCase{"ssh_folder_masked", ".ssh", hidden},
-    PlaceCase{"known_hosts_readable", ".ssh/known_hosts", readOnly},
-    PlaceCase{"cloud_folder_masked", ".aws", hidden},
-    PlaceCase{"token_file_masked", ".npmrc", hidden},
     PlaceCase{"missing_secret_left_alone", ".gnupg", std::nullopt},
-    PlaceCase{"protected_folder_masked", "private", hidden},
-    PlaceCase{"start_up_file_read_only", ".bashrc", readOnly},
     PlaceCase{"local_bin_read_only", ".local/bin", readOnly},
     PlaceCase{"path_folder_under_home_read_only", "bin", readOnly},
     PlaceCase{"engine_state_read_only", "state", readOnly},
