@@ -29,18 +29,6 @@ TEST(MacSetupStatusTest, SavedRecordIsLoadedBackOrTheProbeTakesOver) {
     EXPECT_EQ(MacSetupStatus::load(), MacSetupStatus::probe());
 }
 
-// Each step reads its own switch and has every text the setup screen would show.
-TEST(MacSetupStepTest, EveryStepHasItsTextsAndItsSwitch) {
-    for (const auto step : allCases<MacSetupStep>()) {
-        EXPECT_FALSE(title(step).empty() || why(step).empty()) << wireText(step);
-        EXPECT_EQ(deepLink(step).rfind("x-apple.systempreferences:", 0), 0u) << wireText(step);
-        nlohmann::json only = {{"systemExtension", false}, {"fullDiskAccess", false}, {"networkFilter", false}};
-        only[std::string(wireText(step))] = true;
-        const auto status = mac_setup_json::fromJson(only).value();
-        for (const auto other : allCases<MacSetupStep>()) EXPECT_EQ(isOn(other, status), other == step);
-    }
-}
-
 struct MoveCase { const char *name, *path; bool needsMove; };
 
 class MovePromptTest : public ::testing::TestWithParam<MoveCase> {};

@@ -112,11 +112,6 @@ TEST_F(TemporaryHome, APlaceThatCannotBeWrittenIsLeftAsItWas) {
     EXPECT_FALSE(fs::exists(home_ / "ran"));
 }
 
-TEST(PolicyWriteError, AnEmptyMessageFallsBackToAGeneralSentence) {
-    EXPECT_EQ(PolicyWriteError::invalid("").description(), "Could not save your safety rules.");
-    EXPECT_EQ(PolicyWriteError::invalid("Nope.").description(), "Nope.");
-}
-
 // ---- reading and writing at home ----
 
 TEST_F(TemporaryHome, LoadingFromHomeFallsBackToEmpty) {

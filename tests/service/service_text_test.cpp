@@ -50,15 +50,6 @@ TEST_F(ServiceTextTest, SystemdUnitMatchesGoldenFileAndQuotesWhatSystemdWouldRea
               std::string::npos);
 }
 
-TEST(SystemctlShow, ReadsStateAndProgram) {
-    const std::string shown = "ActiveState=active\nExecStart={ path=/opt/vardex/bin/vardex ; argv[]=/opt/vardex/bin/vardex daemon "
-                              "--foreground ; ignore_errors=no ; start_time=[n/a] ; pid=0 ; code=(null) ; status=0/0 }\n";
-    EXPECT_EQ(unitActiveState(shown), "active");
-    EXPECT_EQ(unitProgram(shown), "/opt/vardex/bin/vardex");
-    EXPECT_EQ(unitCommandLine(shown), "/opt/vardex/bin/vardex daemon --foreground");
-    EXPECT_EQ(unitCommandLine("ActiveState=inactive\nExecStart=\n"), "");
-}
-
 struct PrintCase { const char *name, *output, *program; };
 
 class LoadedProgramTest : public ::testing::TestWithParam<PrintCase> {};

@@ -120,8 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FilterCase{"AgentAndDecision", AgentKind::claude, Outcome::allow, "", {"e"}},
                       FilterCase{"DecisionWordInCapitals", {}, {}, "DENY", {"a"}},
                       FilterCase{"TrimmedAndAcrossTheSpaces", {}, {}, "  \n-la  cursor allow\t", {"b"}},
-                      FilterCase{"NonAsciiCapitals", {}, {}, "ÄRGER", {"e"}},
-                      FilterCase{"DemoNeverMatches", {}, {}, "rm -rf", {}}), caseName);
+                      FilterCase{"NonAsciiCapitals", {}, {}, "ÄRGER", {"e"}}), caseName);
 
 // ---- the day's entries and counts --------------------------------------------------------------
 
@@ -258,7 +257,6 @@ TEST_P(EventLogLines, AreAppendedExactly) {
 INSTANTIATE_TEST_SUITE_P(
     Feed, EventLogLines,
     ::testing::Values(
-        EventLogCase{"TypedValues", "stop", {{"count", 2}, {"flag", true}}, R"({"count":2,"event":"stop","flag":true,"ts":"2030-03-01T09:15:02Z"})"},
         EventLogCase{"CallerReplacesTsAndEvent", "pause", {{"ts", "later"}, {"event", "other"}}, R"({"event":"other","ts":"later"})"},
         EventLogCase{"NestedInfinity", "stop", {{"list", {1.0, std::numeric_limits<double>::infinity()}}}, ""},
         EventLogCase{"NotUTF8", "respond_failed", {{"error", "\xff\xfe"}}, ""}), caseName);

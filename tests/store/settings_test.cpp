@@ -63,8 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
     Files, AutoConnectPrefsTest,
     ::testing::Values(AutoConnectCase{"nothingAnywhere", {}, {}, true},
                       AutoConnectCase{"settingOff", R"({"autoProtectNew":false})", {}, false},
-                      AutoConnectCase{"settingANumber", R"({"autoProtectNew":0})", {}, true},
-                      AutoConnectCase{"settingsNotJSON", "autoProtectNew=false", {}, true},
                       AutoConnectCase{"toolingOnWinsOverSettingOff", R"({"autoProtectNew":false})", R"({"auto_protect_new":true})", true},
                       AutoConnectCase{"toolingTextIsIgnored", R"({"autoProtectNew":false})", R"({"auto_protect_new":"true"})", false},
                       AutoConnectCase{"toolingNotJSON", {}, "auto_protect_new: false", true}),

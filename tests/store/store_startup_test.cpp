@@ -145,10 +145,8 @@ ApprovalRequest askingFor(std::string id) {
 INSTANTIATE_TEST_SUITE_P(
     Seconds, StoreTick,
     ::testing::Values(
-        TickCase{"quiet", nullptr, false},
         TickCase{"questionStillWaiting", [](VardexStore& store) { store.pending.push_back({askingFor("r-1"), store.now + std::chrono::seconds(30)}); }, false},
         TickCase{"questionTimesOut", [](VardexStore& store) { store.pending.push_back({askingFor("r-1"), store.now + std::chrono::seconds(1)}); }, true},
-        TickCase{"pauseGoesOn", [](VardexStore& store) { store.pausedUntil = store.now + std::chrono::hours(1); }, false},
         TickCase{"pauseEnds", [](VardexStore& store) { store.pausedUntil = store.now + std::chrono::seconds(1); }, true}),
     caseName);
 

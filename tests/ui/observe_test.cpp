@@ -11,8 +11,6 @@
 #include "ui/screens/main_window/main_window.hpp"
 #include "ui/screens/main_window/pages/health_page.hpp"
 #include "ui/screens/main_window/pages/home_page.hpp"
-#include "ui/screens/main_window/pages/protection_page.hpp"
-#include "ui/screens/main_window/pages/rules_page.hpp"
 #include "ui/screens/main_window/pages/settings_page.hpp"
 #include "ui/screens/popover/popover_view.hpp"
 #include "ui/support/screen_harness.hpp"
@@ -209,8 +207,6 @@ INSTANTIATE_TEST_SUITE_P(States, BusyAndErrors, ::testing::Values(
         StateCase{"turningOnAtHome", page<HomePage>(), startingProtection, "statusAction", UIStrings::starting, true},
         StateCase{"turningOnInSettings", page<SettingsPage>(), startingProtection, "protectionToggle", UIStrings::starting, true},
         StateCase{"savingSettings", page<SettingsPage>(), savingPolicy, "saveSettings", UIStrings::saving, true},
-        StateCase{"savingARule", page<RulesPage>(), savingPolicy, "addRule", UIStrings::saving, true},
-        StateCase{"savingASite", page<ProtectionPage>(), savingPolicy, "addSite", UIStrings::saving, true},
         StateCase{"verifyingTheLog", page<SettingsPage>(), [](VardexStore& store, bool on) { store.verifyingLog = on; }, "verifyLog",
                   UIStrings::checking, true},
         StateCase{"changingLogin", page<SettingsPage>(), [](VardexStore& store, bool on) { store.changingStartAtLogin = on; },

@@ -13,8 +13,6 @@
 #include "ui/app/color_scheme.hpp"
 #include "ui/screens/approval/approval_panel.hpp"
 #include "ui/screens/main_window/pages/activity_page.hpp"
-#include "ui/screens/main_window/pages/check_page.hpp"
-#include "ui/screens/main_window/pages/health_page.hpp"
 #include "ui/screens/main_window/pages/settings_page.hpp"
 #include "ui/screens/popover/popover_view.hpp"
 #include "ui/support/screen_harness.hpp"
@@ -77,12 +75,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, PopoverActions, ::testing::Values(
                         EXPECT_EQ(entry->actionSummary, "cat ~/.ssh/id_ed25519");
                         EXPECT_EQ(screens.store().page, VardexPage::home);
                         EXPECT_EQ(screens.windowsOpened(), std::vector<std::string>{"dashboard"});
-                    }},
-        PopoverCase{"quitAsksFirst", click("popoverQuit"),
-                    [](ScreenHarness&, PopoverView& view, QSignalSpy& quits) {
-                        EXPECT_EQ(shownText(view, "popoverConfirmQuestion").toStdString(),
-                                  "Quit? Your AI apps won't be protected until you open it again.");
-                        EXPECT_EQ(quits.count(), 0);
                     }},
         PopoverCase{"quitGoesOnlyOnceConfirmed", click("popoverQuit", "popoverConfirmConfirm"),
                     [](ScreenHarness&, PopoverView&, QSignalSpy& quits) { EXPECT_EQ(quits.count(), 1); }}),
@@ -154,20 +146,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, ActivityRows, ::testing::Values(
 
 // ---- the helper and the approval window follow the questions ---------------------------------------
 
-struct NextQuestionCase {
-    const char* name;
-    std::string nextRule;
-};
-
-class NextQuestion : public ::testing::TestWithParam<NextQuestionCase> {};
-
-TEST_P(NextQuestion, TheHelperStartsEmptyForTheQuestionThatComesToTheTop) {
+// Both questions are under the same rule, so an answer kept per rule would show.
+TEST(NextQuestion, TheHelperStartsEmptyForTheQuestionThatComesToTheTop) {
     ScreenHarness screens;
     screens.connect();
     screens.daemonAsks(sudoRequest("r-1"));
-    auto next = sudoRequest("r-2");
-    next.rule = GetParam().nextRule;
-    screens.daemonAsks(next);
+    screens.daemonAsks(sudoRequest("r-2"));
     const auto panel = screens.show<ApprovalPanel>();
     screens.click(*panel, "helperAsk");
     ASSERT_FALSE(shownText(*panel, "helperAnswer").isEmpty());
@@ -175,10 +159,6 @@ TEST_P(NextQuestion, TheHelperStartsEmptyForTheQuestionThatComesToTheTop) {
     EXPECT_EQ(child<QPlainTextEdit>(*panel, "approvalSummary")->toPlainText(), QStringLiteral("sudo ls"));
     EXPECT_EQ(shownText(*panel, "helperAnswer"), QString()) << "the last question's answer went with it";
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, NextQuestion, ::testing::Values(NextQuestionCase{"underTheSameRule", "priv.sudo"},
-                                                                NextQuestionCase{"underAnotherRule", "secrets.dotenv"}),
-                         caseName);
 
 // The window opens for every question that was not waiting before, also while others wait (the
 // user put it away with Escape), and not for one that merely went.
@@ -226,9 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StatusWords, ::testing::Values(
         WordsCase{"settingsWhileOff", [](VardexStore& store) { store.connected = false; }, page<SettingsPage>, "pausedLine",
                   "Protection is off."},
         WordsCase{"settingsWhileAppsAreStopped", [](VardexStore& store) { store.connected = true; store.agentsStopped = true; },
-                  page<SettingsPage>, "pausedLine", "New actions are blocked until you resume."},
-        WordsCase{"healthWithNothingLeftToSetUp", [](VardexStore&) {}, page<HealthPage>, "setupTitle", "Setup is complete"},
-        WordsCase{"theTrialButton", [](VardexStore&) {}, page<CheckPage>, "runCheck", "Test"}),
+                  page<SettingsPage>, "pausedLine", "New actions are blocked until you resume."}),
     caseName);
 
 // ---- keyboard and screen readers -------------------------------------------------------------------

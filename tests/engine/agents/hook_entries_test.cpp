@@ -36,6 +36,8 @@ TEST_P(InstalledHookTest, RecognisesOnlyTheEnginesOwnHookAndTellsItsAge) {
 INSTANTIATE_TEST_SUITE_P(Commands, InstalledHookTest, ::testing::Values(
         ProgramCase{hookCommand("/opt/v/vardex", HookFamily::gemini), HookFamily::gemini, "/opt/v/vardex", true},
         ProgramCase{hookCommand("/home/a b/vardex", HookFamily::cursor), HookFamily::cursor, "/home/a b/vardex", true},
+        ProgramCase{hookCommand("/x/it's/vardex", HookFamily::claude), HookFamily::claude, "/x/it's/vardex", true},
+        ProgramCase{hookCommand("/x/$HOME/vardex", HookFamily::claude), HookFamily::claude, "/x/$HOME/vardex", true},
         ProgramCase{hookCommand("/opt/v/vardex", HookFamily::cursor), HookFamily::claude, std::nullopt},
         ProgramCase{hookCommand("/opt/v/vardex-old", HookFamily::codex), HookFamily::codex, std::nullopt},
         ProgramCase{olderDenial, HookFamily::cursor, "/opt/v/vardex", false},
@@ -50,16 +52,6 @@ INSTANTIATE_TEST_SUITE_P(Commands, InstalledHookTest, ::testing::Values(
         ProgramCase{"/opt/v/vardex hook claude || exit 0", HookFamily::claude, std::nullopt},
         ProgramCase{"/opt/v/vardex hook claude || exit 2; my-linter", HookFamily::claude, std::nullopt},
         ProgramCase{"", HookFamily::claude, std::nullopt}), testing::byText<&ProgramCase::command>);
-
-TEST(HookCommandTest, QuotesPathsTheShellWouldSplitAndReadsThemBack) {
-    for (const std::string path : {"/usr/bin/vardex", "/home/a b/vardex", "/x/it's/vardex", "/x/$HOME/vardex"}) {
-        const auto command = hookCommand(path, HookFamily::claude);
-        const auto found = installedHook(command, HookFamily::claude);
-        ASSERT_TRUE(found.has_value()) << command;
-        EXPECT_EQ(found->program, path);
-        EXPECT_TRUE(found->current) << command;
-    }
-}
 
 // How the lines of a text are indented and ended.
 enum class Manner { spaces2, spaces4, tabs, crlf, oneLine };
@@ -165,8 +157,7 @@ TEST_P(RefusedShapeTest, AFileTheEngineCannotReadSafelyIsRefused) {
     EXPECT_EQ(installed.error().problem, GetParam().problem);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, RefusedShapeTest, ::testing::Values(ShapeCase{"{\"model\": ", "is not valid JSON"},
-                      ShapeCase{R"({"hooks": []})", "has a \"hooks\" entry that is not an object"},
+INSTANTIATE_TEST_SUITE_P(Shapes, RefusedShapeTest, ::testing::Values(ShapeCase{R"({"hooks": []})", "has a \"hooks\" entry that is not an object"},
                       ShapeCase{R"({"hooks": {"PreToolUse": {}}})", "has a \"hooks.PreToolUse\" entry that is not a list"},
                       ShapeCase{R"({"hooks": {}, "hooks": {"Stop": []}})", "has more than one \"hooks\" entry"},
                       ShapeCase{R"({"hooks": {"PreToolUse": [], "PreToolUse": []}})", "has more than one \"hooks.PreToolUse\" entry"}),

@@ -100,7 +100,6 @@ TEST_P(ScreenAgentLineTest, OnlyAllowedToolCallsReachTheServer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, ScreenAgentLineTest, ::testing::Values(
-        ScreenCase{"initialize", R"({"jsonrpc":"2.0","id":1,"method":"initialize"})", std::nullopt, true, nullptr},
         ScreenCase{"blank", " \r\n", std::nullopt, false, nullptr},
         ScreenCase{"not_an_object", "42", std::nullopt, false, R"("code":-32600)"},
         ScreenCase{"method_not_text", R"({"jsonrpc":"2.0","id":9,"method":7})", std::nullopt, false, R"("id":9,"jsonrpc")"},

@@ -93,7 +93,6 @@ TEST_P(MoveInto, NeverOverwritesAndKeepsTheLogWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MoveInto, ::testing::Values(
-        MoveCase{"IntoAnEmptyHome", [](const HomeLayout&) {}, false, true, true, 0},
         MoveCase{"IntoEmptyFoldersMadeAlready", [](const HomeLayout& now) { fs::create_directories(now.engineState); fs::create_directories(now.support); }, false, true, true, 0},
         MoveCase{"NotOverANewerLog", [](const HomeLayout& now) { testing::writeFile(audit(now), ""); }, false, false, true, 1},
         MoveCase{"NotOverNewerSettings", [](const HomeLayout& now) { testing::writeFile(now.support / "menubar-settings.json", "{}"); }, false, true, false, 1},

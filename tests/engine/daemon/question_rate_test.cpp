@@ -53,10 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Table, QuestionsToTheUser, ::testing::Values(
                  {{1, 0, true}, {1, 0, true}, {1, 3999, false}, {1, 4000, true}, {1, 4001, false}}},
         // A full bucket gains nothing by waiting: after a long pause the burst is the same.
         RateCase{"a_long_pause_does_not_grow_the_burst",
-                 {{0, 0, true}, {0, 60000, true}, {0, 60000, true}, {0, 60000, true}, {0, 60000, false}}},
-        // The app is held to the common bucket only.
-        RateCase{"the_app_has_no_share_of_its_own",
-                 {{0, 0, true}, {0, 0, true}, {0, 0, true}, {0, 0, false}}}), caseName);
+                 {{0, 0, true}, {0, 60000, true}, {0, 60000, true}, {0, 60000, true}, {0, 60000, false}}}), caseName);
 
 TEST(QuestionRateMemory, ForgetsPeersWhoseShareIsWhole) {
     engine::DaemonLimits limits;

@@ -31,7 +31,6 @@ TEST_P(McpArguments, ShowsThemIndentedAndSaysWhatIsCut) {
 INSTANTIATE_TEST_SUITE_P(Arguments, McpArguments, ::testing::Values(
         ArgumentsCase{"payment", R"({"to":"acct-991","amount":5000,"memo":"<b>x</b>"})", 4096,
                       "{\n  \"amount\": 5000,\n  \"memo\": \"<b>x</b>\",\n  \"to\": \"acct-991\"\n}"},
-        ArgumentsCase{"none", "{}", 4096, "{}"},
         ArgumentsCase{"cutWithMarker", R"({"q":"abcdefghij"})", 12,
                       "{\n  \"q\": \"ab\n\u2026 (11 more bytes of arguments not shown)"},
         ArgumentsCase{"cutNeverSplitsACharacter", R"({"q":"ééé"})", 11,

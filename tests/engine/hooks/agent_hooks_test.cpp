@@ -112,7 +112,6 @@ INSTANTIATE_TEST_SUITE_P(Calls, AgentHookSamples, ::testing::Values(
         Sample{"claude_unchecked_tool", "claude", claudeCall("TodoWrite", {{"todos", json::array()}}).dump(), "allow", {}},
         Sample{"claude_command_of_the_wrong_type", "claude", claudeCall("Bash", {{"command", 7}}).dump(), "deny", {}},
         Sample{"claude_not_json", "claude", "{\"tool_name\": \"Bash\"", "deny", {}},
-        Sample{"claude_huge", "claude", "", "deny", {}, true},
 
         Sample{"codex_argument_vector", "codex", codexCall("shell", {{"command", {"bash", "-lc", "ls -la"}}, {"workdir", "/work/project"}}).dump(), "allow", {"ls -la"}},
         Sample{"codex_home_wipe", "codex", codexCall("shell", {{"command", "rm -rf ~"}}).dump(), "deny", {"rm -rf ~"}},
@@ -129,7 +128,6 @@ INSTANTIATE_TEST_SUITE_P(Calls, AgentHookSamples, ::testing::Values(
         Sample{"cursor_event_unsaid", "cursor", json{{"conversation_id", "c-1"}, {"command", "ls"}}.dump(), "allow", {"ls"}},
         Sample{"cursor_event_it_does_not_answer", "cursor", cursorCall("beforeSubmitPrompt", {{"prompt", "hi"}}).dump(), "deny", {}},
         Sample{"cursor_read_without_a_path", "cursor", cursorCall("beforeReadFile", {{"content", "x"}}).dump(), "deny", {}},
-        Sample{"cursor_huge", "cursor", "", "deny", {}, true},
 
         Sample{"gemini_shell", "gemini", geminiCall("run_shell_command", {{"command", "ls"}, {"dir_path", "src"}}).dump(), "allow", {"ls"}},
         Sample{"gemini_read_of_a_key", "gemini", geminiCall("read_file", {{"absolute_path", ssh}}).dump(), "deny", {sshRead}},
@@ -137,8 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Calls, AgentHookSamples, ::testing::Values(
         Sample{"gemini_many_files_not_a_list", "gemini", geminiCall("read_many_files", {{"paths", "a.md"}}).dump(), "deny", {}},
         Sample{"gemini_mcp_with_its_context", "gemini", [] { auto c = geminiCall("mcp_git_hub_create_issue", {{"title", "t"}}); c["mcp_context"] = {{"server_name", "git_hub"}}; return c.dump(); }(), "allow", {"mcp git_hub.create_issue"}},
         Sample{"gemini_unchecked_tool", "gemini", geminiCall("google_web_search", {{"query", "q"}}).dump(), "allow", {}},
-        Sample{"gemini_no_tool", "gemini", geminiCall("", json::object()).dump(), "deny", {}},
-        Sample{"gemini_huge", "gemini", "", "deny", {}, true}), byName);
+        Sample{"gemini_no_tool", "gemini", geminiCall("", json::object()).dump(), "deny", {}}), byName);
 
 struct RewriteCase {
     const char* name;
